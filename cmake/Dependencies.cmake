@@ -1,0 +1,30 @@
+# Imported targets for every third-party library, all from Debian packages.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+
+# wxWidgets through wx-config: wx_base is wxBase + wxXML (no display), wx_gui adds the GUI.
+find_program(WX_CONFIG NAMES wx-config REQUIRED)
+function(ombrix_wx_target name libs)
+    execute_process(COMMAND ${WX_CONFIG} --cxxflags ${libs}
+                    OUTPUT_VARIABLE cflags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${WX_CONFIG} --libs ${libs}
+                    OUTPUT_VARIABLE ldflags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    separate_arguments(cflags UNIX_COMMAND "${cflags}")
+    separate_arguments(ldflags UNIX_COMMAND "${ldflags}")
+    add_library(${name} INTERFACE)
+    foreach(flag IN LISTS cflags)
+        if(flag MATCHES "^-I(.*)")
+            target_include_directories(${name} SYSTEM INTERFACE ${CMAKE_MATCH_1})
+        elseif(flag MATCHES "^-D(.*)")
+            target_compile_definitions(${name} INTERFACE ${CMAKE_MATCH_1})
+        else()
+            target_compile_options(${name} INTERFACE ${flag})
+        endif()
+    endforeach()
+    target_link_libraries(${name} INTERFACE ${ldflags})
+endfunction()
+ombrix_wx_target(wx_base "base,xml")
+ombrix_wx_target(wx_gui "core,base,xml,adv")

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Idempotent: does nothing when everything is already installed.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake pkg-config gettext zip
+    libwxgtk3.2-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
+    libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
+    # tests
+    libgtest-dev libgmock-dev xvfb xauth poppler-utils mupdf-tools qpdf
+    libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
+    # benchmarks: the tools a user would otherwise pick
+    img2pdf time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed'; then
+        missing+=("$p")
+    fi
+done
+((${#missing[@]})) || exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

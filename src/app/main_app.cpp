@@ -1,0 +1,87 @@
+#include "app/main_app.h"
+
+#include "app/app_util.h"
+#include "common/platform.h"
+#include "domain/domain_config.h"
+#include "domain/domain_option.h"
+#include "window/main_frame.h"
+
+#include <wx/fs_arc.h>
+#include <wx/filesys.h>
+#include <wx/image.h>
+#include <wx/msgdlg.h>
+
+#include <csignal>
+
+wxIMPLEMENT_APP_NO_MAIN(MainApp);
+
+
+bool MainApp::OnInit()
+{
+    // The toolkit's own initialisation may have reset the character type locale.
+    Platform::UseUtf8Locale();
+#ifdef __UNIX__
+    // A termination request (log-out, kill) closes the window as its close button does, so
+    // the settings are written.
+    SetSignalHandler(SIGTERM, [](int) {
+        if (wxWindow* top = wxGetApp().GetTopWindow()) {
+            top->Close(true);
+        } else {
+            wxGetApp().ExitMainLoop();
+        }
+    });
+#endif
+
+    DomainConfig::SetInstance(new DomainConfig(AppUtil::GetConfigPath()));
+
+    DomainOption option;
+    if (!option.Load()) {
+        // TRANSLATORS: %s is the path of the installation's link file.
+        AddStartupProblem(wxTRANSLATE("The link file \"%s\" is missing or damaged. The help, "
+                                      "support and update links are not available."),
+                          AppUtil::GetOptionPath());
+    }
+
+    wxFileSystem::AddHandler(new wxArchiveFSHandler);
+    wxInitAllImageHandlers();
+
+    auto* frame = new MainFrame;
+    if (!frame->Create(2000, AppUtil::GetDisplayName())) {
+        delete frame;
+        Shutdown();
+        return false;
+    }
+    SetTopWindow(frame);
+    frame->Show(true);
+
+    CallAfter(&MainApp::ShowStartupProblems);
+    return true;
+}
+
+int MainApp::OnExit()
+{
+    Shutdown();
+    return 0;
+}
+
+void MainApp::Shutdown()
+{
+    if (DomainConfig* config = DomainConfig::GetInstance()) {
+        DomainConfig::SetInstance(nullptr);
+        delete config;
+    }
+}
+
+void MainApp::AddStartupProblem(const char* format, const wxString& path)
+{
+    m_startupProblems.push_back({format, path});
+}
+
+void MainApp::ShowStartupProblems()
+{
+    for (const StartupProblem& problem : m_startupProblems) {
+        wxMessageBox(wxString::Format(wxGetTranslation(problem.format), problem.path),
+                     AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION, GetTopWindow());
+    }
+    m_startupProblems.clear();
+}

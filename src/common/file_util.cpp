@@ -1,0 +1,193 @@
+#include "common/file_util.h"
+
+#include "app/app_util.h"
+#include "common/platform.h"
+
+#include <wx/datetime.h>
+#include <wx/file.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+} // namespace
+
+bool FileUtil::FileExists(const wxString& path)
+{
+    return wxFile::Exists(path);
+}
+
+bool FileUtil::PathExists(const wxString& path)
+{
+    return wxFile::Exists(path) || wxDir::Exists(path);
+}
+
+bool FileUtil::MakeDir(const wxString& path)
+{
+    return Platform::MakeDir(path);
+}
+
+bool FileUtil::RemoveDir(const wxString& path, int flags)
+{
+    return wxDir::Remove(path, flags);
+}
+
+wxString FileUtil::GetFileName(const wxString& path)
+{
+    return wxFileName(path).GetFullName();
+}
+
+void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern)
+{
+    const wxString wanted = pattern.AfterLast('.');
+    wxDir dir;
+    {
+        wxLogNull quiet; // an unreadable folder simply lists nothing
+        if (!wxDir::Exists(folder) || !dir.Open(folder)) {
+            return;
+        }
+    }
+    std::vector<wxString> names;
+    wxString name;
+    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES); more;
+         more = dir.GetNext(&name)) {
+        if (!name.Contains(".")) {
+            continue;
+        }
+        if (name.AfterLast('.').Lower() == wanted) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end(),
+              [](const wxString& a, const wxString& b) { return CompareNatural(a, b) < 0; });
+    for (const wxString& found : names) {
+        paths.Add(folder + "/" + found);
+    }
+}
+
+int FileUtil::CompareNatural(const wxString& a, const wxString& b)
+{
+    size_t i = 0;
+    size_t j = 0;
+    while (i < a.length() && j < b.length()) {
+        const wxUniChar ca = a[i];
+        const wxUniChar cb = b[j];
+        if (wxIsdigit(ca) && wxIsdigit(cb)) {
+            // Compare the digit runs by value: skip leading zeros, then the longer run is
+            // larger, then the first differing digit decides.
+            size_t ei = i;
+            size_t ej = j;
+            while (ei < a.length() && wxIsdigit(a[ei])) {
+                ++ei;
+            }
+            while (ej < b.length() && wxIsdigit(b[ej])) {
+                ++ej;
+            }
+            size_t si = i;
+            size_t sj = j;
+            while (si + 1 < ei && a[si] == '0') {
+                ++si;
+            }
+            while (sj + 1 < ej && b[sj] == '0') {
+                ++sj;
+            }
+            if (ei - si != ej - sj) {
+                return ei - si < ej - sj ? -1 : 1;
+            }
+            for (; si < ei; ++si, ++sj) {
+                if (a[si] != b[sj]) {
+                    return a[si] < b[sj] ? -1 : 1;
+                }
+            }
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const wxUniChar la = wxTolower(ca);
+        const wxUniChar lb = wxTolower(cb);
+        if (la != lb) {
+            return la < lb ? -1 : 1;
+        }
+        ++i;
+        ++j;
+    }
+    if (i < a.length() || j < b.length()) {
+        return i < a.length() ? 1 : -1;
+    }
+    // Equal ignoring case and leading zeros: fall back to a plain comparison for a stable order.
+    return a.compare(b);
+}
+
+wxString FileUtil::FormatSize(uint64_t bytes)
+{
+    constexpr double kStep = 1.0 / 1024.0;
+    double value = static_cast<double>(bytes);
+    if (value * kStep < 1) {
+        return wxString::Format("%.1fB", value);
+    }
+    value *= kStep;
+    if (value * kStep < 1) {
+        return wxString::Format("%.1fKB", value);
+    }
+    value *= kStep;
+    if (value * kStep < 1) {
+        return wxString::Format("%.1fMB", value);
+    }
+    return wxString::Format("%.1fGB", value * kStep);
+}
+
+bool FileUtil::WriteFileAtomically(const wxString& path, const std::string& data)
+{
+    const wxString temp = path + ".part";
+    {
+        FilePtr file{Platform::OpenFile(temp, "wb")};
+        if (!file) {
+            return false;
+        }
+        const bool written = std::fwrite(data.data(), 1, data.size(), file.get()) == data.size();
+        if (!written || std::fflush(file.get()) != 0) {
+            file.reset();
+            wxRemoveFile(temp);
+            return false;
+        }
+    }
+    if (!Platform::ReplaceFile(temp, path)) {
+        wxRemoveFile(temp);
+        return false;
+    }
+    return true;
+}
+
+wxString FileUtil::GetLogPath()
+{
+    wxString date = wxDateTime::Now().Format("%Y-%m-%d");
+    date.Replace("-", "");
+    return AppUtil::GetLogDir() + "/" + date + ".log";
+}
+
+wxString FileUtil::FormatLogLine(const wxString& message, const wxDateTime& when)
+{
+    if (message.empty()) {
+        return "# " + wxString('.', 45) + "\n";
+    }
+    return "# " + when.Format("%H:%M:%S") + " " + message;
+}
+
+void FileUtil::AppendLog(const wxString& message)
+{
+    const wxString line = FormatLogLine(message, wxDateTime::Now());
+    FilePtr file{Platform::OpenFile(GetLogPath(), "ab")};
+    if (!file) {
+        return;
+    }
+    const wxScopedCharBuffer utf8 = line.utf8_str();
+    std::fwrite(utf8.data(), 1, utf8.length(), file.get());
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <wx/arrstr.h>
+#include <wx/datetime.h>
+#include <wx/dir.h>
+#include <wx/filename.h>
+#include <wx/string.h>
+
+#include <cstdint>
+#include <string>
+
+// File and folder helpers shared by the application, and the daily log file.
+class FileUtil {
+public:
+    static bool FileExists(const wxString& path);
+    // True for an existing file or folder.
+    static bool PathExists(const wxString& path);
+    // Creates one folder level; the parent must exist; an existing folder is left alone.
+    static bool MakeDir(const wxString& path);
+    static bool RemoveDir(const wxString& path, int flags = wxPATH_RMDIR_RECURSIVE);
+    // The name with extension after the last separator.
+    static wxString GetFileName(const wxString& path);
+
+    // Appends folder + "/" + name for each plain file of the folder whose extension, lower
+    // case, equals the text of `pattern` after its last "." ("*.jpg" finds "photo.JPG").
+    // The files found are appended in natural name order ("scan2" before "scan10").
+    static void ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern);
+
+    // Orders names as a file manager shows them: case-insensitive, digit runs by value.
+    static int CompareNatural(const wxString& a, const wxString& b);
+
+    // "1023.0B", "1.0KB", "1024.0KB", "1.0MB", "1.0GB".
+    static wxString FormatSize(uint64_t bytes);
+
+    // Writes `data` to a temporary file beside `path` and renames it into place, so that
+    // `path` holds either its old content or the complete new one.
+    static bool WriteFileAtomically(const wxString& path, const std::string& data);
+
+    // Today's log file, user data folder + "/Log/" + YYYYMMDD + ".log".
+    static wxString GetLogPath();
+    // Appends "# HH:MM:SS " + message to today's log; an empty message writes a separator.
+    static void AppendLog(const wxString& message);
+    // The log line written for `message` at the given local time.
+    static wxString FormatLogLine(const wxString& message, const wxDateTime& when);
+};

@@ -1,0 +1,301 @@
+#include "domain/domain_page.h"
+
+#include "app/app_util.h"
+#include "common/file_util.h"
+#include "domain/domain_settings.h"
+#include "domain/libxml_ptr.h"
+
+#include <wx/file.h>
+#include <wx/log.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+std::string Utf8(const wxString& text)
+{
+    return std::string(text.utf8_str());
+}
+
+wxString FromXml(const xmlChar* text)
+{
+    return text == nullptr ? wxString() : wxString::FromUTF8(reinterpret_cast<const char*>(text));
+}
+
+bool IsNamed(const xmlNode* node, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE &&
+           std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+XmlDocPtr ParseFile(const wxString& path)
+{
+    if (!FileUtil::FileExists(path)) {
+        return nullptr;
+    }
+    return XmlDocPtr(xmlReadFile(Utf8(path).c_str(), nullptr, kParseOptions));
+}
+
+// The root's version attribute of a page file; false when the document is not a page file.
+bool GetVersion(xmlDoc* doc, double& version)
+{
+    const xmlNode* root = doc == nullptr ? nullptr : xmlDocGetRootElement(doc);
+    if (root == nullptr || !IsNamed(root, "setting")) {
+        return false;
+    }
+    XmlCharPtr text(xmlGetProp(root, BAD_CAST "version"));
+    if (!text) {
+        return false;
+    }
+    version = DomainPage::ParseVersion(reinterpret_cast<const char*>(text.get()));
+    return true;
+}
+
+bool ReadFileBytes(const wxString& path, std::string& data)
+{
+    wxLogNull quiet;
+    wxFile file;
+    if (!file.Open(path)) {
+        return false;
+    }
+    const wxFileOffset length = file.Length();
+    if (length < 0) {
+        return false;
+    }
+    data.resize(static_cast<size_t>(length));
+    return file.Read(data.data(), data.size()) == static_cast<ssize_t>(data.size());
+}
+
+bool CopyPageFile(const wxString& from, const wxString& to)
+{
+    std::string data;
+    return ReadFileBytes(from, data) && FileUtil::WriteFileAtomically(to, data);
+}
+
+// The first node the expression finds, or null.
+xmlNode* FirstNode(xmlXPathContext* context, const char* expression)
+{
+    XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST expression, context));
+    if (!result || result->nodesetval == nullptr || result->nodesetval->nodeNr == 0) {
+        return nullptr;
+    }
+    return result->nodesetval->nodeTab[0];
+}
+
+// Stores an attribute of the node under `key` when the attribute is present.
+void ReadAttribute(const xmlNode* node, const char* attribute, const wxString& key)
+{
+    XmlCharPtr value(xmlGetProp(node, BAD_CAST attribute));
+    if (value) {
+        DomainSettings::SetNamed(key, FromXml(value.get()));
+    }
+}
+
+xmlNode* FirstChildNamed(const xmlNode* node, const char* name)
+{
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (IsNamed(child, name)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+void ReadPageType(const xmlNode* pageType)
+{
+    ReadAttribute(pageType, "value", "page:type");
+    wxString items;
+    for (const xmlNode* child = pageType->children; child != nullptr; child = child->next) {
+        if (IsNamed(child, "default")) {
+            ReadAttribute(child, "value", "page:type:default");
+        } else if (IsNamed(child, "type-size")) {
+            for (const xmlNode* type = child->children; type != nullptr; type = type->next) {
+                if (!IsNamed(type, "type")) {
+                    continue;
+                }
+                XmlCharPtr name(xmlGetProp(type, BAD_CAST "name"));
+                XmlCharPtr size(xmlGetProp(type, BAD_CAST "size"));
+                const wxString typeName = FromXml(name.get());
+                items += typeName + ",";
+                DomainSettings::SetNamed(typeName, FromXml(size.get()));
+            }
+        }
+    }
+    DomainSettings::SetNamed("page:type:items", items);
+}
+
+void ReadText(xmlXPathContext* context, const char* expression, const wxString& key)
+{
+    if (const xmlNode* node = FirstNode(context, expression)) {
+        XmlCharPtr text(xmlNodeGetContent(node));
+        DomainSettings::SetNamed(key, FromXml(text.get()));
+    }
+}
+
+// Reads one page document into the named settings. Sections the document lacks leave the
+// keys as they are.
+void ReadDocument(xmlDoc* doc)
+{
+    XmlXPathContextPtr context(xmlXPathNewContext(doc));
+    if (!context) {
+        return;
+    }
+    const xmlNode* pageType = FirstNode(context.get(), "/setting/page/page-type");
+    if (pageType == nullptr) {
+        return;
+    }
+    ReadPageType(pageType);
+    if (const xmlNode* size = FirstNode(context.get(), "/setting/page/page-size")) {
+        ReadAttribute(size, "width", "page:width");
+        ReadAttribute(size, "height", "page:height");
+        if (const xmlNode* byDefault = FirstChildNamed(size, "default")) {
+            ReadAttribute(byDefault, "width", "page:width:default");
+            ReadAttribute(byDefault, "height", "page:height:default");
+        }
+    }
+    DomainSettings::SetNamed("page:size:select", "2");
+    DomainSettings::SetNamed("page:size:select:default", "2");
+    if (const xmlNode* margin = FirstNode(context.get(), "/setting/page/page-margin")) {
+        static const char* const kSides[] = {"top", "bottom", "left", "right"};
+        const xmlNode* byDefault = FirstChildNamed(margin, "default");
+        for (const char* side : kSides) {
+            ReadAttribute(margin, side, wxString("page:") + side);
+            if (byDefault != nullptr) {
+                ReadAttribute(byDefault, side, wxString("page:") + side + ":default");
+            }
+        }
+    }
+    ReadText(context.get(), "/setting/page/author", "page:author");
+    ReadText(context.get(), "/setting/page/subject", "page:subject");
+}
+
+XmlDocPtr ParseBuiltIn()
+{
+    const char* text = DomainPage::GetBuiltInPageFile();
+    return XmlDocPtr(
+        xmlReadMemory(text, static_cast<int>(std::strlen(text)), "page.xml", "UTF-8", kParseOptions));
+}
+} // namespace
+
+double DomainPage::ParseVersion(const char* text)
+{
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') {
+        ++text;
+    }
+    if (*text == '+') {
+        ++text;
+    }
+    double value = 0;
+    const char* end = text + std::strlen(text);
+    if (std::from_chars(text, end, value).ec != std::errc()) {
+        return 0;
+    }
+    return value;
+}
+
+bool DomainPage::Load()
+{
+    const wxString defaultPath = AppUtil::GetPagePath(false);
+    const wxString userPath = AppUtil::GetPagePath(true);
+
+    XmlDocPtr defaultDoc = ParseFile(defaultPath);
+    double defaultVersion = 0;
+    const bool defaultSound = defaultDoc && GetVersion(defaultDoc.get(), defaultVersion);
+
+    XmlDocPtr userDoc = ParseFile(userPath);
+    double userVersion = 0;
+    const bool userSound = userDoc && GetVersion(userDoc.get(), userVersion);
+
+    XmlDocPtr builtIn = ParseBuiltIn();
+    XmlDocPtr chosen;
+    if (defaultSound) {
+        if (userSound && userVersion >= defaultVersion) {
+            chosen = std::move(userDoc);
+        } else {
+            CopyPageFile(defaultPath, userPath);
+            chosen = std::move(defaultDoc);
+        }
+    } else if (userSound) {
+        // Keep the user's own settings; the damaged default cannot replace them.
+        chosen = std::move(userDoc);
+    } else {
+        FileUtil::WriteFileAtomically(userPath, GetBuiltInPageFile());
+    }
+
+    // The built-in values first, so that a section the chosen file lacks still has values.
+    ReadDocument(builtIn.get());
+    if (chosen) {
+        ReadDocument(chosen.get());
+    }
+    DomainSettings::SetNamed("page:permission:userpassword", "");
+    DomainSettings::SetNamed("page:permission:ownerpassword", "");
+    DomainSettings::SetNamed("page:permission:copy", "1");
+    DomainSettings::SetNamed("page:permission:print", "1");
+    return defaultSound;
+}
+
+int DomainPage::SetNodes(xmlXPathContext* context, const char* expression, const wxString& value)
+{
+    XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST expression, context));
+    if (!result) {
+        std::fprintf(stderr, "Error: unable to evaluate xpath expression \"%s\"\n", expression);
+        return -1;
+    }
+    xmlNodeSet* nodes = result->nodesetval;
+    if (nodes == nullptr) {
+        return 0;
+    }
+    // xmlNodeSetContent takes entity-encoded text; encode so that "&" or "<" stay literal.
+    const std::string utf8 = Utf8(value);
+    for (int i = nodes->nodeNr - 1; i >= 0; --i) {
+        xmlNode* node = nodes->nodeTab[i];
+        XmlCharPtr encoded(xmlEncodeSpecialChars(node->doc, BAD_CAST utf8.c_str()));
+        xmlNodeSetContent(node, encoded.get());
+    }
+    return 0;
+}
+
+bool DomainPage::Save()
+{
+    const wxString userPath = AppUtil::GetPagePath(true);
+    XmlDocPtr doc = ParseFile(userPath);
+    if (!doc) {
+        return false;
+    }
+    XmlXPathContextPtr context(xmlXPathNewContext(doc.get()));
+    if (!context) {
+        return false;
+    }
+    struct Binding {
+        const char* expression;
+        const char* key;
+    };
+    static const Binding kBindings[] = {
+        {"/setting/page/page-type/@value", "page:type"},
+        {"/setting/page/page-size/@width", "page:width"},
+        {"/setting/page/page-size/@height", "page:height"},
+        {"/setting/page/page-margin/@top", "page:top"},
+        {"/setting/page/page-margin/@bottom", "page:bottom"},
+        {"/setting/page/page-margin/@left", "page:left"},
+        {"/setting/page/page-margin/@right", "page:right"},
+        {"/setting/page/author", "page:author"},
+    };
+    for (const Binding& binding : kBindings) {
+        SetNodes(context.get(), binding.expression, DomainSettings::GetNamed(binding.key));
+    }
+    context.reset();
+
+    xmlChar* buffer = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc.get(), &buffer, &size, "UTF-8", 1);
+    XmlCharPtr owned(buffer);
+    if (buffer == nullptr) {
+        return false;
+    }
+    return FileUtil::WriteFileAtomically(userPath,
+                                         std::string(reinterpret_cast<char*>(buffer), size));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <libxml/xpath.h>
+#include <wx/string.h>
+
+// The page settings of the PDFs (page type or size, margins, author, subject, passwords and
+// permissions), read from "page.xml" into the named settings and written back.
+//
+// The installation's default page file is copied to the user data folder on the first run,
+// and again whenever an installed default carries a higher version.
+class DomainPage {
+public:
+    virtual ~DomainPage() = default;
+
+    // Reads the page settings into the named settings. Returns false when the installation's
+    // default page file is missing or damaged; built-in settings are then used.
+    bool Load();
+    // Writes the page type, custom size, margins and author into the user page file.
+    bool Save();
+    // Sets the content of every node the expression finds; 0, or -1 when it cannot be
+    // evaluated.
+    int SetNodes(xmlXPathContext* context, const char* expression, const wxString& value);
+
+    // A version text read as a decimal number ("1.10" reads as 1.1; text that is no number
+    // reads as 0), independent of the locale.
+    static double ParseVersion(const char* text);
+
+    // The built-in page file, used when the installation's default page file is damaged.
+    static const char* GetBuiltInPageFile();
+};

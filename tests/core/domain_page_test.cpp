@@ -1,0 +1,213 @@
+#include "domain/domain_page.h"
+
+#include "app/app_util.h"
+#include "domain/domain_settings.h"
+#include "support/test_home.h"
+
+#include <gtest/gtest.h>
+#include <wx/filefn.h>
+
+namespace {
+std::string PageFile(const char* version, const char* types = "<type name=\"A4\" size=\"210 x 297 mm\"/>",
+                     const char* author = "")
+{
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<setting version=\"") +
+           version +
+           "\">\n<page>\n<page-type value=\"A4\"><default value=\"A4\"/>"
+           "<type-size>" +
+           types +
+           "</type-size></page-type>\n"
+           "<page-size width=\"100\" height=\"200\"><default width=\"210\" height=\"297\"/>"
+           "</page-size>\n"
+           "<page-margin top=\"1\" bottom=\"2\" left=\"3\" right=\"4\">"
+           "<default top=\"10\" bottom=\"10\" left=\"10\" right=\"10\"/></page-margin>\n"
+           "<author>" +
+           author + "</author>\n<subject>S</subject>\n</page>\n</setting>\n";
+}
+} // namespace
+
+TEST(DomainPageTest, FirstRunCopiesTheDefaultByteForByte)
+{
+    TestHome home;
+    const std::string shipped = TestHome::ReadFile(AppUtil::GetPagePath(false));
+    EXPECT_TRUE(DomainPage().Load());
+    EXPECT_EQ(TestHome::ReadFile(AppUtil::GetPagePath(true)), shipped);
+    EXPECT_EQ(DomainSettings::GetNamed("page:type:default"), "A4");
+    EXPECT_EQ(DomainSettings::GetNamed("page:width"), "210");
+    EXPECT_EQ(DomainSettings::GetNamed("A4"), "210 x 297 mm");
+    EXPECT_TRUE(DomainSettings::GetNamed("page:type:items").StartsWith("A0,A1,A2,A3,A4,A5,A6,B4,B5,"));
+    for (const char* type : {"Letter", "Legal", "Tabloid", "Executive", "Image Size"}) {
+        EXPECT_TRUE(DomainSettings::GetNamed("page:type:items").Contains(wxString(type) + ","))
+            << type;
+    }
+}
+
+TEST(DomainPageTest, VersionDecidesWhetherTheUserFileIsReplaced)
+{
+    struct Case {
+        const char* defaultVersion;
+        const char* userFile; // null: no user file
+        bool replaced;
+    };
+    const std::string user10 = PageFile("1.0", "<type name=\"Mine\" size=\"x\"/>");
+    const std::string user110 = PageFile("1.10", "<type name=\"Mine\" size=\"x\"/>");
+    const std::string user20 = PageFile("2.0", "<type name=\"Mine\" size=\"x\"/>");
+    const std::string noVersion = "<setting><page/></setting>";
+    const Case cases[] = {
+        {"1.1", user10.c_str(), true},     {"1.0", user10.c_str(), false},
+        {"1.9", user110.c_str(), true},    {"1.0", user20.c_str(), false},
+        {"1.0", noVersion.c_str(), true},  {"1.0", "<setting version=", true},
+        {"1.0", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        TestHome home;
+        const std::string defaultFile = PageFile(c.defaultVersion);
+        TestHome::WriteFile(AppUtil::GetPagePath(false), defaultFile);
+        if (c.userFile != nullptr) {
+            TestHome::WriteFile(AppUtil::GetPagePath(true), c.userFile);
+        }
+        EXPECT_TRUE(DomainPage().Load());
+        const std::string user = TestHome::ReadFile(AppUtil::GetPagePath(true));
+        const std::string label = std::string(c.defaultVersion) + " over " +
+                                  (c.userFile ? c.userFile : "nothing");
+        EXPECT_EQ(user == defaultFile, c.replaced) << label;
+        EXPECT_EQ(DomainSettings::GetNamed("page:type:items"), c.replaced ? "A4," : "Mine,")
+            << label;
+    }
+}
+
+TEST(DomainPageTest, LoadFillsTheNamedSettings)
+{
+    TestHome home;
+    TestHome::WriteFile(AppUtil::GetPagePath(false),
+                        PageFile("1.0",
+                                 "<type name=\"A4\" size=\"210 x 297 mm\"/>"
+                                 "<type name=\"A3\" size=\"297 x 420 mm\"/><!-- c -->"
+                                 "<type name=\"Letter\" size=\"8.5 x 11 in\"/>",
+                                 "Zoë 张"));
+    DomainSettings::SetNamed("page:size:select", "0");
+    DomainSettings::SetNamed("page:permission:copy", "0");
+    ASSERT_TRUE(DomainPage().Load());
+    struct Case {
+        const char* key;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"page:type", "A4"},
+        {"page:type:default", "A4"},
+        {"page:type:items", "A4,A3,Letter,"},
+        {"A3", "297 x 420 mm"},
+        {"Letter", "8.5 x 11 in"},
+        {"page:width", "100"},
+        {"page:height", "200"},
+        {"page:width:default", "210"},
+        {"page:height:default", "297"},
+        {"page:size:select", "2"},
+        {"page:size:select:default", "2"},
+        {"page:top", "1"},
+        {"page:bottom", "2"},
+        {"page:left", "3"},
+        {"page:right", "4"},
+        {"page:top:default", "10"},
+        {"page:author", "Zoë 张"},
+        {"page:subject", "S"},
+        {"page:permission:userpassword", ""},
+        {"page:permission:ownerpassword", ""},
+        {"page:permission:copy", "1"},
+        {"page:permission:print", "1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DomainSettings::GetNamed(c.key), wxString::FromUTF8(c.value)) << c.key;
+    }
+}
+
+TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose)
+{
+    TestHome home;
+    ASSERT_TRUE(DomainPage().Load());
+    DomainSettings::SetNamed("page:type", "Letter");
+    DomainSettings::SetNamed("page:width", "300");
+    DomainSettings::SetNamed("page:height", "400");
+    DomainSettings::SetNamed("page:top", "5");
+    DomainSettings::SetNamed("page:bottom", "6");
+    DomainSettings::SetNamed("page:left", "7");
+    DomainSettings::SetNamed("page:right", "8");
+    DomainSettings::SetNamed("page:author", wxString::FromUTF8("Smith & <Söhne> 李"));
+    DomainSettings::SetNamed("page:subject", "changed");
+    DomainSettings::SetNamed("page:size:select", "1");
+    DomainSettings::SetNamed("page:permission:userpassword", "pw");
+    ASSERT_TRUE(DomainPage().Save());
+
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:type"), "Letter");
+    EXPECT_EQ(DomainSettings::GetNamed("page:width"), "300");
+    EXPECT_EQ(DomainSettings::GetNamed("page:height"), "400");
+    EXPECT_EQ(DomainSettings::GetNamed("page:top"), "5");
+    EXPECT_EQ(DomainSettings::GetNamed("page:right"), "8");
+    EXPECT_EQ(DomainSettings::GetNamed("page:author"), wxString::FromUTF8("Smith & <Söhne> 李"));
+    EXPECT_EQ(DomainSettings::GetNamed("page:subject"), "");
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
+    EXPECT_EQ(DomainSettings::GetNamed("page:permission:userpassword"), "");
+}
+
+TEST(DomainPageTest, ADamagedDefaultFallsBackWithoutLosingTheUserFile)
+{
+    const char* damaged[] = {nullptr, "", "<setting><page/></setting>", "<other version=\"1\"/>"};
+    for (const char* content : damaged) {
+        const std::string label = content ? content : "missing";
+        {
+            // No usable user file: the built-in settings are used and written for the user.
+            TestHome home;
+            wxRemoveFile(AppUtil::GetPagePath(false));
+            if (content != nullptr) {
+                TestHome::WriteFile(AppUtil::GetPagePath(false), content);
+            }
+            EXPECT_FALSE(DomainPage().Load()) << label;
+            EXPECT_EQ(DomainSettings::GetNamed("page:type:default"), "A4") << label;
+            EXPECT_EQ(DomainSettings::GetNamed("page:top"), "10") << label;
+            EXPECT_EQ(TestHome::ReadFile(AppUtil::GetPagePath(true)),
+                      DomainPage::GetBuiltInPageFile())
+                << label;
+        }
+        {
+            // A sound user file is kept and used.
+            TestHome home;
+            const std::string user = PageFile("1.0", "<type name=\"Mine\" size=\"x\"/>");
+            TestHome::WriteFile(AppUtil::GetPagePath(true), user);
+            wxRemoveFile(AppUtil::GetPagePath(false));
+            if (content != nullptr) {
+                TestHome::WriteFile(AppUtil::GetPagePath(false), content);
+            }
+            EXPECT_FALSE(DomainPage().Load()) << label;
+            EXPECT_EQ(DomainSettings::GetNamed("page:type:items"), "Mine,") << label;
+            EXPECT_EQ(TestHome::ReadFile(AppUtil::GetPagePath(true)), user) << label;
+        }
+    }
+}
+
+TEST(DomainPageTest, MissingSectionsKeepBuiltInValues)
+{
+    TestHome home;
+    TestHome::WriteFile(AppUtil::GetPagePath(false),
+                        "<setting version=\"1.0\"><page><page-type value=\"A5\">"
+                        "<type-size><type name=\"A5\" size=\"148 x 210 mm\"/></type-size>"
+                        "</page-type></page></setting>");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:type"), "A5");
+    EXPECT_EQ(DomainSettings::GetNamed("page:width"), "210");
+    EXPECT_EQ(DomainSettings::GetNamed("page:left"), "10");
+}
+
+TEST(DomainPageTest, ParseVersion)
+{
+    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion("1.10"), 1.1);
+    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion(" 2.5beta"), 2.5);
+    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion("x"), 0);
+    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion(""), 0);
+}
+
+TEST(DomainPageTest, SetNodesReportsBadExpressions)
+{
+    TestHome home;
+    EXPECT_EQ(DomainPage().SetNodes(nullptr, "/setting[", "x"), -1);
+}

@@ -1,0 +1,130 @@
+#include "common/file_util.h"
+
+#include "app/app_util.h"
+#include "support/test_home.h"
+
+#include <gtest/gtest.h>
+#include <wx/datetime.h>
+#include <wx/filename.h>
+
+TEST(FileUtilTest, FormatSizeSwitchesUnitAtEachPowerOf1024)
+{
+    struct Case {
+        uint64_t bytes;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "0.0B"},
+        {1023, "1023.0B"},
+        {1024, "1.0KB"},
+        {1536, "1.5KB"},
+        {1048575, "1024.0KB"},
+        {1048576, "1.0MB"},
+        {1073741824, "1.0GB"},
+        {5497558138880ULL, "5120.0GB"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileUtil::FormatSize(c.bytes), c.text) << c.bytes;
+    }
+}
+
+TEST(FileUtilTest, GetFileName)
+{
+    EXPECT_EQ(FileUtil::GetFileName("C:/a/b/c.png"), "c.png");
+    EXPECT_EQ(FileUtil::GetFileName("/tmp/照片 1.jpg"), wxString::FromUTF8("照片 1.jpg"));
+}
+
+TEST(FileUtilTest, ListFilesMatchesTheLowerCaseExtensionOfPlainFiles)
+{
+    TestHome home;
+    const wxString folder = home.Documents() + "/pics";
+    for (const char* name : {"photo.JPG", "x.jpg", "x.jpeg", "x.jpg.txt", "jpg", ".hidden.jpg",
+                             "sub.jpg/inner.jpg", "照片.jpg"}) {
+        TestHome::WriteFile(folder + "/" + wxString::FromUTF8(name), "data");
+    }
+
+    wxArrayString found;
+    FileUtil::ListFiles(folder, found, "*.jpg");
+    wxArrayString expected;
+    for (const char* name : {"photo.JPG", "x.jpg", "照片.jpg"}) {
+        expected.Add(folder + "/" + wxString::FromUTF8(name));
+    }
+    EXPECT_EQ(found, expected);
+
+    wxArrayString none;
+    FileUtil::ListFiles(folder, none, "*.JPG");
+    EXPECT_TRUE(none.empty());
+    FileUtil::ListFiles(folder + "/missing", none, "*.jpg");
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(FileUtilTest, ListFilesOrdersNamesAsAFileManagerDoes)
+{
+    TestHome home;
+    const wxString folder = home.Documents() + "/scans";
+    const char* names[] = {"scan10.png", "Scan2.png", "scan1.png", "scan9.png", "scan02b.png",
+                           "a.png"};
+    for (const char* name : names) {
+        TestHome::WriteFile(folder + "/" + name, "data");
+    }
+    wxArrayString found;
+    FileUtil::ListFiles(folder, found, "*.png");
+    wxArrayString expected;
+    for (const char* name :
+         {"a.png", "scan1.png", "Scan2.png", "scan02b.png", "scan9.png", "scan10.png"}) {
+        expected.Add(folder + "/" + name);
+    }
+    EXPECT_EQ(found, expected);
+}
+
+TEST(FileUtilTest, CompareNatural)
+{
+    struct Case {
+        const char* a;
+        const char* b;
+        int sign;
+    };
+    const Case cases[] = {
+        {"scan2", "scan10", -1}, {"scan10", "scan2", 1}, {"ABC", "abd", -1},
+        {"img007", "img7", -1},  {"img7", "img007", 1}, {"a", "a1", -1},
+        {"x", "x", 0},
+    };
+    for (const Case& c : cases) {
+        const int result = FileUtil::CompareNatural(c.a, c.b);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.a << " vs " << c.b;
+    }
+}
+
+TEST(FileUtilTest, LogFileIsNamedByTheDateAndLinesCarryTheTime)
+{
+    TestHome home;
+    wxString date = wxDateTime::Now().Format("%Y%m%d");
+    EXPECT_EQ(FileUtil::GetLogPath(), home.UserData() + "/Log/" + date + ".log");
+
+    const wxDateTime when(29, wxDateTime::Nov, 2017, 9, 5, 7);
+    EXPECT_EQ(FileUtil::FormatLogLine("a.jpg [b.pdf] [1]\n", when), "# 09:05:07 a.jpg [b.pdf] [1]\n");
+    EXPECT_EQ(FileUtil::FormatLogLine("", when), "# " + wxString('.', 45) + "\n");
+}
+
+TEST(FileUtilTest, AppendLogAddsUtf8Lines)
+{
+    TestHome home;
+    FileUtil::AppendLog(wxString::FromUTF8("照片.jpg [照片.pdf] [1]\n"));
+    FileUtil::AppendLog("");
+    const std::string log = TestHome::ReadFile(FileUtil::GetLogPath());
+    // "# HH:MM:SS " is eleven bytes.
+    ASSERT_GT(log.size(), 11u);
+    EXPECT_EQ(log.substr(0, 2), "# ");
+    EXPECT_EQ(log.substr(11), "照片.jpg [照片.pdf] [1]\n# " + std::string(45, '.') + "\n");
+}
+
+TEST(FileUtilTest, WriteFileAtomicallyReplacesOrKeepsTheOldFile)
+{
+    TestHome home;
+    const wxString path = home.Documents() + "/file.txt";
+    ASSERT_TRUE(FileUtil::WriteFileAtomically(path, "old"));
+    ASSERT_TRUE(FileUtil::WriteFileAtomically(path, "new"));
+    EXPECT_EQ(TestHome::ReadFile(path), "new");
+    EXPECT_FALSE(FileUtil::FileExists(path + ".part"));
+    EXPECT_FALSE(FileUtil::WriteFileAtomically(home.Documents() + "/missing/file.txt", "x"));
+}

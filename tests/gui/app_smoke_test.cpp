@@ -1,0 +1,136 @@
+// Starts the real application under the test display with a private home, waits for its
+// user files, asks it to close and checks that it wrote its settings and ended with 0.
+#include "support/test_home.h"
+
+#include <gtest/gtest.h>
+#include <wx/filefn.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+using namespace std::chrono_literals;
+
+class RunningApp {
+public:
+    explicit RunningApp(const TestHome& home)
+    {
+        const fs::path stage = OMBRIX_STAGE_DIR;
+        const fs::path root = std::string(home.InstallRoot().utf8_str());
+        fs::copy(OMBRIX_APP_PATH, root / "bin", fs::copy_options::overwrite_existing);
+        if (fs::exists(stage / "lib")) {
+            fs::copy(stage / "lib", root / "lib", fs::copy_options::recursive);
+        }
+        m_program = (root / "bin" / fs::path(OMBRIX_APP_PATH).filename()).string();
+
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0) {
+                env.push_back(entry);
+            }
+        }
+        env.push_back(home.HomeEnv());
+        env.push_back(home.ConfigHomeEnv());
+        std::vector<char*> envp;
+        for (std::string& entry : env) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        char* argv[] = {m_program.data(), nullptr};
+        if (posix_spawn(&m_pid, m_program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) {
+            m_pid = -1;
+        }
+    }
+
+    ~RunningApp()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    bool Started() const { return m_pid > 0; }
+
+    // Sends a termination request and returns the exit status, or -1 when the program did
+    // not exit normally within the time allowed.
+    int Close()
+    {
+        kill(m_pid, SIGTERM);
+        for (auto waited = 0ms; waited < 20s; waited += 50ms) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+
+private:
+    std::string m_program;
+    pid_t m_pid = -1;
+};
+
+bool WaitForFiles(const std::vector<wxString>& paths)
+{
+    for (auto waited = 0ms; waited < 30s; waited += 100ms) {
+        bool all = true;
+        for (const wxString& path : paths) {
+            all = all && wxFileExists(path);
+        }
+        if (all) {
+            return true;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+} // namespace
+
+TEST(AppSmokeTest, StartsCreatesTheUserFilesAndWritesTheSettingsOnClose)
+{
+    TestHome home;
+    RunningApp app(home);
+    ASSERT_TRUE(app.Started());
+    const wxString config = home.UserData() + "/ZUZUR2AZE_OMBX.cfg";
+    ASSERT_TRUE(WaitForFiles({config, home.UserData() + "/language.txt",
+                              home.UserData() + "/page.xml"}));
+    std::this_thread::sleep_for(1s); // let the window come up
+    EXPECT_EQ(TestHome::ReadFile(config).find("Ombrix/Ombrix Image to PDF Converter"),
+              std::string::npos);
+
+    EXPECT_EQ(app.Close(), 0);
+    const std::string written = TestHome::ReadFile(config);
+    const std::string output =
+        std::string((home.Documents() + "/Ombrix/Ombrix Image to PDF Converter").utf8_str());
+    EXPECT_NE(written.find("<last-output-dir>" + output + "</last-output-dir>"),
+              std::string::npos)
+        << written;
+    EXPECT_EQ(TestHome::ReadFile(home.UserData() + "/page.xml"),
+              TestHome::ReadFile(home.InstallRoot() + "/page.xml"));
+}
+
+TEST(AppSmokeTest, DamagedInstallationFilesDoNotStopTheProgram)
+{
+    TestHome home;
+    TestHome::WriteFile(home.InstallRoot() + "/page.xml", "<setting version=\"1.0\"><page");
+    wxRemoveFile(home.InstallRoot() + "/option.cfg");
+    RunningApp app(home);
+    ASSERT_TRUE(app.Started());
+    ASSERT_TRUE(WaitForFiles({home.UserData() + "/page.xml"}));
+    std::this_thread::sleep_for(2s); // the message boxes are up by now
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_NE(TestHome::ReadFile(home.UserData() + "/page.xml").find("<type name=\"A4\""),
+              std::string::npos);
+}
