@@ -1,0 +1,38 @@
+#pragma once
+
+#include "pdf/image_source.h"
+
+#include <cstdint>
+#include <memory>
+
+// A Windows or OS/2 bitmap: 1, 2, 4 and 8-bit palettes (also RLE4 and RLE8), 16, 24 and
+// 32-bit direct colour with default or given bit-field masks, an alpha mask as a soft mask,
+// bottom-up or top-down; an embedded JPEG or PNG is handed to its own reader.
+class BmpSource : public ImageSource {
+public:
+    explicit BmpSource(const SourceData& data);
+    ~BmpSource() override;
+
+    void WriteImage(int page, const Sink& out, std::string* softMask) override;
+
+private:
+    struct Channel {
+        uint32_t mask = 0;
+        int shift = 0;
+        int bits = 0;
+    };
+
+    void Parse(const std::string& bytes);
+    // The palette indices of an RLE image, top row first, one byte per pixel.
+    std::vector<unsigned char> DecodeRle(const std::string& bytes) const;
+
+    int m_bitCount = 0;
+    int m_compression = 0;
+    bool m_topDown = false;
+    uint32_t m_dataOffset = 0;
+    size_t m_stride = 0;
+    int m_paletteEntries = 0;
+    Channel m_channels[4]; // red, green, blue, alpha
+    bool m_hasAlpha = false;
+    std::unique_ptr<ImageSource> m_embedded; // BI_JPEG, BI_PNG
+};

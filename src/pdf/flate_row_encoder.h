@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <zlib.h>
+
+// Compresses image rows for a PDF FlateDecode stream with PNG predictors
+// (/Predictor 15): each row gets the PNG filter that suits it best, as PNG encoders do,
+// then the rows are deflated. The compressed bytes go to a sink as they are produced, so
+// only one row of samples is held at a time.
+class FlateRowEncoder {
+public:
+    using Sink = std::function<void(const unsigned char* data, size_t size)>;
+
+    FlateRowEncoder(Sink sink, int columns, int colours, int bitsPerComponent);
+    ~FlateRowEncoder();
+
+    FlateRowEncoder(const FlateRowEncoder&) = delete;
+    FlateRowEncoder& operator=(const FlateRowEncoder&) = delete;
+
+    // The bytes of one row of packed samples.
+    size_t RowBytes() const { return m_rowBytes; }
+    // Adds one row of RowBytes() bytes.
+    void WriteRow(const unsigned char* row);
+    // Ends the stream; no row may follow.
+    void Finish();
+
+    static size_t RowBytesOf(int columns, int colours, int bitsPerComponent);
+
+private:
+    void Deflate(const unsigned char* data, size_t size, int flush);
+
+    Sink m_sink;
+    size_t m_rowBytes;
+    size_t m_bytesPerPixel;
+    bool m_adaptive;
+    std::vector<unsigned char> m_previous;
+    std::vector<unsigned char> m_candidates; // five filtered rows, each with its filter byte
+    std::vector<unsigned char> m_out;
+    z_stream m_zlib{};
+    bool m_finished = false;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "pdf/image_layout.h"
+#include "pdf/source_data.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One image file: its pages (a multi-page TIFF has several) with their layouts, known after
+// a cheap read of the headers, and the image data, produced page by page when the PDF is
+// written. One subclass per format; the format is told by the content, never by the name.
+class ImageSource {
+public:
+    using Sink = std::function<void(const unsigned char* data, size_t size)>;
+
+    virtual ~ImageSource() = default;
+
+    // Reads the headers of a source. Throws PdfError when the content is no supported
+    // image or its headers are broken.
+    static std::unique_ptr<ImageSource> Open(const SourceData& data);
+
+    const std::string& Name() const { return m_data.Name(); }
+    int PageCount() const { return static_cast<int>(m_pages.size()); }
+    const ImageLayout& Layout(int page) const { return m_pages.at(page); }
+
+    // Writes the image data of a page, encoded as its layout's filter says, to `out`, and,
+    // when the layout has a soft mask, the mask's Flate data (with PNG predictors) to
+    // `softMask`. Throws PdfError when the data is damaged.
+    virtual void WriteImage(int page, const Sink& out, std::string* softMask) = 0;
+
+    // Limits against images too large to convert (and headers that only claim to be).
+    static constexpr uint64_t kMaxPixels = uint64_t(1) << 30;
+    static constexpr int kMaxSide = 1 << 20;
+    static constexpr uint64_t kMaxBuffer = uint64_t(1) << 30;
+    // Throws PdfError when an image of this size is beyond the limits.
+    static void CheckSize(uint64_t width, uint64_t height);
+    // Throws PdfError when a buffer of this many bytes is beyond the limits.
+    static void CheckBuffer(uint64_t bytes);
+
+protected:
+    explicit ImageSource(const SourceData& data) : m_data(data) {}
+
+    SourceData m_data;
+    std::vector<ImageLayout> m_pages;
+};

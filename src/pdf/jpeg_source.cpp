@@ -1,0 +1,86 @@
+#include "pdf/jpeg_source.h"
+
+#include "pdf/exif_reader.h"
+#include "pdf/icc_profile.h"
+#include "pdf/jpeg_structure.h"
+#include "pdf/jpeg_transcoder.h"
+#include "pdf/pdf_error.h"
+
+JpegSource::JpegSource(const SourceData& data) : ImageSource(data)
+{
+    // The headers are usually within the first few kilobytes; read more only when needed.
+    JpegInfo info;
+    const uint64_t fileSize = m_data.Size();
+    for (size_t want = 64 * 1024;; want *= 4) {
+        const std::string head = m_data.ReadPrefix(want);
+        info = JpegInfo{};
+        if (JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(head.data()),
+                                       head.size(), info)) {
+            break;
+        }
+        if (head.size() >= fileSize) {
+            throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (the headers are incomplete)");
+        }
+    }
+    CheckSize(info.width, info.height);
+    m_arithmetic = info.arithmetic;
+
+    ImageLayout layout;
+    layout.width = info.width;
+    layout.height = info.height;
+    layout.bitsPerComponent = 8;
+    layout.filter = ImageLayout::Filter::DCT;
+    switch (info.components) {
+    case 1:
+        layout.colourSpace = ImageLayout::ColourSpace::Gray;
+        break;
+    case 3:
+        layout.colourSpace = ImageLayout::ColourSpace::RGB;
+        if (info.adobe) {
+            layout.dctColorTransform = info.adobeTransform == 0 ? 0 : 1;
+        } else if (!info.jfif && info.componentIds == std::vector<int>{'R', 'G', 'B'}) {
+            layout.dctColorTransform = 0;
+        }
+        break;
+    default:
+        layout.colourSpace = ImageLayout::ColourSpace::CMYK;
+        if (info.adobe) {
+            // Adobe applications store CMYK JPEGs inverted.
+            layout.decode = {1, 0, 1, 0, 1, 0, 1, 0};
+            layout.dctColorTransform = info.adobeTransform == 2 ? 1 : 0;
+        }
+        break;
+    }
+    if (IccProfile::Fits(info.icc, info.components)) {
+        layout.icc = info.icc;
+    }
+
+    const ExifReader exif(reinterpret_cast<const unsigned char*>(info.exif.data()),
+                          info.exif.size());
+    layout.orientation = exif.Orientation();
+    if (info.jfif && (info.jfifUnits == 1 || info.jfifUnits == 2) && info.jfifXDensity > 0 &&
+        info.jfifYDensity > 0) {
+        const double scale = info.jfifUnits == 2 ? 2.54 : 1.0;
+        layout.xDpi = info.jfifXDensity * scale;
+        layout.yDpi = info.jfifYDensity * scale;
+    } else {
+        layout.xDpi = exif.XDpi();
+        layout.yDpi = exif.YDpi();
+    }
+    m_pages.push_back(std::move(layout));
+}
+
+void JpegSource::WriteImage(int, const Sink& out, std::string*)
+{
+    const std::string bytes = m_data.ReadAll();
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    // Refuse a truncated or broken file rather than embed an image that shows half grey;
+    // anything after the end-of-image marker (a second MPO image, trailing junk) is left out.
+    const size_t end = JpegStructure::FindEnd(data, bytes.size());
+    if (m_arithmetic) {
+        const std::string huffman = JpegTranscoder::ToHuffman(data, end);
+        out(reinterpret_cast<const unsigned char*>(huffman.data()), huffman.size());
+    } else {
+        out(data, end);
+    }
+}

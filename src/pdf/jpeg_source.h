@@ -1,0 +1,15 @@
+#pragma once
+
+#include "pdf/image_source.h"
+
+// A JPEG file: embedded as it is (DCT passthrough) after its marker structure has been
+// walked; arithmetic coding is rewritten as Huffman coding without touching the image.
+class JpegSource : public ImageSource {
+public:
+    explicit JpegSource(const SourceData& data);
+
+    void WriteImage(int page, const Sink& out, std::string* softMask) override;
+
+private:
+    bool m_arithmetic = false;
+};

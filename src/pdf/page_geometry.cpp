@@ -1,0 +1,180 @@
+#include "pdf/page_geometry.h"
+
+#include "pdf/pdf_error.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr double kPointsPerMm = 72.0 / 25.4;
+
+struct PageType {
+    const char* name; // normalised: lower case without blanks, hyphens or underscores
+    double width;     // millimetres, portrait
+    double height;
+};
+
+constexpr double kInch = 25.4;
+
+constexpr PageType kPageTypes[] = {
+    {"a0", 841, 1189},   {"a1", 594, 841},   {"a2", 420, 594},  {"a3", 297, 420},
+    {"a4", 210, 297},    {"a5", 148, 210},   {"a6", 105, 148},  {"a7", 74, 105},
+    {"a8", 52, 74},      {"a9", 37, 52},     {"a10", 26, 37},   {"b0", 1000, 1414},
+    {"b1", 707, 1000},   {"b2", 500, 707},   {"b3", 353, 500},  {"b4", 250, 353},
+    {"b5", 176, 250},    {"b6", 125, 176},   {"b7", 88, 125},   {"b8", 62, 88},
+    {"b9", 44, 62},      {"b10", 31, 44},    {"c0", 917, 1297}, {"c1", 648, 917},
+    {"c2", 458, 648},    {"c3", 324, 458},   {"c4", 229, 324},  {"c5", 162, 229},
+    {"c6", 114, 162},    {"c7", 81, 114},    {"c8", 57, 81},    {"c9", 40, 57},
+    {"c10", 28, 40},     {"jisb4", 257, 364}, {"jisb5", 182, 257},
+    {"letter", 8.5 * kInch, 11 * kInch},       {"usletter", 8.5 * kInch, 11 * kInch},
+    {"legal", 8.5 * kInch, 14 * kInch},        {"uslegal", 8.5 * kInch, 14 * kInch},
+    {"tabloid", 11 * kInch, 17 * kInch},       {"ledger", 11 * kInch, 17 * kInch},
+    {"executive", 7.25 * kInch, 10.5 * kInch}, {"statement", 5.5 * kInch, 8.5 * kInch},
+    {"halfletter", 5.5 * kInch, 8.5 * kInch},  {"folio", 8.5 * kInch, 13 * kInch},
+    {"juniorlegal", 5 * kInch, 8 * kInch},     {"governmentletter", 8 * kInch, 10.5 * kInch},
+};
+
+std::string Normalise(const std::string& name)
+{
+    std::string out;
+    for (char c : name) {
+        if (c != ' ' && c != '-' && c != '_' && c != '\t') {
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
+}
+
+[[noreturn]] void Bad(const std::string& what)
+{
+    throw PdfError(PDF_ERROR_PAGE_GEOMETRY, what);
+}
+
+std::string Format(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+} // namespace
+
+bool PageGeometry::LookupPageType(const std::string& name, double& widthMm, double& heightMm)
+{
+    const std::string key = Normalise(name);
+    for (const PageType& type : kPageTypes) {
+        if (key == type.name) {
+            widthMm = type.width;
+            heightMm = type.height;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PageGeometry::IsImageSize(const std::string& name)
+{
+    return Normalise(name) == "imagesize";
+}
+
+PagePlacement PageGeometry::Place(const char* pageType, double widthMm, double heightMm,
+                                  double leftMm, double rightMm, double topMm, double bottomMm,
+                                  double pixelWidth, double pixelHeight, double xDpi, double yDpi)
+{
+    for (double margin : {leftMm, rightMm, topMm, bottomMm}) {
+        if (!std::isfinite(margin) || margin < 0) {
+            Bad("invalid margin " + Format(margin) + " mm");
+        }
+    }
+    const double left = leftMm * kPointsPerMm;
+    const double right = rightMm * kPointsPerMm;
+    const double top = topMm * kPointsPerMm;
+    const double bottom = bottomMm * kPointsPerMm;
+
+    // The image's physical size in points.
+    const double dpiX = xDpi > 0 && std::isfinite(xDpi) ? xDpi : kDefaultDpi;
+    const double dpiY = yDpi > 0 && std::isfinite(yDpi) ? yDpi : kDefaultDpi;
+    const double naturalWidth = pixelWidth / dpiX * 72.0;
+    const double naturalHeight = pixelHeight / dpiY * 72.0;
+
+    PagePlacement placement;
+    if (pageType != nullptr && IsImageSize(pageType)) {
+        if (left + right >= kMaxSide || top + bottom >= kMaxSide) {
+            Bad("the margins leave no room for the image");
+        }
+        const double scale = std::min({1.0, (kMaxSide - left - right) / naturalWidth,
+                                       (kMaxSide - top - bottom) / naturalHeight});
+        placement.width = naturalWidth * scale;
+        placement.height = naturalHeight * scale;
+        placement.pageWidth = std::max(kMinSide, placement.width + left + right);
+        placement.pageHeight = std::max(kMinSide, placement.height + top + bottom);
+        placement.x = left;
+        placement.y = placement.pageHeight - top - placement.height;
+        return placement;
+    }
+
+    double width = 0;
+    double height = 0;
+    if (pageType != nullptr) {
+        if (!LookupPageType(pageType, width, height)) {
+            Bad(std::string("unknown page type \"") + pageType + "\"");
+        }
+    } else {
+        width = widthMm;
+        height = heightMm;
+    }
+    if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0) {
+        Bad("invalid page size " + Format(width) + " x " + Format(height) + " mm");
+    }
+    width *= kPointsPerMm;
+    height *= kPointsPerMm;
+    if (width > kMaxSide + 0.5 || height > kMaxSide + 0.5) {
+        Bad("page size beyond the PDF limit of 200 inches (5080 mm) a side");
+    }
+    width = std::clamp(width, kMinSide, kMaxSide);
+    height = std::clamp(height, kMinSide, kMaxSide);
+    // The page follows the image: landscape for a landscape image, portrait for a portrait one.
+    if ((naturalWidth > naturalHeight) != (width > height) && naturalWidth != naturalHeight &&
+        width != height) {
+        std::swap(width, height);
+    }
+    const double boxWidth = width - left - right;
+    const double boxHeight = height - top - bottom;
+    if (boxWidth <= 0 || boxHeight <= 0) {
+        Bad("the margins leave no room for the image");
+    }
+    const double scale = std::min({1.0, boxWidth / naturalWidth, boxHeight / naturalHeight});
+    placement.pageWidth = width;
+    placement.pageHeight = height;
+    placement.width = naturalWidth * scale;
+    placement.height = naturalHeight * scale;
+    placement.x = left + (boxWidth - placement.width) / 2;
+    placement.y = bottom + (boxHeight - placement.height) / 2;
+    return placement;
+}
+
+std::array<double, 6> PageGeometry::ImageMatrix(int orientation, double x, double y, double w,
+                                                double h)
+{
+    // Image space has the first stored row at the top; each matrix maps it so that the
+    // picture appears upright in the box.
+    switch (orientation) {
+    case 2: // mirrored left to right
+        return {-w, 0, 0, h, x + w, y};
+    case 3: // turned 180 degrees
+        return {-w, 0, 0, -h, x + w, y + h};
+    case 4: // mirrored top to bottom
+        return {w, 0, 0, -h, x, y + h};
+    case 5: // mirrored along the main diagonal
+        return {0, -h, -w, 0, x + w, y + h};
+    case 6: // turned 90 degrees clockwise to view
+        return {0, -h, w, 0, x, y + h};
+    case 7: // mirrored along the other diagonal
+        return {0, h, w, 0, x, y};
+    case 8: // turned 90 degrees counter-clockwise to view
+        return {0, h, -w, 0, x + w, y};
+    default:
+        return {w, 0, 0, h, x, y};
+    }
+}

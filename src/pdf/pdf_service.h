@@ -1,0 +1,99 @@
+/* The PDF service: turns image files into PDF documents. A C interface, so that the service
+ * can be built, replaced and loaded on its own; all text is NUL-terminated UTF-8.
+ *
+ * Calling order: one PDF per source: CreatePdf3Service, LoadSource, CreatePdf, read the
+ * result, FreePdf3Service. Merging: CreatePdf3Service, AppendSource for each source in page
+ * order, one CreatePdf, FreePdf3Service. The result belongs to the service and is valid until
+ * the next CreatePdf or FreePdf3Service. */
+#ifndef OMBRIX_PDF_SERVICE_H
+#define OMBRIX_PDF_SERVICE_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define PDF_SERVICE_API __declspec(dllexport)
+#else
+#define PDF_SERVICE_API __attribute__((visibility("default")))
+#endif
+
+/* Source-type codes of LoadSource; this service converts images only. */
+enum PdfSourceType {
+    PDF_SOURCE_IMAGE = 0
+};
+
+/* Error codes of PdfResult. */
+enum PdfErrorCode {
+    PDF_OK = 0,
+    PDF_ERROR_NO_SOURCE = 1,          /* CreatePdf without a source */
+    PDF_ERROR_UNSUPPORTED_SOURCE = 2, /* a source-type code other than images */
+    PDF_ERROR_READ = 3,               /* a source cannot be opened or read */
+    PDF_ERROR_UNKNOWN_FORMAT = 4,     /* the content is no image format that is supported */
+    PDF_ERROR_CORRUPT = 5,            /* a truncated or malformed image */
+    PDF_ERROR_UNSUPPORTED_IMAGE = 6,  /* a valid image that PDF cannot hold losslessly */
+    PDF_ERROR_TOO_LARGE = 7,          /* an image too large to convert */
+    PDF_ERROR_PAGE_GEOMETRY = 8,      /* unknown page type, bad size or margins */
+    PDF_ERROR_WRITE = 9,              /* the PDF cannot be written */
+    PDF_ERROR_CANCELLED = 10,         /* the progress procedure asked to stop */
+    PDF_ERROR_INTERNAL = 11
+};
+
+/* Document security, carried by the last reserved word of PdfPageOptions. */
+typedef struct PdfSecurityOptions {
+    const char* userPassword;  /* needed to open the document; null or empty for none */
+    const char* ownerPassword; /* lifts the restrictions; null or empty for none */
+    int allowCopy;             /* non-zero: text and images may be copied */
+    int allowPrint;            /* non-zero: the document may be printed */
+} PdfSecurityOptions;
+
+/* Page options, in millimetres. The page type name wins over width and height. */
+typedef struct PdfPageOptions {
+    const char* pageType; /* "A4", "letter", "Image Size", ...; null when width and height apply */
+    float width;
+    float height;
+    float left;
+    float right;
+    float top;
+    float bottom;
+    /* The four reserved words: document information and security; null for none. */
+    const char* title;
+    const char* author;
+    const char* subject;
+    const PdfSecurityOptions* security;
+    const char* templateDir; /* not needed for images */
+} PdfPageOptions;
+
+typedef struct PdfResult {
+    const char* path;   /* the PDF written, inside the temporary folder; null on failure */
+    const char* reason; /* a short English reason of a failure; empty on success */
+    int pageCount;      /* pages written */
+    int reserved[3];
+    int errorCode; /* PdfErrorCode; 0 for success */
+} PdfResult;
+
+/* Called after each page with the pages done and the pages in all; a non-zero return
+ * cancels the conversion. */
+typedef int (*PdfProgressProc)(int pagesDone, int pagesTotal);
+
+typedef struct Pdf3Service Pdf3Service;
+struct Pdf3Service {
+    /* Makes `path` the only source. Returns 0, or the error code the conversion will give. */
+    int (*LoadSource)(Pdf3Service* self, const char* path, int sourceType);
+    /* Adds `path` after the sources so far. */
+    int (*AppendSource)(Pdf3Service* self, const char* path);
+    /* Writes one PDF of every source into `tempDir` (or `outputDir` when `tempDir` is null
+     * or empty). Never returns null for a service that exists. */
+    PdfResult* (*CreatePdf)(Pdf3Service* self, const PdfPageOptions* options, const char* outputDir,
+                            const char* tempDir, PdfProgressProc progress, int reserved);
+};
+
+/* The engine path is accepted and not needed for images. Returns null when out of memory. */
+PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char* enginePath);
+PDF_SERVICE_API void FreePdf3Service(Pdf3Service* service);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,731 @@
+#include "pdf/tiff_source.h"
+
+#include "pdf/flate_row_encoder.h"
+#include "pdf/icc_profile.h"
+#include "pdf/pdf_error.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <tiffio.h>
+
+namespace {
+constexpr uint32_t kMaxPages = 100000;
+
+// libtiff reading a SourceData, with errors collected for the reason of a failure.
+struct Client {
+    explicit Client(const SourceData& data) : reader(data) {}
+    SourceData::Reader reader;
+    uint64_t position = 0;
+    std::string error;
+};
+
+tmsize_t ClientRead(thandle_t handle, void* buffer, tmsize_t size)
+{
+    auto* client = static_cast<Client*>(handle);
+    try {
+        const size_t n = client->reader.ReadAt(client->position, buffer, static_cast<size_t>(size));
+        client->position += n;
+        return static_cast<tmsize_t>(n);
+    } catch (const std::exception& error) {
+        client->error = error.what();
+        return -1;
+    }
+}
+
+tmsize_t ClientWrite(thandle_t, void*, tmsize_t)
+{
+    return -1;
+}
+
+toff_t ClientSeek(thandle_t handle, toff_t offset, int whence)
+{
+    auto* client = static_cast<Client*>(handle);
+    switch (whence) {
+    case SEEK_SET:
+        client->position = offset;
+        break;
+    case SEEK_CUR:
+        client->position += offset;
+        break;
+    case SEEK_END:
+        client->position = client->reader.Size() + offset;
+        break;
+    default:
+        return static_cast<toff_t>(-1);
+    }
+    return client->position;
+}
+
+int ClientClose(thandle_t)
+{
+    return 0;
+}
+
+toff_t ClientSize(thandle_t handle)
+{
+    return static_cast<Client*>(handle)->reader.Size();
+}
+
+int ClientMap(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
+
+void ClientUnmap(thandle_t, void*, toff_t) {}
+
+int OnError(TIFF*, void* user, const char* module, const char* format, va_list args)
+{
+    auto* client = static_cast<Client*>(user);
+    if (client->error.empty()) {
+        char message[512];
+        std::vsnprintf(message, sizeof message, format, args);
+        client->error = module != nullptr && *module ? std::string(module) + ": " + message
+                                                     : std::string(message);
+    }
+    return 1;
+}
+
+int OnWarning(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
+
+// An open TIFF file; closed with the object.
+class TiffHandle {
+public:
+    explicit TiffHandle(const SourceData& data) : m_client(data)
+    {
+        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+        TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &m_client);
+        TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &m_client);
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(ImageSource::kMaxBuffer));
+        m_tiff = TIFFClientOpenExt(data.Name().c_str(), "rm", &m_client, ClientRead, ClientWrite,
+                                   ClientSeek, ClientClose, ClientSize, ClientMap, ClientUnmap,
+                                   options);
+        TIFFOpenOptionsFree(options);
+        if (m_tiff == nullptr) {
+            Fail("cannot open");
+        }
+    }
+    ~TiffHandle()
+    {
+        if (m_tiff != nullptr) {
+            TIFFClose(m_tiff);
+        }
+    }
+    TiffHandle(const TiffHandle&) = delete;
+    TiffHandle& operator=(const TiffHandle&) = delete;
+
+    TIFF* Get() const { return m_tiff; }
+    const std::string& Error() const { return m_client.error; }
+    void ClearError() { m_client.error.clear(); }
+
+    [[noreturn]] void Fail(const std::string& what) const
+    {
+        throw PdfError(PDF_ERROR_CORRUPT,
+                       "broken TIFF: " + (m_client.error.empty() ? what : m_client.error));
+    }
+
+private:
+    Client m_client;
+    TIFF* m_tiff = nullptr;
+};
+
+[[noreturn]] void Unsupported(const std::string& what)
+{
+    throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "TIFF with " + what);
+}
+
+// The depth a sample of `bits` bits is written at.
+int OutputBits(int bits)
+{
+    switch (bits) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+        return bits;
+    default:
+        return bits < 8 ? 8 : 16;
+    }
+}
+
+// Samples wider than 16 bits are reduced to their top 16 bits first.
+int EffectiveBits(int bits)
+{
+    return bits > 16 ? 16 : bits;
+}
+
+uint32_t ReadSample(const unsigned char* row, size_t index, int bits)
+{
+    switch (bits) {
+    case 8:
+        return row[index];
+    case 16: {
+        uint16_t v;
+        std::memcpy(&v, row + 2 * index, 2);
+        return v;
+    }
+    case 24: {
+        const unsigned char* p = row + 3 * index;
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    }
+    case 32: {
+        uint32_t v;
+        std::memcpy(&v, row + 4 * index, 4);
+        return v;
+    }
+    case 64: {
+        uint64_t v;
+        std::memcpy(&v, row + 8 * index, 8);
+        return static_cast<uint32_t>(v >> 32);
+    }
+    default: {
+        // Packed, most significant bit first.
+        const size_t bit = index * bits;
+        uint32_t value = 0;
+        for (int i = 0; i < bits; ++i) {
+            const size_t b = bit + i;
+            value = value << 1 | ((row[b / 8] >> (7 - b % 8)) & 1);
+        }
+        return value;
+    }
+    }
+}
+
+// A sample as an unsigned value of EffectiveBits(bits) bits.
+uint32_t NormalSample(const unsigned char* row, size_t index, int bits, bool isSigned)
+{
+    uint32_t value = ReadSample(row, index, bits);
+    const int stored = bits == 64 ? 32 : bits;
+    if (isSigned) {
+        value ^= uint32_t(1) << (stored - 1); // two's complement to offset binary
+    }
+    if (stored > 16) {
+        value >>= stored - 16;
+    }
+    return value;
+}
+
+void PackSample(unsigned char* row, size_t index, uint32_t value, int bits)
+{
+    switch (bits) {
+    case 8:
+        row[index] = static_cast<unsigned char>(value);
+        break;
+    case 16:
+        row[2 * index] = static_cast<unsigned char>(value >> 8);
+        row[2 * index + 1] = static_cast<unsigned char>(value);
+        break;
+    default: {
+        const size_t bit = index * bits;
+        const unsigned shift = 8 - bits - bit % 8;
+        const unsigned mask = ((1u << bits) - 1) << shift;
+        row[bit / 8] = static_cast<unsigned char>((row[bit / 8] & ~mask) | ((value << shift) & mask));
+        break;
+    }
+    }
+}
+
+template <typename T> T Field(TIFF* tif, uint32_t tag, T fallback)
+{
+    T value{};
+    return TIFFGetField(tif, tag, &value) == 1 ? value : fallback;
+}
+
+template <typename T> T FieldDefaulted(TIFF* tif, uint32_t tag)
+{
+    T value{};
+    TIFFGetFieldDefaulted(tif, tag, &value);
+    return value;
+}
+} // namespace
+
+TiffSource::TiffSource(const SourceData& data) : ImageSource(data)
+{
+    TiffHandle handle(m_data);
+    TIFF* tif = handle.Get();
+    std::vector<Page> plans;
+    std::vector<ImageLayout> layouts;
+    std::vector<bool> reduced;
+    for (uint32_t directory = 0; directory < kMaxPages; ++directory) {
+        if (directory > 0) {
+            handle.ClearError();
+            if (!TIFFReadDirectory(tif)) {
+                break; // the end of the chain, or a chain that loops or breaks: keep what came before
+            }
+        }
+        DescribeDirectory(tif, directory);
+        reduced.push_back((Field<uint32_t>(tif, TIFFTAG_SUBFILETYPE, 0) & FILETYPE_REDUCEDIMAGE) != 0);
+    }
+    // Reduced-resolution copies (thumbnails) are no pages of their own.
+    bool anyFull = false;
+    for (bool r : reduced) {
+        anyFull = anyFull || !r;
+    }
+    if (anyFull) {
+        for (size_t i = reduced.size(); i-- > 0;) {
+            if (reduced[i]) {
+                m_pages.erase(m_pages.begin() + static_cast<long>(i));
+                m_plans.erase(m_plans.begin() + static_cast<long>(i));
+            }
+        }
+    }
+    if (m_pages.empty()) {
+        handle.Fail("no image");
+    }
+}
+
+TiffSource::~TiffSource() = default;
+
+void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
+{
+    Page page;
+    ImageLayout layout;
+    page.directory = directory;
+
+    const uint32_t width = Field<uint32_t>(tif, TIFFTAG_IMAGEWIDTH, 0);
+    const uint32_t height = Field<uint32_t>(tif, TIFFTAG_IMAGELENGTH, 0);
+    CheckSize(width, height);
+    layout.width = static_cast<int>(width);
+    layout.height = static_cast<int>(height);
+
+    const uint16_t bits = FieldDefaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
+    const uint16_t samples = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
+    const uint16_t format = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
+    const uint16_t compression = FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
+    const uint16_t planar = FieldDefaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
+    uint16_t photometric = 0;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) {
+        photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    }
+
+    if (format == SAMPLEFORMAT_IEEEFP || format == SAMPLEFORMAT_COMPLEXIEEEFP) {
+        throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                       "TIFF with floating-point samples, which PDF cannot hold losslessly");
+    }
+    if (compression == COMPRESSION_SGILOG || compression == COMPRESSION_SGILOG24 ||
+        photometric == PHOTOMETRIC_LOGL || photometric == PHOTOMETRIC_LOGLUV) {
+        throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                       "TIFF with LogLuv (floating-point) samples, which PDF cannot hold losslessly");
+    }
+    if (format == SAMPLEFORMAT_COMPLEXINT) {
+        Unsupported("complex samples");
+    }
+    if (samples == 0 || bits == 0 || !(bits <= 16 || bits == 24 || bits == 32 || bits == 64)) {
+        Unsupported(std::to_string(bits) + "-bit samples");
+    }
+
+    page.samplesPerPixel = samples;
+    page.bitsPerSample = bits;
+    page.signedSamples = format == SAMPLEFORMAT_INT;
+    page.planar = planar == PLANARCONFIG_SEPARATE && samples > 1;
+
+    bool rgba = compression == COMPRESSION_OJPEG;
+    switch (photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+        page.colours = 1;
+        layout.colourSpace = ImageLayout::ColourSpace::Gray;
+        break;
+    case PHOTOMETRIC_RGB:
+        page.colours = 3;
+        layout.colourSpace = ImageLayout::ColourSpace::RGB;
+        break;
+    case PHOTOMETRIC_PALETTE:
+        page.colours = 1;
+        layout.colourSpace = ImageLayout::ColourSpace::Indexed;
+        break;
+    case PHOTOMETRIC_SEPARATED:
+        if (FieldDefaulted<uint16_t>(tif, TIFFTAG_INKSET) != INKSET_CMYK || samples < 4) {
+            Unsupported("inks other than CMYK");
+        }
+        page.colours = 4;
+        layout.colourSpace = ImageLayout::ColourSpace::CMYK;
+        break;
+    case PHOTOMETRIC_YCBCR:
+        if (compression == COMPRESSION_JPEG && bits == 8) {
+            page.jpegToRgb = true;
+            page.colours = 3;
+            layout.colourSpace = ImageLayout::ColourSpace::RGB;
+        } else {
+            rgba = true;
+        }
+        break;
+    default:
+        rgba = true;
+        break;
+    }
+    if (!rgba && samples < page.colours) {
+        Unsupported("too few samples for its colour model");
+    }
+
+    // Extra samples: the first alpha is kept as a soft mask.
+    uint16_t extraCount = 0;
+    uint16_t* extraTypes = nullptr;
+    TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
+    bool associated = false;
+    for (int i = page.colours; i < samples && !rgba; ++i) {
+        const int extra = i - page.colours;
+        if (extra < extraCount && extraTypes != nullptr &&
+            (extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA || extraTypes[extra] == EXTRASAMPLE_UNASSALPHA)) {
+            page.alphaSample = i;
+            associated = extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA;
+            break;
+        }
+    }
+
+    const uint16_t orientation = FieldDefaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
+    layout.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+
+    if (rgba) {
+        char message[1024] = "";
+        if (!TIFFRGBAImageOK(tif, message)) {
+            Unsupported(message[0] ? std::string(message) : std::string("an unknown colour model"));
+        }
+        page.method = Page::Method::Rgba;
+        page.outBits = 8;
+        layout.colourSpace = ImageLayout::ColourSpace::RGB;
+        layout.bitsPerComponent = 8;
+        layout.orientation = 1; // read upright
+        if (extraCount > 0 && extraTypes != nullptr &&
+            (extraTypes[0] == EXTRASAMPLE_ASSOCALPHA || extraTypes[0] == EXTRASAMPLE_UNASSALPHA)) {
+            // libtiff hands out premultiplied colour.
+            layout.softMask = true;
+            layout.softMaskBits = 8;
+            layout.matte = {0, 0, 0};
+        }
+    } else if (compression == COMPRESSION_CCITTFAX4 && !TIFFIsTiled(tif) &&
+               TIFFNumberOfStrips(tif) == 1 && bits == 1 && samples == 1 &&
+               (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK) &&
+               FieldDefaulted<uint16_t>(tif, TIFFTAG_FILLORDER) == FILLORDER_MSB2LSB) {
+        // Group 4 fax data goes in as it is.
+        page.method = Page::Method::Ccitt;
+        page.outBits = 1;
+        layout.bitsPerComponent = 1;
+        layout.filter = ImageLayout::Filter::CCITT;
+        layout.ccittK = -1;
+        layout.ccittBlackIs1 = photometric == PHOTOMETRIC_MINISBLACK;
+    } else {
+        page.method = Page::Method::Samples;
+        const int effective = EffectiveBits(bits);
+        page.outBits = OutputBits(effective);
+        layout.bitsPerComponent = page.outBits;
+        if (photometric == PHOTOMETRIC_PALETTE) {
+            if (page.signedSamples) {
+                Unsupported("signed palette indices");
+            }
+            uint16_t* red = nullptr;
+            uint16_t* green = nullptr;
+            uint16_t* blue = nullptr;
+            if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || bits > 16) {
+                throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: palette image without a palette");
+            }
+            const size_t entries = size_t(1) << bits;
+            if (bits > 8) {
+                // PDF palettes have at most 256 entries: write the colours themselves.
+                page.expandPalette = true;
+                page.outBits = 16;
+                layout.colourSpace = ImageLayout::ColourSpace::RGB;
+                layout.bitsPerComponent = 16;
+                page.colourMap.assign(red, red + entries);
+                page.colourMap.insert(page.colourMap.end(), green, green + entries);
+                page.colourMap.insert(page.colourMap.end(), blue, blue + entries);
+            } else {
+                // Colour maps are 16-bit; some writers put 8-bit values in them.
+                bool eightBit = true;
+                for (size_t i = 0; i < entries; ++i) {
+                    eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
+                }
+                layout.paletteBase = ImageLayout::ColourSpace::RGB;
+                for (size_t i = 0; i < entries; ++i) {
+                    for (const uint16_t* table : {red, green, blue}) {
+                        layout.palette.push_back(static_cast<char>(eightBit ? table[i] : table[i] >> 8));
+                    }
+                }
+            }
+        } else {
+            // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
+            const double scale = effective == page.outBits
+                                     ? 1.0
+                                     : double((1u << page.outBits) - 1) / double((1u << effective) - 1);
+            const bool inverted = photometric == PHOTOMETRIC_MINISWHITE;
+            if (scale != 1.0 || inverted) {
+                for (int c = 0; c < page.colours; ++c) {
+                    if (inverted) {
+                        layout.decode.push_back(1.0);
+                        layout.decode.push_back(1.0 - scale);
+                    } else {
+                        layout.decode.push_back(0.0);
+                        layout.decode.push_back(scale);
+                    }
+                }
+            }
+            if (page.alphaSample >= 0) {
+                layout.softMask = true;
+                layout.softMaskBits = page.outBits;
+                if (scale != 1.0) {
+                    layout.softMaskDecode = {0.0, scale};
+                }
+                if (associated) {
+                    layout.matte.assign(page.colours, inverted ? 1.0 : 0.0);
+                }
+            }
+        }
+    }
+
+    // Resolution: unit 2 inch, 3 centimetre, 1 none.
+    float xResolution = 0;
+    float yResolution = 0;
+    const uint16_t unit = FieldDefaulted<uint16_t>(tif, TIFFTAG_RESOLUTIONUNIT);
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xResolution) &&
+        TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yResolution) && xResolution > 0 &&
+        yResolution > 0 && (unit == RESUNIT_INCH || unit == RESUNIT_CENTIMETER)) {
+        const double toInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+        layout.xDpi = xResolution * toInch;
+        layout.yDpi = yResolution * toInch;
+    }
+
+    uint32_t iccSize = 0;
+    void* iccData = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr) {
+        std::string icc(static_cast<const char*>(iccData), iccSize);
+        const int components = layout.colourSpace == ImageLayout::ColourSpace::Indexed ? 3 : layout.Components();
+        if (page.method != Page::Method::Rgba && IccProfile::Fits(icc, components)) {
+            layout.icc = std::move(icc);
+        }
+    }
+
+    m_plans.push_back(std::move(page));
+    m_pages.push_back(std::move(layout));
+}
+
+void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask)
+{
+    const Page& page = m_plans.at(index);
+    const ImageLayout& layout = m_pages.at(index);
+    TiffHandle handle(m_data);
+    if (!TIFFSetDirectory(handle.Get(), page.directory)) {
+        handle.Fail("cannot read the image directory");
+    }
+    if (softMask != nullptr) {
+        softMask->clear();
+    }
+    try {
+        switch (page.method) {
+        case Page::Method::Ccitt:
+            WriteCcitt(handle.Get(), out);
+            break;
+        case Page::Method::Rgba:
+            WriteRgba(handle.Get(), layout, out, softMask);
+            break;
+        case Page::Method::Samples:
+            WriteSamples(handle.Get(), page, layout, out, softMask);
+            break;
+        }
+    } catch (const PdfError& error) {
+        if (error.Code() == PDF_ERROR_CORRUPT && !handle.Error().empty()) {
+            handle.Fail("");
+        }
+        throw;
+    }
+}
+
+void TiffSource::WriteCcitt(TIFF* tif, const Sink& out)
+{
+    // Decode once to make sure the data is sound before it goes in untouched.
+    const tmsize_t decodedSize = TIFFStripSize(tif);
+    CheckBuffer(static_cast<uint64_t>(decodedSize));
+    std::vector<unsigned char> decoded(static_cast<size_t>(decodedSize));
+    if (TIFFReadEncodedStrip(tif, 0, decoded.data(), decodedSize) < 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged fax data");
+    }
+    const uint64_t rawSize = TIFFRawStripSize64(tif, 0);
+    CheckBuffer(rawSize);
+    std::vector<unsigned char> raw(static_cast<size_t>(rawSize));
+    const tmsize_t n = TIFFReadRawStrip(tif, 0, raw.data(), static_cast<tmsize_t>(rawSize));
+    if (n < 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged fax data");
+    }
+    out(raw.data(), static_cast<size_t>(n));
+}
+
+void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out,
+                           std::string* softMask)
+{
+    const auto width = static_cast<uint32_t>(layout.width);
+    const auto height = static_cast<uint32_t>(layout.height);
+    CheckBuffer(uint64_t(width) * height * 4);
+    std::vector<uint32_t> raster(size_t(width) * height);
+    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
+    }
+    FlateRowEncoder colour(out, layout.width, 3, 8);
+    std::unique_ptr<FlateRowEncoder> alpha;
+    if (layout.softMask && softMask != nullptr) {
+        alpha = std::make_unique<FlateRowEncoder>(
+            [softMask](const unsigned char* data, size_t size) {
+                softMask->append(reinterpret_cast<const char*>(data), size);
+            },
+            layout.width, 1, 8);
+    }
+    std::vector<unsigned char> rgb(size_t(width) * 3);
+    std::vector<unsigned char> a(width);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t* row = &raster[size_t(y) * width];
+        for (uint32_t x = 0; x < width; ++x) {
+            rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
+            rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
+            rgb[3 * x + 2] = static_cast<unsigned char>(TIFFGetB(row[x]));
+            a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
+        }
+        colour.WriteRow(rgb.data());
+        if (alpha) {
+            alpha->WriteRow(a.data());
+        }
+    }
+    colour.Finish();
+    if (alpha) {
+        alpha->Finish();
+    }
+}
+
+void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& layout,
+                              const Sink& out, std::string* softMask)
+{
+    if (page.jpegToRgb) {
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    }
+    const int width = layout.width;
+    const int height = layout.height;
+    const int bits = page.bitsPerSample;
+    const int planes = page.planar ? page.samplesPerPixel : 1;
+    const int samplesPerPlanePixel = page.planar ? 1 : page.samplesPerPixel;
+    const size_t planeRowBytes = FlateRowEncoder::RowBytesOf(width, samplesPerPlanePixel, bits);
+
+    const int outColours = page.expandPalette ? 3 : page.colours;
+    FlateRowEncoder colour(out, width, outColours, page.outBits);
+    std::unique_ptr<FlateRowEncoder> alpha;
+    if (page.alphaSample >= 0 && softMask != nullptr) {
+        alpha = std::make_unique<FlateRowEncoder>(
+            [softMask](const unsigned char* data, size_t size) {
+                softMask->append(reinterpret_cast<const char*>(data), size);
+            },
+            width, 1, page.outBits);
+    }
+
+    // Rows are read in bands: a strip, or a row of tiles.
+    const bool tiled = TIFFIsTiled(tif);
+    uint32_t bandHeight = 0;
+    uint32_t tileWidth = 0;
+    if (tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &bandHeight);
+        if (tileWidth == 0 || bandHeight == 0 || tileWidth % 8 != 0) {
+            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
+        }
+    } else {
+        bandHeight = FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
+        if (bandHeight == 0 || bandHeight > static_cast<uint32_t>(height)) {
+            bandHeight = static_cast<uint32_t>(height);
+        }
+    }
+    CheckBuffer(uint64_t(planeRowBytes) * bandHeight * planes);
+    std::vector<std::vector<unsigned char>> band(planes, std::vector<unsigned char>(planeRowBytes * bandHeight));
+
+    std::vector<unsigned char> chunk;
+    if (tiled) {
+        const tmsize_t tileSize = TIFFTileSize(tif);
+        CheckBuffer(static_cast<uint64_t>(tileSize));
+        chunk.resize(static_cast<size_t>(tileSize));
+    } else {
+        const tmsize_t stripSize = TIFFStripSize(tif);
+        CheckBuffer(static_cast<uint64_t>(stripSize));
+        chunk.resize(static_cast<size_t>(stripSize));
+    }
+    const size_t tileRowBytes = tiled ? FlateRowEncoder::RowBytesOf(tileWidth, samplesPerPlanePixel, bits) : 0;
+    const bool fast = !page.planar && page.alphaSample < 0 &&
+                      page.samplesPerPixel == page.colours && !page.signedSamples &&
+                      !page.expandPalette && page.outBits == bits && bits <= 16;
+
+    std::vector<unsigned char> colourRow(colour.RowBytes());
+    std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
+    const int spp = page.samplesPerPixel;
+
+    for (uint32_t top = 0; top < static_cast<uint32_t>(height); top += bandHeight) {
+        const uint32_t rows = std::min<uint32_t>(bandHeight, static_cast<uint32_t>(height) - top);
+        for (int plane = 0; plane < planes; ++plane) {
+            if (tiled) {
+                for (uint32_t left = 0; left < static_cast<uint32_t>(width); left += tileWidth) {
+                    const ttile_t tile = TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
+                    if (TIFFReadEncodedTile(tif, tile, chunk.data(), static_cast<tmsize_t>(chunk.size())) < 0) {
+                        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged tile");
+                    }
+                    const size_t offset = FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
+                    const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
+                    for (uint32_t y = 0; y < rows; ++y) {
+                        std::memcpy(&band[plane][y * planeRowBytes + offset], &chunk[y * tileRowBytes], bytes);
+                    }
+                }
+            } else {
+                const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
+                const tmsize_t want = static_cast<tmsize_t>(planeRowBytes * rows);
+                const tmsize_t got = TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
+                if (got < want) {
+                    throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged or short strip");
+                }
+                std::memcpy(band[plane].data(), chunk.data(), static_cast<size_t>(want));
+            }
+        }
+
+        for (uint32_t y = 0; y < rows; ++y) {
+            const unsigned char* row = &band[0][y * planeRowBytes];
+            if (fast) {
+                if (bits == 16) {
+                    for (size_t i = 0; i + 1 < planeRowBytes; i += 2) {
+                        uint16_t v;
+                        std::memcpy(&v, row + i, 2);
+                        colourRow[i] = static_cast<unsigned char>(v >> 8);
+                        colourRow[i + 1] = static_cast<unsigned char>(v);
+                    }
+                    colour.WriteRow(colourRow.data());
+                } else {
+                    colour.WriteRow(row);
+                }
+                continue;
+            }
+            auto sample = [&](int x, int s) -> uint32_t {
+                if (page.planar) {
+                    return NormalSample(&band[s][y * planeRowBytes], static_cast<size_t>(x), bits, page.signedSamples);
+                }
+                return NormalSample(row, static_cast<size_t>(x) * spp + s, bits, page.signedSamples);
+            };
+            for (int x = 0; x < width; ++x) {
+                if (page.expandPalette) {
+                    const size_t entries = page.colourMap.size() / 3;
+                    const uint32_t index = std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
+                    for (int c = 0; c < 3; ++c) {
+                        PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c, page.colourMap[c * entries + index], 16);
+                    }
+                } else {
+                    for (int c = 0; c < page.colours; ++c) {
+                        PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c, sample(x, c), page.outBits);
+                    }
+                }
+                if (alpha) {
+                    PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample), page.outBits);
+                }
+            }
+            colour.WriteRow(colourRow.data());
+            if (alpha) {
+                alpha->WriteRow(alphaRow.data());
+            }
+        }
+    }
+    colour.Finish();
+    if (alpha) {
+        alpha->Finish();
+    }
+}
