@@ -205,7 +205,13 @@ void BmpSource::Parse(const std::string& bytes)
             layout.palette.push_back(static_cast<char>(e[0]));
         }
         if (rle) {
+            // Pixels that the data skips are transparent, as viewers show them; they get an
+            // index of their own when the palette leaves one free.
             layout.bitsPerComponent = 8;
+            m_skippedIndex = m_paletteEntries < 256 ? m_paletteEntries : 0;
+            if (m_paletteEntries < 256) {
+                layout.colourKey = {m_skippedIndex, m_skippedIndex};
+            }
         }
     } else {
         uint32_t masks[4] = {0, 0, 0, 0};
@@ -336,14 +342,19 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const
     const size_t width = static_cast<size_t>(layout.width);
     const size_t height = static_cast<size_t>(layout.height);
     CheckBuffer(uint64_t(width) * height);
-    std::vector<unsigned char> indices(width * height, 0);
+    std::vector<unsigned char> indices(width * height, static_cast<unsigned char>(m_skippedIndex));
     const bool four = m_compression == kRle4;
     size_t x = 0;
     size_t y = 0; // counted from the bottom row
     size_t pos = m_dataOffset;
-    auto put = [&](int index) {
+    // A repeated run that overshoots the end of its row is cut there (some encoders write
+    // them); literal pixels outside the image mean damaged data.
+    auto put = [&](int index, bool literal) {
         if (x >= width || y >= height) {
-            Broken("RLE data runs outside the image");
+            if (literal) {
+                Broken("RLE data runs outside the image");
+            }
+            return;
         }
         if (index >= m_paletteEntries) {
             Broken("pixels use colours that are not in the palette");
@@ -360,7 +371,7 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const
         pos += 2;
         if (count > 0) {
             for (unsigned i = 0; i < count; ++i) {
-                put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : static_cast<int>(value));
+                put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : static_cast<int>(value), false);
             }
             continue;
         }
@@ -389,7 +400,8 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const
             }
             for (unsigned i = 0; i < value; ++i) {
                 put(four ? (i % 2 == 0 ? d[pos + i / 2] >> 4 : d[pos + i / 2] & 0x0F)
-                         : static_cast<int>(d[pos + i]));
+                         : static_cast<int>(d[pos + i]),
+                    true);
             }
             pos += (bytesUsed + 1) & ~size_t(1);
             break;

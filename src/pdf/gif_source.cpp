@@ -43,12 +43,19 @@ public:
                 Broken(m_gif->Error);
             }
             if (type == TERMINATE_RECORD_TYPE) {
-                throw PdfError(PDF_ERROR_CORRUPT, "broken GIF: no image");
+                hasImage = false; // a logical screen without any image
+                return;
             }
             if (type == IMAGE_DESC_RECORD_TYPE) {
                 if (DGifGetImageDesc(m_gif) == GIF_ERROR) {
+                    // A frame without pixels has no image data to set up.
+                    if (m_gif->Image.Width == 0 || m_gif->Image.Height == 0) {
+                        hasImage = false;
+                        return;
+                    }
                     Broken(m_gif->Error);
                 }
+                hasImage = m_gif->Image.Width > 0 && m_gif->Image.Height > 0;
                 return;
             }
             if (type == EXTENSION_RECORD_TYPE) {
@@ -56,6 +63,9 @@ public:
                 GifByteType* block = nullptr;
                 if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) {
                     Broken(m_gif->Error);
+                }
+                if (code == PLAINTEXT_EXT_FUNC_CODE) {
+                    throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "GIF with a plain-text extension, which cannot be shown");
                 }
                 if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
                     GraphicsControlBlock control;
@@ -81,6 +91,7 @@ public:
 
     GifFileType* Get() const { return m_gif; }
     int transparentIndex = NO_TRANSPARENT_COLOR;
+    bool hasImage = true;
 
 private:
     MemoryInput m_input;
@@ -98,14 +109,17 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data)
     CheckSize(static_cast<uint64_t>(screenWidth), static_cast<uint64_t>(screenHeight));
 
     const GifImageDesc& frame = gif->Image;
-    m_frameLeft = frame.Left;
-    m_frameTop = frame.Top;
-    m_frameWidth = frame.Width;
-    m_frameHeight = frame.Height;
-    m_interlaced = frame.Interlace;
-    CheckBuffer(uint64_t(m_frameWidth) * m_frameHeight);
+    if (reader.hasImage) {
+        m_frameLeft = frame.Left;
+        m_frameTop = frame.Top;
+        m_frameWidth = frame.Width;
+        m_frameHeight = frame.Height;
+        m_interlaced = frame.Interlace;
+        CheckBuffer(uint64_t(m_frameWidth) * m_frameHeight);
+    }
 
-    const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
+    const ColorMapObject* map =
+        reader.hasImage && frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
     ImageLayout layout;
     layout.colourSpace = ImageLayout::ColourSpace::Indexed;
     layout.paletteBase = ImageLayout::ColourSpace::RGB;
@@ -197,7 +211,8 @@ void GifSource::WriteImage(int, const Sink& out, std::string* softMask)
         }
     }
     for (int y : order) {
-        if (DGifGetLine(gif, &frame[y * width], m_frameWidth) == GIF_ERROR) {
+        unsigned char* row = &frame[y * width];
+        if (DGifGetLine(gif, row, m_frameWidth) == GIF_ERROR) {
             // Data that ends early leaves the rest transparent; damaged data is an error.
             if (gif->Error != D_GIF_ERR_EOF_TOO_SOON && gif->Error != D_GIF_ERR_READ_FAILED) {
                 Broken(gif->Error);
@@ -205,10 +220,10 @@ void GifSource::WriteImage(int, const Sink& out, std::string* softMask)
             // A partly decoded row keeps what it got; the rows after it stay transparent.
             break;
         }
-    }
-    for (unsigned char index : frame) {
-        if (index >= m_colourCount && index != m_missingIndex) {
-            throw PdfError(PDF_ERROR_CORRUPT, "broken GIF: pixels use colours that are not in the palette");
+        for (size_t x = 0; x < width; ++x) {
+            if (row[x] >= m_colourCount) {
+                throw PdfError(PDF_ERROR_CORRUPT, "broken GIF: pixels use colours that are not in the palette");
+            }
         }
     }
 

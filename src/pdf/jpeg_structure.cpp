@@ -121,6 +121,85 @@ size_t SkipEntropyData(const unsigned char* data, size_t size, size_t pos)
     }
     return size;
 }
+
+// Records the Huffman tables a DHT segment defines.
+void ReadHuffmanTables(const unsigned char* p, size_t length, bool (&defined)[2][4])
+{
+    size_t at = 0;
+    while (at < length) {
+        if (length - at < 17) {
+            Broken("short Huffman table");
+        }
+        const int tableClass = p[at] >> 4;
+        const int id = p[at] & 0x0F;
+        if (tableClass > 1 || id > 3) {
+            Broken("bad Huffman table number");
+        }
+        size_t symbols = 0;
+        for (int i = 1; i <= 16; ++i) {
+            symbols += p[at + i];
+        }
+        if (symbols > 256 || length - at - 17 < symbols) {
+            Broken("bad Huffman table");
+        }
+        defined[tableClass][id] = true;
+        at += 17 + symbols;
+    }
+}
+
+// Checks a scan header the way decoders do before they read the scan: readers refuse a
+// whole page when a scan names a missing table or impossible progression parameters.
+void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
+               const bool (&defined)[2][4])
+{
+    if (frame.components == 0) {
+        Broken("scan before the frame header");
+    }
+    if (length < 1) {
+        Broken("short scan header");
+    }
+    const int count = p[0];
+    if (count < 1 || count > 4 || length != 4 + 2 * static_cast<size_t>(count)) {
+        Broken("bad scan header");
+    }
+    const int ss = p[1 + 2 * count];
+    const int se = p[2 + 2 * count];
+    const int ah = p[3 + 2 * count] >> 4;
+    const int al = p[3 + 2 * count] & 0x0F;
+    const bool progressive = frame.frameMarker == 0xC2 || frame.frameMarker == 0xCA;
+    const bool huffman = !frame.arithmetic;
+    // Scan components must be frame components, each once, in the frame's order.
+    size_t nextInFrame = 0;
+    for (int i = 0; i < count; ++i) {
+        const int id = p[1 + 2 * i];
+        size_t at = nextInFrame;
+        while (at < frame.componentIds.size() && frame.componentIds[at] != id) {
+            ++at;
+        }
+        if (at == frame.componentIds.size()) {
+            Broken("scan of an unknown component");
+        }
+        nextInFrame = at + 1;
+        const int dc = p[2 + 2 * i] >> 4;
+        const int ac = p[2 + 2 * i] & 0x0F;
+        if (dc > 3 || ac > 3) {
+            Broken("scan names a table that does not exist");
+        }
+        // Decoders supply the standard tables 0 and 1 when a file leaves them out.
+        const bool usesDc = !progressive || (ss == 0 && ah == 0);
+        const bool usesAc = !progressive || se > 0;
+        if (huffman && ((usesDc && dc > 1 && !defined[0][dc]) || (usesAc && ac > 1 && !defined[1][ac]))) {
+            Broken("scan names a Huffman table that is not defined");
+        }
+    }
+    if (progressive) {
+        const bool valid = ss <= se && se <= 63 && (ss != 0 || se == 0) && (ss == 0 || count == 1) &&
+                           ah <= 13 && al <= 13 && (ah == 0 || al == ah - 1);
+        if (!valid) {
+            Broken("bad progressive scan parameters");
+        }
+    }
+}
 } // namespace
 
 bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo& info)
@@ -136,7 +215,12 @@ bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo
             return false;
         }
         if (data[pos] != 0xFF) {
-            Broken("data where a marker belongs");
+            // Extraneous bytes before a marker: skipped, as libjpeg does.
+            const void* next = std::memchr(data + pos, 0xFF, size - pos);
+            if (next == nullptr) {
+                return false;
+            }
+            pos = static_cast<const unsigned char*>(next) - data;
         }
         while (pos < size && data[pos] == 0xFF) {
             ++pos;
@@ -195,11 +279,18 @@ size_t JpegStructure::FindEnd(const unsigned char* data, size_t size)
     if (size < 2 || data[0] != 0xFF || data[1] != kSOI) {
         Broken("no start-of-image marker");
     }
+    JpegInfo frame;
+    bool definedTables[2][4] = {};
     bool sawScan = false;
     size_t pos = 2;
     while (pos < size) {
         if (data[pos] != 0xFF) {
-            Broken("data where a marker belongs");
+            // Extraneous bytes before a marker: skipped, as libjpeg does.
+            const void* next = std::memchr(data + pos, 0xFF, size - pos);
+            if (next == nullptr) {
+                break;
+            }
+            pos = static_cast<const unsigned char*>(next) - data;
         }
         while (pos < size && data[pos] == 0xFF) {
             ++pos;
@@ -229,6 +320,15 @@ size_t JpegStructure::FindEnd(const unsigned char* data, size_t size)
         }
         if (pos + length > size) {
             break;
+        }
+        const unsigned char* body = data + pos + 2;
+        const size_t bodyLength = length - 2;
+        if (IsFrameMarker(marker)) {
+            ReadFrame(body, bodyLength, marker, frame);
+        } else if (marker == 0xC4) {
+            ReadHuffmanTables(body, bodyLength, definedTables);
+        } else if (marker == kSOS) {
+            CheckScan(body, bodyLength, frame, definedTables);
         }
         pos += length;
         if (marker == kSOS) {

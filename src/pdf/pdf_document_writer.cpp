@@ -60,7 +60,24 @@ public:
 
     void Add(QPDFObjGen og, const Entry& entry) { m_entries[og] = entry; }
 
+    // qpdf wraps what a provider throws in errors of its own; the first error of ours is
+    // kept here so that its code and reason reach the caller.
+    const std::unique_ptr<PdfError>& Failure() const { return m_failure; }
+
     void provideStreamData(QPDFObjGen const& og, Pipeline* pipeline) override
+    {
+        try {
+            Provide(og, pipeline);
+        } catch (const PdfError& error) {
+            if (!m_failure) {
+                m_failure = std::make_unique<PdfError>(error);
+            }
+            throw;
+        }
+    }
+
+private:
+    void Provide(QPDFObjGen const& og, Pipeline* pipeline)
     {
         const Entry& entry = m_entries.at(og);
         if (entry.mask) {
@@ -91,9 +108,9 @@ public:
         }
     }
 
-private:
     PdfProgressProc m_progress;
     int m_total;
+    std::unique_ptr<PdfError> m_failure;
     int m_done = 0;
     std::map<QPDFObjGen, Entry> m_entries;
     std::map<QPDFObjGen, std::string> m_masks;
@@ -417,7 +434,14 @@ void PdfDocumentWriter::Write(const std::vector<std::unique_ptr<ImageSource>>& s
                                          options.allowCopy, true, true, true, true,
                                          options.allowPrint ? qpdf_r3p_full : qpdf_r3p_none, true);
     }
-    writer.write();
+    try {
+        writer.write();
+    } catch (...) {
+        if (provider->Failure()) {
+            throw PdfError(*provider->Failure());
+        }
+        throw;
+    }
     FILE* raw = file.release();
     if (std::fclose(raw) != 0) {
         throw PdfError(PDF_ERROR_WRITE, "cannot write the PDF: " + std::string(std::strerror(errno)));

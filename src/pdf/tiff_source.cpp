@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <tiffio.h>
 
@@ -226,6 +227,21 @@ void PackSample(unsigned char* row, size_t index, uint32_t value, int bits)
         row[bit / 8] = static_cast<unsigned char>((row[bit / 8] & ~mask) | ((value << shift) & mask));
         break;
     }
+    }
+}
+
+// A strip or tile whose data lies beyond the end of the file means a truncated file.
+void CheckChunk(TIFF* tif, uint32_t chunk)
+{
+    const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (chunk >= chunks) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
+    }
+    const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
+    const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
+    const uint64_t size = static_cast<Client*>(TIFFClientdata(tif))->reader.Size();
+    if (count > 0 && (offset > size || count > size - offset)) {
+        throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
     }
 }
 
@@ -559,6 +575,13 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
     const auto height = static_cast<uint32_t>(layout.height);
     CheckBuffer(uint64_t(width) * height * 4);
     std::vector<uint32_t> raster(size_t(width) * height);
+    // YCbCr coefficients of zero would stop the colour conversion: use the standard ones.
+    float* coefficients = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, &coefficients) && coefficients != nullptr &&
+        (coefficients[0] <= 0 || coefficients[1] <= 0 || coefficients[2] <= 0)) {
+        float standard[3] = {0.299f, 0.587f, 0.114f};
+        TIFFSetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, standard);
+    }
     if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
         throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
     }
@@ -660,9 +683,10 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
             if (tiled) {
                 for (uint32_t left = 0; left < static_cast<uint32_t>(width); left += tileWidth) {
                     const ttile_t tile = TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
-                    if (TIFFReadEncodedTile(tif, tile, chunk.data(), static_cast<tmsize_t>(chunk.size())) < 0) {
-                        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged tile");
-                    }
+                    CheckChunk(tif, tile);
+                    // Damaged compressed data keeps what decoded, as libtiff's own tools do.
+                    std::fill(chunk.begin(), chunk.end(), 0);
+                    TIFFReadEncodedTile(tif, tile, chunk.data(), static_cast<tmsize_t>(chunk.size()));
                     const size_t offset = FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
                     const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
                     for (uint32_t y = 0; y < rows; ++y) {
@@ -671,12 +695,12 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
                 }
             } else {
                 const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
-                const tmsize_t want = static_cast<tmsize_t>(planeRowBytes * rows);
-                const tmsize_t got = TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
-                if (got < want) {
-                    throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged or short strip");
-                }
-                std::memcpy(band[plane].data(), chunk.data(), static_cast<size_t>(want));
+                CheckChunk(tif, strip);
+                // Damaged or short compressed data keeps what decoded, as libtiff's own tools do.
+                std::fill(chunk.begin(), chunk.end(), 0);
+                TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
+                const size_t want = std::min(planeRowBytes * rows, chunk.size());
+                std::memcpy(band[plane].data(), chunk.data(), want);
             }
         }
 

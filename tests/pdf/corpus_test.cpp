@@ -1,0 +1,448 @@
+// Every image of the public suites: valid ones convert (with a few that PDF cannot hold
+// losslessly, refused with their reason), invalid ones fail cleanly, and the pixels that a
+// PDF reader decodes equal the source's.
+#include "pdf_test_support.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cmath>
+#include <map>
+#include <set>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace pdftest;
+
+namespace {
+struct Entry {
+    std::string path; // relative to the corpus
+    std::string expected;
+};
+
+std::vector<Entry> Images(const std::string& corpus)
+{
+    std::vector<Entry> entries;
+    std::ifstream manifest(corpus + "/MANIFEST.tsv");
+    std::string line;
+    std::getline(manifest, line);
+    while (std::getline(manifest, line)) {
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        std::string field;
+        while (std::getline(stream, field, '\t')) {
+            fields.push_back(field);
+        }
+        if (fields.size() >= 5 && fields[4] == "image") {
+            entries.push_back({fields[0], fields[3]});
+        }
+    }
+    return entries;
+}
+
+// Valid images that PDF cannot hold losslessly, or that our codec libraries do not read,
+// and the reason they are refused with.
+const char* KnownRefusal(const std::string& path)
+{
+    static const std::pair<const char*, const char*> kRefusals[] = {
+        {"float", "floating-point"},
+        {"fp16", "floating-point"},
+        {"f32", "floating-point"},
+        {"32f", "floating-point"},
+        {"64f", "floating-point"},
+        {"caspian.tif", "floating-point"},
+        {"off_l", "LogLuv"},
+        {"logluv", "LogLuv"},
+        {"/lossless/", "lossless"},
+        {"monkey12.jpg", "12-bit JPEG"},
+        {"max-codes.gif", "broken GIF"}, // LZW codes of 11 bits: beyond giflib
+    };
+    for (const auto& [fragment, reason] : kRefusals) {
+        if (path.find(fragment) != std::string::npos) {
+            return reason;
+        }
+    }
+    return nullptr;
+}
+
+class CorpusTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_corpus = CorpusDir();
+        if (m_corpus.empty()) {
+            GTEST_SKIP() << "the public image suites are not beside the checkout";
+        }
+    }
+
+    // Converts every image of the manifest whose path matches and hands each result on.
+    template <typename Check> void ForEach(const std::regex& pattern, Check check)
+    {
+        for (const Entry& entry : Images(m_corpus)) {
+            if (!std::regex_search(entry.path, pattern)) {
+                continue;
+            }
+            TempDir out;
+            const Conversion conversion = Convert({m_corpus + "/" + entry.path}, out.Path());
+            check(entry, conversion, out);
+        }
+    }
+
+    std::string m_corpus;
+};
+
+// libpng's own decoding, every format expanded to 16-bit RGBA.
+bool DecodePngRgba16(const std::string& path, int& width, int& height, std::vector<uint16_t>& rgba)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_read_info(png, info);
+    png_set_expand_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    width = static_cast<int>(png_get_image_width(png, info));
+    height = static_cast<int>(png_get_image_height(png, info));
+    std::vector<unsigned char> bytes(size_t(width) * height * 8);
+    std::vector<png_bytep> rows(height);
+    for (int y = 0; y < height; ++y) {
+        rows[y] = &bytes[size_t(y) * width * 8];
+    }
+    png_read_image(png, rows.data());
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    rgba.resize(size_t(width) * height * 4);
+    for (size_t i = 0; i < rgba.size(); ++i) {
+        rgba[i] = static_cast<uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+    }
+    return true;
+}
+
+// An 8-bit RGBA reference rendering.
+struct Rgba8 {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> data;
+};
+
+bool ReadPngRgba8(const std::string& path, Rgba8& out)
+{
+    std::vector<uint16_t> rgba;
+    if (!DecodePngRgba16(path, out.width, out.height, rgba)) {
+        return false;
+    }
+    out.data.resize(rgba.size());
+    for (size_t i = 0; i < rgba.size(); ++i) {
+        out.data[i] = static_cast<unsigned char>(rgba[i] >> 8);
+    }
+    return true;
+}
+
+// Our pixels as RGB (grey spread, CMYK converted as libtiff does) with alpha.
+void ToRgb(const Pixels& pixels, size_t i, double rgb[3])
+{
+    const double* c = &pixels.colour[i * pixels.channels];
+    if (pixels.channels == 1) {
+        rgb[0] = rgb[1] = rgb[2] = c[0];
+    } else if (pixels.channels == 3) {
+        rgb[0] = c[0];
+        rgb[1] = c[1];
+        rgb[2] = c[2];
+    } else {
+        for (int k = 0; k < 3; ++k) {
+            rgb[k] = (1 - c[k]) * (1 - c[3]);
+        }
+    }
+}
+
+// Compares our image, placed at (offsetX, offsetY) on the reference's canvas, with an 8-bit
+// rendering; colours count only where the reference is opaque. Returns the number of pixels
+// that differ by more than `tolerance` levels.
+int CountDifferences(const Pixels& pixels, int offsetX, int offsetY, const Rgba8& reference,
+                     double tolerance, bool premultiplied = false)
+{
+    int differences = 0;
+    for (int y = 0; y < reference.height; ++y) {
+        for (int x = 0; x < reference.width; ++x) {
+            const unsigned char* r = &reference.data[(size_t(y) * reference.width + x) * 4];
+            const int ix = x - offsetX;
+            const int iy = y - offsetY;
+            double rgb[3] = {0, 0, 0};
+            double alpha = 0;
+            if (ix >= 0 && iy >= 0 && ix < pixels.width && iy < pixels.height) {
+                const size_t i = size_t(iy) * pixels.width + ix;
+                ToRgb(pixels, i, rgb);
+                alpha = pixels.alpha[i];
+            }
+            bool same = std::abs(alpha * 255 - r[3]) <= tolerance;
+            if (r[3] == 255 || premultiplied) {
+                const double scale = premultiplied ? alpha : 1.0;
+                for (int k = 0; k < 3; ++k) {
+                    same = same && std::abs(rgb[k] * scale * 255 - r[k]) <= tolerance;
+                }
+            }
+            differences += same ? 0 : 1;
+        }
+    }
+    return differences;
+}
+} // namespace
+
+TEST_F(CorpusTest, EveryImageConvertsOrFailsAsItsSuiteSays)
+{
+    int converted = 0;
+    ForEach(std::regex("."), [&](const Entry& entry, const Conversion& conversion, const TempDir& out) {
+        const char* refusal = KnownRefusal(entry.path);
+        if (entry.expected == "valid" && refusal == nullptr) {
+            EXPECT_EQ(conversion.code, 0) << entry.path << ": " << conversion.reason;
+        } else if (entry.expected == "valid") {
+            EXPECT_NE(conversion.code, 0) << entry.path;
+            EXPECT_NE(conversion.reason.find(refusal), std::string::npos) << entry.path << ": " << conversion.reason;
+        } else if (entry.expected == "invalid") {
+            EXPECT_NE(conversion.code, 0) << entry.path;
+        }
+        if (conversion.code == 0) {
+            ++converted;
+            std::string report;
+            EXPECT_TRUE(QpdfCheckPasses(conversion.path, &report)) << entry.path << "\n" << report;
+        } else {
+            EXPECT_FALSE(conversion.reason.empty()) << entry.path;
+            EXPECT_TRUE(out.List().empty()) << entry.path << " left a file behind";
+        }
+    });
+    EXPECT_GT(converted, 600);
+}
+
+TEST_F(CorpusTest, PngPixelsRoundTripExactly)
+{
+    int compared = 0;
+    ForEach(std::regex("\\.png$"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+        int width = 0;
+        int height = 0;
+        std::vector<uint16_t> reference;
+        if (conversion.code != 0 || !DecodePngRgba16(m_corpus + "/" + entry.path, width, height, reference)) {
+            return;
+        }
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        const Pixels pixels = ToPixels(image);
+        ASSERT_EQ(pixels.width, width) << entry.path;
+        ASSERT_EQ(pixels.height, height) << entry.path;
+        int differences = 0;
+        for (size_t i = 0; i < size_t(width) * height; ++i) {
+            double rgb[3];
+            ToRgb(pixels, i, rgb);
+            for (int k = 0; k < 3; ++k) {
+                differences += std::abs(rgb[k] - reference[4 * i + k] / 65535.0) > 1e-6 ? 1 : 0;
+            }
+            differences += std::abs(pixels.alpha[i] - reference[4 * i + 3] / 65535.0) > 1e-6 ? 1 : 0;
+        }
+        EXPECT_EQ(differences, 0) << entry.path << " (" << image.filter << ")";
+        ++compared;
+    });
+    EXPECT_GT(compared, 160);
+}
+
+TEST_F(CorpusTest, BmpPixelsMatchTheSuitesReferenceRenderings)
+{
+    // The suite's page names the reference rendering of each file.
+    const std::string html = ReadFile(m_corpus + "/bmpsuite/html/bmpsuite.html");
+    std::map<std::string, std::string> references;
+    const std::regex row("<td[^>]*>([gqb]/[^<]+\\.bmp)</td>[^<]*<td>[^<]*</td>[^<]*<td[^>]*><img src=\"([^\"]+\\.png)\"");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), row); it != std::sregex_iterator(); ++it) {
+        references["bmpsuite/" + (*it)[1].str()] = (*it)[2].str();
+    }
+    int compared = 0;
+    ForEach(std::regex("^bmpsuite/[gq]/"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+        const auto found = references.find(entry.path);
+        Rgba8 reference;
+        if (conversion.code != 0 || found == references.end() ||
+            !ReadPngRgba8(m_corpus + "/bmpsuite/html/" + found->second, reference)) {
+            return;
+        }
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        if (image.icc) {
+            return; // the rendering applied the embedded profile
+        }
+        const Pixels pixels = ToPixels(image);
+        ASSERT_EQ(pixels.width, reference.width) << entry.path;
+        ASSERT_EQ(pixels.height, reference.height) << entry.path;
+        // Channels of fewer than 8 bits are scaled exactly; the renderings round them.
+        EXPECT_EQ(CountDifferences(pixels, 0, 0, reference, 1.01), 0) << entry.path;
+        ++compared;
+    });
+    EXPECT_GT(compared, 30);
+}
+
+TEST_F(CorpusTest, GifFirstFramesMatchTheSuitesReferenceFrames)
+{
+    int compared = 0;
+    ForEach(std::regex("^(pygif-test-suite|gif-test-suite)/.*\\.gif$"),
+            [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+                const std::string stem = fs::path(entry.path).stem().string();
+                // Frames composed of several images (more than 256 colours, images combined
+                // without delay): only the first image is converted.
+                static const std::set<std::string> kComposed = {"high-color", "images-combine",
+                                                                "images-overlap", "dispose-restore-previous"};
+                if (conversion.code != 0 || kComposed.count(stem) != 0) {
+                    return;
+                }
+                Rgba8 reference;
+                if (entry.path.rfind("gif-test-suite", 0) == 0) {
+                    if (!ReadPngRgba8(m_corpus + "/gif-test-suite/gifs/frames/" + stem + "-0.png", reference)) {
+                        return;
+                    }
+                } else {
+                    const std::string conf = ReadFile(m_corpus + "/pygif-test-suite/" + stem + ".conf");
+                    std::smatch match;
+                    const std::regex size("width = (\\d+)\\s+height = (\\d+)");
+                    const std::regex frame("\\[frame0\\]\\s+pixels = (\\S+)");
+                    if (!std::regex_search(conf, match, size)) {
+                        return;
+                    }
+                    reference.width = std::stoi(match[1]);
+                    reference.height = std::stoi(match[2]);
+                    if (!std::regex_search(conf, match, frame)) {
+                        return;
+                    }
+                    const std::string raw = ReadFile(m_corpus + "/pygif-test-suite/" + match[1].str());
+                    reference.data.assign(raw.begin(), raw.end());
+                    if (reference.data.size() != size_t(reference.width) * reference.height * 4) {
+                        return;
+                    }
+                }
+                const PdfImage image = ReadImages(conversion.path).at(0);
+                const Pixels pixels = ToPixels(image);
+                // Where the frame sits on the screen, from the page's drawing matrix.
+                const double scale = image.matrix[0] / image.width;
+                int offsetX = 0;
+                int offsetY = 0;
+                if (pixels.width != reference.width || pixels.height != reference.height) {
+                    // The page box is the screen; the frame's place in it gives the offset.
+                    const double pageBoxLeft = (image.pageWidth - reference.width * scale) / 2;
+                    const double pageBoxTop = (image.pageHeight + reference.height * scale) / 2;
+                    offsetX = static_cast<int>(std::lround((image.matrix[4] - pageBoxLeft) / scale));
+                    offsetY = static_cast<int>(std::lround((pageBoxTop - image.matrix[5] - image.matrix[3]) / scale));
+                }
+                EXPECT_EQ(CountDifferences(pixels, offsetX, offsetY, reference, 0.01), 0) << entry.path;
+                ++compared;
+            });
+    EXPECT_GT(compared, 20);
+}
+
+TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
+{
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(nullptr);
+    int compared = 0;
+    ForEach(std::regex("\\.tiff?$"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+        if (conversion.code != 0) {
+            return;
+        }
+        TIFF* tif = TIFFOpen((m_corpus + "/" + entry.path).c_str(), "r");
+        if (tif == nullptr) {
+            return;
+        }
+        char message[1024];
+        uint32_t width = 0;
+        uint32_t height = 0;
+        uint16_t orientation = 1;
+        uint32_t type = 0;
+        uint16_t format = SAMPLEFORMAT_UINT;
+        uint16_t photometric = 0;
+        uint16_t extraCount = 0;
+        uint16_t* extraTypes = nullptr;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+        TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
+        // libtiff's rendering reads signed samples as unsigned (we map them in order, the
+        // least value darkest), takes unspecified extra samples for alpha (we leave them out)
+        // and drops the alpha of CMYK: no reference for those.
+        const bool comparable =
+            format != SAMPLEFORMAT_INT &&
+            (extraCount == 0 || (extraTypes[0] != EXTRASAMPLE_UNSPECIFIED && photometric != PHOTOMETRIC_SEPARATED));
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+        TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &type);
+        Rgba8 reference;
+        reference.width = static_cast<int>(width);
+        reference.height = static_cast<int>(height);
+        std::vector<uint32_t> raster(size_t(width) * height);
+        const bool readable = comparable && orientation == 1 && type == 0 && TIFFRGBAImageOK(tif, message) &&
+                              TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1);
+        TIFFClose(tif);
+        if (!readable) {
+            return;
+        }
+        reference.data.resize(raster.size() * 4);
+        for (size_t i = 0; i < raster.size(); ++i) {
+            reference.data[4 * i] = static_cast<unsigned char>(TIFFGetR(raster[i]));
+            reference.data[4 * i + 1] = static_cast<unsigned char>(TIFFGetG(raster[i]));
+            reference.data[4 * i + 2] = static_cast<unsigned char>(TIFFGetB(raster[i]));
+            reference.data[4 * i + 3] = static_cast<unsigned char>(TIFFGetA(raster[i]));
+        }
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        if (image.filter != "/FlateDecode") {
+            return; // fax data: checked by rendering
+        }
+        Pixels pixels = ToPixels(image);
+        if (pixels.width != reference.width || pixels.height != reference.height) {
+            ADD_FAILURE() << entry.path << ": size differs";
+            return;
+        }
+        if (!image.matte.empty()) {
+            // Premultiplied colour: what libtiff hands out too.
+            for (size_t i = 0; i < pixels.alpha.size(); ++i) {
+                if (pixels.alpha[i] > 0) {
+                    for (int c = 0; c < pixels.channels; ++c) {
+                        pixels.colour[i * pixels.channels + c] /= pixels.alpha[i];
+                    }
+                }
+            }
+        }
+        const int differences = CountDifferences(pixels, 0, 0, reference, 2.01, image.softMask);
+        EXPECT_EQ(differences, 0) << entry.path;
+        ++compared;
+    });
+    EXPECT_GT(compared, 100);
+}
+
+TEST_F(CorpusTest, JpegDataIsEmbeddedByteForByte)
+{
+    int compared = 0;
+    ForEach(std::regex("\\.jpe?g$"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+        if (conversion.code != 0) {
+            return;
+        }
+        const std::string file = ReadFile(m_corpus + "/" + entry.path);
+        if (file.rfind("\xFF\xD8", 0) != 0) {
+            return; // another format under a JPEG name
+        }
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        ASSERT_EQ(image.filter, "/DCTDecode") << entry.path;
+        // Arithmetic coding is rewritten; everything else is the file up to its end marker.
+        const bool arithmetic = file.find("\xFF\xC9") != std::string::npos ||
+                                file.find("\xFF\xCA") != std::string::npos;
+        if (!arithmetic) {
+            EXPECT_EQ(file.compare(0, image.raw.size(), image.raw), 0) << entry.path;
+            EXPECT_EQ(image.raw.substr(image.raw.size() - 2), "\xFF\xD9") << entry.path;
+        }
+        ++compared;
+    });
+    EXPECT_GT(compared, 75);
+}
