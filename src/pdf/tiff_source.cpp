@@ -1,5 +1,6 @@
 #include "pdf/tiff_source.h"
 
+#include "pdf/fax_encoder.h"
 #include "pdf/flate_row_encoder.h"
 #include "pdf/icc_profile.h"
 #include "pdf/pdf_error.h"
@@ -413,17 +414,19 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
             layout.softMaskBits = 8;
             layout.matte = {0, 0, 0};
         }
-    } else if (compression == COMPRESSION_CCITTFAX4 && !TIFFIsTiled(tif) &&
-               TIFFNumberOfStrips(tif) == 1 && bits == 1 && samples == 1 &&
-               (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK) &&
-               FieldDefaulted<uint16_t>(tif, TIFFTAG_FILLORDER) == FILLORDER_MSB2LSB) {
-        // Group 4 fax data goes in as it is.
+    } else if (bits == 1 && samples == 1 && !page.signedSamples &&
+               (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK)) {
+        // Black and white: Group 4 fax coding, far smaller than Flate for scans. The data is
+        // coded afresh by libtiff, as readers refuse some fax data that libtiff tolerates.
         page.method = Page::Method::Ccitt;
         page.outBits = 1;
+        page.colours = 1;
+        layout.colourSpace = ImageLayout::ColourSpace::Gray;
         layout.bitsPerComponent = 1;
         layout.filter = ImageLayout::Filter::CCITT;
         layout.ccittK = -1;
-        layout.ccittBlackIs1 = photometric == PHOTOMETRIC_MINISBLACK;
+        layout.ccittBlackIs1 = false;
+        page.invertBits = photometric == PHOTOMETRIC_MINISBLACK;
     } else {
         page.method = Page::Method::Samples;
         const int effective = EffectiveBits(bits);
@@ -532,7 +535,7 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask)
     try {
         switch (page.method) {
         case Page::Method::Ccitt:
-            WriteCcitt(handle.Get(), out);
+            WriteCcitt(handle.Get(), page, layout, out);
             break;
         case Page::Method::Rgba:
             WriteRgba(handle.Get(), layout, out, softMask);
@@ -549,23 +552,25 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask)
     }
 }
 
-void TiffSource::WriteCcitt(TIFF* tif, const Sink& out)
+void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layout, const Sink& out)
 {
-    // Decode once to make sure the data is sound before it goes in untouched.
-    const tmsize_t decodedSize = TIFFStripSize(tif);
-    CheckBuffer(static_cast<uint64_t>(decodedSize));
-    std::vector<unsigned char> decoded(static_cast<size_t>(decodedSize));
-    if (TIFFReadEncodedStrip(tif, 0, decoded.data(), decodedSize) < 0) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged fax data");
+    // Decode the image to rows with 1 for black, then let libtiff's encoder write Group 4
+    // data into a TIFF in memory and hand on its strip.
+    const uint32_t width = static_cast<uint32_t>(layout.width);
+    const uint32_t height = static_cast<uint32_t>(layout.height);
+    const size_t rowBytes = (size_t(width) + 7) / 8;
+    CheckBuffer(uint64_t(rowBytes) * height);
+    std::vector<unsigned char> bits(rowBytes * height, 0);
+    ReadBands(tif, page, layout, [&](uint32_t y, const unsigned char* const* planes) {
+        std::memcpy(&bits[y * rowBytes], planes[0], rowBytes);
+    });
+    if (page.invertBits) {
+        for (unsigned char& byte : bits) {
+            byte = static_cast<unsigned char>(~byte);
+        }
     }
-    const uint64_t rawSize = TIFFRawStripSize64(tif, 0);
-    CheckBuffer(rawSize);
-    std::vector<unsigned char> raw(static_cast<size_t>(rawSize));
-    const tmsize_t n = TIFFReadRawStrip(tif, 0, raw.data(), static_cast<tmsize_t>(rawSize));
-    if (n < 0) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: damaged fax data");
-    }
-    out(raw.data(), static_cast<size_t>(n));
+    const std::string coded = FaxEncoder::EncodeGroup4(bits.data(), width, height);
+    out(reinterpret_cast<const unsigned char*>(coded.data()), coded.size());
 }
 
 void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out,
@@ -615,8 +620,8 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
     }
 }
 
-void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& layout,
-                              const Sink& out, std::string* softMask)
+void TiffSource::ReadBands(TIFF* tif, const Page& page, const ImageLayout& layout,
+                           const std::function<void(uint32_t, const unsigned char* const*)>& onRow)
 {
     if (page.jpegToRgb) {
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
@@ -627,17 +632,6 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
     const int planes = page.planar ? page.samplesPerPixel : 1;
     const int samplesPerPlanePixel = page.planar ? 1 : page.samplesPerPixel;
     const size_t planeRowBytes = FlateRowEncoder::RowBytesOf(width, samplesPerPlanePixel, bits);
-
-    const int outColours = page.expandPalette ? 3 : page.colours;
-    FlateRowEncoder colour(out, width, outColours, page.outBits);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (page.alphaSample >= 0 && softMask != nullptr) {
-        alpha = std::make_unique<FlateRowEncoder>(
-            [softMask](const unsigned char* data, size_t size) {
-                softMask->append(reinterpret_cast<const char*>(data), size);
-            },
-            width, 1, page.outBits);
-    }
 
     // Rows are read in bands: a strip, or a row of tiles.
     const bool tiled = TIFFIsTiled(tif);
@@ -659,23 +653,14 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
     std::vector<std::vector<unsigned char>> band(planes, std::vector<unsigned char>(planeRowBytes * bandHeight));
 
     std::vector<unsigned char> chunk;
-    if (tiled) {
-        const tmsize_t tileSize = TIFFTileSize(tif);
-        CheckBuffer(static_cast<uint64_t>(tileSize));
-        chunk.resize(static_cast<size_t>(tileSize));
-    } else {
-        const tmsize_t stripSize = TIFFStripSize(tif);
-        CheckBuffer(static_cast<uint64_t>(stripSize));
-        chunk.resize(static_cast<size_t>(stripSize));
+    const tmsize_t chunkSize = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
+    if (chunkSize <= 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad strip or tile size");
     }
+    CheckBuffer(static_cast<uint64_t>(chunkSize));
+    chunk.resize(static_cast<size_t>(chunkSize));
     const size_t tileRowBytes = tiled ? FlateRowEncoder::RowBytesOf(tileWidth, samplesPerPlanePixel, bits) : 0;
-    const bool fast = !page.planar && page.alphaSample < 0 &&
-                      page.samplesPerPixel == page.colours && !page.signedSamples &&
-                      !page.expandPalette && page.outBits == bits && bits <= 16;
-
-    std::vector<unsigned char> colourRow(colour.RowBytes());
-    std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
-    const int spp = page.samplesPerPixel;
+    std::vector<const unsigned char*> rowPointers(planes);
 
     for (uint32_t top = 0; top < static_cast<uint32_t>(height); top += bandHeight) {
         const uint32_t rows = std::min<uint32_t>(bandHeight, static_cast<uint32_t>(height) - top);
@@ -689,7 +674,7 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
                     TIFFReadEncodedTile(tif, tile, chunk.data(), static_cast<tmsize_t>(chunk.size()));
                     const size_t offset = FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
                     const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
-                    for (uint32_t y = 0; y < rows; ++y) {
+                    for (uint32_t y = 0; y < rows && (y + 1) * tileRowBytes <= chunk.size(); ++y) {
                         std::memcpy(&band[plane][y * planeRowBytes + offset], &chunk[y * tileRowBytes], bytes);
                     }
                 }
@@ -700,54 +685,84 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
                 std::fill(chunk.begin(), chunk.end(), 0);
                 TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
                 const size_t want = std::min(planeRowBytes * rows, chunk.size());
+                std::fill(band[plane].begin(), band[plane].end(), 0);
                 std::memcpy(band[plane].data(), chunk.data(), want);
             }
         }
-
         for (uint32_t y = 0; y < rows; ++y) {
-            const unsigned char* row = &band[0][y * planeRowBytes];
-            if (fast) {
-                if (bits == 16) {
-                    for (size_t i = 0; i + 1 < planeRowBytes; i += 2) {
-                        uint16_t v;
-                        std::memcpy(&v, row + i, 2);
-                        colourRow[i] = static_cast<unsigned char>(v >> 8);
-                        colourRow[i + 1] = static_cast<unsigned char>(v);
-                    }
-                    colour.WriteRow(colourRow.data());
-                } else {
-                    colour.WriteRow(row);
-                }
-                continue;
+            for (int plane = 0; plane < planes; ++plane) {
+                rowPointers[plane] = &band[plane][y * planeRowBytes];
             }
-            auto sample = [&](int x, int s) -> uint32_t {
-                if (page.planar) {
-                    return NormalSample(&band[s][y * planeRowBytes], static_cast<size_t>(x), bits, page.signedSamples);
-                }
-                return NormalSample(row, static_cast<size_t>(x) * spp + s, bits, page.signedSamples);
-            };
-            for (int x = 0; x < width; ++x) {
-                if (page.expandPalette) {
-                    const size_t entries = page.colourMap.size() / 3;
-                    const uint32_t index = std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
-                    for (int c = 0; c < 3; ++c) {
-                        PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c, page.colourMap[c * entries + index], 16);
-                    }
-                } else {
-                    for (int c = 0; c < page.colours; ++c) {
-                        PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c, sample(x, c), page.outBits);
-                    }
-                }
-                if (alpha) {
-                    PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample), page.outBits);
-                }
-            }
-            colour.WriteRow(colourRow.data());
-            if (alpha) {
-                alpha->WriteRow(alphaRow.data());
-            }
+            onRow(top + y, rowPointers.data());
         }
     }
+}
+
+void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& layout,
+                              const Sink& out, std::string* softMask)
+{
+    const int width = layout.width;
+    const int bits = page.bitsPerSample;
+    const int outColours = page.expandPalette ? 3 : page.colours;
+    FlateRowEncoder colour(out, width, outColours, page.outBits);
+    std::unique_ptr<FlateRowEncoder> alpha;
+    if (page.alphaSample >= 0 && softMask != nullptr) {
+        alpha = std::make_unique<FlateRowEncoder>(
+            [softMask](const unsigned char* data, size_t size) {
+                softMask->append(reinterpret_cast<const char*>(data), size);
+            },
+            width, 1, page.outBits);
+    }
+    const bool fast = !page.planar && page.alphaSample < 0 &&
+                      page.samplesPerPixel == page.colours && !page.signedSamples &&
+                      !page.expandPalette && page.outBits == bits && bits <= 16;
+    std::vector<unsigned char> colourRow(colour.RowBytes());
+    std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
+    const int spp = page.samplesPerPixel;
+
+    ReadBands(tif, page, layout, [&](uint32_t, const unsigned char* const* planes) {
+        const unsigned char* row = planes[0];
+        if (fast) {
+            if (bits == 16) {
+                for (size_t i = 0; i + 1 < colourRow.size(); i += 2) {
+                    uint16_t v;
+                    std::memcpy(&v, row + i, 2);
+                    colourRow[i] = static_cast<unsigned char>(v >> 8);
+                    colourRow[i + 1] = static_cast<unsigned char>(v);
+                }
+                colour.WriteRow(colourRow.data());
+            } else {
+                colour.WriteRow(row);
+            }
+            return;
+        }
+        auto sample = [&](int x, int s) -> uint32_t {
+            if (page.planar) {
+                return NormalSample(planes[s], static_cast<size_t>(x), bits, page.signedSamples);
+            }
+            return NormalSample(row, static_cast<size_t>(x) * spp + s, bits, page.signedSamples);
+        };
+        for (int x = 0; x < width; ++x) {
+            if (page.expandPalette) {
+                const size_t entries = page.colourMap.size() / 3;
+                const uint32_t index = std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
+                for (int c = 0; c < 3; ++c) {
+                    PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c, page.colourMap[c * entries + index], 16);
+                }
+            } else {
+                for (int c = 0; c < page.colours; ++c) {
+                    PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c, sample(x, c), page.outBits);
+                }
+            }
+            if (alpha) {
+                PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample), page.outBits);
+            }
+        }
+        colour.WriteRow(colourRow.data());
+        if (alpha) {
+            alpha->WriteRow(alphaRow.data());
+        }
+    });
     colour.Finish();
     if (alpha) {
         alpha->Finish();

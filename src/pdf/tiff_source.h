@@ -3,12 +3,13 @@
 #include "pdf/image_source.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct tiff;
 
-// A TIFF file, read with libtiff: every image directory of the main chain is a page. Single-
-// strip Group 4 fax data is copied as it is; everything else is decoded and compressed anew,
+// A TIFF file, read with libtiff: every image directory of the main chain is a page. Black and
+// white images are written as Group 4 fax data; everything else is compressed with Flate,
 // samples at the file's own depth where PDF has it (a Decode array keeps odd depths exact),
 // palettes kept, alpha as a soft mask (premultiplied alpha with its matte colour).
 class TiffSource : public ImageSource {
@@ -33,6 +34,7 @@ public:
         int outBits = 1;         // depth written to the PDF
         bool expandPalette = false; // palette with more than 8 bits: written as 16-bit RGB
         std::vector<uint16_t> colourMap; // expandPalette: red, green, blue tables
+        bool invertBits = false;         // fax coding of a min-is-black image
     };
 
 private:
@@ -40,7 +42,10 @@ private:
     void WriteSamples(struct tiff* tif, const Page& page, const ImageLayout& layout, const Sink& out,
                       std::string* softMask);
     void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out, std::string* softMask);
-    void WriteCcitt(struct tiff* tif, const Sink& out);
+    void WriteCcitt(struct tiff* tif, const Page& page, const ImageLayout& layout, const Sink& out);
+    // Reads the image row by row (a row of each plane), in strips or rows of tiles.
+    void ReadBands(struct tiff* tif, const Page& page, const ImageLayout& layout,
+                   const std::function<void(uint32_t, const unsigned char* const*)>& onRow);
 
     std::vector<Page> m_plans;
 };
