@@ -70,7 +70,11 @@ public:
             Provide(og, pipeline);
         } catch (const PdfError& error) {
             if (!m_failure) {
-                m_failure = std::make_unique<PdfError>(error);
+                // Name the file: in a merge the reason must say which image failed.
+                const std::string& name = m_entries.at(og).source->Name();
+                const std::string what = error.what();
+                m_failure = std::make_unique<PdfError>(
+                    error.Code(), what.rfind(name, 0) == 0 ? what : name + ": " + what);
             }
             throw;
         }

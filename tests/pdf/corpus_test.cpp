@@ -401,7 +401,7 @@ TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
             // Fax data, decoded by poppler.
             const std::string prefix = out.File("fax");
             Rgba8 decoded;
-            ASSERT_EQ(pdftest::Run("pdfimages -png '" + conversion.path + "' '" + prefix + "' 2>&1"), 0) << entry.path;
+            ASSERT_EQ(RunCommand("pdfimages -png '" + conversion.path + "' '" + prefix + "' 2>&1"), 0) << entry.path;
             ASSERT_TRUE(ReadPngRgba8(prefix + "-000.png", decoded)) << entry.path;
             EXPECT_EQ(decoded.width, reference.width) << entry.path;
             EXPECT_EQ(decoded.data, reference.data) << entry.path;

@@ -244,7 +244,7 @@ Pixels ToPixels(const PdfImage& image)
     return pixels;
 }
 
-int Run(const std::string& command, std::string* output)
+int RunCommand(const std::string& command, std::string* output)
 {
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -266,7 +266,7 @@ int Run(const std::string& command, std::string* output)
 bool QpdfCheckPasses(const std::string& pdf, std::string* report)
 {
     std::string output;
-    const int status = Run("qpdf --check '" + pdf + "' 2>&1", &output);
+    const int status = RunCommand("qpdf --check '" + pdf + "' 2>&1", &output);
     if (report != nullptr) {
         *report = output;
     }

@@ -83,7 +83,7 @@ struct Pixels {
 Pixels ToPixels(const PdfImage& image);
 
 // Runs a command; returns its exit status and standard output.
-int Run(const std::string& command, std::string* output = nullptr);
+int RunCommand(const std::string& command, std::string* output = nullptr);
 
 // "qpdf --check" passes without warnings.
 bool QpdfCheckPasses(const std::string& pdf, std::string* report = nullptr);

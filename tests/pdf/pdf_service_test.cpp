@@ -1,0 +1,328 @@
+// The PDF service through its C interface: merging, document information, security,
+// failures, cancellation, determinism, orientation and colour kept.
+#include "pdf_test_support.h"
+
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+namespace fs = std::filesystem;
+using namespace pdftest;
+
+namespace {
+// Makes an image with ImageMagick; `spec` is what goes before the output name.
+std::string Make(const TempDir& dir, const std::string& name, const std::string& spec)
+{
+    const std::string path = dir.File(name);
+    EXPECT_EQ(RunCommand("convert " + spec + " '" + path + "' 2>&1"), 0) << spec;
+    return path;
+}
+
+void Write(const std::string& path, const std::string& data)
+{
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+std::string InfoText(const std::string& pdf, const std::string& password = "")
+{
+    std::string output;
+    RunCommand("pdfinfo " + (password.empty() ? std::string() : "-upw '" + password + "' ") + "'" + pdf + "' 2>&1",
+        &output);
+    return output;
+}
+} // namespace
+
+TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation)
+{
+    TempDir in;
+    TempDir out;
+    const std::string wide = Make(in, "wide.png", "-size 300x100 gradient:red-blue");
+    const std::string tall = Make(in, "tall.jpg", "-size 100x300 plasma:fractal -quality 90");
+    const std::string square = Make(in, "square.gif", "-size 150x150 xc:green");
+
+    PdfPageOptions options = DefaultOptions();
+    options.title = "Reise nach Kyōto 京都";
+    options.author = "Zoë Müller";
+    options.subject = "Holiday";
+    const Conversion conversion = Convert({tall, wide, square, tall}, out.Path(), options);
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, 4);
+    EXPECT_TRUE(QpdfCheckPasses(conversion.path));
+
+    const std::vector<PdfImage> images = ReadImages(conversion.path);
+    ASSERT_EQ(images.size(), 4u);
+    const int widths[] = {100, 300, 150, 100};
+    for (size_t i = 0; i < images.size(); ++i) {
+        EXPECT_EQ(images[i].width, widths[i]) << i;
+    }
+    // The landscape image turns its page.
+    EXPECT_GT(images[1].pageWidth, images[1].pageHeight);
+    EXPECT_LT(images[0].pageWidth, images[0].pageHeight);
+
+    const std::string info = InfoText(conversion.path);
+    EXPECT_NE(info.find("Title:           Reise nach Kyōto 京都"), std::string::npos) << info;
+    EXPECT_NE(info.find("Author:          Zoë Müller"), std::string::npos) << info;
+    EXPECT_NE(info.find("Subject:         Holiday"), std::string::npos) << info;
+    EXPECT_NE(info.find("Producer:        Ombrix Image to PDF Converter 2.1.13"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         Ombrix Image to PDF Converter 2.1.13"), std::string::npos) << info;
+    EXPECT_NE(info.find("CreationDate:"), std::string::npos) << info;
+    EXPECT_NE(info.find("Encrypted:       no"), std::string::npos) << info;
+}
+
+TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold)
+{
+    TempDir in;
+    const std::string image = Make(in, "a.png", "-size 40x40 xc:orange");
+    struct Case {
+        const char* label;
+        const char* user;
+        const char* owner;
+        int copy;
+        int print;
+    };
+    const Case cases[] = {
+        {"both passwords, nothing allowed", "user pw", "owner pw", 0, 0},
+        {"user password only, print allowed", "ü-secret", "", 0, 1},
+        {"owner password only, copy allowed", "", "owner", 1, 0},
+    };
+    for (const Case& c : cases) {
+        TempDir out;
+        PdfSecurityOptions security{c.user, c.owner, c.copy, c.print};
+        PdfPageOptions options = DefaultOptions();
+        options.security = &security;
+        const Conversion conversion = Convert({image}, out.Path(), options);
+        ASSERT_EQ(conversion.code, 0) << c.label << ": " << conversion.reason;
+
+        if (*c.user != '\0') {
+            QPDF locked;
+            EXPECT_THROW(locked.processFile(conversion.path.c_str()), QPDFExc) << c.label;
+        }
+        QPDF pdf;
+        pdf.processFile(conversion.path.c_str(), c.user);
+        int revision = 0;
+        int permissions = 0;
+        ASSERT_TRUE(pdf.isEncrypted(revision, permissions)) << c.label;
+        EXPECT_EQ(revision, 6) << c.label << " (AES-256)";
+        EXPECT_EQ(pdf.allowExtractAll(), c.copy != 0) << c.label;
+        EXPECT_EQ(pdf.allowPrintHighRes(), c.print != 0) << c.label;
+        if (*c.owner != '\0') {
+            QPDF owner;
+            owner.processFile(conversion.path.c_str(), c.owner);
+            EXPECT_TRUE(owner.ownerPasswordMatched()) << c.label;
+        }
+        EXPECT_EQ(ReadImages(conversion.path, c.user).size(), 1u) << c.label;
+    }
+}
+
+TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind)
+{
+    TempDir in;
+    const std::string good = Make(in, "good.png", "-size 20x20 xc:blue");
+    const std::string jpeg = Make(in, "photo.jpg", "-size 64x64 plasma:fractal");
+    const std::string text = in.File("notes.png");
+    Write(text, "This is a text file, not a picture.\n");
+    const std::string empty = in.File("empty.jpg");
+    Write(empty, "");
+    const std::string truncated = in.File("truncated.jpg");
+    const std::string jpegData = ReadFile(jpeg);
+    Write(truncated, jpegData.substr(0, jpegData.size() / 2));
+    const std::string cutPng = in.File("cut.png");
+    const std::string pngData = ReadFile(Make(in, "big.png", "-size 200x200 plasma:fractal"));
+    Write(cutPng, pngData.substr(0, pngData.size() - 40));
+
+    PdfPageOptions wideMargins = DefaultOptions();
+    wideMargins.left = wideMargins.right = 120;
+    PdfPageOptions unknownType = DefaultOptions();
+    unknownType.pageType = "Napkin";
+
+    struct Case {
+        const char* label;
+        std::vector<std::string> inputs;
+        PdfPageOptions options;
+        int code;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"no source", {}, DefaultOptions(), PDF_ERROR_NO_SOURCE, "no source"},
+        {"a text file named .png", {text}, DefaultOptions(), PDF_ERROR_UNKNOWN_FORMAT, "notes.png"},
+        {"an empty file", {empty}, DefaultOptions(), PDF_ERROR_UNKNOWN_FORMAT, "empty"},
+        {"a missing file", {in.File("missing.png")}, DefaultOptions(), PDF_ERROR_READ, "missing.png"},
+        {"a truncated JPEG", {truncated}, DefaultOptions(), PDF_ERROR_CORRUPT, "truncated"},
+        {"a truncated PNG", {cutPng}, DefaultOptions(), PDF_ERROR_CORRUPT, "PNG"},
+        {"a broken file in a merge", {good, truncated, good}, DefaultOptions(), PDF_ERROR_CORRUPT, "truncated.jpg"},
+        {"margins that leave no room", {good}, wideMargins, PDF_ERROR_PAGE_GEOMETRY, "margins"},
+        {"an unknown page type", {good}, unknownType, PDF_ERROR_PAGE_GEOMETRY, "Napkin"},
+    };
+    for (const Case& c : cases) {
+        TempDir out;
+        const Conversion conversion = Convert(c.inputs, out.Path(), c.options);
+        EXPECT_EQ(conversion.code, c.code) << c.label << ": " << conversion.reason;
+        EXPECT_NE(conversion.reason.find(c.reason), std::string::npos) << c.label << ": " << conversion.reason;
+        EXPECT_TRUE(conversion.path.empty()) << c.label;
+        EXPECT_TRUE(out.List().empty()) << c.label;
+    }
+
+    // Folders that cannot take the PDF.
+    for (const char* folder : {"/proc", "/nonexistent/folder"}) {
+        const Conversion conversion = Convert({good}, folder);
+        EXPECT_EQ(conversion.code, PDF_ERROR_WRITE) << folder << ": " << conversion.reason;
+    }
+
+    // Only images are converted.
+    TempDir out;
+    Pdf3Service* service = CreatePdf3Service("engine");
+    EXPECT_EQ(service->LoadSource(service, good.c_str(), 1), PDF_ERROR_UNSUPPORTED_SOURCE);
+    const PdfPageOptions options = DefaultOptions();
+    const PdfResult* result = service->CreatePdf(service, &options, out.Path().c_str(), out.Path().c_str(), nullptr, 0);
+    EXPECT_EQ(result->errorCode, PDF_ERROR_UNSUPPORTED_SOURCE);
+    EXPECT_EQ(result->path, nullptr);
+    FreePdf3Service(service);
+}
+
+namespace {
+int g_calls = 0;
+int CancelAtSecondPage(int done, int total)
+{
+    ++g_calls;
+    EXPECT_EQ(total, 3);
+    return done >= 2 ? 1 : 0;
+}
+} // namespace
+
+TEST(PdfServiceTest, TheProgressProcedureCanCancel)
+{
+    TempDir in;
+    TempDir out;
+    const std::string image = Make(in, "a.png", "-size 50x50 xc:red");
+    Pdf3Service* service = CreatePdf3Service("");
+    for (int i = 0; i < 3; ++i) {
+        service->AppendSource(service, image.c_str());
+    }
+    const PdfPageOptions options = DefaultOptions();
+    const PdfResult* result =
+        service->CreatePdf(service, &options, out.Path().c_str(), out.Path().c_str(), CancelAtSecondPage, 0);
+    EXPECT_EQ(result->errorCode, PDF_ERROR_CANCELLED);
+    EXPECT_EQ(g_calls, 2);
+    EXPECT_TRUE(out.List().empty());
+    FreePdf3Service(service);
+}
+
+TEST(PdfServiceTest, OutputIsDeterministicApartFromTheDates)
+{
+    TempDir in;
+    const std::string png = Make(in, "a.png", "-size 64x48 gradient:yellow-purple");
+    const std::string jpg = Make(in, "b.jpg", "-size 64x48 plasma:fractal");
+    auto normalised = [&](const TempDir& out) {
+        const Conversion conversion = Convert({png, jpg}, out.Path());
+        EXPECT_EQ(conversion.code, 0) << conversion.reason;
+        const std::string qdf = out.File("qdf.pdf");
+        EXPECT_EQ(RunCommand("qpdf --qdf --object-streams=disable --static-id '" + conversion.path + "' '" + qdf + "'"), 0);
+        return std::regex_replace(ReadFile(qdf), std::regex("\\(D:[0-9+\\-Z']+\\)"), "(date)");
+    };
+    TempDir first;
+    TempDir second;
+    EXPECT_EQ(normalised(first), normalised(second));
+}
+
+TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName)
+{
+    TempDir in;
+    TempDir out;
+    const std::string png = Make(in, "real.png", "-size 30x20 xc:teal");
+    const std::string named = in.File("looks-like.jpg");
+    fs::copy_file(png, named);
+    const Conversion conversion = Convert({named}, out.Path());
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(ReadImages(conversion.path).at(0).filter, "/FlateDecode");
+}
+
+TEST(PdfServiceTest, ExifOrientationsComeOutUpright)
+{
+    const std::string corpus = CorpusDir();
+    if (corpus.empty()) {
+        GTEST_SKIP() << "the public image suites are not beside the checkout";
+    }
+    // Every sample shows the same picture; each stores it turned or mirrored and says so in
+    // its EXIF orientation. Rendered, all must match the upright one.
+    for (const char* kind : {"Landscape", "Portrait"}) {
+        TempDir out;
+        std::vector<std::string> renderings;
+        for (int orientation = 0; orientation <= 8; ++orientation) {
+            const std::string source = corpus + "/exif-orientation-examples/" + kind + "_" +
+                                       std::to_string(orientation) + ".jpg";
+            const Conversion conversion = Convert({source}, out.Path());
+            ASSERT_EQ(conversion.code, 0) << source << ": " << conversion.reason;
+            const std::string prefix = out.File(std::to_string(orientation));
+            ASSERT_EQ(RunCommand("pdftoppm -r 12 -gray -singlefile '" + conversion.path + "' '" + prefix + "'"), 0);
+            renderings.push_back(ReadFile(prefix + ".pgm"));
+        }
+        for (int orientation = 0; orientation <= 8; ++orientation) {
+            const std::string& upright = renderings[1];
+            const std::string& rendered = renderings[orientation];
+            ASSERT_EQ(rendered.size(), upright.size()) << kind << " " << orientation;
+            double difference = 0;
+            for (size_t i = 20; i < upright.size(); ++i) {
+                difference += std::abs(static_cast<unsigned char>(rendered[i]) - static_cast<unsigned char>(upright[i]));
+            }
+            EXPECT_LT(difference / upright.size(), 6.0) << kind << " " << orientation;
+        }
+    }
+}
+
+TEST(PdfServiceTest, ColourModelsAndDepthsAreKept)
+{
+    const std::string corpus = CorpusDir();
+    if (corpus.empty()) {
+        GTEST_SKIP() << "the public image suites are not beside the checkout";
+    }
+    struct Case {
+        const char* path;
+        int bits;
+        int components; // of the colour space (1 for palettes)
+        bool indexed;
+        bool icc;
+        const char* filter;
+        bool softMask;
+        size_t decodeSize;
+    };
+    const Case cases[] = {
+        {"pngsuite/png/basn0g01.png", 1, 1, false, false, "/FlateDecode", false, 0},
+        {"pngsuite/png/basn0g16.png", 16, 1, false, false, "/FlateDecode", false, 0},
+        {"pngsuite/png/basn2c16.png", 16, 3, false, false, "/FlateDecode", false, 0},
+        {"pngsuite/png/basn3p04.png", 4, 1, true, false, "/FlateDecode", false, 0},
+        {"pngsuite/png/basn4a16.png", 16, 1, false, false, "/FlateDecode", true, 0},
+        {"pngsuite/png/basn6a08.png", 8, 3, false, false, "/FlateDecode", true, 0},
+        {"pngsuite/png/tm3n3p02.png", 2, 1, true, false, "/FlateDecode", true, 0},
+        {"jpeg-decoder/reftest/images/mozilla/jpg-cmyk-1.jpg", 8, 4, false, false, "/DCTDecode", false, 8},
+        {"image-rs-image/images/jpg/progressive/cat.jpg", 8, 3, false, true, "/DCTDecode", false, 0},
+        {"jpeg-decoder/reftest/images/ycck.jpg", 8, 4, false, true, "/DCTDecode", false, 8},
+        {"jpeg-decoder/reftest/images/mozilla/jpg-gray.jpg", 8, 1, false, false, "/DCTDecode", false, 0},
+        {"libtiff-test-images/miniswhite-1c-1b.tiff", 1, 1, false, false, "/CCITTFaxDecode", false, 0},
+        {"libtiff-pics/depth/flower-separated-contig-16.tif", 16, 4, false, false, "/FlateDecode", false, 0},
+        {"libtiff-pics/depth/flower-minisblack-12.tif", 16, 1, false, false, "/FlateDecode", false, 2},
+        {"libtiff-test-images/palette-1c-4b.tiff", 4, 1, true, false, "/FlateDecode", false, 0},
+        {"libtiff-test-images/minisblack-2c-8b-alpha.tiff", 8, 1, false, false, "/FlateDecode", true, 0},
+        {"bmpsuite/g/pal8.bmp", 8, 1, true, false, "/FlateDecode", false, 0},
+        {"bmpsuite/g/rgb16-565.bmp", 8, 3, false, false, "/FlateDecode", false, 6},
+        {"bmpsuite/q/rgba32-1010102.bmp", 16, 3, false, false, "/FlateDecode", true, 6},
+        {"gif-test-suite/gifs/static_transparent.gif", 8, 1, true, false, "/FlateDecode", false, 0},
+    };
+    for (const Case& c : cases) {
+        TempDir out;
+        const Conversion conversion = Convert({corpus + "/" + c.path}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << c.path << ": " << conversion.reason;
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        EXPECT_EQ(image.bitsPerComponent, c.bits) << c.path;
+        EXPECT_EQ(image.components, c.components) << c.path;
+        EXPECT_EQ(image.indexed, c.indexed) << c.path;
+        EXPECT_EQ(image.icc, c.icc) << c.path;
+        EXPECT_EQ(image.filter, c.filter) << c.path;
+        EXPECT_EQ(image.softMask, c.softMask) << c.path;
+        EXPECT_EQ(image.decode.size(), c.decodeSize) << c.path;
+    }
+}
