@@ -253,7 +253,7 @@ void BmpSource::Parse(const std::string& bytes)
             }
             channel.shift = std::countr_zero(mask);
             channel.bits = std::popcount(mask);
-            if ((mask >> channel.shift) != (uint32_t(1) << channel.bits) - 1 || channel.bits > 16) {
+            if (channel.bits > 16 || (mask >> channel.shift) != (uint32_t(1) << channel.bits) - 1) {
                 Broken("bit-field mask is not contiguous");
             }
             maxBits = std::max(maxBits, channel.bits);

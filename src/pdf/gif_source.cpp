@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <gif_lib.h>
+#include <memory>
 
 namespace {
 struct MemoryInput {
@@ -27,42 +28,51 @@ int ReadInput(GifFileType* gif, GifByteType* out, int length)
     throw PdfError(PDF_ERROR_CORRUPT, std::string("broken GIF: ") + (text ? text : "unknown error"));
 }
 
+struct GifCloser {
+    void operator()(GifFileType* gif) const
+    {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+
 // An open GIF positioned at its first image descriptor.
 class GifReader {
 public:
     explicit GifReader(const std::string& bytes) : m_input{&bytes, 0}
     {
         int error = 0;
-        m_gif = DGifOpen(&m_input, ReadInput, &error);
-        if (m_gif == nullptr) {
+        m_gif.reset(DGifOpen(&m_input, ReadInput, &error));
+        if (!m_gif) {
             Broken(error);
         }
+        GifFileType* gif = m_gif.get();
         for (;;) {
             GifRecordType type;
-            if (DGifGetRecordType(m_gif, &type) == GIF_ERROR) {
-                Broken(m_gif->Error);
+            if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
+                Broken(gif->Error);
             }
             if (type == TERMINATE_RECORD_TYPE) {
                 hasImage = false; // a logical screen without any image
                 return;
             }
             if (type == IMAGE_DESC_RECORD_TYPE) {
-                if (DGifGetImageDesc(m_gif) == GIF_ERROR) {
+                if (DGifGetImageDesc(gif) == GIF_ERROR) {
                     // A frame without pixels has no image data to set up.
-                    if (m_gif->Image.Width == 0 || m_gif->Image.Height == 0) {
+                    if (gif->Image.Width == 0 || gif->Image.Height == 0) {
                         hasImage = false;
                         return;
                     }
-                    Broken(m_gif->Error);
+                    Broken(gif->Error);
                 }
-                hasImage = m_gif->Image.Width > 0 && m_gif->Image.Height > 0;
+                hasImage = gif->Image.Width > 0 && gif->Image.Height > 0;
                 return;
             }
             if (type == EXTENSION_RECORD_TYPE) {
                 int code = 0;
                 GifByteType* block = nullptr;
-                if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) {
-                    Broken(m_gif->Error);
+                if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
+                    Broken(gif->Error);
                 }
                 if (code == PLAINTEXT_EXT_FUNC_CODE) {
                     throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "GIF with a plain-text extension, which cannot be shown");
@@ -74,28 +84,23 @@ public:
                     }
                 }
                 while (block != nullptr) {
-                    if (DGifGetExtensionNext(m_gif, &block) == GIF_ERROR) {
-                        Broken(m_gif->Error);
+                    if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
+                        Broken(gif->Error);
                     }
                 }
             }
         }
     }
-    ~GifReader()
-    {
-        int error = 0;
-        DGifCloseFile(m_gif, &error);
-    }
     GifReader(const GifReader&) = delete;
     GifReader& operator=(const GifReader&) = delete;
 
-    GifFileType* Get() const { return m_gif; }
+    GifFileType* Get() const { return m_gif.get(); }
     int transparentIndex = NO_TRANSPARENT_COLOR;
     bool hasImage = true;
 
 private:
     MemoryInput m_input;
-    GifFileType* m_gif = nullptr;
+    std::unique_ptr<GifFileType, GifCloser> m_gif;
 };
 } // namespace
 

@@ -31,9 +31,15 @@ public:
     virtual void WriteImage(int page, const Sink& out, std::string* softMask) = 0;
 
     // Limits against images too large to convert (and headers that only claim to be).
+#ifdef OMBRIX_FUZZING
+    static constexpr uint64_t kMaxPixels = uint64_t(1) << 24;
+    static constexpr int kMaxSide = 1 << 16;
+    static constexpr uint64_t kMaxBuffer = uint64_t(1) << 26;
+#else
     static constexpr uint64_t kMaxPixels = uint64_t(1) << 30;
     static constexpr int kMaxSide = 1 << 20;
     static constexpr uint64_t kMaxBuffer = uint64_t(1) << 30;
+#endif
     // Throws PdfError when an image of this size is beyond the limits.
     static void CheckSize(uint64_t width, uint64_t height);
     // Throws PdfError when a buffer of this many bytes is beyond the limits.

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the image-reader fuzzer with clang (libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs it for a bounded time, seeded with small images
+# of the public suites when they are beside the checkout.
+#   scripts/fuzz.sh [SECONDS] [BUILD_DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+out=${2:-$root/build/fuzz}
+mkdir -p "$out/work" "$out/seeds"
+
+sources=(bmp_source exif_reader fax_encoder flate_row_encoder gif_source icc_profile
+         image_source jpeg_source jpeg_structure jpeg_transcoder png_source source_data tiff_source)
+files=("$root/tests/fuzz/image_reader_fuzzer.cpp")
+for s in "${sources[@]}"; do files+=("$root/src/pdf/$s.cpp"); done
+
+binary=$out/image_reader_fuzzer
+if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdf" "$root/tests/fuzz" -newer "$binary" -name '*.[ch]*' | head -n 1)" ]; then
+    echo "Building the fuzzer"
+    clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+        -DOMBRIX_FUZZING -I"$root/src" $(pkg-config --cflags libpng libtiff-4) \
+        "${files[@]}" -o "$binary" \
+        $(pkg-config --libs libpng libtiff-4 libjpeg zlib) -lgif
+fi
+
+# Seeds: the small images of the suites, or a few made here.
+if [ -z "$(ls -A "$out/seeds")" ]; then
+    corpus=${OMBRIX_CORPUS_DIR:-$root/../shared/corpus}
+    if [ -d "$corpus" ]; then
+        find "$corpus" -type f -size -24k \( -iname '*.png' -o -iname '*.jp*g' -o -iname '*.tif*' \
+            -o -iname '*.bmp' -o -iname '*.gif' \) -print0 | head -z -n 400 |
+            xargs -0 -I{} sh -c 'cp "{}" "$0/$(echo "{}" | md5sum | cut -c1-16)"' "$out/seeds"
+    fi
+    for spec in "png:-size 16x16 gradient:" "jpg:-size 16x16 plasma:" "tif:-size 16x16 xc:red" \
+                "bmp:-size 16x16 xc:blue" "gif:-size 16x16 xc:green"; do
+        ext=${spec%%:*}
+        convert ${spec#*:} "$out/seeds/made.$ext" 2>/dev/null || true
+    done
+fi
+
+echo "Fuzzing the image readers for $seconds s"
+"$binary" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
+    -print_final_stats=1 -artifact_prefix="$out/" "$out/work" "$out/seeds" 2>&1 | tail -n 25
