@@ -40,7 +40,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const fs::path output = argv[i++];
-    const fs::path temp = fs::temp_directory_path();
+    // The service writes beside the output, so that the result is renamed into place.
+    const fs::path temp = fs::absolute(each ? output : output.parent_path().empty() ? fs::path(".") : output.parent_path());
     int failures = 0;
     auto run = [&](const std::vector<const char*>& inputs, const fs::path& target) {
         Pdf3Service* service = CreatePdf3Service("");
@@ -53,8 +54,12 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: error %d: %s\n", target.c_str(), result->errorCode, result->reason);
             ++failures;
         } else {
-            fs::copy_file(result->path, target, fs::copy_options::overwrite_existing);
-            fs::remove(result->path);
+            std::error_code error;
+            fs::rename(result->path, target, error);
+            if (error) {
+                fs::copy_file(result->path, target, fs::copy_options::overwrite_existing);
+                fs::remove(result->path);
+            }
         }
         FreePdf3Service(service);
     };

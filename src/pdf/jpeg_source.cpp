@@ -72,11 +72,13 @@ JpegSource::JpegSource(const SourceData& data) : ImageSource(data)
 
 void JpegSource::WriteImage(int, const Sink& out, std::string*)
 {
-    const std::string bytes = m_data.ReadAll();
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    // Photos come one after another in a merge: one buffer serves them all.
+    static thread_local ByteBuffer buffer;
+    m_data.ReadAll(buffer);
+    const unsigned char* data = buffer.Data();
     // Refuse a truncated or broken file rather than embed an image that shows half grey;
     // anything after the end-of-image marker (a second MPO image, trailing junk) is left out.
-    const size_t end = JpegStructure::FindEnd(data, bytes.size());
+    const size_t end = JpegStructure::FindEnd(data, buffer.Size());
     if (m_arithmetic) {
         const std::string huffman = JpegTranscoder::ToHuffman(data, end);
         out(reinterpret_cast<const unsigned char*>(huffman.data()), huffman.size());

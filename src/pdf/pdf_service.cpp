@@ -9,6 +9,7 @@
 #include <qpdf/QPDFExc.hh>
 
 #include <cerrno>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +18,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
+// Image after image, the writer takes and frees buffers of a few megabytes. By default glibc
+// hands such memory back to the system at once and faults it in again for the next image,
+// which costs more than the copying itself; keeping up to 64 MiB makes a merge of photos run
+// at nearly the speed of copying the files.
+void TuneAllocator()
+{
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    });
+#endif
+}
+
 struct Service : Pdf3Service {
     std::vector<std::string> sources;
     int sourceType = PDF_SOURCE_IMAGE;
@@ -196,6 +215,7 @@ extern "C" {
 
 PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*)
 {
+    TuneAllocator();
     auto* service = new (std::nothrow) Service();
     if (service == nullptr) {
         return nullptr;

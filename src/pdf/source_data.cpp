@@ -129,3 +129,10 @@ std::string SourceData::ReadAll() const
     bytes.resize(reader.ReadAt(0, bytes.data(), bytes.size()));
     return bytes;
 }
+
+void SourceData::ReadAll(ByteBuffer& buffer) const
+{
+    Reader reader(*this);
+    buffer.Resize(reader.Size());
+    buffer.Resize(reader.ReadAt(0, buffer.Data(), buffer.Size()));
+}
