@@ -24,6 +24,15 @@ public:
     // Creates one folder level; the parent must exist. An existing folder is left alone.
     static bool MakeDir(const wxString& path);
 
+    // Creates a new folder whose name is `prefix` followed by a unique suffix; returns its
+    // path, or an empty string on failure.
+    static wxString MakeUniqueDir(const wxString& prefix);
+
+    // Moves `from` to `to` so that `to` names either its old file or the complete new one:
+    // a rename on the same file system, else a copy beside `to` (flushed to disk) renamed
+    // into place. Returns false with a reason on failure; `from` is left for the caller.
+    static bool MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason);
+
     // Opens a file by its path with a C stdio mode; null on failure.
     static FILE* OpenFile(const wxString& path, const char* mode);
 

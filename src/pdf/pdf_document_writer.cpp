@@ -74,7 +74,7 @@ public:
                 const std::string& name = m_entries.at(og).source->Name();
                 const std::string what = error.what();
                 m_failure = std::make_unique<PdfError>(
-                    error.Code(), what.rfind(name, 0) == 0 ? what : name + ": " + what);
+                    error.Code(), what.find(name) != std::string::npos ? what : name + ": " + what);
             }
             throw;
         }

@@ -5,6 +5,7 @@
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
+#include "common/unique_file.h"
 
 #include <qpdf/QPDFExc.hh>
 
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -52,6 +55,7 @@ std::string Text(const char* text)
     return text == nullptr ? std::string() : std::string(text);
 }
 
+
 bool IsFolder(const std::string& path)
 {
     struct stat info;
@@ -74,7 +78,7 @@ std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::str
         } catch (const PdfError& error) {
             const std::string name = BaseName(path);
             const std::string what = error.what();
-            throw PdfError(error.Code(), what.rfind(name, 0) == 0 ? what : name + ": " + what);
+            throw PdfError(error.Code(), what.find(name) != std::string::npos ? what : name + ": " + what);
         }
     }
     return sources;
@@ -123,8 +127,8 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
 
     // Written under a private temporary name, renamed when complete: the result path never
     // names a partial file.
-    std::string partial = folder + "/.ombrix-XXXXXX";
-    const int fd = ::mkstemp(partial.data());
+    std::string partial;
+    const int fd = UniqueFile::Create(folder + "/.ombrix-", partial);
     if (fd < 0) {
         throw PdfError(PDF_ERROR_WRITE, "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
     }

@@ -1,0 +1,41 @@
+#include "common/temp_folder.h"
+
+#include "app/app_util.h"
+#include "common/file_util.h"
+#include "common/platform.h"
+
+#include <wx/filename.h>
+#include <wx/stdpaths.h>
+
+TempFolder::TempFolder()
+{
+    for (const wxString& base : {GetBaseDir(), wxFileName::GetTempDir()}) {
+        if (base.empty()) {
+            continue;
+        }
+        m_path = Platform::MakeUniqueDir(base + "/job-");
+        if (!m_path.empty()) {
+            return;
+        }
+    }
+}
+
+TempFolder::~TempFolder()
+{
+    if (!m_path.empty()) {
+        FileUtil::RemoveDir(m_path, wxPATH_RMDIR_RECURSIVE);
+    }
+}
+
+wxString TempFolder::GetBaseDir()
+{
+    wxString cache = wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Cache);
+    if (cache.empty()) {
+        return wxString();
+    }
+    cache.Replace("\\", "/");
+    const wxString base = cache + "/" + AppUtil::GetDisplayName();
+    Platform::MakeDir(cache);
+    Platform::MakeDir(base);
+    return base;
+}

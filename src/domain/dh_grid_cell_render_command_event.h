@@ -1,0 +1,30 @@
+#pragma once
+
+#include <wx/event.h>
+
+// Progress or status of one cell of the file list, sent by conversion workers. The inherited
+// integer is the percent; the string, for a failure, the reason. A thread event (wxBase), as
+// the engine runs without the GUI library; its copies own their string.
+class DhGridCellRenderCommandEvent : public wxThreadEvent {
+public:
+    enum State {
+        kConverting = 0, // "Converting..."
+        kProgress = 1,   // a progress bar with the percent
+        kStopped = 2,    // "Stop"
+        kFailed = 3,     // "Failed"
+    };
+
+    DhGridCellRenderCommandEvent(wxEventType type, int id, int row, int column, int state);
+
+    int GetRow() const { return m_row; }
+    int GetColumn() const { return m_column; }
+    int GetState() const { return m_state; }
+    int GetPercent() const { return GetInt(); }
+
+    wxEvent* Clone() const override { return new DhGridCellRenderCommandEvent(*this); }
+
+private:
+    int m_row;
+    int m_column;
+    int m_state;
+};

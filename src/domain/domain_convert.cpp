@@ -1,0 +1,156 @@
+#include "domain/domain_convert.h"
+
+#include "common/file_util.h"
+#include "domain/domain_settings.h"
+
+#include <wx/filename.h>
+#include <wx/intl.h>
+#include <wx/tokenzr.h>
+
+wxDEFINE_EVENT(EVT_FILES_LOADED, wxThreadEvent);
+wxDEFINE_EVENT(EVT_CELL_RENDER, DhGridCellRenderCommandEvent);
+wxDEFINE_EVENT(EVT_CONVERSION_FINISHED, wxThreadEvent);
+
+std::atomic<int> ConvertState{0};
+
+FileRowArray* DomainConvert::BuildRows(const wxString& list)
+{
+    wxArrayString paths;
+    wxStringTokenizer tokens(list, "|");
+    while (tokens.HasMoreTokens()) {
+        paths.Add(tokens.GetNextToken());
+    }
+    return BuildRowsFromPaths(paths);
+}
+
+FileRowArray* DomainConvert::BuildRowsFromPaths(const wxArrayString& paths)
+{
+    auto* rows = new FileRowArray;
+    for (const wxString& path : paths) {
+        if (path.empty()) {
+            continue;
+        }
+        FileRowInfo row;
+        FillRow(row, path);
+        CheckRow(row);
+        rows->push_back(std::move(row));
+    }
+    return rows;
+}
+
+void DomainConvert::FillRow(FileRowInfo& row, const wxString& path)
+{
+    const wxFileName name(path);
+    // A file that is gone reads as empty, and is flagged like one.
+    const wxULongLong size = name.FileExists() ? name.GetSize() : wxULongLong(0);
+    row.path = path;
+    row.size = size == wxInvalidSize ? 0 : size.GetValue();
+    wxString folder = name.GetPath(wxPATH_GET_VOLUME);
+    folder.Replace("\\", "/");
+    row.cells.Clear();
+    row.cells.Add(name.GetFullName());
+    row.cells.Add(FileUtil::FormatSize(row.size));
+    row.cells.Add(DomainSettings::GetKeyed(DomainSettings::kOutputType));
+    row.cells.Add(name.GetName());
+    row.cells.Add(wxGetTranslation("Not Converted"));
+    row.cells.Add(path);
+    row.cells.Add(folder);
+}
+
+void DomainConvert::CheckRow(FileRowInfo& row)
+{
+    row.flagged = row.size == 0;
+}
+
+wxString DomainConvert::GetOutputExt() const
+{
+    return ".pdf";
+}
+
+wxString DomainConvert::GetFileFilter() const
+{
+    return "EPUB files(*.epub)|*.epub";
+}
+
+wxArrayString DomainConvert::GetWildcards() const
+{
+    wxArrayString wildcards;
+    wildcards.Add("*.epub");
+    return wildcards;
+}
+
+bool DomainConvert::IsSupportedExt(const wxString& extension) const
+{
+    return wxString(";epub;").Contains(";" + extension + ";");
+}
+
+int DomainConvert::GetProgress() const
+{
+    return 0;
+}
+
+int DomainConvert::Run(ConvertJob&)
+{
+    return 0;
+}
+
+void DomainConvert::AddFolder(const wxString& folder)
+{
+    wxArrayString paths;
+    for (const wxString& wildcard : GetWildcards()) {
+        FileUtil::ListFiles(folder, paths, wildcard);
+    }
+    for (wxString& path : paths) {
+        path.Replace("\\", "/");
+    }
+    SendRows(paths.empty() ? nullptr : BuildRowsFromPaths(paths));
+}
+
+void DomainConvert::AddFiles(const wxString& list)
+{
+    SendRows(BuildRows(list));
+}
+
+void DomainConvert::SendRows(FileRowArray* rows)
+{
+    if (target == nullptr) {
+        delete rows;
+        return;
+    }
+    auto* event = new wxThreadEvent(EVT_FILES_LOADED, targetId);
+    event->SetInt(rows != nullptr ? 1 : 0);
+    event->SetPayload(rows);
+    target->QueueEvent(event);
+}
+
+void DomainConvert::Stop()
+{
+    ConvertState = kStopRequested;
+}
+
+void DomainConvert::PostProgress(int done, int total, int row, int column)
+{
+    if (target == nullptr || total == 0) {
+        return;
+    }
+    auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, targetId, row, column,
+                                                   DhGridCellRenderCommandEvent::kProgress);
+    event->SetInt(done * 100 / total);
+    target->QueueEvent(event);
+}
+
+void DomainConvert::PostStatus(int row, int column, int state, const wxString& reason)
+{
+    if (target == nullptr) {
+        return;
+    }
+    auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, targetId, row, column, state);
+    event->SetInt(0);
+    event->SetString(reason);
+    target->QueueEvent(event);
+}
+
+void DomainConvert::WriteLog(const wxString& first, const wxString& second, int code)
+{
+    FileUtil::AppendLog(first + " [" + second + "] [" + wxString::Format("%d", code) + "]\n");
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "domain/dh_grid_cell_render_command_event.h"
+#include "domain/file_row_info.h"
+
+#include <wx/arrstr.h>
+#include <wx/event.h>
+#include <wx/string.h>
+
+#include <atomic>
+#include <map>
+
+class wxTimer;
+
+// The rows of one conversion job: grid row index to that row's cell texts. Visited in
+// ascending row order, so that merged pages follow the list.
+using ConvertJob = std::map<int, wxArrayString>;
+
+// The events a conversion object sends to its target (the file list). Files-loaded carries
+// 1 with the new rows as its payload (a FileRowArray* the receiver takes over), or 0 for a
+// folder without images; conversion-finished carries the number of files written.
+wxDECLARE_EVENT(EVT_FILES_LOADED, wxThreadEvent);
+wxDECLARE_EVENT(EVT_CELL_RENDER, DhGridCellRenderCommandEvent);
+wxDECLARE_EVENT(EVT_CONVERSION_FINISHED, wxThreadEvent);
+
+// The run state of conversions: 1 running, 2 stop requested.
+extern std::atomic<int> ConvertState;
+
+// The product-independent conversion object: turns paths into file-list rows, runs
+// conversion jobs and reports to its target by queued events. Its operations run on worker
+// threads; it never touches a window.
+class DomainConvert {
+public:
+    enum RunState { kRunning = 1, kStopRequested = 2 };
+
+    DomainConvert() = default;
+    virtual ~DomainConvert() = default;
+    DomainConvert(const DomainConvert&) = delete;
+    DomainConvert& operator=(const DomainConvert&) = delete;
+
+    // Rows for the "|"-separated paths (empty tokens are dropped).
+    virtual FileRowArray* BuildRows(const wxString& list);
+    // Sets the row's flagged field when the file is empty.
+    virtual void CheckRow(FileRowInfo& row);
+    virtual wxString GetOutputExt() const;
+    virtual wxString GetFileFilter() const;
+    virtual wxArrayString GetWildcards() const;
+    virtual bool IsSupportedExt(const wxString& extension) const;
+    virtual int GetProgress() const;
+    // Converts the job's rows; returns the number of files written.
+    virtual int Run(ConvertJob& job);
+    // Lists the folder's matching files and sends their rows (worker thread).
+    virtual void AddFolder(const wxString& folder);
+    // Sends the rows of the "|"-separated paths (worker thread).
+    virtual void AddFiles(const wxString& list);
+    virtual void Stop();
+
+    // Rows for a list of paths, in the given order.
+    FileRowArray* BuildRowsFromPaths(const wxArrayString& paths);
+
+    // Queues a cell-render event: progress (state 1, percent done * 100 / total).
+    void PostProgress(int done, int total, int row, int column);
+    // Queues a cell-render event with a state; a failure carries its reason.
+    void PostStatus(int row, int column, int state, const wxString& reason = wxString());
+    // Appends "first [second] [code]" to today's log.
+    void WriteLog(const wxString& first, const wxString& second, int code);
+
+    // The receiver of the events, and the window id they carry.
+    void SetTarget(wxEvtHandler* handler, int id = wxID_ANY)
+    {
+        target = handler;
+        targetId = id;
+    }
+    wxEvtHandler* GetTarget() const { return target; }
+    int GetTargetId() const { return targetId; }
+
+    wxTimer* progressTimer = nullptr;
+    int currentColumn = 0;
+    int currentRow = -1;
+    bool timerDriven = false;
+
+protected:
+    // Fills the cells of a row for a path; the PDF classes add the product-type cell.
+    virtual void FillRow(FileRowInfo& row, const wxString& path);
+    // Queues files-loaded: with the rows, or 0 when there are none (null).
+    void SendRows(FileRowArray* rows);
+
+    wxEvtHandler* target = nullptr;
+    int targetId = wxID_ANY;
+};

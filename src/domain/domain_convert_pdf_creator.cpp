@@ -1,0 +1,226 @@
+#include "domain/domain_convert_pdf_creator.h"
+
+#include "app/app_util.h"
+#include "common/file_util.h"
+#include "common/platform.h"
+#include "common/temp_folder.h"
+#include "domain/domain_page.h"
+#include "domain/domain_settings.h"
+
+#include <wx/filename.h>
+
+#include <memory>
+
+namespace {
+std::string Utf8(const wxString& text)
+{
+    return std::string(text.utf8_str());
+}
+
+float Number(const wxString& key)
+{
+    return static_cast<float>(DomainPage::ParseVersion(DomainSettings::GetNamed(key).utf8_str()));
+}
+} // namespace
+
+int DomainConvertPdfCreator::GetSourceType(const wxString& path) const
+{
+    if (path.StartsWith("http://") || path.StartsWith("https://")) {
+        return kWeb;
+    }
+    const wxString ext = path.AfterLast('.').Lower();
+    if (!path.Contains(".")) {
+        return kUnknown;
+    }
+    static const struct {
+        const char* extensions;
+        int type;
+    } kTypes[] = {
+        {";jpg;jpeg;png;tif;tiff;gif;bmp;", kImage}, {";txt;", kText},
+        {";htm;html;xhtml;xhtm;", kHtml},           {";chm;", kChm},
+        {";mobi;prc;", kMobi},                      {";epub;", kEpub},
+        {";docx;", kDocx},
+    };
+    for (const auto& entry : kTypes) {
+        if (wxString(entry.extensions).Contains(";" + ext + ";")) {
+            return entry.type;
+        }
+    }
+    return kUnknown;
+}
+
+wxString DomainConvertPdfCreator::GetTempDir() const
+{
+    return TempFolder::GetBaseDir();
+}
+
+wxString DomainConvertPdfCreator::GetTemplateDir() const
+{
+    return AppUtil::GetInstallRoot() + "/Template/CHM/";
+}
+
+wxString DomainConvertPdfCreator::GetEnginePath() const
+{
+    return AppUtil::GetExeDir() + "/h2p.exe";
+}
+
+int DomainConvertPdfCreator::ConvertMerged(ConvertJob&)
+{
+    return 0;
+}
+
+void DomainConvertPdfCreator::FillRow(FileRowInfo& row, const wxString& path)
+{
+    DomainConvert::FillRow(row, path);
+    row.cells.Add(wxString::Format("%d", GetSourceType(path)));
+}
+
+Pdf3Service* DomainConvertPdfCreator::CreateService(const std::string& enginePath)
+{
+    return CreatePdf3Service(enginePath.c_str());
+}
+
+void DomainConvertPdfCreator::FreeService(Pdf3Service* service)
+{
+    FreePdf3Service(service);
+}
+
+int DomainConvertPdfCreator::Run(ConvertJob& job)
+{
+    if (DomainSettings::GetKeyedInt(DomainSettings::kMergeOffered) != 0 &&
+        DomainSettings::GetKeyedInt(DomainSettings::kMerge) != 0) {
+        return ConvertMerged(job);
+    }
+    return ConvertEach(job);
+}
+
+void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const wxString& templateDir,
+                                              const wxString& title)
+{
+    PdfPageOptions& record = options.record;
+    record = PdfPageOptions{};
+    options.templateDir = Utf8(templateDir);
+    record.templateDir = options.templateDir.c_str();
+
+    const int select = wxAtoi(DomainSettings::GetNamed("page:size:select"));
+    if (select == 0) {
+        options.pageType = Utf8(DomainSettings::GetNamed("page:type"));
+        record.pageType = options.pageType.c_str();
+    } else if (select == 1) {
+        record.width = Number("page:width");
+        record.height = Number("page:height");
+    } else {
+        options.pageType = Utf8(DomainSettings::GetNamed("page:type:default"));
+        record.pageType = options.pageType.c_str();
+    }
+    record.left = Number("page:left");
+    record.right = Number("page:right");
+    record.top = Number("page:top");
+    record.bottom = Number("page:bottom");
+
+    // What "Document Description" and "Document Security" say reaches the PDF.
+    options.title = Utf8(title);
+    options.author = Utf8(DomainSettings::GetNamed("page:author"));
+    options.subject = Utf8(DomainSettings::GetNamed("page:subject"));
+    options.userPassword = Utf8(DomainSettings::GetNamed("page:permission:userpassword"));
+    options.ownerPassword = Utf8(DomainSettings::GetNamed("page:permission:ownerpassword"));
+    record.title = options.title.c_str();
+    record.author = options.author.c_str();
+    record.subject = options.subject.c_str();
+    options.security.userPassword = options.userPassword.c_str();
+    options.security.ownerPassword = options.ownerPassword.c_str();
+    options.security.allowCopy = DomainSettings::GetNamed("page:permission:copy") != "0";
+    options.security.allowPrint = DomainSettings::GetNamed("page:permission:print") != "0";
+    record.security = &options.security;
+}
+
+wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name)
+{
+    if (name.Strip(wxString::both).empty()) {
+        return "the output name is empty";
+    }
+    if (name.Contains("/") || name.Contains("\\") || name == "." || name == "..") {
+        return "the output name \"" + name + "\" is not a plain file name";
+    }
+    return wxString();
+}
+
+int DomainConvertPdfCreator::NoProgress(int, int)
+{
+    return 0;
+}
+
+wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxString& output)
+{
+    if (result == nullptr) {
+        return "the PDF service gave no result";
+    }
+    if (result->errorCode != 0) {
+        const wxString reason = wxString::FromUTF8(result->reason != nullptr ? result->reason : "");
+        return reason.empty() ? wxString::Format("error %d", result->errorCode) : reason;
+    }
+    if (result->path == nullptr || !FileUtil::FileExists(wxString::FromUTF8(result->path))) {
+        return "the PDF service wrote no file";
+    }
+    wxString reason;
+    if (!Platform::MoveIntoPlace(wxString::FromUTF8(result->path), output, &reason)) {
+        return "cannot write " + output + ": " + reason;
+    }
+    return wxString();
+}
+
+int DomainConvertPdfCreator::ConvertEach(ConvertJob& job)
+{
+    const int column = DomainSettings::GetKeyedInt(DomainSettings::kStatusColumn);
+    const bool besideSource = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0;
+    const std::string engine = Utf8(GetEnginePath());
+    TempFolder temp;
+    int count = 0;
+    for (const auto& [row, cells] : job) {
+        wxString folder = besideSource ? cells[FileRowInfo::kSourceDir]
+                                       : DomainSettings::GetKeyed(DomainSettings::kOutputDir);
+        folder.Replace("\\", "/");
+        const wxString name = cells[FileRowInfo::kOutputName];
+        const wxString source = cells[FileRowInfo::kSourcePath];
+        const wxString output = folder + "/" + name + ".pdf";
+
+        wxString reason = CheckOutputName(name);
+        if (reason.empty() && !temp.IsOk()) {
+            reason = "cannot create a temporary folder";
+        }
+        if (reason.empty()) {
+            Pdf3Service* service = CreateService(engine);
+            if (service == nullptr) {
+                reason = "cannot start the PDF service";
+            } else {
+                service->LoadSource(service, source.utf8_str(),
+                                    wxAtoi(cells.size() > FileRowInfo::kProductType
+                                               ? cells[FileRowInfo::kProductType]
+                                               : wxString("0")));
+                PostProgress(30, 100, row, column);
+                PageOptions options;
+                FillPageOptions(options, GetTemplateDir(), name);
+                const PdfResult* result =
+                    service->CreatePdf(service, &options.record, folder.utf8_str(),
+                                       temp.Path().utf8_str(), NoProgress, 0);
+                reason = PlaceResult(result, output);
+                FreeService(service);
+            }
+        }
+
+        if (reason.empty()) {
+            PostProgress(100, 100, row, column);
+            ++count;
+            WriteLog(source, output, 1);
+        } else {
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
+            WriteLog(source, output + ": " + reason, 0);
+        }
+        if (ConvertState == kStopRequested) {
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kStopped);
+            break;
+        }
+    }
+    job.clear();
+    return count;
+}

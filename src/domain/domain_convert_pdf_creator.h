@@ -1,0 +1,70 @@
+#pragma once
+
+#include "domain/domain_convert.h"
+#include "pdf/pdf_service.h"
+
+#include <string>
+
+// The base of every product whose output is PDF: classifies sources, runs the one-file-per-
+// source pass through the PDF service, and leaves the merge pass to the product.
+class DomainConvertPdfCreator : public DomainConvert {
+public:
+    // Source-type codes of the PDF service.
+    enum SourceType {
+        kUnknown = -1,
+        kImage = 0,
+        kText = 1,
+        kHtml = 2,
+        kWeb = 3,
+        kChm = 4,
+        kMobi = 5,
+        kEpub = 6,
+        kDocx = 7,
+    };
+
+    // The page options handed to the service, with the texts they point to.
+    struct PageOptions {
+        PdfPageOptions record{};
+        PdfSecurityOptions security{};
+        std::string pageType;
+        std::string templateDir;
+        std::string title;
+        std::string author;
+        std::string subject;
+        std::string userPassword;
+        std::string ownerPassword;
+    };
+
+    DomainConvertPdfCreator() { timerDriven = false; }
+
+    virtual int GetSourceType(const wxString& path) const;
+    // The folder under which each job gets its private temporary folder.
+    virtual wxString GetTempDir() const;
+    virtual wxString GetTemplateDir() const;
+    virtual wxString GetEnginePath() const;
+    virtual int ConvertMerged(ConvertJob& job);
+    virtual int ConvertEach(ConvertJob& job);
+
+    int Run(ConvertJob& job) override;
+
+    // Fills the page options from the page settings; `title` is the document title.
+    static void FillPageOptions(PageOptions& options, const wxString& templateDir,
+                                const wxString& title);
+
+    // Why an output name cannot be used (a path separator, "." or "..", nothing at all), or
+    // an empty string when it can.
+    static wxString CheckOutputName(const wxString& name);
+
+protected:
+    void FillRow(FileRowInfo& row, const wxString& path) override;
+
+    // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
+    // wrote nothing, or the file cannot be put there), or an empty string.
+    static wxString PlaceResult(const PdfResult* result, const wxString& output);
+    // The progress procedure handed to the service: it never cancels.
+    static int NoProgress(int pagesDone, int pagesTotal);
+
+    // The PDF service; tests put a fake one behind the same interface.
+    virtual Pdf3Service* CreateService(const std::string& enginePath);
+    virtual void FreeService(Pdf3Service* service);
+};

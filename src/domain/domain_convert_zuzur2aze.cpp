@@ -1,0 +1,79 @@
+#include "domain/domain_convert_zuzur2aze.h"
+
+#include "common/temp_folder.h"
+#include "domain/domain_settings.h"
+
+#include <memory>
+
+wxString DomainConvertZUZUR2AZE::GetOutputExt() const
+{
+    return ".pdf";
+}
+
+wxString DomainConvertZUZUR2AZE::GetFileFilter() const
+{
+    return "Image files|*.JPG;*.JPEG;*.PNG;*.TIF;*.TIFF;*.BMP;*.GIF;";
+}
+
+wxArrayString DomainConvertZUZUR2AZE::GetWildcards() const
+{
+    wxArrayString wildcards;
+    for (const char* wildcard : {"*.jpg", "*.jpeg", "*.png", "*.tif", "*.tiff", "*.bmp", "*.gif"}) {
+        wildcards.Add(wildcard);
+    }
+    return wildcards;
+}
+
+bool DomainConvertZUZUR2AZE::IsSupportedExt(const wxString& extension) const
+{
+    return wxString(";jpg;jpeg;png;tif;tiff;bmp;gif;").Contains(";" + extension + ";");
+}
+
+int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job)
+{
+    const int column = DomainSettings::GetKeyedInt(DomainSettings::kStatusColumn);
+    wxString folder = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
+    folder.Replace("\\", "/");
+    const wxString name = DomainSettings::GetKeyed(DomainSettings::kMergeName);
+    const wxString output = folder + "/" + name + ".pdf";
+
+    // The service and the temporary folder are released on every path.
+    TempFolder temp;
+    auto free = [this](Pdf3Service* service) { FreeService(service); };
+    std::unique_ptr<Pdf3Service, decltype(free)> service(nullptr, free);
+
+    wxString reason = CheckOutputName(name);
+    if (reason.empty() && !temp.IsOk()) {
+        reason = "cannot create a temporary folder";
+    }
+    if (reason.empty()) {
+        service.reset(CreateService(std::string(GetEnginePath().utf8_str())));
+        if (!service) {
+            reason = "cannot start the PDF service";
+        }
+    }
+    if (reason.empty()) {
+        for (const auto& [row, cells] : job) {
+            service->AppendSource(service.get(), cells[FileRowInfo::kSourcePath].utf8_str());
+            PostProgress(30, 100, row, column);
+        }
+        PageOptions options;
+        FillPageOptions(options, GetTemplateDir(), name);
+        const PdfResult* result = service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                                     temp.Path().utf8_str(), NoProgress, 0);
+        reason = PlaceResult(result, output);
+    }
+
+    // All or nothing: one merged file, or every row failed.
+    for (const auto& [row, cells] : job) {
+        if (reason.empty()) {
+            PostProgress(100, 100, row, column);
+        } else {
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
+        }
+    }
+    WriteLog(wxString::Format("%zu", job.size()), reason.empty() ? output : output + ": " + reason,
+             reason.empty() ? 1 : 0);
+    job.clear();
+    return reason.empty() ? 1 : 0;
+}

@@ -1,0 +1,33 @@
+#include "thread/convert_worker.h"
+
+#include <wx/translation.h>
+
+void* ConvertWorker::AddFilesWorker(void* record)
+{
+    std::unique_ptr<AddFilesTask> task(static_cast<AddFilesTask*>(record));
+    task->convert->AddFiles(task->list);
+    return nullptr;
+}
+
+void* ConvertWorker::AddFolderWorker(void* record)
+{
+    std::unique_ptr<AddFolderTask> task(static_cast<AddFolderTask*>(record));
+    task->convert->AddFolder(task->folder);
+    return nullptr;
+}
+
+void* ConvertWorker::ConvertWorkerProc(void* record)
+{
+    std::unique_ptr<ConvertTask> task(static_cast<ConvertTask*>(record));
+    DomainConvert* convert = task->convert;
+    convert->WriteLog(wxGetTranslation("Begin"), wxString(), 0);
+    const int written = convert->Run(*task->job);
+    convert->WriteLog(wxGetTranslation("Finish"), wxString(), 0);
+    task.reset();
+    if (wxEvtHandler* target = convert->GetTarget()) {
+        auto* event = new wxThreadEvent(EVT_CONVERSION_FINISHED, convert->GetTargetId());
+        event->SetInt(written);
+        target->QueueEvent(event);
+    }
+    return nullptr;
+}

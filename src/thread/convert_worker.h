@@ -1,0 +1,33 @@
+#pragma once
+
+#include "domain/domain_convert.h"
+
+#include <wx/string.h>
+
+#include <memory>
+
+// The records the worker procedures take over, and the procedures themselves (the bodies of
+// the worker threads of the conversion engine). Each procedure deletes its record.
+struct AddFilesTask {
+    DomainConvert* convert;
+    wxString list; // "|"-separated paths
+};
+
+struct AddFolderTask {
+    DomainConvert* convert;
+    wxString folder;
+};
+
+struct ConvertTask {
+    DomainConvert* convert;
+    std::unique_ptr<ConvertJob> job;
+};
+
+class ConvertWorker {
+public:
+    static void* AddFilesWorker(void* record);
+    static void* AddFolderWorker(void* record);
+    // Logs "Begin", runs the job, logs "Finish" and queues conversion-finished with the
+    // number of files written.
+    static void* ConvertWorkerProc(void* record);
+};
