@@ -34,6 +34,7 @@ TestHome::TestHome()
               "XDG_DOCUMENTS_DIR=\"$HOME/Documents/Bilder Ü\"\n");
     setenv("HOME", m_root.utf8_str(), 1);
     setenv("XDG_CONFIG_HOME", (m_root + "/.config").utf8_str(), 1);
+    setenv("XDG_CACHE_HOME", (m_root + "/.cache").utf8_str(), 1);
 
     // The staged installation without its programs.
     fs::create_directories(ToPath(m_installRoot + "/bin"));
@@ -66,6 +67,13 @@ std::string TestHome::HomeEnv() const
 std::string TestHome::ConfigHomeEnv() const
 {
     return "XDG_CONFIG_HOME=" + std::string((m_root + "/.config").utf8_str());
+}
+
+std::string TestHome::Environment() const
+{
+    const std::string root = std::string(m_root.utf8_str());
+    return "env HOME='" + root + "' XDG_CONFIG_HOME='" + root + "/.config' XDG_CACHE_HOME='" + root +
+           "/.cache' ";
 }
 
 std::string TestHome::ReadFile(const wxString& path)

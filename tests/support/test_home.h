@@ -24,6 +24,8 @@ public:
     // The environment a child process needs to see the same world.
     std::string HomeEnv() const;
     std::string ConfigHomeEnv() const;
+    // An "env ..." prefix for a shell command that runs in this world.
+    std::string Environment() const;
 
     // Small file helpers for tests.
     static std::string ReadFile(const wxString& path);
