@@ -27,9 +27,10 @@ fi
 if [ -z "$(ls -A "$out/seeds")" ]; then
     corpus=${OMBRIX_CORPUS_DIR:-$root/../shared/corpus}
     if [ -d "$corpus" ]; then
-        find "$corpus" -type f -size -24k \( -iname '*.png' -o -iname '*.jp*g' -o -iname '*.tif*' \
+        # (head ends the listing early: that is no failure)
+        { find "$corpus" -type f -size -24k \( -iname '*.png' -o -iname '*.jp*g' -o -iname '*.tif*' \
             -o -iname '*.bmp' -o -iname '*.gif' \) -print0 | head -z -n 400 |
-            xargs -0 -I{} sh -c 'cp "{}" "$0/$(echo "{}" | md5sum | cut -c1-16)"' "$out/seeds"
+            xargs -0 -I{} sh -c 'cp "{}" "$0/$(echo "{}" | md5sum | cut -c1-16)"' "$out/seeds"; } || true
     fi
     for spec in "png:-size 16x16 gradient:" "jpg:-size 16x16 plasma:" "tif:-size 16x16 xc:red" \
                 "bmp:-size 16x16 xc:blue" "gif:-size 16x16 xc:green"; do
