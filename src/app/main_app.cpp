@@ -1,6 +1,7 @@
 #include "app/main_app.h"
 
 #include "app/app_util.h"
+#include "common/face_reader.h"
 #include "common/platform.h"
 #include "domain/domain_config.h"
 #include "domain/domain_option.h"
@@ -44,6 +45,12 @@ bool MainApp::OnInit()
 
     wxFileSystem::AddHandler(new wxArchiveFSHandler);
     wxInitAllImageHandlers();
+    if (LoadFace(AppUtil::GetFacePath()) != 0) {
+        // TRANSLATORS: %s is the path of the theme's face file.
+        AddStartupProblem(wxTRANSLATE("The theme file \"%s\" is missing or cannot be read. The "
+                                      "windows are drawn without it."),
+                          AppUtil::GetFacePath());
+    }
 
     auto* frame = new MainFrame;
     if (!frame->Create(2000, AppUtil::GetDisplayName())) {

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <wx/generic/stattextg.h>
+
+// A text control that shows its parent's background image around its content. The parent
+// keeps the background bitmap alive as long as the control.
+class DhStaticTextBase : public wxGenericStaticText {
+public:
+    using wxGenericStaticText::wxGenericStaticText;
+
+    // The parent's background image (not owned).
+    void SetParentBackground(const wxBitmap* background) { bg_ = background; }
+    bool HasTransparentBackground() override { return true; }
+
+protected:
+    const wxBitmap* bg_ = nullptr;
+};
