@@ -67,7 +67,9 @@ void DhCheckBox::OnLeftDown(wxMouseEvent& event)
 void DhCheckBox::OnLeftUp(wxMouseEvent& event)
 {
     event.Skip();
-    if (!pressed) {
+    // The toolkit hands a release outside to the control that was pressed; only a release
+    // over the control completes the click, and the press stays until then.
+    if (!pressed || !GetClientRect().Contains(event.GetPosition())) {
         return;
     }
     pressed = false;
