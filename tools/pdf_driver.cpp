@@ -12,8 +12,7 @@
 
 namespace fs = std::filesystem;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     PdfPageOptions options{};
     options.pageType = "A4";
     options.left = options.right = options.top = options.bottom = 10;
@@ -27,7 +26,8 @@ int main(int argc, char** argv)
             options.pageType = nullptr;
             std::sscanf(argv[++i], "%fx%f", &options.width, &options.height);
         } else if (arg == "--margins" && i + 1 < argc) {
-            std::sscanf(argv[++i], "%f,%f,%f,%f", &options.top, &options.bottom, &options.left, &options.right);
+            std::sscanf(argv[++i], "%f,%f,%f,%f", &options.top, &options.bottom, &options.left,
+                        &options.right);
         } else if (arg == "--each") {
             each = true;
         } else {
@@ -41,7 +41,9 @@ int main(int argc, char** argv)
     }
     const fs::path output = argv[i++];
     // The service writes beside the output, so that the result is renamed into place.
-    const fs::path temp = fs::absolute(each ? output : output.parent_path().empty() ? fs::path(".") : output.parent_path());
+    const fs::path temp = fs::absolute(each                           ? output
+                                       : output.parent_path().empty() ? fs::path(".")
+                                                                      : output.parent_path());
     int failures = 0;
     auto run = [&](const std::vector<const char*>& inputs, const fs::path& target) {
         Pdf3Service* service = CreatePdf3Service("");
@@ -51,7 +53,8 @@ int main(int argc, char** argv)
         PdfResult* result = service->CreatePdf(service, &options, target.parent_path().c_str(),
                                                temp.c_str(), nullptr, 0);
         if (result->errorCode != 0) {
-            std::fprintf(stderr, "%s: error %d: %s\n", target.c_str(), result->errorCode, result->reason);
+            std::fprintf(stderr, "%s: error %d: %s\n", target.c_str(), result->errorCode,
+                         result->reason);
             ++failures;
         } else {
             std::error_code error;

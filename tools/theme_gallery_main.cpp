@@ -5,14 +5,13 @@
 #include "gui/theme_gallery.h"
 
 #include <wx/app.h>
-#include <wx/fs_arc.h>
 #include <wx/filesys.h>
+#include <wx/fs_arc.h>
 #include <wx/image.h>
 
 class GalleryApp : public wxApp {
 public:
-    bool OnInit() override
-    {
+    bool OnInit() override {
         // The staged installation beside the build's tools folder.
         AppUtil::SetExecutablePath(wxString(OMBRIX_STAGE_DIR) + "/bin/theme-gallery");
         wxFileSystem::AddHandler(new wxArchiveFSHandler);

@@ -37,8 +37,7 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 } // namespace
 
-int LanguageFile::ParseNumber(const std::string& text)
-{
+int LanguageFile::ParseNumber(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
         ++i;
@@ -55,8 +54,7 @@ int LanguageFile::ParseNumber(const std::string& text)
     return static_cast<int>(negative ? -value : value);
 }
 
-int LanguageFile::ReadLanguage()
-{
+int LanguageFile::ReadLanguage() {
     const wxString path = AppUtil::GetLanguagePath();
     if (FileUtil::FileExists(path)) {
         if (FilePtr file{Platform::OpenFile(path, "rb")}) {
@@ -70,15 +68,13 @@ int LanguageFile::ReadLanguage()
     return language;
 }
 
-void LanguageFile::WriteLanguage(int language)
-{
+void LanguageFile::WriteLanguage(int language) {
     if (FilePtr file{Platform::OpenFile(AppUtil::GetLanguagePath(), "wb")}) {
         std::fprintf(file.get(), "%d", language);
     }
 }
 
-int LanguageFile::FromLocaleName(const wxString& name)
-{
+int LanguageFile::FromLocaleName(const wxString& name) {
     wxString normal = name;
     normal.Replace("-", "_");
     const wxString family = normal.BeforeFirst('_').Lower();
@@ -96,8 +92,7 @@ int LanguageFile::FromLocaleName(const wxString& name)
     return kEnglish;
 }
 
-wxString LanguageFile::GetSystemLanguageName()
-{
+wxString LanguageFile::GetSystemLanguageName() {
     // The user's preferred interface languages first: the toolkit's system language is
     // unknown when the system lacks the locale.
     const wxVector<wxString> preferred = wxUILocale::GetPreferredUILanguages();
@@ -108,8 +103,7 @@ wxString LanguageFile::GetSystemLanguageName()
     return info == nullptr ? wxString() : info->CanonicalName;
 }
 
-int LanguageFile::ToToolkitLanguage(int language)
-{
+int LanguageFile::ToToolkitLanguage(int language) {
     for (const LanguageEntry& entry : kLanguages) {
         if (entry.number == language) {
             return entry.toolkit;
@@ -118,8 +112,7 @@ int LanguageFile::ToToolkitLanguage(int language)
     return wxLANGUAGE_DEFAULT;
 }
 
-std::unique_ptr<wxLocale> LanguageFile::CreateLocale(int language)
-{
+std::unique_ptr<wxLocale> LanguageFile::CreateLocale(int language) {
     // The toolkit warns when the system lacks the locale; the translations still apply,
     // so the user is not bothered with it.
     wxLogNull quiet;

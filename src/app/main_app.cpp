@@ -7,8 +7,8 @@
 #include "domain/domain_option.h"
 #include "window/main_frame.h"
 
-#include <wx/fs_arc.h>
 #include <wx/filesys.h>
+#include <wx/fs_arc.h>
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 
@@ -16,9 +16,7 @@
 
 wxIMPLEMENT_APP_NO_MAIN(MainApp);
 
-
-bool MainApp::OnInit()
-{
+bool MainApp::OnInit() {
     // The toolkit's own initialisation may have reset the character type locale.
     Platform::UseUtf8Locale();
 #ifdef __UNIX__
@@ -65,27 +63,23 @@ bool MainApp::OnInit()
     return true;
 }
 
-int MainApp::OnExit()
-{
+int MainApp::OnExit() {
     Shutdown();
     return 0;
 }
 
-void MainApp::Shutdown()
-{
+void MainApp::Shutdown() {
     if (DomainConfig* config = DomainConfig::GetInstance()) {
         DomainConfig::SetInstance(nullptr);
         delete config;
     }
 }
 
-void MainApp::AddStartupProblem(const char* format, const wxString& path)
-{
+void MainApp::AddStartupProblem(const char* format, const wxString& path) {
     m_startupProblems.push_back({format, path});
 }
 
-void MainApp::ShowStartupProblems()
-{
+void MainApp::ShowStartupProblems() {
     for (const StartupProblem& problem : m_startupProblems) {
         wxMessageBox(wxString::Format(wxGetTranslation(problem.format), problem.path),
                      AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION, GetTopWindow());

@@ -6,12 +6,10 @@
 #include <unistd.h>
 
 CliReporter::CliReporter(std::vector<Row> rows, bool merge, FILE* out)
-    : m_rows(std::move(rows)), m_merge(merge), m_out(out), m_terminal(::isatty(::fileno(out)) != 0)
-{
-}
+    : m_rows(std::move(rows)), m_merge(merge), m_out(out),
+      m_terminal(::isatty(::fileno(out)) != 0) {}
 
-void CliReporter::QueueEvent(wxEvent* raw)
-{
+void CliReporter::QueueEvent(wxEvent* raw) {
     std::unique_ptr<wxEvent> event(raw);
     if (event->GetEventType() == EVT_CONVERSION_FINISHED) {
         m_written = static_cast<wxThreadEvent*>(event.get())->GetInt();
@@ -50,8 +48,7 @@ void CliReporter::QueueEvent(wxEvent* raw)
     std::fflush(m_out);
 }
 
-void CliReporter::Show(size_t row, int percent)
-{
+void CliReporter::Show(size_t row, int percent) {
     if (!m_terminal) {
         return;
     }
@@ -62,8 +59,7 @@ void CliReporter::Show(size_t row, int percent)
     m_lineOpen = true;
 }
 
-void CliReporter::Finish(size_t row)
-{
+void CliReporter::Finish(size_t row) {
     const Row& entry = m_rows[row];
     if (m_lineOpen) {
         std::fprintf(m_out, "\r\033[K");
@@ -80,8 +76,7 @@ void CliReporter::Finish(size_t row)
     }
 }
 
-bool CliReporter::PrintSummary()
-{
+bool CliReporter::PrintSummary() {
     int converted = 0;
     int failed = 0;
     int notConverted = 0;

@@ -19,21 +19,18 @@
 #include <memory>
 
 namespace {
-void OnInterrupt(int)
-{
+void OnInterrupt(int) {
     // The file in hand finishes; the rest are left.
     ConvertState = DomainConvert::kStopRequested;
 }
 
-bool IsNumber(const wxString& text)
-{
+bool IsNumber(const wxString& text) {
     double value = 0;
     return text.ToCDouble(&value) && value >= 0;
 }
 } // namespace
 
-const char* ConvertCommand::Usage()
-{
+const char* ConvertCommand::Usage() {
     return "Usage: ombrix-convert [OPTION]... INPUT...\n"
            "Convert images (JPEG, PNG, TIFF, BMP, GIF) into PDF documents: one PDF per image,\n"
            "or all images merged into one. An INPUT is an image file or a folder, whose images\n"
@@ -64,8 +61,8 @@ const char* ConvertCommand::Usage()
            "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error.\n";
 }
 
-bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& options, wxString& error)
-{
+bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& options,
+                           wxString& error) {
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
         auto value = [&](wxString& out) {
@@ -119,7 +116,8 @@ bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& o
             const wxArrayString parts = wxSplit(text, ',', '\0');
             if (parts.size() != 4 || !IsNumber(parts[0]) || !IsNumber(parts[1]) ||
                 !IsNumber(parts[2]) || !IsNumber(parts[3])) {
-                error = "--margins takes TOP,BOTTOM,LEFT,RIGHT in millimetres, for example 10,10,15,15";
+                error =
+                    "--margins takes TOP,BOTTOM,LEFT,RIGHT in millimetres, for example 10,10,15,15";
                 return false;
             }
             options.margins = std::vector<wxString>(parts.begin(), parts.end());
@@ -158,7 +156,8 @@ bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& o
         return false;
     }
     if (options.mergeName && options.besideSource) {
-        error = "--merge and --beside-source cannot go together: a merged PDF goes to the output folder";
+        error = "--merge and --beside-source cannot go together: a merged PDF goes to the output "
+                "folder";
         return false;
     }
     if (options.pageType && options.size) {
@@ -168,8 +167,8 @@ bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& o
     return true;
 }
 
-wxArrayString ConvertCommand::CollectImages(const wxArrayString& inputs, const wxArrayString& wildcards)
-{
+wxArrayString ConvertCommand::CollectImages(const wxArrayString& inputs,
+                                            const wxArrayString& wildcards) {
     wxArrayString paths;
     for (const wxString& input : inputs) {
         wxFileName name(input);
@@ -195,8 +194,7 @@ wxArrayString ConvertCommand::CollectImages(const wxArrayString& inputs, const w
     return paths;
 }
 
-void ConvertCommand::ApplyPageSettings(const Options& options)
-{
+void ConvertCommand::ApplyPageSettings(const Options& options) {
     if (options.pageType) {
         DomainSettings::SetNamed("page:size:select", "0");
         DomainSettings::SetNamed("page:type", *options.pageType);
@@ -228,8 +226,7 @@ void ConvertCommand::ApplyPageSettings(const Options& options)
     }
 }
 
-int ConvertCommand::Run(const std::vector<std::string>& arguments)
-{
+int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     for (const std::string& arg : arguments) {
         if (arg == "-h" || arg == "--help") {
             std::fputs(Usage(), stdout);
@@ -239,7 +236,8 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments)
     Options options;
     wxString error;
     if (!Parse(arguments, options, error)) {
-        std::fprintf(stderr, "ombrix-convert: %s\nTry 'ombrix-convert --help' for more information.\n",
+        std::fprintf(stderr,
+                     "ombrix-convert: %s\nTry 'ombrix-convert --help' for more information.\n",
                      static_cast<const char*>(error.utf8_str()));
         return 2;
     }
@@ -248,8 +246,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments)
     DomainConfig config(AppUtil::GetConfigPath());
     const wxString remembered = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
     if (!DomainPage().Load()) {
-        std::fprintf(stderr, "ombrix-convert: the page settings file %s is missing or damaged; "
-                             "built-in page settings are used\n",
+        std::fprintf(stderr,
+                     "ombrix-convert: the page settings file %s is missing or damaged; "
+                     "built-in page settings are used\n",
                      static_cast<const char*>(AppUtil::GetPagePath(false).utf8_str()));
     }
     std::unique_ptr<wxLocale> locale = LanguageFile::CreateLocale(LanguageFile::ReadLanguage());
@@ -261,7 +260,8 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments)
         dir.MakeAbsolute();
         outputDir = dir.GetPath();
         outputDir.Replace("\\", "/");
-        if (!wxDir::Exists(outputDir) && !wxFileName::Mkdir(outputDir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
+        if (!wxDir::Exists(outputDir) &&
+            !wxFileName::Mkdir(outputDir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
             std::fprintf(stderr, "ombrix-convert: cannot create the output folder %s\n",
                          static_cast<const char*>(outputDir.utf8_str()));
             return 2;
@@ -289,8 +289,10 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments)
     for (size_t i = 0; i < rows->size(); ++i) {
         const FileRowInfo& row = (*rows)[i];
         (*job)[static_cast<int>(i)] = row.cells;
-        const wxString folder = options.besideSource ? row.cells[FileRowInfo::kSourceDir] : outputDir;
-        const wxString name = options.mergeName ? *options.mergeName : row.cells[FileRowInfo::kOutputName];
+        const wxString folder =
+            options.besideSource ? row.cells[FileRowInfo::kSourceDir] : outputDir;
+        const wxString name =
+            options.mergeName ? *options.mergeName : row.cells[FileRowInfo::kOutputName];
         CliReporter::Row entry;
         entry.name = row.cells[FileRowInfo::kFileName];
         entry.output = folder + "/" + name + ".pdf";

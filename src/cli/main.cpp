@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Platform::UseUtf8Locale();
     wxInitializer initializer;
     if (!initializer.IsOk()) {

@@ -11,8 +11,7 @@
 #include <vector>
 
 namespace {
-std::map<wxString, FaceEntry>& FaceTable()
-{
+std::map<wxString, FaceEntry>& FaceTable() {
     static std::map<wxString, FaceEntry> table;
     return table;
 }
@@ -27,10 +26,10 @@ struct FileCloser {
 // The paths of the open elements, innermost last.
 using ElementStack = std::vector<wxString>;
 
-void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes)
-{
+void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* stack = static_cast<ElementStack*>(data);
-    const wxString path = (stack->empty() ? wxString() : stack->back()) + "/" + wxString::FromUTF8(name);
+    const wxString path =
+        (stack->empty() ? wxString() : stack->back()) + "/" + wxString::FromUTF8(name);
     stack->push_back(path);
     if (attributes == nullptr || attributes[0] == nullptr) {
         return; // nothing stored; the children are still read
@@ -52,8 +51,7 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
     FaceTable()[path] = entry;
 }
 
-void XMLCALL OnEnd(void* data, const XML_Char*)
-{
+void XMLCALL OnEnd(void* data, const XML_Char*) {
     auto* stack = static_cast<ElementStack*>(data);
     if (!stack->empty()) {
         stack->pop_back();
@@ -61,8 +59,7 @@ void XMLCALL OnEnd(void* data, const XML_Char*)
 }
 } // namespace
 
-int LoadFace(const wxString& path)
-{
+int LoadFace(const wxString& path) {
     std::unique_ptr<FILE, FileCloser> file(Platform::OpenFile(path, "r"));
     if (!file) {
         return -1;
@@ -93,8 +90,7 @@ int LoadFace(const wxString& path)
     }
 }
 
-const FaceEntry& GetFaceEntry(const wxString& path)
-{
+const FaceEntry& GetFaceEntry(const wxString& path) {
     static const FaceEntry kNone;
     const auto& table = FaceTable();
     const auto found = table.find(path);

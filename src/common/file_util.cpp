@@ -20,33 +20,27 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 } // namespace
 
-bool FileUtil::FileExists(const wxString& path)
-{
+bool FileUtil::FileExists(const wxString& path) {
     return wxFile::Exists(path);
 }
 
-bool FileUtil::PathExists(const wxString& path)
-{
+bool FileUtil::PathExists(const wxString& path) {
     return wxFile::Exists(path) || wxDir::Exists(path);
 }
 
-bool FileUtil::MakeDir(const wxString& path)
-{
+bool FileUtil::MakeDir(const wxString& path) {
     return Platform::MakeDir(path);
 }
 
-bool FileUtil::RemoveDir(const wxString& path, int flags)
-{
+bool FileUtil::RemoveDir(const wxString& path, int flags) {
     return wxDir::Remove(path, flags);
 }
 
-wxString FileUtil::GetFileName(const wxString& path)
-{
+wxString FileUtil::GetFileName(const wxString& path) {
     return wxFileName(path).GetFullName();
 }
 
-void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern)
-{
+void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern) {
     const wxString wanted = pattern.AfterLast('.');
     wxDir dir;
     {
@@ -73,8 +67,7 @@ void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxS
     }
 }
 
-int FileUtil::CompareNatural(const wxString& a, const wxString& b)
-{
+int FileUtil::CompareNatural(const wxString& a, const wxString& b) {
     size_t i = 0;
     size_t j = 0;
     while (i < a.length() && j < b.length()) {
@@ -126,8 +119,7 @@ int FileUtil::CompareNatural(const wxString& a, const wxString& b)
     return a.compare(b);
 }
 
-wxString FileUtil::FormatSize(uint64_t bytes)
-{
+wxString FileUtil::FormatSize(uint64_t bytes) {
     constexpr double kStep = 1.0 / 1024.0;
     double value = static_cast<double>(bytes);
     if (value * kStep < 1) {
@@ -144,8 +136,7 @@ wxString FileUtil::FormatSize(uint64_t bytes)
     return wxString::Format("%.1fGB", value * kStep);
 }
 
-bool FileUtil::WriteFileAtomically(const wxString& path, const std::string& data)
-{
+bool FileUtil::WriteFileAtomically(const wxString& path, const std::string& data) {
     const wxString temp = path + ".part";
     {
         FilePtr file{Platform::OpenFile(temp, "wb")};
@@ -166,23 +157,20 @@ bool FileUtil::WriteFileAtomically(const wxString& path, const std::string& data
     return true;
 }
 
-wxString FileUtil::GetLogPath()
-{
+wxString FileUtil::GetLogPath() {
     wxString date = wxDateTime::Now().Format("%Y-%m-%d");
     date.Replace("-", "");
     return AppUtil::GetLogDir() + "/" + date + ".log";
 }
 
-wxString FileUtil::FormatLogLine(const wxString& message, const wxDateTime& when)
-{
+wxString FileUtil::FormatLogLine(const wxString& message, const wxDateTime& when) {
     if (message.empty()) {
         return "# " + wxString('.', 45) + "\n";
     }
     return "# " + when.Format("%H:%M:%S") + " " + message;
 }
 
-void FileUtil::AppendLog(const wxString& message)
-{
+void FileUtil::AppendLog(const wxString& message) {
     const wxString line = FormatLogLine(message, wxDateTime::Now());
     FilePtr file{Platform::OpenFile(GetLogPath(), "ab")};
     if (!file) {

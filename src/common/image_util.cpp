@@ -13,13 +13,11 @@
 #include <cstdlib>
 #include <memory>
 
-wxString ImageUtil::GetThemeArchive()
-{
+wxString ImageUtil::GetThemeArchive() {
     return AppUtil::GetInstallRoot() + "/Themes/default.zip";
 }
 
-bool ImageUtil::LoadThemeImage(const wxString& name, wxBitmapType type, wxImage& image)
-{
+bool ImageUtil::LoadThemeImage(const wxString& name, wxBitmapType type, wxImage& image) {
     wxLogNull quiet; // a missing or damaged image draws nothing; the owner carries on
     wxFileSystem files;
     const wxString location =
@@ -31,8 +29,7 @@ bool ImageUtil::LoadThemeImage(const wxString& name, wxBitmapType type, wxImage&
     return image.LoadFile(*file->GetStream(), type) && image.IsOk();
 }
 
-wxBitmap ImageUtil::LoadThemeBitmap(const wxString& name, wxBitmapType type)
-{
+wxBitmap ImageUtil::LoadThemeBitmap(const wxString& name, wxBitmapType type) {
     wxImage image;
     if (!LoadThemeImage(name, type, image)) {
         return wxNullBitmap;
@@ -41,13 +38,11 @@ wxBitmap ImageUtil::LoadThemeBitmap(const wxString& name, wxBitmapType type)
     return bitmap.IsOk() ? bitmap : wxNullBitmap;
 }
 
-wxBitmap* ImageUtil::LoadThemeBitmapPtr(const wxString& name, wxBitmapType type)
-{
+wxBitmap* ImageUtil::LoadThemeBitmapPtr(const wxString& name, wxBitmapType type) {
     return new wxBitmap(LoadThemeBitmap(name, type));
 }
 
-wxBitmap* ImageUtil::LoadThemeBitmapCut(const wxString& name, int threshold, wxBitmapType type)
-{
+wxBitmap* ImageUtil::LoadThemeBitmapCut(const wxString& name, int threshold, wxBitmapType type) {
     wxImage image;
     if (!LoadThemeImage(name, type, image)) {
         return nullptr;
@@ -71,8 +66,8 @@ wxBitmap* ImageUtil::LoadThemeBitmapCut(const wxString& name, int threshold, wxB
     return new wxBitmap(image);
 }
 
-wxString ImageUtil::FaceConfigMessage(int x, int y, int width, int height, int maxWidth, int maxHeight)
-{
+wxString ImageUtil::FaceConfigMessage(int x, int y, int width, int height, int maxWidth,
+                                      int maxHeight) {
     return wxString::Format(" face config is wrong. x=%d,y=%d,width=%d,height=%d; \nMax width is "
                             "%d,Max height is %d.\n(x+width) must <= Max width AND (y+height) "
                             "must <= Max height",
@@ -81,8 +76,7 @@ wxString ImageUtil::FaceConfigMessage(int x, int y, int width, int height, int m
 
 namespace {
 // True when the rectangle lies inside the source; otherwise shows the face-config message.
-bool CheckCrop(const wxBitmap& source, int x, int y, int width, int height)
-{
+bool CheckCrop(const wxBitmap& source, int x, int y, int width, int height) {
     const int maxWidth = source.IsOk() ? source.GetWidth() : 0;
     const int maxHeight = source.IsOk() ? source.GetHeight() : 0;
     if (maxWidth >= x + width && maxHeight >= y + height && x >= 0 && y >= 0) {
@@ -95,8 +89,7 @@ bool CheckCrop(const wxBitmap& source, int x, int y, int width, int height)
 
 // The part of the rectangle inside the source, placed on a transparent bitmap of the
 // rectangle's size.
-wxBitmap CopyInside(const wxBitmap& source, int x, int y, int width, int height)
-{
+wxBitmap CopyInside(const wxBitmap& source, int x, int y, int width, int height) {
     if (width <= 0 || height <= 0) {
         return wxNullBitmap;
     }
@@ -117,16 +110,15 @@ wxBitmap CopyInside(const wxBitmap& source, int x, int y, int width, int height)
 }
 } // namespace
 
-wxBitmap ImageUtil::CropBitmap(const wxBitmap& source, int x, int y, int width, int height)
-{
+wxBitmap ImageUtil::CropBitmap(const wxBitmap& source, int x, int y, int width, int height) {
     if (CheckCrop(source, x, y, width, height)) {
-        return width > 0 && height > 0 ? source.GetSubBitmap(wxRect(x, y, width, height)) : wxNullBitmap;
+        return width > 0 && height > 0 ? source.GetSubBitmap(wxRect(x, y, width, height))
+                                       : wxNullBitmap;
     }
     return CopyInside(source, x, y, width, height);
 }
 
-wxBitmap* ImageUtil::CropBitmapStrict(const wxBitmap& source, int x, int y, int width, int height)
-{
+wxBitmap* ImageUtil::CropBitmapStrict(const wxBitmap& source, int x, int y, int width, int height) {
     if (!CheckCrop(source, x, y, width, height)) {
         // The theme does not fit the windows it draws: nothing can be shown properly.
         std::exit(EXIT_FAILURE);
@@ -135,15 +127,13 @@ wxBitmap* ImageUtil::CropBitmapStrict(const wxBitmap& source, int x, int y, int 
                                                 : wxNullBitmap);
 }
 
-void ImageUtil::MaskToAlpha(wxImage& image)
-{
+void ImageUtil::MaskToAlpha(wxImage& image) {
     wxASSERT(image.HasMask());
     wxASSERT(!image.HasAlpha());
     image.InitAlpha(); // turns the mask into alpha and switches the mask off
 }
 
-wxBitmap ImageUtil::CreateRadioBitmap(wxWindow* window, bool selected)
-{
+wxBitmap ImageUtil::CreateRadioBitmap(wxWindow* window, bool selected) {
     const wxSize size = wxRendererNative::Get().GetCheckBoxSize(window);
     wxImage image(size);
     image.InitAlpha();
@@ -151,7 +141,8 @@ wxBitmap ImageUtil::CreateRadioBitmap(wxWindow* window, bool selected)
     wxBitmap bitmap(image);
     {
         wxMemoryDC dc(bitmap);
-        wxRendererNative::Get().DrawRadioBitmap(window, dc, wxRect(size), selected ? int(wxCONTROL_CHECKED) : 0);
+        wxRendererNative::Get().DrawRadioBitmap(window, dc, wxRect(size),
+                                                selected ? int(wxCONTROL_CHECKED) : 0);
     }
     return bitmap;
 }

@@ -16,7 +16,8 @@ public:
     // bitmap when it cannot be loaded.
     static wxBitmap LoadThemeBitmap(const wxString& name, wxBitmapType type = wxBITMAP_TYPE_PNG);
     // The same, allocated; the caller owns it (an invalid bitmap when it cannot be loaded).
-    static wxBitmap* LoadThemeBitmapPtr(const wxString& name, wxBitmapType type = wxBITMAP_TYPE_PNG);
+    static wxBitmap* LoadThemeBitmapPtr(const wxString& name,
+                                        wxBitmapType type = wxBITMAP_TYPE_PNG);
     // The image with every partly transparent pixel below `threshold` made fully
     // transparent; null when it cannot be loaded. The caller owns it.
     static wxBitmap* LoadThemeBitmapCut(const wxString& name, int threshold,
@@ -35,7 +36,8 @@ public:
     static wxBitmap CreateRadioBitmap(wxWindow* window, bool selected);
 
     // The message shown for a crop outside its image.
-    static wxString FaceConfigMessage(int x, int y, int width, int height, int maxWidth, int maxHeight);
+    static wxString FaceConfigMessage(int x, int y, int width, int height, int maxWidth,
+                                      int maxHeight);
     // The archive the theme images come from.
     static wxString GetThemeArchive();
 

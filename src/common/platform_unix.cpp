@@ -7,24 +7,22 @@
 #include <wx/utils.h>
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <langinfo.h>
 #include <random>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-std::string NativePath(const wxString& path)
-{
+std::string NativePath(const wxString& path) {
     return std::string(path.utf8_str());
 }
 } // namespace
 
-void Platform::UseUtf8Locale()
-{
+void Platform::UseUtf8Locale() {
     std::setlocale(LC_CTYPE, "");
     const char* codeset = nl_langinfo(CODESET);
     if (codeset == nullptr || wxString(codeset).Upper() != "UTF-8") {
@@ -32,8 +30,7 @@ void Platform::UseUtf8Locale()
     }
 }
 
-wxString Platform::GetDocumentsDir()
-{
+wxString Platform::GetDocumentsDir() {
     wxString dir = wxStandardPaths::Get().GetDocumentsDir();
     dir.Replace("\\", "/");
     while (dir.length() > 1 && dir.EndsWith("/")) {
@@ -42,38 +39,32 @@ wxString Platform::GetDocumentsDir()
     return dir;
 }
 
-wxString Platform::GetExecutablePath()
-{
+wxString Platform::GetExecutablePath() {
     return wxStandardPaths::Get().GetExecutablePath();
 }
 
-void Platform::ExploreFolder(const wxString& path)
-{
+void Platform::ExploreFolder(const wxString& path) {
     // xdg-open hands a folder to the desktop's file manager.
     const std::string native = NativePath(path);
     const char* const argv[] = {"xdg-open", native.c_str(), nullptr};
     wxExecute(argv, wxEXEC_ASYNC | wxEXEC_HIDE_CONSOLE);
 }
 
-bool Platform::MakeDir(const wxString& path)
-{
+bool Platform::MakeDir(const wxString& path) {
     const std::string native = NativePath(path);
     return ::mkdir(native.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
-FILE* Platform::OpenFile(const wxString& path, const char* mode)
-{
+FILE* Platform::OpenFile(const wxString& path, const char* mode) {
     const std::string native = NativePath(path);
     return std::fopen(native.c_str(), mode);
 }
 
-bool Platform::ReplaceFile(const wxString& from, const wxString& to)
-{
+bool Platform::ReplaceFile(const wxString& from, const wxString& to) {
     return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
 }
 
-wxString Platform::MakeUniqueDir(const wxString& prefix)
-{
+wxString Platform::MakeUniqueDir(const wxString& prefix) {
     std::string pattern = NativePath(prefix) + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         return wxString();
@@ -84,8 +75,7 @@ wxString Platform::MakeUniqueDir(const wxString& prefix)
 namespace {
 
 // Copies a file into a new file, flushed to the disk; false with errno set on failure.
-bool CopyAndSync(const std::string& from, int out)
-{
+bool CopyAndSync(const std::string& from, int out) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return false;
@@ -120,8 +110,7 @@ bool CopyAndSync(const std::string& from, int out)
 }
 } // namespace
 
-bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason)
-{
+bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason) {
     const std::string source = NativePath(from);
     const std::string target = NativePath(to);
     if (std::rename(source.c_str(), target.c_str()) == 0) {
@@ -137,7 +126,9 @@ bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString*
     const size_t slash = target.find_last_of('/');
     std::string partial;
     const int out = UniqueFile::Create(
-        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/.ombrix-part-", partial);
+        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) +
+            "/.ombrix-part-",
+        partial);
     if (out < 0) {
         if (reason != nullptr) {
             *reason = wxString::FromUTF8(std::strerror(errno));

@@ -7,8 +7,7 @@
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
 
-TempFolder::TempFolder()
-{
+TempFolder::TempFolder() {
     for (const wxString& base : {GetBaseDir(), wxFileName::GetTempDir()}) {
         if (base.empty()) {
             continue;
@@ -20,15 +19,13 @@ TempFolder::TempFolder()
     }
 }
 
-TempFolder::~TempFolder()
-{
+TempFolder::~TempFolder() {
     if (!m_path.empty()) {
         FileUtil::RemoveDir(m_path, wxPATH_RMDIR_RECURSIVE);
     }
 }
 
-wxString TempFolder::GetBaseDir()
-{
+wxString TempFolder::GetBaseDir() {
     wxString cache = wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Cache);
     if (cache.empty()) {
         return wxString();

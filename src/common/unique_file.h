@@ -13,8 +13,7 @@ public:
     // Creates a new file named `prefix` + six random characters and returns its descriptor
     // (-1 on failure). Unlike mkstemp's, the file gets the permissions the user's umask gives
     // new files, as the finished document keeps them.
-    static int Create(const std::string& prefix, std::string& path)
-    {
+    static int Create(const std::string& prefix, std::string& path) {
         static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
         std::random_device random;
         for (int attempt = 0; attempt < 100; ++attempt) {

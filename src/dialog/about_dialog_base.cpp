@@ -19,8 +19,8 @@ wxIMPLEMENT_DYNAMIC_CLASS(AboutDialogBase, wxDialog);
 AboutDialogBase::~AboutDialogBase() = default;
 
 bool AboutDialogBase::Create(const wxBitmap* backgroundBitmap, wxWindow* parent, wxWindowID id,
-                             const wxString& title, const wxPoint& position, const wxSize& size, long style)
-{
+                             const wxString& title, const wxPoint& position, const wxSize& size,
+                             long style) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     if (!wxDialog::Create(parent, id, title, position, size, style)) {
         return false;
@@ -31,7 +31,8 @@ bool AboutDialogBase::Create(const wxBitmap* backgroundBitmap, wxWindow* parent,
     }
     const wxBitmap icon = ImageUtil::LoadThemeBitmap("application/application.png");
     if (icon.IsOk()) {
-        logo = std::make_unique<wxBitmap>(icon.ConvertToImage().Scale(80, 80, wxIMAGE_QUALITY_HIGH));
+        logo =
+            std::make_unique<wxBitmap>(icon.ConvertToImage().Scale(80, 80, wxIMAGE_QUALITY_HIGH));
     }
     Bind(wxEVT_BUTTON, &AboutDialogBase::OnButton, this);
     Bind(wxEVT_LEFT_DOWN, &AboutDialogBase::OnLeftDown, this);
@@ -47,17 +48,19 @@ bool AboutDialogBase::Create(const wxBitmap* backgroundBitmap, wxWindow* parent,
     return true;
 }
 
-void AboutDialogBase::CreateTitleButtons()
-{
+void AboutDialogBase::CreateTitleButtons() {
     const int width = GetSize().x;
     struct Spec {
         int id;
         const char* images[3];
     };
     const Spec specs[] = {
-        {kCloseButton, {"image/base/close-normal.png", "image/base/close-current.png", "image/base/close-pressed.png"}},
+        {kCloseButton,
+         {"image/base/close-normal.png", "image/base/close-current.png",
+          "image/base/close-pressed.png"}},
         {kMinimizeButton,
-         {"image/titlebar/minimize-normal.png", "image/titlebar/minimize-current.png", "image/titlebar/minimize-pressed.png"}},
+         {"image/titlebar/minimize-normal.png", "image/titlebar/minimize-current.png",
+          "image/titlebar/minimize-pressed.png"}},
     };
     int right = width - 4;
     for (int i = 0; i < 2; ++i) {
@@ -69,17 +72,18 @@ void AboutDialogBase::CreateTitleButtons()
         const wxPoint position(right - size.x, 2);
         right = position.x - 1;
         auto* button = new DhBitmapButton(this, specs[i].id, position, size, wxBORDER_NONE);
-        button->SetNormalBitmap(buttonImages[3 * i].get())->SetPressedBitmap(buttonImages[3 * i + 2].get());
+        button->SetNormalBitmap(buttonImages[3 * i].get())
+            ->SetPressedBitmap(buttonImages[3 * i + 2].get());
         button->SetCurrentBitmap(buttonImages[3 * i + 1].get());
         if (background != nullptr && background->IsOk()) {
-            buttonPieces[i].reset(ImageUtil::CropBitmapStrict(*background, position.x, position.y, size.x, size.y));
+            buttonPieces[i].reset(
+                ImageUtil::CropBitmapStrict(*background, position.x, position.y, size.x, size.y));
             button->SetBackgroundBitmap(*buttonPieces[i]);
         }
     }
 }
 
-void AboutDialogBase::CreateContent()
-{
+void AboutDialogBase::CreateContent() {
     const int top = 50;
     if (logo) {
         new wxStaticBitmap(this, wxID_ANY, *logo, wxPoint(28, top));
@@ -91,15 +95,14 @@ void AboutDialogBase::CreateContent()
     name->SetParentBackground(background);
     name->SetFont(bold);
     name->SetForegroundColour(wxColour(31, 41, 55));
-    auto* version = new DhStaticText(this, wxID_ANY,
-                                     wxString::Format(_("Version %s"), AppUtil::GetVersion()),
-                                     wxPoint(128, top + 40));
+    auto* version =
+        new DhStaticText(this, wxID_ANY, wxString::Format(_("Version %s"), AppUtil::GetVersion()),
+                         wxPoint(128, top + 40));
     version->SetParentBackground(background);
     version->SetForegroundColour(wxColour(96, 112, 134));
 }
 
-void AboutDialogBase::CreateOkButton()
-{
+void AboutDialogBase::CreateOkButton() {
     okButton = new wxButton(this, wxID_OK, _("Ok"));
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     font.SetWeight(wxFONTWEIGHT_BOLD);
@@ -113,8 +116,7 @@ void AboutDialogBase::CreateOkButton()
     okButton->Move(dialog.x - size.x - 20, dialog.y - size.y - 16);
 }
 
-void AboutDialogBase::SetRoundedShape(int width, int height)
-{
+void AboutDialogBase::SetRoundedShape(int width, int height) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     wxBitmap shape(width, height);
     {
@@ -128,22 +130,19 @@ void AboutDialogBase::SetRoundedShape(int width, int height)
     SetShape(wxRegion(shape, *wxBLACK));
 }
 
-void AboutDialogBase::OnPaint(wxPaintEvent&)
-{
+void AboutDialogBase::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     DrawBackground(dc);
     DrawTitle(dc);
 }
 
-void AboutDialogBase::DrawBackground(wxDC& dc)
-{
+void AboutDialogBase::DrawBackground(wxDC& dc) {
     if (background != nullptr && background->IsOk()) {
         dc.DrawBitmap(*background, 0, 0, false);
     }
 }
 
-void AboutDialogBase::DrawTitle(wxDC& dc)
-{
+void AboutDialogBase::DrawTitle(wxDC& dc) {
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     font.SetPointSize(10);
     font.SetWeight(wxFONTWEIGHT_BOLD);
@@ -153,8 +152,7 @@ void AboutDialogBase::DrawTitle(wxDC& dc)
     dc.DrawText(GetTitle(), 20, 8);
 }
 
-void AboutDialogBase::OnButton(wxCommandEvent& event)
-{
+void AboutDialogBase::OnButton(wxCommandEvent& event) {
     switch (event.GetId()) {
     case kCloseButton:
     case wxID_CLOSE:
@@ -172,17 +170,14 @@ void AboutDialogBase::OnButton(wxCommandEvent& event)
     }
 }
 
-void AboutDialogBase::OnLeftDown(wxMouseEvent& event)
-{
+void AboutDialogBase::OnLeftDown(wxMouseEvent& event) {
     DhWindowMove::BeginDrag(this, this, event, dragOffset);
 }
 
-void AboutDialogBase::OnMotion(wxMouseEvent& event)
-{
+void AboutDialogBase::OnMotion(wxMouseEvent& event) {
     DhWindowMove::Drag(this, this, event, dragOffset);
 }
 
-void AboutDialogBase::OnLeftUp(wxMouseEvent&)
-{
+void AboutDialogBase::OnLeftUp(wxMouseEvent&) {
     DhWindowMove::EndDrag(this);
 }

@@ -19,8 +19,9 @@ public:
 
     // Builds the dialog; `background` (may be null) must outlive it. Owners create it with
     // wxBORDER_NONE | wxFRAME_SHAPED and the background's size.
-    virtual bool Create(const wxBitmap* background, wxWindow* parent, wxWindowID id, const wxString& title,
-                        const wxPoint& position, const wxSize& size, long style);
+    virtual bool Create(const wxBitmap* background, wxWindow* parent, wxWindowID id,
+                        const wxString& title, const wxPoint& position, const wxSize& size,
+                        long style);
 
     virtual void SetRoundedShape(int width, int height);
 

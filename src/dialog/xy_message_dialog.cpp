@@ -9,17 +9,16 @@
 
 wxIMPLEMENT_DYNAMIC_CLASS(XyMessageDialog, wxDialog);
 
-XyMessageDialog::XyMessageDialog(wxWindow* parent, wxWindowID id, wxBitmap* iconBitmap, const wxString& message,
-                                 const wxString& title, const wxPoint& position, const wxSize& size, long style)
-    : icon(iconBitmap)
-{
+XyMessageDialog::XyMessageDialog(wxWindow* parent, wxWindowID id, wxBitmap* iconBitmap,
+                                 const wxString& message, const wxString& title,
+                                 const wxPoint& position, const wxSize& size, long style)
+    : icon(iconBitmap) {
     if (wxDialog::Create(parent, id, title, position, size, style)) {
         CreateContent(message);
     }
 }
 
-void XyMessageDialog::CreateContent(const wxString& message)
-{
+void XyMessageDialog::CreateContent(const wxString& message) {
     if (!icon) {
         icon.reset(ImageUtil::LoadThemeBitmapPtr("image/base/information.png"));
     }
@@ -43,16 +42,14 @@ void XyMessageDialog::CreateContent(const wxString& message)
     Bind(wxEVT_BUTTON, &XyMessageDialog::OnButton, this);
 }
 
-void XyMessageDialog::SetButtonLabels(const wxString& ok, const wxString& cancel)
-{
+void XyMessageDialog::SetButtonLabels(const wxString& ok, const wxString& cancel) {
     okButton->SetLabel(ok);
     cancelButton->SetLabel(cancel);
     Layout();
     Fit();
 }
 
-void XyMessageDialog::OnButton(wxCommandEvent& event)
-{
+void XyMessageDialog::OnButton(wxCommandEvent& event) {
     if (event.GetId() == kOk || event.GetId() == kCancel) {
         EndModal(event.GetId());
     } else {

@@ -2,6 +2,4 @@
 
 DhGridCellRenderCommandEvent::DhGridCellRenderCommandEvent(wxEventType type, int id, int row,
                                                            int column, int state)
-    : wxThreadEvent(type, id), m_row(row), m_column(column), m_state(state)
-{
-}
+    : wxThreadEvent(type, id), m_row(row), m_column(column), m_state(state) {}

@@ -18,8 +18,7 @@ constexpr char kFreshFile[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                               "</setting>\r\n";
 
 // The root's first two element children, which hold the two folders by position.
-bool FindFolderNodes(const wxXmlDocument& doc, wxXmlNode*& first, wxXmlNode*& second)
-{
+bool FindFolderNodes(const wxXmlDocument& doc, wxXmlNode*& first, wxXmlNode*& second) {
     first = second = nullptr;
     const wxXmlNode* root = doc.GetRoot();
     if (root == nullptr) {
@@ -39,14 +38,12 @@ bool FindFolderNodes(const wxXmlDocument& doc, wxXmlNode*& first, wxXmlNode*& se
     return false;
 }
 
-bool LoadDocument(const wxString& path, wxXmlDocument& doc)
-{
+bool LoadDocument(const wxString& path, wxXmlDocument& doc) {
     wxLogNull quiet; // a damaged file is replaced, not reported
     return FileUtil::FileExists(path) && doc.Load(path, "UTF-8");
 }
 
-void SetText(wxXmlNode* element, const wxString& text)
-{
+void SetText(wxXmlNode* element, const wxString& text) {
     for (wxXmlNode* child = element->GetChildren(); child != nullptr; child = child->GetNext()) {
         if (child->GetType() == wxXML_TEXT_NODE || child->GetType() == wxXML_CDATA_SECTION_NODE) {
             child->SetContent(text);
@@ -57,14 +54,12 @@ void SetText(wxXmlNode* element, const wxString& text)
 }
 } // namespace
 
-DomainConfig::DomainConfig(const wxString& path) : m_path(path)
-{
+DomainConfig::DomainConfig(const wxString& path) : m_path(path) {
     Load();
     m_proxy = ProxyRecord{};
 }
 
-DomainConfig::~DomainConfig()
-{
+DomainConfig::~DomainConfig() {
     m_lastOutputDir = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
     Save();
     if (g_instance == this) {
@@ -72,34 +67,29 @@ DomainConfig::~DomainConfig()
     }
 }
 
-DomainConfig* DomainConfig::GetInstance()
-{
+DomainConfig* DomainConfig::GetInstance() {
     return g_instance;
 }
 
-void DomainConfig::SetInstance(DomainConfig* config)
-{
+void DomainConfig::SetInstance(DomainConfig* config) {
     g_instance = config;
 }
 
-bool DomainConfig::IsValid() const
-{
+bool DomainConfig::IsValid() const {
     wxXmlDocument doc;
     wxXmlNode* first;
     wxXmlNode* second;
     return LoadDocument(m_path, doc) && FindFolderNodes(doc, first, second);
 }
 
-void DomainConfig::WriteDefault(bool force) const
-{
+void DomainConfig::WriteDefault(bool force) const {
     if (FileUtil::FileExists(m_path) && !force) {
         return;
     }
     FileUtil::WriteFileAtomically(m_path, kFreshFile);
 }
 
-void DomainConfig::Load()
-{
+void DomainConfig::Load() {
     if (!IsValid()) {
         WriteDefault(true);
     }
@@ -119,8 +109,7 @@ void DomainConfig::Load()
     DomainSettings::SetKeyed(DomainSettings::kOutputDir, m_lastOutputDir);
 }
 
-bool DomainConfig::Save() const
-{
+bool DomainConfig::Save() const {
     WriteDefault(false);
     wxXmlDocument doc;
     wxXmlNode* first;

@@ -13,8 +13,7 @@ wxDEFINE_EVENT(EVT_CONVERSION_FINISHED, wxThreadEvent);
 
 std::atomic<int> ConvertState{0};
 
-FileRowArray* DomainConvert::BuildRows(const wxString& list)
-{
+FileRowArray* DomainConvert::BuildRows(const wxString& list) {
     wxArrayString paths;
     wxStringTokenizer tokens(list, "|");
     while (tokens.HasMoreTokens()) {
@@ -23,8 +22,7 @@ FileRowArray* DomainConvert::BuildRows(const wxString& list)
     return BuildRowsFromPaths(paths);
 }
 
-FileRowArray* DomainConvert::BuildRowsFromPaths(const wxArrayString& paths)
-{
+FileRowArray* DomainConvert::BuildRowsFromPaths(const wxArrayString& paths) {
     auto* rows = new FileRowArray;
     for (const wxString& path : paths) {
         if (path.empty()) {
@@ -38,8 +36,7 @@ FileRowArray* DomainConvert::BuildRowsFromPaths(const wxArrayString& paths)
     return rows;
 }
 
-void DomainConvert::FillRow(FileRowInfo& row, const wxString& path)
-{
+void DomainConvert::FillRow(FileRowInfo& row, const wxString& path) {
     const wxFileName name(path);
     // A file that is gone reads as empty, and is flagged like one.
     const wxULongLong size = name.FileExists() ? name.GetSize() : wxULongLong(0);
@@ -57,45 +54,37 @@ void DomainConvert::FillRow(FileRowInfo& row, const wxString& path)
     row.cells.Add(folder);
 }
 
-void DomainConvert::CheckRow(FileRowInfo& row)
-{
+void DomainConvert::CheckRow(FileRowInfo& row) {
     row.flagged = row.size == 0;
 }
 
-wxString DomainConvert::GetOutputExt() const
-{
+wxString DomainConvert::GetOutputExt() const {
     return ".pdf";
 }
 
-wxString DomainConvert::GetFileFilter() const
-{
+wxString DomainConvert::GetFileFilter() const {
     return "EPUB files(*.epub)|*.epub";
 }
 
-wxArrayString DomainConvert::GetWildcards() const
-{
+wxArrayString DomainConvert::GetWildcards() const {
     wxArrayString wildcards;
     wildcards.Add("*.epub");
     return wildcards;
 }
 
-bool DomainConvert::IsSupportedExt(const wxString& extension) const
-{
+bool DomainConvert::IsSupportedExt(const wxString& extension) const {
     return wxString(";epub;").Contains(";" + extension + ";");
 }
 
-int DomainConvert::GetProgress() const
-{
+int DomainConvert::GetProgress() const {
     return 0;
 }
 
-int DomainConvert::Run(ConvertJob&)
-{
+int DomainConvert::Run(ConvertJob&) {
     return 0;
 }
 
-void DomainConvert::AddFolder(const wxString& folder)
-{
+void DomainConvert::AddFolder(const wxString& folder) {
     wxArrayString paths;
     for (const wxString& wildcard : GetWildcards()) {
         FileUtil::ListFiles(folder, paths, wildcard);
@@ -106,13 +95,11 @@ void DomainConvert::AddFolder(const wxString& folder)
     SendRows(paths.empty() ? nullptr : BuildRowsFromPaths(paths));
 }
 
-void DomainConvert::AddFiles(const wxString& list)
-{
+void DomainConvert::AddFiles(const wxString& list) {
     SendRows(BuildRows(list));
 }
 
-void DomainConvert::SendRows(FileRowArray* rows)
-{
+void DomainConvert::SendRows(FileRowArray* rows) {
     if (target == nullptr) {
         delete rows;
         return;
@@ -123,13 +110,11 @@ void DomainConvert::SendRows(FileRowArray* rows)
     target->QueueEvent(event);
 }
 
-void DomainConvert::Stop()
-{
+void DomainConvert::Stop() {
     ConvertState = kStopRequested;
 }
 
-void DomainConvert::PostProgress(int done, int total, int row, int column)
-{
+void DomainConvert::PostProgress(int done, int total, int row, int column) {
     if (target == nullptr || total == 0) {
         return;
     }
@@ -139,8 +124,7 @@ void DomainConvert::PostProgress(int done, int total, int row, int column)
     target->QueueEvent(event);
 }
 
-void DomainConvert::PostStatus(int row, int column, int state, const wxString& reason)
-{
+void DomainConvert::PostStatus(int row, int column, int state, const wxString& reason) {
     if (target == nullptr) {
         return;
     }
@@ -150,7 +134,6 @@ void DomainConvert::PostStatus(int row, int column, int state, const wxString& r
     target->QueueEvent(event);
 }
 
-void DomainConvert::WriteLog(const wxString& first, const wxString& second, int code)
-{
+void DomainConvert::WriteLog(const wxString& first, const wxString& second, int code) {
     FileUtil::AppendLog(first + " [" + second + "] [" + wxString::Format("%d", code) + "]\n");
 }

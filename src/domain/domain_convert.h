@@ -66,8 +66,7 @@ public:
     void WriteLog(const wxString& first, const wxString& second, int code);
 
     // The receiver of the events, and the window id they carry.
-    void SetTarget(wxEvtHandler* handler, int id = wxID_ANY)
-    {
+    void SetTarget(wxEvtHandler* handler, int id = wxID_ANY) {
         target = handler;
         targetId = id;
     }

@@ -12,19 +12,16 @@
 #include <memory>
 
 namespace {
-std::string Utf8(const wxString& text)
-{
+std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());
 }
 
-float Number(const wxString& key)
-{
+float Number(const wxString& key) {
     return static_cast<float>(DomainPage::ParseVersion(DomainSettings::GetNamed(key).utf8_str()));
 }
 } // namespace
 
-int DomainConvertPdfCreator::GetSourceType(const wxString& path) const
-{
+int DomainConvertPdfCreator::GetSourceType(const wxString& path) const {
     if (path.StartsWith("http://") || path.StartsWith("https://")) {
         return kWeb;
     }
@@ -36,9 +33,12 @@ int DomainConvertPdfCreator::GetSourceType(const wxString& path) const
         const char* extensions;
         int type;
     } kTypes[] = {
-        {";jpg;jpeg;png;tif;tiff;gif;bmp;", kImage}, {";txt;", kText},
-        {";htm;html;xhtml;xhtm;", kHtml},           {";chm;", kChm},
-        {";mobi;prc;", kMobi},                      {";epub;", kEpub},
+        {";jpg;jpeg;png;tif;tiff;gif;bmp;", kImage},
+        {";txt;", kText},
+        {";htm;html;xhtml;xhtm;", kHtml},
+        {";chm;", kChm},
+        {";mobi;prc;", kMobi},
+        {";epub;", kEpub},
         {";docx;", kDocx},
     };
     for (const auto& entry : kTypes) {
@@ -49,44 +49,36 @@ int DomainConvertPdfCreator::GetSourceType(const wxString& path) const
     return kUnknown;
 }
 
-wxString DomainConvertPdfCreator::GetTempDir() const
-{
+wxString DomainConvertPdfCreator::GetTempDir() const {
     return TempFolder::GetBaseDir();
 }
 
-wxString DomainConvertPdfCreator::GetTemplateDir() const
-{
+wxString DomainConvertPdfCreator::GetTemplateDir() const {
     return AppUtil::GetInstallRoot() + "/Template/CHM/";
 }
 
-wxString DomainConvertPdfCreator::GetEnginePath() const
-{
+wxString DomainConvertPdfCreator::GetEnginePath() const {
     return AppUtil::GetExeDir() + "/h2p.exe";
 }
 
-int DomainConvertPdfCreator::ConvertMerged(ConvertJob&)
-{
+int DomainConvertPdfCreator::ConvertMerged(ConvertJob&) {
     return 0;
 }
 
-void DomainConvertPdfCreator::FillRow(FileRowInfo& row, const wxString& path)
-{
+void DomainConvertPdfCreator::FillRow(FileRowInfo& row, const wxString& path) {
     DomainConvert::FillRow(row, path);
     row.cells.Add(wxString::Format("%d", GetSourceType(path)));
 }
 
-Pdf3Service* DomainConvertPdfCreator::CreateService(const std::string& enginePath)
-{
+Pdf3Service* DomainConvertPdfCreator::CreateService(const std::string& enginePath) {
     return CreatePdf3Service(enginePath.c_str());
 }
 
-void DomainConvertPdfCreator::FreeService(Pdf3Service* service)
-{
+void DomainConvertPdfCreator::FreeService(Pdf3Service* service) {
     FreePdf3Service(service);
 }
 
-int DomainConvertPdfCreator::Run(ConvertJob& job)
-{
+int DomainConvertPdfCreator::Run(ConvertJob& job) {
     if (DomainSettings::GetKeyedInt(DomainSettings::kMergeOffered) != 0 &&
         DomainSettings::GetKeyedInt(DomainSettings::kMerge) != 0) {
         return ConvertMerged(job);
@@ -95,8 +87,7 @@ int DomainConvertPdfCreator::Run(ConvertJob& job)
 }
 
 void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const wxString& templateDir,
-                                              const wxString& title)
-{
+                                              const wxString& title) {
     PdfPageOptions& record = options.record;
     record = PdfPageOptions{};
     options.templateDir = Utf8(templateDir);
@@ -134,8 +125,7 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const wxStri
     record.security = &options.security;
 }
 
-wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name)
-{
+wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
     if (name.Strip(wxString::both).empty()) {
         return "the output name is empty";
     }
@@ -145,13 +135,11 @@ wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name)
     return wxString();
 }
 
-int DomainConvertPdfCreator::NoProgress(int, int)
-{
+int DomainConvertPdfCreator::NoProgress(int, int) {
     return 0;
 }
 
-wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxString& output)
-{
+wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxString& output) {
     if (result == nullptr) {
         return "the PDF service gave no result";
     }
@@ -169,8 +157,7 @@ wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxS
     return wxString();
 }
 
-int DomainConvertPdfCreator::ConvertEach(ConvertJob& job)
-{
+int DomainConvertPdfCreator::ConvertEach(ConvertJob& job) {
     const int column = DomainSettings::GetKeyedInt(DomainSettings::kStatusColumn);
     const bool besideSource = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0;
     const std::string engine = Utf8(GetEnginePath());

@@ -5,18 +5,15 @@
 
 #include <memory>
 
-wxString DomainConvertZUZUR2AZE::GetOutputExt() const
-{
+wxString DomainConvertZUZUR2AZE::GetOutputExt() const {
     return ".pdf";
 }
 
-wxString DomainConvertZUZUR2AZE::GetFileFilter() const
-{
+wxString DomainConvertZUZUR2AZE::GetFileFilter() const {
     return "Image files|*.JPG;*.JPEG;*.PNG;*.TIF;*.TIFF;*.BMP;*.GIF;";
 }
 
-wxArrayString DomainConvertZUZUR2AZE::GetWildcards() const
-{
+wxArrayString DomainConvertZUZUR2AZE::GetWildcards() const {
     wxArrayString wildcards;
     for (const char* wildcard : {"*.jpg", "*.jpeg", "*.png", "*.tif", "*.tiff", "*.bmp", "*.gif"}) {
         wildcards.Add(wildcard);
@@ -24,13 +21,11 @@ wxArrayString DomainConvertZUZUR2AZE::GetWildcards() const
     return wildcards;
 }
 
-bool DomainConvertZUZUR2AZE::IsSupportedExt(const wxString& extension) const
-{
+bool DomainConvertZUZUR2AZE::IsSupportedExt(const wxString& extension) const {
     return wxString(";jpg;jpeg;png;tif;tiff;bmp;gif;").Contains(";" + extension + ";");
 }
 
-int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job)
-{
+int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job) {
     const int column = DomainSettings::GetKeyedInt(DomainSettings::kStatusColumn);
     wxString folder = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
     folder.Replace("\\", "/");
@@ -59,8 +54,9 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job)
         }
         PageOptions options;
         FillPageOptions(options, GetTemplateDir(), name);
-        const PdfResult* result = service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                                                     temp.Path().utf8_str(), NoProgress, 0);
+        const PdfResult* result =
+            service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                               temp.Path().utf8_str(), NoProgress, 0);
         reason = PlaceResult(result, output);
     }
 

@@ -5,8 +5,7 @@
 #include "domain/domain_settings.h"
 #include "domain/libxml_ptr.h"
 
-bool DomainOption::Load()
-{
+bool DomainOption::Load() {
     const wxString path = AppUtil::GetOptionPath();
     if (!FileUtil::FileExists(path)) {
         return false;
@@ -31,14 +30,14 @@ bool DomainOption::Load()
         }
         XmlCharPtr content(xmlNodeGetContent(child));
         const char* text = content ? reinterpret_cast<const char*>(content.get()) : "";
-        DomainSettings::SetNamed("url:" + wxString::FromUTF8(reinterpret_cast<const char*>(child->name)),
+        DomainSettings::SetNamed("url:" +
+                                     wxString::FromUTF8(reinterpret_cast<const char*>(child->name)),
                                  wxString::FromUTF8(text));
     }
     DomainSettings::SetNamed("url:update", DomainSettings::GetNamed("url:update") + "-update.xml");
     return true;
 }
 
-wxString DomainOption::GetLink(const wxString& name)
-{
+wxString DomainOption::GetLink(const wxString& name) {
     return DomainSettings::GetNamed("url:" + name);
 }

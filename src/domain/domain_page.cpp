@@ -16,24 +16,20 @@
 namespace {
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-std::string Utf8(const wxString& text)
-{
+std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());
 }
 
-wxString FromXml(const xmlChar* text)
-{
+wxString FromXml(const xmlChar* text) {
     return text == nullptr ? wxString() : wxString::FromUTF8(reinterpret_cast<const char*>(text));
 }
 
-bool IsNamed(const xmlNode* node, const char* name)
-{
+bool IsNamed(const xmlNode* node, const char* name) {
     return node->type == XML_ELEMENT_NODE &&
            std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
 }
 
-XmlDocPtr ParseFile(const wxString& path)
-{
+XmlDocPtr ParseFile(const wxString& path) {
     if (!FileUtil::FileExists(path)) {
         return nullptr;
     }
@@ -41,8 +37,7 @@ XmlDocPtr ParseFile(const wxString& path)
 }
 
 // The root's version attribute of a page file; false when the document is not a page file.
-bool GetVersion(xmlDoc* doc, double& version)
-{
+bool GetVersion(xmlDoc* doc, double& version) {
     const xmlNode* root = doc == nullptr ? nullptr : xmlDocGetRootElement(doc);
     if (root == nullptr || !IsNamed(root, "setting")) {
         return false;
@@ -55,8 +50,7 @@ bool GetVersion(xmlDoc* doc, double& version)
     return true;
 }
 
-bool ReadFileBytes(const wxString& path, std::string& data)
-{
+bool ReadFileBytes(const wxString& path, std::string& data) {
     wxLogNull quiet;
     wxFile file;
     if (!file.Open(path)) {
@@ -70,15 +64,13 @@ bool ReadFileBytes(const wxString& path, std::string& data)
     return file.Read(data.data(), data.size()) == static_cast<ssize_t>(data.size());
 }
 
-bool CopyPageFile(const wxString& from, const wxString& to)
-{
+bool CopyPageFile(const wxString& from, const wxString& to) {
     std::string data;
     return ReadFileBytes(from, data) && FileUtil::WriteFileAtomically(to, data);
 }
 
 // The first node the expression finds, or null.
-xmlNode* FirstNode(xmlXPathContext* context, const char* expression)
-{
+xmlNode* FirstNode(xmlXPathContext* context, const char* expression) {
     XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST expression, context));
     if (!result || result->nodesetval == nullptr || result->nodesetval->nodeNr == 0) {
         return nullptr;
@@ -87,16 +79,14 @@ xmlNode* FirstNode(xmlXPathContext* context, const char* expression)
 }
 
 // Stores an attribute of the node under `key` when the attribute is present.
-void ReadAttribute(const xmlNode* node, const char* attribute, const wxString& key)
-{
+void ReadAttribute(const xmlNode* node, const char* attribute, const wxString& key) {
     XmlCharPtr value(xmlGetProp(node, BAD_CAST attribute));
     if (value) {
         DomainSettings::SetNamed(key, FromXml(value.get()));
     }
 }
 
-xmlNode* FirstChildNamed(const xmlNode* node, const char* name)
-{
+xmlNode* FirstChildNamed(const xmlNode* node, const char* name) {
     for (xmlNode* child = node->children; child != nullptr; child = child->next) {
         if (IsNamed(child, name)) {
             return child;
@@ -105,8 +95,7 @@ xmlNode* FirstChildNamed(const xmlNode* node, const char* name)
     return nullptr;
 }
 
-void ReadPageType(const xmlNode* pageType)
-{
+void ReadPageType(const xmlNode* pageType) {
     ReadAttribute(pageType, "value", "page:type");
     wxString items;
     for (const xmlNode* child = pageType->children; child != nullptr; child = child->next) {
@@ -128,8 +117,7 @@ void ReadPageType(const xmlNode* pageType)
     DomainSettings::SetNamed("page:type:items", items);
 }
 
-void ReadText(xmlXPathContext* context, const char* expression, const wxString& key)
-{
+void ReadText(xmlXPathContext* context, const char* expression, const wxString& key) {
     if (const xmlNode* node = FirstNode(context, expression)) {
         XmlCharPtr text(xmlNodeGetContent(node));
         DomainSettings::SetNamed(key, FromXml(text.get()));
@@ -138,8 +126,7 @@ void ReadText(xmlXPathContext* context, const char* expression, const wxString& 
 
 // Reads one page document into the named settings. Sections the document lacks leave the
 // keys as they are.
-void ReadDocument(xmlDoc* doc)
-{
+void ReadDocument(xmlDoc* doc) {
     XmlXPathContextPtr context(xmlXPathNewContext(doc));
     if (!context) {
         return;
@@ -173,16 +160,14 @@ void ReadDocument(xmlDoc* doc)
     ReadText(context.get(), "/setting/page/subject", "page:subject");
 }
 
-XmlDocPtr ParseBuiltIn()
-{
+XmlDocPtr ParseBuiltIn() {
     const char* text = DomainPage::GetBuiltInPageFile();
-    return XmlDocPtr(
-        xmlReadMemory(text, static_cast<int>(std::strlen(text)), "page.xml", "UTF-8", kParseOptions));
+    return XmlDocPtr(xmlReadMemory(text, static_cast<int>(std::strlen(text)), "page.xml", "UTF-8",
+                                   kParseOptions));
 }
 } // namespace
 
-double DomainPage::ParseVersion(const char* text)
-{
+double DomainPage::ParseVersion(const char* text) {
     while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') {
         ++text;
     }
@@ -197,8 +182,7 @@ double DomainPage::ParseVersion(const char* text)
     return value;
 }
 
-bool DomainPage::Load()
-{
+bool DomainPage::Load() {
     const wxString defaultPath = AppUtil::GetPagePath(false);
     const wxString userPath = AppUtil::GetPagePath(true);
 
@@ -238,8 +222,7 @@ bool DomainPage::Load()
     return defaultSound;
 }
 
-int DomainPage::SetNodes(xmlXPathContext* context, const char* expression, const wxString& value)
-{
+int DomainPage::SetNodes(xmlXPathContext* context, const char* expression, const wxString& value) {
     XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST expression, context));
     if (!result) {
         std::fprintf(stderr, "Error: unable to evaluate xpath expression \"%s\"\n", expression);
@@ -259,8 +242,7 @@ int DomainPage::SetNodes(xmlXPathContext* context, const char* expression, const
     return 0;
 }
 
-bool DomainPage::Save()
-{
+bool DomainPage::Save() {
     const wxString userPath = AppUtil::GetPagePath(true);
     XmlDocPtr doc = ParseFile(userPath);
     if (!doc) {

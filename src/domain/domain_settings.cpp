@@ -13,50 +13,43 @@ struct Tables {
     std::map<wxString, wxString> named;
 };
 
-Tables& GetTables()
-{
+Tables& GetTables() {
     static Tables tables;
     return tables;
 }
 } // namespace
 
-wxString DomainSettings::GetKeyed(int key)
-{
+wxString DomainSettings::GetKeyed(int key) {
     Tables& tables = GetTables();
     std::lock_guard lock(tables.mutex);
     const auto found = tables.keyed.find(key);
     return found == tables.keyed.end() ? wxString() : found->second.Clone();
 }
 
-void DomainSettings::SetKeyed(int key, const wxString& value)
-{
+void DomainSettings::SetKeyed(int key, const wxString& value) {
     Tables& tables = GetTables();
     std::lock_guard lock(tables.mutex);
     tables.keyed[key] = value.Clone();
 }
 
-int DomainSettings::GetKeyedInt(int key)
-{
+int DomainSettings::GetKeyedInt(int key) {
     return wxAtoi(GetKeyed(key));
 }
 
-wxString DomainSettings::GetNamed(const wxString& key)
-{
+wxString DomainSettings::GetNamed(const wxString& key) {
     Tables& tables = GetTables();
     std::lock_guard lock(tables.mutex);
     const auto found = tables.named.find(key);
     return found == tables.named.end() ? wxString() : found->second.Clone();
 }
 
-void DomainSettings::SetNamed(const wxString& key, const wxString& value)
-{
+void DomainSettings::SetNamed(const wxString& key, const wxString& value) {
     Tables& tables = GetTables();
     std::lock_guard lock(tables.mutex);
     tables.named[key.Clone()] = value.Clone();
 }
 
-bool DomainSettings::HasNamed(const wxString& key)
-{
+bool DomainSettings::HasNamed(const wxString& key) {
     Tables& tables = GetTables();
     std::lock_guard lock(tables.mutex);
     return tables.named.count(key) != 0;

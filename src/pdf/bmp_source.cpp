@@ -10,39 +10,41 @@
 #include <cstring>
 
 namespace {
-enum Compression { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kJpeg = 4, kPng = 5, kAlphaBitFields = 6 };
+enum Compression {
+    kRgb = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitFields = 3,
+    kJpeg = 4,
+    kPng = 5,
+    kAlphaBitFields = 6
+};
 
-uint16_t U16(const unsigned char* p)
-{
+uint16_t U16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
-uint32_t U32(const unsigned char* p)
-{
+uint32_t U32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-[[noreturn]] void Broken(const std::string& what)
-{
+[[noreturn]] void Broken(const std::string& what) {
     throw PdfError(PDF_ERROR_CORRUPT, "broken BMP: " + what);
 }
 
 // The value of a bit field of a pixel, and the Decode scale that maps it exactly.
-uint32_t FieldValue(uint32_t pixel, uint32_t mask, int shift)
-{
+uint32_t FieldValue(uint32_t pixel, uint32_t mask, int shift) {
     return (pixel & mask) >> shift;
 }
 } // namespace
 
-BmpSource::BmpSource(const SourceData& data) : ImageSource(data)
-{
+BmpSource::BmpSource(const SourceData& data) : ImageSource(data) {
     Parse(m_data.ReadAll());
 }
 
 BmpSource::~BmpSource() = default;
 
-void BmpSource::Parse(const std::string& bytes)
-{
+void BmpSource::Parse(const std::string& bytes) {
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t size = bytes.size();
     if (size < 26) {
@@ -109,7 +111,8 @@ void BmpSource::Parse(const std::string& bytes)
     layout.width = static_cast<int>(width);
     layout.height = static_cast<int>(height);
     if (xPerMetre > 0 && yPerMetre > 0) {
-        const double ratio = double(std::max(xPerMetre, yPerMetre)) / std::min(xPerMetre, yPerMetre);
+        const double ratio =
+            double(std::max(xPerMetre, yPerMetre)) / std::min(xPerMetre, yPerMetre);
         if (ratio > 100) {
             Broken("implausible pixel density");
         }
@@ -120,14 +123,15 @@ void BmpSource::Parse(const std::string& bytes)
     // OS/2 2.x headers use compression 3 and 4 for Huffman and RLE24.
     if (headerSize == 16 || headerSize == 64) {
         if (m_compression == 3 || m_compression == 4) {
-            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "OS/2 bitmap with Huffman or RLE24 compression");
+            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                           "OS/2 bitmap with Huffman or RLE24 compression");
         }
     }
 
     if (m_compression == kJpeg || m_compression == kPng) {
         // The pixel data is a whole JPEG or PNG file.
-        const size_t length = sizeImage != 0 ? std::min<size_t>(sizeImage, size - m_dataOffset)
-                                             : size - m_dataOffset;
+        const size_t length =
+            sizeImage != 0 ? std::min<size_t>(sizeImage, size - m_dataOffset) : size - m_dataOffset;
         SourceData inner = SourceData::FromMemory(bytes.substr(m_dataOffset, length), Name());
         if (m_compression == kJpeg) {
             m_embedded = std::make_unique<JpegSource>(inner);
@@ -218,7 +222,8 @@ void BmpSource::Parse(const std::string& bytes)
         if (m_compression == kBitFields || m_compression == kAlphaBitFields) {
             const bool inHeader = headerSize >= 52;
             const size_t at = inHeader ? 14 + 40 : tableOffset;
-            const int count = m_compression == kAlphaBitFields || (inHeader && headerSize >= 56) ? 4 : 3;
+            const int count =
+                m_compression == kAlphaBitFields || (inHeader && headerSize >= 56) ? 4 : 3;
             if (at + count * 4 > (inHeader ? 14 + headerSize : m_dataOffset)) {
                 Broken("truncated bit-field masks");
             }
@@ -285,7 +290,8 @@ void BmpSource::Parse(const std::string& bytes)
             for (int64_t y = 0; y < height && !m_hasAlpha; ++y) {
                 const unsigned char* row = d + m_dataOffset + y * m_stride;
                 for (int64_t x = 0; x < width; ++x) {
-                    const uint32_t pixel = bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
+                    const uint32_t pixel =
+                        bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
                     if (FieldValue(pixel, a.mask, a.shift) != 0) {
                         m_hasAlpha = true;
                         break;
@@ -334,8 +340,7 @@ void BmpSource::Parse(const std::string& bytes)
     m_pages.push_back(std::move(layout));
 }
 
-std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const
-{
+std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const {
     const ImageLayout& layout = m_pages.front();
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t size = bytes.size();
@@ -371,7 +376,8 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const
         pos += 2;
         if (count > 0) {
             for (unsigned i = 0; i < count; ++i) {
-                put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : static_cast<int>(value), false);
+                put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : static_cast<int>(value),
+                    false);
             }
             continue;
         }
@@ -416,8 +422,7 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const
     }
 }
 
-void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask)
-{
+void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
     if (m_embedded) {
         m_embedded->WriteImage(page, out, softMask);
         return;
@@ -440,7 +445,8 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask)
         colour.Finish();
         return;
     }
-    if (m_stride * static_cast<size_t>(height) > bytes.size() - std::min<size_t>(bytes.size(), m_dataOffset)) {
+    if (m_stride * static_cast<size_t>(height) >
+        bytes.size() - std::min<size_t>(bytes.size(), m_dataOffset)) {
         Broken("truncated pixel data");
     }
     auto fileRow = [&](int y) {
@@ -461,11 +467,7 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask)
     FlateRowEncoder colour(out, width, 3, outBits);
     std::unique_ptr<FlateRowEncoder> alpha;
     if (layout.softMask && softMask != nullptr) {
-        alpha = std::make_unique<FlateRowEncoder>(
-            [softMask](const unsigned char* data, size_t size) {
-                softMask->append(reinterpret_cast<const char*>(data), size);
-            },
-            width, 1, outBits);
+        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, outBits);
     }
     std::vector<unsigned char> rgb(colour.RowBytes());
     std::vector<unsigned char> a(alpha ? alpha->RowBytes() : 0);
@@ -495,7 +497,8 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask)
                     FieldValue(pixel, m_channels[c].mask, m_channels[c].shift));
             }
             if (alpha) {
-                put(a.data(), static_cast<size_t>(x), FieldValue(pixel, m_channels[3].mask, m_channels[3].shift));
+                put(a.data(), static_cast<size_t>(x),
+                    FieldValue(pixel, m_channels[3].mask, m_channels[3].shift));
             }
         }
         colour.WriteRow(rgb.data());

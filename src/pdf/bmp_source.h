@@ -33,7 +33,7 @@ private:
     size_t m_stride = 0;
     int m_paletteEntries = 0;
     int m_skippedIndex = 0; // RLE: the index of pixels the data skips
-    Channel m_channels[4]; // red, green, blue, alpha
+    Channel m_channels[4];  // red, green, blue, alpha
     bool m_hasAlpha = false;
     std::unique_ptr<ImageSource> m_embedded; // BI_JPEG, BI_PNG
 };

@@ -5,8 +5,7 @@ class TiffView {
 public:
     TiffView(const unsigned char* data, size_t size) : m_data(data), m_size(size) {}
 
-    bool Init()
-    {
+    bool Init() {
         if (m_size < 8) {
             return false;
         }
@@ -20,20 +19,17 @@ public:
         return U16(2) == 42;
     }
 
-    bool Has(size_t offset, size_t length) const
-    {
+    bool Has(size_t offset, size_t length) const {
         return offset <= m_size && length <= m_size - offset;
     }
-    uint32_t U16(size_t offset) const
-    {
+    uint32_t U16(size_t offset) const {
         if (!Has(offset, 2)) {
             return 0;
         }
         const unsigned char* p = m_data + offset;
         return m_little ? p[0] | p[1] << 8 : p[0] << 8 | p[1];
     }
-    uint32_t U32(size_t offset) const
-    {
+    uint32_t U32(size_t offset) const {
         if (!Has(offset, 4)) {
             return 0;
         }
@@ -51,8 +47,7 @@ private:
 };
 } // namespace
 
-ExifReader::ExifReader(const unsigned char* data, size_t size)
-{
+ExifReader::ExifReader(const unsigned char* data, size_t size) {
     TiffView tiff(data, size);
     if (!tiff.Init()) {
         return;

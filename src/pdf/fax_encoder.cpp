@@ -14,18 +14,18 @@ struct MemoryFile {
     uint64_t position = 0;
 };
 
-tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t size)
-{
+tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t size) {
     auto* file = static_cast<MemoryFile*>(handle);
-    const uint64_t available = file->position < file->data.size() ? file->data.size() - file->position : 0;
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), available));
+    const uint64_t available =
+        file->position < file->data.size() ? file->data.size() - file->position : 0;
+    const size_t n =
+        static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), available));
     std::memcpy(buffer, file->data.data() + file->position, n);
     file->position += n;
     return static_cast<tmsize_t>(n);
 }
 
-tmsize_t MemoryWrite(thandle_t handle, void* buffer, tmsize_t size)
-{
+tmsize_t MemoryWrite(thandle_t handle, void* buffer, tmsize_t size) {
     auto* file = static_cast<MemoryFile*>(handle);
     const size_t n = static_cast<size_t>(size);
     if (file->position + n > file->data.size()) {
@@ -36,8 +36,7 @@ tmsize_t MemoryWrite(thandle_t handle, void* buffer, tmsize_t size)
     return size;
 }
 
-toff_t MemorySeek(thandle_t handle, toff_t offset, int whence)
-{
+toff_t MemorySeek(thandle_t handle, toff_t offset, int whence) {
     auto* file = static_cast<MemoryFile*>(handle);
     switch (whence) {
     case SEEK_SET:
@@ -55,31 +54,26 @@ toff_t MemorySeek(thandle_t handle, toff_t offset, int whence)
     return file->position;
 }
 
-int MemoryClose(thandle_t)
-{
+int MemoryClose(thandle_t) {
     return 0;
 }
 
-toff_t MemorySize(thandle_t handle)
-{
+toff_t MemorySize(thandle_t handle) {
     return static_cast<MemoryFile*>(handle)->data.size();
 }
 
-int MemoryMap(thandle_t, void**, toff_t*)
-{
+int MemoryMap(thandle_t, void**, toff_t*) {
     return 0;
 }
 
 void MemoryUnmap(thandle_t, void*, toff_t) {}
 
-int Quiet(TIFF*, void*, const char*, const char*, va_list)
-{
+int Quiet(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
 } // namespace
 
-std::string FaxEncoder::EncodeGroup4(const unsigned char* bits, uint32_t width, uint32_t height)
-{
+std::string FaxEncoder::EncodeGroup4(const unsigned char* bits, uint32_t width, uint32_t height) {
     MemoryFile file;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
@@ -111,8 +105,8 @@ std::string FaxEncoder::EncodeGroup4(const unsigned char* bits, uint32_t width, 
     uint64_t* counts = nullptr;
     std::string coded;
     if (ok && TIFFSetDirectory(tif, 0) && TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets) &&
-        TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) && offsets != nullptr && counts != nullptr &&
-        offsets[0] + counts[0] <= file.data.size()) {
+        TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) && offsets != nullptr &&
+        counts != nullptr && offsets[0] + counts[0] <= file.data.size()) {
         coded = file.data.substr(offsets[0], counts[0]);
     } else {
         ok = false;

@@ -8,8 +8,7 @@
 namespace {
 constexpr size_t kOutputChunk = 256 * 1024;
 
-unsigned char Paeth(int a, int b, int c)
-{
+unsigned char Paeth(int a, int b, int c) {
     const int p = a + b - c;
     const int pa = std::abs(p - a);
     const int pb = std::abs(p - b);
@@ -21,9 +20,17 @@ unsigned char Paeth(int a, int b, int c)
 }
 } // namespace
 
-size_t FlateRowEncoder::RowBytesOf(int columns, int colours, int bitsPerComponent)
-{
+size_t FlateRowEncoder::RowBytesOf(int columns, int colours, int bitsPerComponent) {
     return (static_cast<size_t>(columns) * colours * bitsPerComponent + 7) / 8;
+}
+
+std::unique_ptr<FlateRowEncoder> FlateRowEncoder::AppendingTo(std::string* out, int columns,
+                                                              int colours, int bitsPerComponent) {
+    return std::make_unique<FlateRowEncoder>(
+        [out](const unsigned char* data, size_t size) {
+            out->append(reinterpret_cast<const char*>(data), size);
+        },
+        columns, colours, bitsPerComponent);
 }
 
 FlateRowEncoder::FlateRowEncoder(Sink sink, int columns, int colours, int bitsPerComponent)
@@ -31,20 +38,17 @@ FlateRowEncoder::FlateRowEncoder(Sink sink, int columns, int colours, int bitsPe
       m_bytesPerPixel(std::max<size_t>(1, static_cast<size_t>(colours) * bitsPerComponent / 8)),
       // Filtering helps whole-byte samples; for packed sub-byte samples it rarely does.
       m_adaptive(bitsPerComponent >= 8), m_previous(m_rowBytes, 0),
-      m_candidates(m_adaptive ? 5 * (m_rowBytes + 1) : m_rowBytes + 1), m_out(kOutputChunk)
-{
+      m_candidates(m_adaptive ? 5 * (m_rowBytes + 1) : m_rowBytes + 1), m_out(kOutputChunk) {
     if (deflateInit(&m_zlib, 6) != Z_OK) {
         throw PdfError(PDF_ERROR_INTERNAL, "cannot start the compressor");
     }
 }
 
-FlateRowEncoder::~FlateRowEncoder()
-{
+FlateRowEncoder::~FlateRowEncoder() {
     deflateEnd(&m_zlib);
 }
 
-void FlateRowEncoder::WriteRow(const unsigned char* row)
-{
+void FlateRowEncoder::WriteRow(const unsigned char* row) {
     const size_t n = m_rowBytes;
     const size_t bpp = m_bytesPerPixel;
     const unsigned char* up = m_previous.data();
@@ -86,7 +90,8 @@ void FlateRowEncoder::WriteRow(const unsigned char* row)
     unsigned long best = ~0UL;
     size_t bestFilter = 0;
     for (size_t filter = 0; filter < 5; ++filter) {
-        const signed char* values = reinterpret_cast<const signed char*>(&m_candidates[filter * (n + 1) + 1]);
+        const signed char* values =
+            reinterpret_cast<const signed char*>(&m_candidates[filter * (n + 1) + 1]);
         unsigned long sum = 0;
         for (size_t i = 0; i < n; ++i) {
             sum += static_cast<unsigned long>(std::abs(static_cast<int>(values[i])));
@@ -100,16 +105,14 @@ void FlateRowEncoder::WriteRow(const unsigned char* row)
     std::memcpy(m_previous.data(), row, n);
 }
 
-void FlateRowEncoder::Finish()
-{
+void FlateRowEncoder::Finish() {
     if (!m_finished) {
         Deflate(nullptr, 0, Z_FINISH);
         m_finished = true;
     }
 }
 
-void FlateRowEncoder::Deflate(const unsigned char* data, size_t size, int flush)
-{
+void FlateRowEncoder::Deflate(const unsigned char* data, size_t size, int flush) {
     m_zlib.next_in = const_cast<unsigned char*>(data);
     m_zlib.avail_in = static_cast<uInt>(size);
     do {

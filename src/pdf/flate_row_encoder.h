@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include <zlib.h>
@@ -29,6 +31,10 @@ public:
     void Finish();
 
     static size_t RowBytesOf(int columns, int colours, int bitsPerComponent);
+
+    // An encoder whose compressed bytes are appended to `out` (a soft mask's data).
+    static std::unique_ptr<FlateRowEncoder> AppendingTo(std::string* out, int columns, int colours,
+                                                        int bitsPerComponent);
 
 private:
     void Deflate(const unsigned char* data, size_t size, int flush);

@@ -13,24 +13,23 @@ struct MemoryInput {
     size_t pos;
 };
 
-int ReadInput(GifFileType* gif, GifByteType* out, int length)
-{
+int ReadInput(GifFileType* gif, GifByteType* out, int length) {
     auto* input = static_cast<MemoryInput*>(gif->UserData);
-    const size_t n = std::min<size_t>(static_cast<size_t>(length), input->bytes->size() - input->pos);
+    const size_t n =
+        std::min<size_t>(static_cast<size_t>(length), input->bytes->size() - input->pos);
     std::memcpy(out, input->bytes->data() + input->pos, n);
     input->pos += n;
     return static_cast<int>(n);
 }
 
-[[noreturn]] void Broken(int error)
-{
+[[noreturn]] void Broken(int error) {
     const char* text = GifErrorString(error);
-    throw PdfError(PDF_ERROR_CORRUPT, std::string("broken GIF: ") + (text ? text : "unknown error"));
+    throw PdfError(PDF_ERROR_CORRUPT,
+                   std::string("broken GIF: ") + (text ? text : "unknown error"));
 }
 
 struct GifCloser {
-    void operator()(GifFileType* gif) const
-    {
+    void operator()(GifFileType* gif) const {
         int error = 0;
         DGifCloseFile(gif, &error);
     }
@@ -39,8 +38,7 @@ struct GifCloser {
 // An open GIF positioned at its first image descriptor.
 class GifReader {
 public:
-    explicit GifReader(const std::string& bytes) : m_input{&bytes, 0}
-    {
+    explicit GifReader(const std::string& bytes) : m_input{&bytes, 0} {
         int error = 0;
         m_gif.reset(DGifOpen(&m_input, ReadInput, &error));
         if (!m_gif) {
@@ -75,7 +73,8 @@ public:
                     Broken(gif->Error);
                 }
                 if (code == PLAINTEXT_EXT_FUNC_CODE) {
-                    throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "GIF with a plain-text extension, which cannot be shown");
+                    throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                                   "GIF with a plain-text extension, which cannot be shown");
                 }
                 if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
                     GraphicsControlBlock control;
@@ -104,8 +103,7 @@ private:
 };
 } // namespace
 
-GifSource::GifSource(const SourceData& data) : ImageSource(data)
-{
+GifSource::GifSource(const SourceData& data) : ImageSource(data) {
     const std::string bytes = m_data.ReadAll();
     GifReader reader(bytes);
     GifFileType* gif = reader.Get();
@@ -180,8 +178,7 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data)
     m_pages.push_back(std::move(layout));
 }
 
-void GifSource::WriteImage(int, const Sink& out, std::string* softMask)
-{
+void GifSource::WriteImage(int, const Sink& out, std::string* softMask) {
     if (softMask != nullptr) {
         softMask->clear();
     }
@@ -198,7 +195,8 @@ void GifSource::WriteImage(int, const Sink& out, std::string* softMask)
     GifReader reader(bytes);
     GifFileType* gif = reader.Get();
     const size_t width = static_cast<size_t>(m_frameWidth);
-    std::vector<unsigned char> frame(width * m_frameHeight, static_cast<unsigned char>(m_missingIndex));
+    std::vector<unsigned char> frame(width * m_frameHeight,
+                                     static_cast<unsigned char>(m_missingIndex));
 
     // Interlaced frames store every eighth row first, then the rows between.
     std::vector<int> order;
@@ -227,7 +225,8 @@ void GifSource::WriteImage(int, const Sink& out, std::string* softMask)
         }
         for (size_t x = 0; x < width; ++x) {
             if (row[x] >= m_colourCount) {
-                throw PdfError(PDF_ERROR_CORRUPT, "broken GIF: pixels use colours that are not in the palette");
+                throw PdfError(PDF_ERROR_CORRUPT,
+                               "broken GIF: pixels use colours that are not in the palette");
             }
         }
     }

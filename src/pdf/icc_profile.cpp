@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-bool IccProfile::Fits(const std::string& profile, int components)
-{
+bool IccProfile::Fits(const std::string& profile, int components) {
     if (profile.size() < 132) {
         return false;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(profile.data());
-    const unsigned long declared = static_cast<unsigned long>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    const unsigned long declared =
+        static_cast<unsigned long>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
     if (declared > profile.size() || declared < 132 || std::memcmp(p + 36, "acsp", 4) != 0) {
         return false;
     }

@@ -9,13 +9,13 @@
 struct ImageLayout {
     enum class ColourSpace { Gray, RGB, CMYK, Indexed };
     enum class Filter {
-        Flate,     // our own Flate stream with PNG predictors (FlateRowEncoder)
-        FlatePng,  // a PNG's own zlib data, PNG predictors
-        DCT,       // JPEG data as it is
-        CCITT,     // CCITT fax data as it is
+        Flate,    // our own Flate stream with PNG predictors (FlateRowEncoder)
+        FlatePng, // a PNG's own zlib data, PNG predictors
+        DCT,      // JPEG data as it is
+        CCITT,    // CCITT fax data as it is
     };
 
-    int width = 0;  // stored pixels, before orientation
+    int width = 0; // stored pixels, before orientation
     int height = 0;
     int bitsPerComponent = 8;
     ColourSpace colourSpace = ColourSpace::RGB;
@@ -32,8 +32,8 @@ struct ImageLayout {
     std::vector<double> decode;
 
     Filter filter = Filter::Flate;
-    int dctColorTransform = -1;   // DCT: -1 leave to the reader, 0 or 1 force
-    int ccittK = 0;               // CCITT parameters
+    int dctColorTransform = -1; // DCT: -1 leave to the reader, 0 or 1 force
+    int ccittK = 0;             // CCITT parameters
     bool ccittBlackIs1 = false;
     bool ccittByteAlign = false;
 
@@ -41,8 +41,8 @@ struct ImageLayout {
     bool softMask = false;
     int softMaskBits = 8;
     std::vector<double> softMaskDecode; // the soft mask's Decode array; empty for the default
-    std::vector<double> matte; // premultiplied colour data: the matte colour
-    std::vector<int> colourKey;  // /Mask ranges, two values per component
+    std::vector<double> matte;          // premultiplied colour data: the matte colour
+    std::vector<int> colourKey;         // /Mask ranges, two values per component
 
     // Physical size: dots per inch, 0 when the image stores none.
     double xDpi = 0;
@@ -57,8 +57,7 @@ struct ImageLayout {
     int offsetX = 0;
     int offsetY = 0;
 
-    int Components() const
-    {
+    int Components() const {
         switch (colourSpace) {
         case ColourSpace::Gray:
         case ColourSpace::Indexed:

@@ -9,8 +9,7 @@
 
 #include <cstring>
 
-std::unique_ptr<ImageSource> ImageSource::Open(const SourceData& data)
-{
+std::unique_ptr<ImageSource> ImageSource::Open(const SourceData& data) {
     const std::string head = data.ReadPrefix(8);
     const auto starts = [&](const char* magic, size_t length) {
         return head.size() >= length && std::memcmp(head.data(), magic, length) == 0;
@@ -33,11 +32,11 @@ std::unique_ptr<ImageSource> ImageSource::Open(const SourceData& data)
     if (head.empty()) {
         throw PdfError(PDF_ERROR_UNKNOWN_FORMAT, data.Name() + " is empty");
     }
-    throw PdfError(PDF_ERROR_UNKNOWN_FORMAT, data.Name() + " is not a JPEG, PNG, TIFF, BMP or GIF image");
+    throw PdfError(PDF_ERROR_UNKNOWN_FORMAT,
+                   data.Name() + " is not a JPEG, PNG, TIFF, BMP or GIF image");
 }
 
-void ImageSource::CheckSize(uint64_t width, uint64_t height)
-{
+void ImageSource::CheckSize(uint64_t width, uint64_t height) {
     if (width == 0 || height == 0) {
         throw PdfError(PDF_ERROR_CORRUPT, "image without pixels");
     }
@@ -48,8 +47,7 @@ void ImageSource::CheckSize(uint64_t width, uint64_t height)
     }
 }
 
-void ImageSource::CheckBuffer(uint64_t bytes)
-{
+void ImageSource::CheckBuffer(uint64_t bytes) {
     if (bytes > kMaxBuffer) {
         throw PdfError(PDF_ERROR_TOO_LARGE, "image too large to convert");
     }

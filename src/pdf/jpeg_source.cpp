@@ -6,8 +6,7 @@
 #include "pdf/jpeg_transcoder.h"
 #include "pdf/pdf_error.h"
 
-JpegSource::JpegSource(const SourceData& data) : ImageSource(data)
-{
+JpegSource::JpegSource(const SourceData& data) : ImageSource(data) {
     // The headers are usually within the first few kilobytes; read more only when needed.
     JpegInfo info;
     const uint64_t fileSize = m_data.Size();
@@ -70,8 +69,7 @@ JpegSource::JpegSource(const SourceData& data) : ImageSource(data)
     m_pages.push_back(std::move(layout));
 }
 
-void JpegSource::WriteImage(int, const Sink& out, std::string*)
-{
+void JpegSource::WriteImage(int, const Sink& out, std::string*) {
     // Photos come one after another in a merge: one buffer serves them all.
     static thread_local ByteBuffer buffer;
     m_data.ReadAll(buffer);

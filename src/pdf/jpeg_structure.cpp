@@ -10,35 +10,29 @@ constexpr unsigned char kSOI = 0xD8;
 constexpr unsigned char kEOI = 0xD9;
 constexpr unsigned char kSOS = 0xDA;
 
-unsigned U16(const unsigned char* p)
-{
+unsigned U16(const unsigned char* p) {
     return unsigned(p[0]) << 8 | p[1];
 }
 
-bool IsFrameMarker(unsigned char m)
-{
+bool IsFrameMarker(unsigned char m) {
     return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
 }
 
-bool IsStandalone(unsigned char m)
-{
+bool IsStandalone(unsigned char m) {
     return m == 0x01 || (m >= 0xD0 && m <= 0xD7);
 }
 
 // Markers that carry a length and may appear between scans or before the first one.
-bool IsSegment(unsigned char m)
-{
+bool IsSegment(unsigned char m) {
     return IsFrameMarker(m) || m == 0xC4 || m == 0xCC || (m >= 0xDB && m <= 0xDF) ||
            (m >= 0xE0 && m <= 0xEF) || m == 0xFE || m == kSOS;
 }
 
-[[noreturn]] void Broken(const std::string& what)
-{
+[[noreturn]] void Broken(const std::string& what) {
     throw PdfError(PDF_ERROR_CORRUPT, "broken JPEG: " + what);
 }
 
-void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, JpegInfo& info)
-{
+void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, JpegInfo& info) {
     if (info.components != 0) {
         Broken("more than one frame header");
     }
@@ -56,8 +50,7 @@ void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, Jpeg
     for (int i = 0; i < info.components; ++i) {
         info.componentIds.push_back(p[6 + 3 * i]);
     }
-    if (marker == 0xC3 || marker == 0xCB || (marker >= 0xC5 && marker <= 0xC7) ||
-        marker >= 0xCD) {
+    if (marker == 0xC3 || marker == 0xCB || (marker >= 0xC5 && marker <= 0xC7) || marker >= 0xCD) {
         throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
                        "lossless or hierarchical JPEG, which PDF cannot hold");
     }
@@ -76,8 +69,7 @@ void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, Jpeg
 }
 
 void ReadApplication(const unsigned char* p, size_t length, unsigned char marker, JpegInfo& info,
-                     std::map<int, std::string>& iccChunks, int& iccCount)
-{
+                     std::map<int, std::string>& iccChunks, int& iccCount) {
     if (marker == 0xE0 && length >= 12 && std::memcmp(p, "JFIF\0", 5) == 0) {
         info.jfif = true;
         info.jfifUnits = p[7];
@@ -97,8 +89,7 @@ void ReadApplication(const unsigned char* p, size_t length, unsigned char marker
 
 // Skips an entropy-coded segment starting at `pos`; returns the position of the marker that
 // ends it, or `size` when the data ends first.
-size_t SkipEntropyData(const unsigned char* data, size_t size, size_t pos)
-{
+size_t SkipEntropyData(const unsigned char* data, size_t size, size_t pos) {
     while (pos < size) {
         const void* found = std::memchr(data + pos, 0xFF, size - pos);
         if (found == nullptr) {
@@ -123,8 +114,7 @@ size_t SkipEntropyData(const unsigned char* data, size_t size, size_t pos)
 }
 
 // Records the Huffman tables a DHT segment defines.
-void ReadHuffmanTables(const unsigned char* p, size_t length, bool (&defined)[2][4])
-{
+void ReadHuffmanTables(const unsigned char* p, size_t length, bool (&defined)[2][4]) {
     size_t at = 0;
     while (at < length) {
         if (length - at < 17) {
@@ -150,8 +140,7 @@ void ReadHuffmanTables(const unsigned char* p, size_t length, bool (&defined)[2]
 // Checks a scan header the way decoders do before they read the scan: readers refuse a
 // whole page when a scan names a missing table or impossible progression parameters.
 void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
-               const bool (&defined)[2][4])
-{
+               const bool (&defined)[2][4]) {
     if (frame.components == 0) {
         Broken("scan before the frame header");
     }
@@ -188,13 +177,15 @@ void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
         // Decoders supply the standard tables 0 and 1 when a file leaves them out.
         const bool usesDc = !progressive || (ss == 0 && ah == 0);
         const bool usesAc = !progressive || se > 0;
-        if (huffman && ((usesDc && dc > 1 && !defined[0][dc]) || (usesAc && ac > 1 && !defined[1][ac]))) {
+        if (huffman &&
+            ((usesDc && dc > 1 && !defined[0][dc]) || (usesAc && ac > 1 && !defined[1][ac]))) {
             Broken("scan names a Huffman table that is not defined");
         }
     }
     if (progressive) {
-        const bool valid = ss <= se && se <= 63 && (ss != 0 || se == 0) && (ss == 0 || count == 1) &&
-                           ah <= 13 && al <= 13 && (ah == 0 || al == ah - 1);
+        const bool valid = ss <= se && se <= 63 && (ss != 0 || se == 0) &&
+                           (ss == 0 || count == 1) && ah <= 13 && al <= 13 &&
+                           (ah == 0 || al == ah - 1);
         if (!valid) {
             Broken("bad progressive scan parameters");
         }
@@ -202,8 +193,7 @@ void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
 }
 } // namespace
 
-bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo& info)
-{
+bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo& info) {
     if (size < 2 || data[0] != 0xFF || data[1] != kSOI) {
         Broken("no start-of-image marker");
     }
@@ -274,8 +264,7 @@ bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo
     return true;
 }
 
-size_t JpegStructure::FindEnd(const unsigned char* data, size_t size)
-{
+size_t JpegStructure::FindEnd(const unsigned char* data, size_t size) {
     if (size < 2 || data[0] != 0xFF || data[1] != kSOI) {
         Broken("no start-of-image marker");
     }

@@ -14,8 +14,7 @@ struct ErrorManager {
     char message[JMSG_LENGTH_MAX];
 };
 
-void OnError(j_common_ptr info)
-{
+void OnError(j_common_ptr info) {
     auto* errors = reinterpret_cast<ErrorManager*>(info->err);
     (*info->err->format_message)(info, errors->message);
     std::longjmp(errors->jump, 1);
@@ -25,9 +24,8 @@ void OnMessage(j_common_ptr, int) {}
 
 // Runs the transcoding in a frame without C++ objects, as longjmp requires. Returns false
 // with the library's message on failure; the output buffer is malloc'ed by libjpeg.
-bool Transcode(const unsigned char* data, size_t size, unsigned char** out,
-               unsigned long* outSize, char* message)
-{
+bool Transcode(const unsigned char* data, size_t size, unsigned char** out, unsigned long* outSize,
+               char* message) {
     jpeg_decompress_struct input{};
     jpeg_compress_struct output{};
     ErrorManager inErrors{};
@@ -67,8 +65,7 @@ bool Transcode(const unsigned char* data, size_t size, unsigned char** out,
 }
 } // namespace
 
-std::string JpegTranscoder::ToHuffman(const unsigned char* data, size_t size)
-{
+std::string JpegTranscoder::ToHuffman(const unsigned char* data, size_t size) {
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     char message[JMSG_LENGTH_MAX] = "";

@@ -19,25 +19,56 @@ struct PageType {
 constexpr double kInch = 25.4;
 
 constexpr PageType kPageTypes[] = {
-    {"a0", 841, 1189},   {"a1", 594, 841},   {"a2", 420, 594},  {"a3", 297, 420},
-    {"a4", 210, 297},    {"a5", 148, 210},   {"a6", 105, 148},  {"a7", 74, 105},
-    {"a8", 52, 74},      {"a9", 37, 52},     {"a10", 26, 37},   {"b0", 1000, 1414},
-    {"b1", 707, 1000},   {"b2", 500, 707},   {"b3", 353, 500},  {"b4", 250, 353},
-    {"b5", 176, 250},    {"b6", 125, 176},   {"b7", 88, 125},   {"b8", 62, 88},
-    {"b9", 44, 62},      {"b10", 31, 44},    {"c0", 917, 1297}, {"c1", 648, 917},
-    {"c2", 458, 648},    {"c3", 324, 458},   {"c4", 229, 324},  {"c5", 162, 229},
-    {"c6", 114, 162},    {"c7", 81, 114},    {"c8", 57, 81},    {"c9", 40, 57},
-    {"c10", 28, 40},     {"jisb4", 257, 364}, {"jisb5", 182, 257},
-    {"letter", 8.5 * kInch, 11 * kInch},       {"usletter", 8.5 * kInch, 11 * kInch},
-    {"legal", 8.5 * kInch, 14 * kInch},        {"uslegal", 8.5 * kInch, 14 * kInch},
-    {"tabloid", 11 * kInch, 17 * kInch},       {"ledger", 11 * kInch, 17 * kInch},
-    {"executive", 7.25 * kInch, 10.5 * kInch}, {"statement", 5.5 * kInch, 8.5 * kInch},
-    {"halfletter", 5.5 * kInch, 8.5 * kInch},  {"folio", 8.5 * kInch, 13 * kInch},
-    {"juniorlegal", 5 * kInch, 8 * kInch},     {"governmentletter", 8 * kInch, 10.5 * kInch},
+    {"a0", 841, 1189},
+    {"a1", 594, 841},
+    {"a2", 420, 594},
+    {"a3", 297, 420},
+    {"a4", 210, 297},
+    {"a5", 148, 210},
+    {"a6", 105, 148},
+    {"a7", 74, 105},
+    {"a8", 52, 74},
+    {"a9", 37, 52},
+    {"a10", 26, 37},
+    {"b0", 1000, 1414},
+    {"b1", 707, 1000},
+    {"b2", 500, 707},
+    {"b3", 353, 500},
+    {"b4", 250, 353},
+    {"b5", 176, 250},
+    {"b6", 125, 176},
+    {"b7", 88, 125},
+    {"b8", 62, 88},
+    {"b9", 44, 62},
+    {"b10", 31, 44},
+    {"c0", 917, 1297},
+    {"c1", 648, 917},
+    {"c2", 458, 648},
+    {"c3", 324, 458},
+    {"c4", 229, 324},
+    {"c5", 162, 229},
+    {"c6", 114, 162},
+    {"c7", 81, 114},
+    {"c8", 57, 81},
+    {"c9", 40, 57},
+    {"c10", 28, 40},
+    {"jisb4", 257, 364},
+    {"jisb5", 182, 257},
+    {"letter", 8.5 * kInch, 11 * kInch},
+    {"usletter", 8.5 * kInch, 11 * kInch},
+    {"legal", 8.5 * kInch, 14 * kInch},
+    {"uslegal", 8.5 * kInch, 14 * kInch},
+    {"tabloid", 11 * kInch, 17 * kInch},
+    {"ledger", 11 * kInch, 17 * kInch},
+    {"executive", 7.25 * kInch, 10.5 * kInch},
+    {"statement", 5.5 * kInch, 8.5 * kInch},
+    {"halfletter", 5.5 * kInch, 8.5 * kInch},
+    {"folio", 8.5 * kInch, 13 * kInch},
+    {"juniorlegal", 5 * kInch, 8 * kInch},
+    {"governmentletter", 8 * kInch, 10.5 * kInch},
 };
 
-std::string Normalise(const std::string& name)
-{
+std::string Normalise(const std::string& name) {
     std::string out;
     for (char c : name) {
         if (c != ' ' && c != '-' && c != '_' && c != '\t') {
@@ -47,21 +78,18 @@ std::string Normalise(const std::string& name)
     return out;
 }
 
-[[noreturn]] void Bad(const std::string& what)
-{
+[[noreturn]] void Bad(const std::string& what) {
     throw PdfError(PDF_ERROR_PAGE_GEOMETRY, what);
 }
 
-std::string Format(double value)
-{
+std::string Format(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
 } // namespace
 
-bool PageGeometry::LookupPageType(const std::string& name, double& widthMm, double& heightMm)
-{
+bool PageGeometry::LookupPageType(const std::string& name, double& widthMm, double& heightMm) {
     const std::string key = Normalise(name);
     for (const PageType& type : kPageTypes) {
         if (key == type.name) {
@@ -73,15 +101,13 @@ bool PageGeometry::LookupPageType(const std::string& name, double& widthMm, doub
     return false;
 }
 
-bool PageGeometry::IsImageSize(const std::string& name)
-{
+bool PageGeometry::IsImageSize(const std::string& name) {
     return Normalise(name) == "imagesize";
 }
 
 PagePlacement PageGeometry::Place(const char* pageType, double widthMm, double heightMm,
                                   double leftMm, double rightMm, double topMm, double bottomMm,
-                                  double pixelWidth, double pixelHeight, double xDpi, double yDpi)
-{
+                                  double pixelWidth, double pixelHeight, double xDpi, double yDpi) {
     for (double margin : {leftMm, rightMm, topMm, bottomMm}) {
         if (!std::isfinite(margin) || margin < 0) {
             Bad("invalid margin " + Format(margin) + " mm");
@@ -155,8 +181,7 @@ PagePlacement PageGeometry::Place(const char* pageType, double widthMm, double h
 }
 
 std::array<double, 6> PageGeometry::ImageMatrix(int orientation, double x, double y, double w,
-                                                double h)
-{
+                                                double h) {
     // Image space has the first stored row at the top; each matrix maps it so that the
     // picture appears upright in the box.
     switch (orientation) {

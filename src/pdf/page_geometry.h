@@ -34,9 +34,9 @@ public:
     // displayed, after orientation) at the given resolution (0: the default). `pageType` may
     // be null, in which case `widthMm` by `heightMm` is the page. Throws PdfError for an
     // unknown page type, a bad size or margins that leave no room.
-    static PagePlacement Place(const char* pageType, double widthMm, double heightMm,
-                               double leftMm, double rightMm, double topMm, double bottomMm,
-                               double pixelWidth, double pixelHeight, double xDpi, double yDpi);
+    static PagePlacement Place(const char* pageType, double widthMm, double heightMm, double leftMm,
+                               double rightMm, double topMm, double bottomMm, double pixelWidth,
+                               double pixelHeight, double xDpi, double yDpi);
 
     // The matrix that draws an image stored with an EXIF orientation (1 to 8) upright into
     // the box at (x, y) of size width by height.

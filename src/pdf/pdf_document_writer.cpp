@@ -24,23 +24,21 @@ using Layout = ImageLayout;
 class FilePipeline : public Pipeline {
 public:
     explicit FilePipeline(FILE* file) : Pipeline("output file", nullptr), m_file(file) {}
-    void write(unsigned char const* data, size_t length) override
-    {
+    void write(unsigned char const* data, size_t length) override {
         if (length > 0 && std::fwrite(data, 1, length, m_file) != length) {
             Fail();
         }
     }
-    void finish() override
-    {
+    void finish() override {
         if (std::fflush(m_file) != 0) {
             Fail();
         }
     }
 
 private:
-    [[noreturn]] static void Fail()
-    {
-        throw PdfError(PDF_ERROR_WRITE, std::string("cannot write the PDF: ") + std::strerror(errno));
+    [[noreturn]] static void Fail() {
+        throw PdfError(PDF_ERROR_WRITE,
+                       std::string("cannot write the PDF: ") + std::strerror(errno));
     }
     FILE* m_file;
 };
@@ -64,8 +62,7 @@ public:
     // kept here so that its code and reason reach the caller.
     const std::unique_ptr<PdfError>& Failure() const { return m_failure; }
 
-    void provideStreamData(QPDFObjGen const& og, Pipeline* pipeline) override
-    {
+    void provideStreamData(QPDFObjGen const& og, Pipeline* pipeline) override {
         try {
             Provide(og, pipeline);
         } catch (const PdfError& error) {
@@ -81,15 +78,15 @@ public:
     }
 
 private:
-    void Provide(QPDFObjGen const& og, Pipeline* pipeline)
-    {
+    void Provide(QPDFObjGen const& og, Pipeline* pipeline) {
         const Entry& entry = m_entries.at(og);
         if (entry.mask) {
             auto found = m_masks.find(og);
             if (found == m_masks.end()) {
                 // Asked before its image: decode once more, keeping only the mask.
                 std::string mask;
-                entry.source->WriteImage(entry.page, [](const unsigned char*, size_t) {}, &mask);
+                entry.source->WriteImage(
+                    entry.page, [](const unsigned char*, size_t) {}, &mask);
                 found = m_masks.emplace(og, std::move(mask)).first;
             }
             pipeline->write(reinterpret_cast<const unsigned char*>(found->second.data()),
@@ -120,8 +117,7 @@ private:
     std::map<QPDFObjGen, std::string> m_masks;
 };
 
-QPDFObjectHandle NumberArray(const std::vector<double>& values)
-{
+QPDFObjectHandle NumberArray(const std::vector<double>& values) {
     QPDFObjectHandle array = QPDFObjectHandle::newArray();
     for (double value : values) {
         array.appendItem(QPDFObjectHandle::newReal(value, 6, true));
@@ -129,8 +125,7 @@ QPDFObjectHandle NumberArray(const std::vector<double>& values)
     return array;
 }
 
-QPDFObjectHandle IntegerArray(const std::vector<int>& values)
-{
+QPDFObjectHandle IntegerArray(const std::vector<int>& values) {
     QPDFObjectHandle array = QPDFObjectHandle::newArray();
     for (int value : values) {
         array.appendItem(QPDFObjectHandle::newInteger(value));
@@ -138,8 +133,7 @@ QPDFObjectHandle IntegerArray(const std::vector<int>& values)
     return array;
 }
 
-const char* DeviceName(Layout::ColourSpace space)
-{
+const char* DeviceName(Layout::ColourSpace space) {
     switch (space) {
     case Layout::ColourSpace::Gray:
         return "/DeviceGray";
@@ -150,8 +144,7 @@ const char* DeviceName(Layout::ColourSpace space)
     }
 }
 
-int ComponentsOf(Layout::ColourSpace space)
-{
+int ComponentsOf(Layout::ColourSpace space) {
     return space == Layout::ColourSpace::Gray ? 1 : space == Layout::ColourSpace::CMYK ? 4 : 3;
 }
 
@@ -161,12 +154,9 @@ public:
     DocumentBuilder(QPDF& pdf, ImageDataProvider& provider,
                     std::shared_ptr<QPDFObjectHandle::StreamDataProvider> providerHandle)
         : m_pdf(pdf), m_provider(provider), m_providerHandle(std::move(providerHandle)),
-          m_pages(pdf)
-    {
-    }
+          m_pages(pdf) {}
 
-    void AddPage(ImageSource& source, int page, const PdfDocumentWriter::Options& options)
-    {
+    void AddPage(ImageSource& source, int page, const PdfDocumentWriter::Options& options) {
         const Layout& layout = source.Layout(page);
         const bool swap = PageGeometry::SwapsSides(layout.orientation);
         const double canvasWidth = swap ? layout.CanvasHeight() : layout.CanvasWidth();
@@ -192,7 +182,8 @@ public:
         }
 
         QPDFObjectHandle image = MakeImage(source, page, layout);
-        const std::array<double, 6> m = PageGeometry::ImageMatrix(layout.orientation, x, y, width, height);
+        const std::array<double, 6> m =
+            PageGeometry::ImageMatrix(layout.orientation, x, y, width, height);
         std::string content = "q ";
         for (double value : m) {
             content += QUtil::double_to_string(value, 4, true) + " ";
@@ -206,33 +197,33 @@ public:
 
         QPDFObjectHandle pageObject = QPDFObjectHandle::newDictionary();
         pageObject.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-        pageObject.replaceKey("/MediaBox", NumberArray({0, 0, placement.pageWidth, placement.pageHeight}));
+        pageObject.replaceKey("/MediaBox",
+                              NumberArray({0, 0, placement.pageWidth, placement.pageHeight}));
         pageObject.replaceKey("/Resources", resources);
         pageObject.replaceKey("/Contents", m_pdf.newStream(content));
         m_pages.addPage(QPDFPageObjectHelper(m_pdf.makeIndirectObject(pageObject)), false);
     }
 
 private:
-    QPDFObjectHandle IccStream(const std::string& profile, int components)
-    {
+    QPDFObjectHandle IccStream(const std::string& profile, int components) {
         auto found = m_iccStreams.find(profile);
         if (found != m_iccStreams.end()) {
             return found->second;
         }
         QPDFObjectHandle stream = m_pdf.newStream(profile);
         stream.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(components));
-        stream.getDict().replaceKey("/Alternate", QPDFObjectHandle::newName(
-                                                      components == 1   ? "/DeviceGray"
-                                                      : components == 4 ? "/DeviceCMYK"
-                                                                        : "/DeviceRGB"));
+        stream.getDict().replaceKey("/Alternate",
+                                    QPDFObjectHandle::newName(components == 1   ? "/DeviceGray"
+                                                              : components == 4 ? "/DeviceCMYK"
+                                                                                : "/DeviceRGB"));
         m_iccStreams.emplace(profile, stream);
         return stream;
     }
 
-    QPDFObjectHandle ColourSpace(const Layout& layout)
-    {
-        const Layout::ColourSpace base =
-            layout.colourSpace == Layout::ColourSpace::Indexed ? layout.paletteBase : layout.colourSpace;
+    QPDFObjectHandle ColourSpace(const Layout& layout) {
+        const Layout::ColourSpace base = layout.colourSpace == Layout::ColourSpace::Indexed
+                                             ? layout.paletteBase
+                                             : layout.colourSpace;
         QPDFObjectHandle baseSpace;
         if (!layout.icc.empty()) {
             baseSpace = QPDFObjectHandle::newArray();
@@ -250,12 +241,12 @@ private:
         indexed.appendItem(QPDFObjectHandle::newName("/Indexed"));
         indexed.appendItem(baseSpace);
         indexed.appendItem(QPDFObjectHandle::newInteger(std::min(entries, 256) - 1));
-        indexed.appendItem(QPDFObjectHandle::newString(layout.palette.substr(0, std::min(entries, 256) * entrySize)));
+        indexed.appendItem(QPDFObjectHandle::newString(
+            layout.palette.substr(0, std::min(entries, 256) * entrySize)));
         return indexed;
     }
 
-    QPDFObjectHandle PredictorParms(int colours, int bits, int columns)
-    {
+    QPDFObjectHandle PredictorParms(int colours, int bits, int columns) {
         QPDFObjectHandle parms = QPDFObjectHandle::newDictionary();
         parms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
         parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(colours));
@@ -264,8 +255,7 @@ private:
         return parms;
     }
 
-    QPDFObjectHandle MakeImage(ImageSource& source, int page, const Layout& layout)
-    {
+    QPDFObjectHandle MakeImage(ImageSource& source, int page, const Layout& layout) {
         QPDFObjectHandle image = m_pdf.newStream();
         QPDFObjectHandle dict = image.getDict();
         dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
@@ -293,7 +283,8 @@ private:
             filter = QPDFObjectHandle::newName("/DCTDecode");
             if (layout.dctColorTransform >= 0) {
                 parms = QPDFObjectHandle::newDictionary();
-                parms.replaceKey("/ColorTransform", QPDFObjectHandle::newInteger(layout.dctColorTransform));
+                parms.replaceKey("/ColorTransform",
+                                 QPDFObjectHandle::newInteger(layout.dctColorTransform));
             }
             break;
         case Layout::Filter::CCITT:
@@ -320,7 +311,8 @@ private:
             maskDict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
             maskDict.replaceKey("/Width", QPDFObjectHandle::newInteger(layout.width));
             maskDict.replaceKey("/Height", QPDFObjectHandle::newInteger(layout.height));
-            maskDict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(layout.softMaskBits));
+            maskDict.replaceKey("/BitsPerComponent",
+                                QPDFObjectHandle::newInteger(layout.softMaskBits));
             maskDict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
             if (!layout.softMaskDecode.empty()) {
                 maskDict.replaceKey("/Decode", NumberArray(layout.softMaskDecode));
@@ -345,8 +337,7 @@ private:
     std::map<std::string, QPDFObjectHandle> m_iccStreams;
 };
 
-std::string PdfDate(std::time_t now)
-{
+std::string PdfDate(std::time_t now) {
     std::tm local{};
     localtime_r(&now, &local);
     char text[32];
@@ -362,8 +353,7 @@ std::string PdfDate(std::time_t now)
     return std::string(text) + zone;
 }
 
-std::string RandomPassword()
-{
+std::string RandomPassword() {
     std::random_device device;
     static const char kDigits[] = "0123456789abcdef";
     std::string password;
@@ -378,15 +368,13 @@ struct FileCloser {
 };
 } // namespace
 
-const char* PdfDocumentWriter::ProducerName()
-{
+const char* PdfDocumentWriter::ProducerName() {
     return "Ombrix Image to PDF Converter 2.1.13";
 }
 
 void PdfDocumentWriter::Write(const std::vector<std::unique_ptr<ImageSource>>& sources,
                               const Options& options, const std::string& path,
-                              PdfProgressProc progress)
-{
+                              PdfProgressProc progress) {
     int total = 0;
     for (const auto& source : sources) {
         total += source->PageCount();
@@ -421,7 +409,8 @@ void PdfDocumentWriter::Write(const std::vector<std::unique_ptr<ImageSource>>& s
 
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
     if (!file) {
-        throw PdfError(PDF_ERROR_WRITE, "cannot create the PDF: " + std::string(std::strerror(errno)));
+        throw PdfError(PDF_ERROR_WRITE,
+                       "cannot create the PDF: " + std::string(std::strerror(errno)));
     }
     FilePipeline output(file.get());
     QPDFWriter writer(pdf);
@@ -433,7 +422,8 @@ void PdfDocumentWriter::Write(const std::vector<std::unique_ptr<ImageSource>>& s
     if (!options.userPassword.empty() || !options.ownerPassword.empty()) {
         // Without an owner password the restrictions could be lifted by anyone; a random
         // one keeps them.
-        const std::string owner = options.ownerPassword.empty() ? RandomPassword() : options.ownerPassword;
+        const std::string owner =
+            options.ownerPassword.empty() ? RandomPassword() : options.ownerPassword;
         writer.setR6EncryptionParameters(options.userPassword.c_str(), owner.c_str(), true,
                                          options.allowCopy, true, true, true, true,
                                          options.allowPrint ? qpdf_r3p_full : qpdf_r3p_none, true);
@@ -448,6 +438,7 @@ void PdfDocumentWriter::Write(const std::vector<std::unique_ptr<ImageSource>>& s
     }
     FILE* raw = file.release();
     if (std::fclose(raw) != 0) {
-        throw PdfError(PDF_ERROR_WRITE, "cannot write the PDF: " + std::string(std::strerror(errno)));
+        throw PdfError(PDF_ERROR_WRITE,
+                       "cannot write the PDF: " + std::string(std::strerror(errno)));
     }
 }

@@ -31,8 +31,7 @@ public:
 
     // Writes the document to `path`. Throws PdfError; the caller removes what was written.
     static void Write(const std::vector<std::unique_ptr<ImageSource>>& sources,
-                      const Options& options, const std::string& path,
-                      PdfProgressProc progress);
+                      const Options& options, const std::string& path, PdfProgressProc progress);
 
     // The name and version written as the documents' producer and creator.
     static const char* ProducerName();

@@ -10,9 +10,7 @@
 class PdfError : public std::runtime_error {
 public:
     PdfError(PdfErrorCode code, const std::string& reason)
-        : std::runtime_error(reason), m_code(code)
-    {
-    }
+        : std::runtime_error(reason), m_code(code) {}
 
     PdfErrorCode Code() const { return m_code; }
 

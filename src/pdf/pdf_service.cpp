@@ -2,22 +2,22 @@
 // becomes an error code and a reason in the result.
 #include "pdf/pdf_service.h"
 
+#include "common/unique_file.h"
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
-#include "common/unique_file.h"
 
 #include <qpdf/QPDFExc.hh>
 
 #include <cerrno>
-#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-#include <string>
 #include <fcntl.h>
+#include <mutex>
+#include <new>
 #include <random>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -30,8 +30,7 @@ namespace {
 // hands such memory back to the system at once and faults it in again for the next image,
 // which costs more than the copying itself; keeping up to 64 MiB makes a merge of photos run
 // at nearly the speed of copying the files.
-void TuneAllocator()
-{
+void TuneAllocator() {
 #ifdef __GLIBC__
     static std::once_flag once;
     std::call_once(once, [] {
@@ -50,27 +49,22 @@ struct Service : Pdf3Service {
     std::string reason;
 };
 
-std::string Text(const char* text)
-{
+std::string Text(const char* text) {
     return text == nullptr ? std::string() : std::string(text);
 }
 
-
-bool IsFolder(const std::string& path)
-{
+bool IsFolder(const std::string& path) {
     struct stat info;
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string BaseName(const std::string& path)
-{
+std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Opens every source; a failure names the file it comes from.
-std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::string>& paths)
-{
+std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::string>& paths) {
     std::vector<std::unique_ptr<ImageSource>> sources;
     for (const std::string& path : paths) {
         try {
@@ -78,15 +72,15 @@ std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::str
         } catch (const PdfError& error) {
             const std::string name = BaseName(path);
             const std::string what = error.what();
-            throw PdfError(error.Code(), what.find(name) != std::string::npos ? what : name + ": " + what);
+            throw PdfError(error.Code(),
+                           what.find(name) != std::string::npos ? what : name + ": " + what);
         }
     }
     return sources;
 }
 
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
-             const char* tempDir, PdfProgressProc progress)
-{
+             const char* tempDir, PdfProgressProc progress) {
     if (service.sourceType != PDF_SOURCE_IMAGE) {
         throw PdfError(PDF_ERROR_UNSUPPORTED_SOURCE,
                        "unsupported source type " + std::to_string(service.sourceType));
@@ -130,14 +124,16 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     std::string partial;
     const int fd = UniqueFile::Create(folder + "/.ombrix-", partial);
     if (fd < 0) {
-        throw PdfError(PDF_ERROR_WRITE, "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
+        throw PdfError(PDF_ERROR_WRITE,
+                       "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
     }
     ::close(fd);
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
     try {
         PdfDocumentWriter::Write(sources, page, partial, progress);
         if (std::rename(partial.c_str(), final.c_str()) != 0) {
-            throw PdfError(PDF_ERROR_WRITE, "cannot write the PDF: " + std::string(std::strerror(errno)));
+            throw PdfError(PDF_ERROR_WRITE,
+                           "cannot write the PDF: " + std::string(std::strerror(errno)));
         }
     } catch (...) {
         std::remove(partial.c_str());
@@ -152,8 +148,7 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     service.result.pageCount = pages;
 }
 
-int LoadSource(Pdf3Service* self, const char* path, int sourceType)
-{
+int LoadSource(Pdf3Service* self, const char* path, int sourceType) {
     auto* service = static_cast<Service*>(self);
     try {
         service->sources.assign(1, Text(path));
@@ -164,8 +159,7 @@ int LoadSource(Pdf3Service* self, const char* path, int sourceType)
     return sourceType == PDF_SOURCE_IMAGE ? PDF_OK : PDF_ERROR_UNSUPPORTED_SOURCE;
 }
 
-int AppendSource(Pdf3Service* self, const char* path)
-{
+int AppendSource(Pdf3Service* self, const char* path) {
     auto* service = static_cast<Service*>(self);
     try {
         service->sources.push_back(Text(path));
@@ -176,8 +170,7 @@ int AppendSource(Pdf3Service* self, const char* path)
 }
 
 PdfResult* CreatePdf(Pdf3Service* self, const PdfPageOptions* options, const char* outputDir,
-                     const char* tempDir, PdfProgressProc progress, int)
-{
+                     const char* tempDir, PdfProgressProc progress, int) {
     auto* service = static_cast<Service*>(self);
     service->result = PdfResult{};
     service->resultPath.clear();
@@ -217,8 +210,7 @@ PdfResult* CreatePdf(Pdf3Service* self, const PdfPageOptions* options, const cha
 
 extern "C" {
 
-PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*)
-{
+PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*) {
     TuneAllocator();
     auto* service = new (std::nothrow) Service();
     if (service == nullptr) {
@@ -230,8 +222,7 @@ PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*)
     return service;
 }
 
-PDF_SERVICE_API void FreePdf3Service(Pdf3Service* service)
-{
+PDF_SERVICE_API void FreePdf3Service(Pdf3Service* service) {
     delete static_cast<Service*>(service);
 }
 }

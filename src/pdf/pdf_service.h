@@ -19,9 +19,7 @@ extern "C" {
 #endif
 
 /* Source-type codes of LoadSource; this service converts images only. */
-enum PdfSourceType {
-    PDF_SOURCE_IMAGE = 0
-};
+enum PdfSourceType { PDF_SOURCE_IMAGE = 0 };
 
 /* Error codes of PdfResult. */
 enum PdfErrorCode {

@@ -14,13 +14,11 @@ namespace {
 constexpr size_t kSignatureSize = 8;
 constexpr size_t kMaxIccSize = 16 * 1024 * 1024;
 
-uint32_t U32(const unsigned char* p)
-{
+uint32_t U32(const unsigned char* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-[[noreturn]] void Broken(const std::string& what)
-{
+[[noreturn]] void Broken(const std::string& what) {
     throw PdfError(PDF_ERROR_CORRUPT, "broken PNG: " + what);
 }
 
@@ -28,8 +26,7 @@ uint32_t U32(const unsigned char* p)
 class ChunkWalker {
 public:
     explicit ChunkWalker(const std::string& bytes)
-        : m_data(reinterpret_cast<const unsigned char*>(bytes.data())), m_size(bytes.size())
-    {
+        : m_data(reinterpret_cast<const unsigned char*>(bytes.data())), m_size(bytes.size()) {
         if (m_size < kSignatureSize ||
             std::memcmp(m_data, "\x89PNG\r\n\x1A\n", kSignatureSize) != 0) {
             Broken("bad signature");
@@ -38,8 +35,7 @@ public:
     }
 
     // Moves to the next chunk; false at the end of the data.
-    bool Next()
-    {
+    bool Next() {
         if (m_pos >= m_size) {
             return false;
         }
@@ -80,8 +76,7 @@ private:
     size_t m_length = 0;
 };
 
-bool ValidDepth(int colourType, int depth)
-{
+bool ValidDepth(int colourType, int depth) {
     switch (colourType) {
     case 0:
         return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
@@ -96,8 +91,7 @@ bool ValidDepth(int colourType, int depth)
     }
 }
 
-std::string Inflate(const unsigned char* data, size_t size, size_t limit)
-{
+std::string Inflate(const unsigned char* data, size_t size, size_t limit) {
     z_stream zlib{};
     if (inflateInit(&zlib) != Z_OK) {
         return {};
@@ -127,8 +121,7 @@ struct MemoryReader {
     size_t pos;
 };
 
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t length)
-{
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
     auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
     if (length > reader->size - reader->pos) {
         png_error(png, "truncated file");
@@ -142,8 +135,7 @@ struct PngErrors {
     char message[200];
 };
 
-void OnPngError(png_structp png, png_const_charp message)
-{
+void OnPngError(png_structp png, png_const_charp message) {
     auto* errors = static_cast<PngErrors*>(png_get_error_ptr(png));
     std::snprintf(errors->message, sizeof errors->message, "%s", message);
     std::longjmp(errors->jump, 1);
@@ -155,15 +147,14 @@ void OnPngWarning(png_structp, png_const_charp) {}
 class RowReceiver {
 public:
     virtual ~RowReceiver() = default;
-    virtual unsigned char* RowBuffer() = 0;       // non-interlaced: one row
-    virtual unsigned char** ImageRows() = 0;      // interlaced: every row
+    virtual unsigned char* RowBuffer() = 0;  // non-interlaced: one row
+    virtual unsigned char** ImageRows() = 0; // interlaced: every row
     virtual void OnRow(const unsigned char* row) = 0;
 };
 
 // The libpng calls, in a frame that holds no C++ objects (longjmp leaves through it).
 bool RunDecoder(png_structp png, png_infop info, bool interlaced, png_uint_32 height,
-                RowReceiver* receiver, PngErrors* errors)
-{
+                RowReceiver* receiver, PngErrors* errors) {
     if (setjmp(errors->jump) != 0) {
         return false;
     }
@@ -187,8 +178,7 @@ class Receiver : public RowReceiver {
 public:
     Receiver(size_t rowBytes, size_t height, bool interlaced,
              const std::function<void(const unsigned char*)>& onRow)
-        : m_rowBytes(rowBytes), m_onRow(onRow)
-    {
+        : m_rowBytes(rowBytes), m_onRow(onRow) {
         if (interlaced) {
             ImageSource::CheckBuffer(uint64_t(rowBytes) * height);
             m_image.resize(rowBytes * height);
@@ -202,8 +192,7 @@ public:
     unsigned char* RowBuffer() override { return m_image.data(); }
     unsigned char** ImageRows() override { return m_rows.data(); }
     void OnRow(const unsigned char* row) override { m_onRow(row); }
-    void EmitAll()
-    {
+    void EmitAll() {
         for (unsigned char* row : m_rows) {
             m_onRow(row);
         }
@@ -217,8 +206,7 @@ private:
 };
 
 // One sample of a packed row.
-unsigned Sample(const unsigned char* row, size_t index, int depth)
-{
+unsigned Sample(const unsigned char* row, size_t index, int depth) {
     switch (depth) {
     case 8:
         return row[index];
@@ -233,8 +221,7 @@ unsigned Sample(const unsigned char* row, size_t index, int depth)
 }
 } // namespace
 
-PngSource::PngSource(const SourceData& data) : ImageSource(data)
-{
+PngSource::PngSource(const SourceData& data) : ImageSource(data) {
     // The chunks before the image data tell everything the page needs; read the start of
     // the file, and all of it when the start does not reach the image data.
     std::string head = m_data.ReadPrefix(256 * 1024);
@@ -249,8 +236,7 @@ PngSource::PngSource(const SourceData& data) : ImageSource(data)
     }
 }
 
-void PngSource::ReadHeader(const std::string& head)
-{
+void PngSource::ReadHeader(const std::string& head) {
     m_pages.clear();
     ImageLayout layout;
     std::string palette;
@@ -351,7 +337,8 @@ void PngSource::ReadHeader(const std::string& head)
             layout.colourKey = {grey, grey};
         } else if (m_colourType == 2 && transparency.size() == 6) {
             for (int i = 0; i < 3; ++i) {
-                const int value = static_cast<int>(std::min<unsigned>(t[2 * i] << 8 | t[2 * i + 1], maxValue));
+                const int value =
+                    static_cast<int>(std::min<unsigned>(t[2 * i] << 8 | t[2 * i + 1], maxValue));
                 layout.colourKey.push_back(value);
                 layout.colourKey.push_back(value);
             }
@@ -394,8 +381,7 @@ void PngSource::ReadHeader(const std::string& head)
     m_pages.push_back(std::move(layout));
 }
 
-std::string PngSource::ExtractImageData(const std::string& bytes) const
-{
+std::string PngSource::ExtractImageData(const std::string& bytes) const {
     std::string idat;
     ChunkWalker walker(bytes);
     bool inData = false;
@@ -424,10 +410,10 @@ std::string PngSource::ExtractImageData(const std::string& bytes) const
 }
 
 void PngSource::DecodeRows(const std::string& bytes,
-                           const std::function<void(const unsigned char*)>& onRow) const
-{
+                           const std::function<void(const unsigned char*)>& onRow) const {
     PngErrors errors{};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     if (png == nullptr) {
         throw PdfError(PDF_ERROR_INTERNAL, "cannot start the PNG decoder");
     }
@@ -460,8 +446,7 @@ void PngSource::DecodeRows(const std::string& bytes,
     }
 }
 
-void PngSource::WriteImage(int, const Sink& out, std::string* softMask)
-{
+void PngSource::WriteImage(int, const Sink& out, std::string* softMask) {
     const ImageLayout& layout = m_pages.front();
     const std::string bytes = m_data.ReadAll();
     const int width = layout.width;
@@ -480,11 +465,7 @@ void PngSource::WriteImage(int, const Sink& out, std::string* softMask)
     std::unique_ptr<FlateRowEncoder> alpha;
     if (layout.softMask && softMask != nullptr) {
         softMask->clear();
-        alpha = std::make_unique<FlateRowEncoder>(
-            [softMask](const unsigned char* data, size_t size) {
-                softMask->append(reinterpret_cast<const char*>(data), size);
-            },
-            width, 1, layout.softMaskBits);
+        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, layout.softMaskBits);
     }
     std::vector<unsigned char> colourRow(colour ? colour->RowBytes() : 0);
     std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
@@ -510,7 +491,8 @@ void PngSource::WriteImage(int, const Sink& out, std::string* softMask)
             }
             if (alpha) {
                 for (int x = 0; x < width; ++x) {
-                    alphaRow[x] = static_cast<unsigned char>(m_paletteAlpha[Sample(row, x, m_depth)]);
+                    alphaRow[x] =
+                        static_cast<unsigned char>(m_paletteAlpha[Sample(row, x, m_depth)]);
                 }
             }
         }

@@ -10,13 +10,11 @@
 #include <unistd.h>
 
 namespace {
-[[noreturn]] void CannotRead(const std::string& name)
-{
+[[noreturn]] void CannotRead(const std::string& name) {
     throw PdfError(PDF_ERROR_READ, "cannot read " + name + ": " + std::strerror(errno));
 }
 
-int OpenForReading(const std::string& path)
-{
+int OpenForReading(const std::string& path) {
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -24,31 +22,27 @@ int OpenForReading(const std::string& path)
     return fd;
 }
 
-std::string BaseName(const std::string& path)
-{
+std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 } // namespace
 
-SourceData SourceData::FromFile(const std::string& path)
-{
+SourceData SourceData::FromFile(const std::string& path) {
     SourceData data;
     data.m_path = path;
     data.m_name = BaseName(path);
     return data;
 }
 
-SourceData SourceData::FromMemory(std::string bytes, const std::string& name)
-{
+SourceData SourceData::FromMemory(std::string bytes, const std::string& name) {
     SourceData data;
     data.m_name = name;
     data.m_memory = std::make_shared<const std::string>(std::move(bytes));
     return data;
 }
 
-SourceData::Reader::Reader(const SourceData& data) : m_data(data)
-{
+SourceData::Reader::Reader(const SourceData& data) : m_data(data) {
     if (m_data.m_memory) {
         m_size = m_data.m_memory->size();
         return;
@@ -70,15 +64,13 @@ SourceData::Reader::Reader(const SourceData& data) : m_data(data)
     m_size = static_cast<uint64_t>(info.st_size);
 }
 
-SourceData::Reader::~Reader()
-{
+SourceData::Reader::~Reader() {
     if (m_fd >= 0) {
         ::close(m_fd);
     }
 }
 
-size_t SourceData::Reader::ReadAt(uint64_t offset, void* buffer, size_t size)
-{
+size_t SourceData::Reader::ReadAt(uint64_t offset, void* buffer, size_t size) {
     if (m_data.m_memory) {
         const std::string& bytes = *m_data.m_memory;
         if (offset >= bytes.size()) {
@@ -106,21 +98,18 @@ size_t SourceData::Reader::ReadAt(uint64_t offset, void* buffer, size_t size)
     return done;
 }
 
-uint64_t SourceData::Size() const
-{
+uint64_t SourceData::Size() const {
     return Reader(*this).Size();
 }
 
-std::string SourceData::ReadPrefix(size_t size) const
-{
+std::string SourceData::ReadPrefix(size_t size) const {
     Reader reader(*this);
     std::string bytes(std::min<uint64_t>(size, reader.Size()), '\0');
     bytes.resize(reader.ReadAt(0, bytes.data(), bytes.size()));
     return bytes;
 }
 
-std::string SourceData::ReadAll() const
-{
+std::string SourceData::ReadAll() const {
     if (m_memory) {
         return *m_memory;
     }
@@ -130,8 +119,7 @@ std::string SourceData::ReadAll() const
     return bytes;
 }
 
-void SourceData::ReadAll(ByteBuffer& buffer) const
-{
+void SourceData::ReadAll(ByteBuffer& buffer) const {
     Reader reader(*this);
     buffer.Resize(reader.Size());
     buffer.Resize(reader.ReadAt(0, buffer.Data(), buffer.Size()));

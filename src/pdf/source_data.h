@@ -12,8 +12,7 @@ public:
     unsigned char* Data() { return m_data.get(); }
     const unsigned char* Data() const { return m_data.get(); }
     size_t Size() const { return m_size; }
-    void Resize(size_t size)
-    {
+    void Resize(size_t size) {
         if (size > m_capacity) {
             m_data.reset(new unsigned char[size]);
             m_capacity = size;

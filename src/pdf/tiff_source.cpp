@@ -5,9 +5,9 @@
 #include "pdf/icc_profile.h"
 #include "pdf/pdf_error.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <tiffio.h>
 
@@ -22,8 +22,7 @@ struct Client {
     std::string error;
 };
 
-tmsize_t ClientRead(thandle_t handle, void* buffer, tmsize_t size)
-{
+tmsize_t ClientRead(thandle_t handle, void* buffer, tmsize_t size) {
     auto* client = static_cast<Client*>(handle);
     try {
         const size_t n = client->reader.ReadAt(client->position, buffer, static_cast<size_t>(size));
@@ -35,13 +34,11 @@ tmsize_t ClientRead(thandle_t handle, void* buffer, tmsize_t size)
     }
 }
 
-tmsize_t ClientWrite(thandle_t, void*, tmsize_t)
-{
+tmsize_t ClientWrite(thandle_t, void*, tmsize_t) {
     return -1;
 }
 
-toff_t ClientSeek(thandle_t handle, toff_t offset, int whence)
-{
+toff_t ClientSeek(thandle_t handle, toff_t offset, int whence) {
     auto* client = static_cast<Client*>(handle);
     switch (whence) {
     case SEEK_SET:
@@ -59,25 +56,21 @@ toff_t ClientSeek(thandle_t handle, toff_t offset, int whence)
     return client->position;
 }
 
-int ClientClose(thandle_t)
-{
+int ClientClose(thandle_t) {
     return 0;
 }
 
-toff_t ClientSize(thandle_t handle)
-{
+toff_t ClientSize(thandle_t handle) {
     return static_cast<Client*>(handle)->reader.Size();
 }
 
-int ClientMap(thandle_t, void**, toff_t*)
-{
+int ClientMap(thandle_t, void**, toff_t*) {
     return 0;
 }
 
 void ClientUnmap(thandle_t, void*, toff_t) {}
 
-int OnError(TIFF*, void* user, const char* module, const char* format, va_list args)
-{
+int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
     auto* client = static_cast<Client*>(user);
     if (client->error.empty()) {
         char message[512];
@@ -88,30 +81,28 @@ int OnError(TIFF*, void* user, const char* module, const char* format, va_list a
     return 1;
 }
 
-int OnWarning(TIFF*, void*, const char*, const char*, va_list)
-{
+int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
 
 // An open TIFF file; closed with the object.
 class TiffHandle {
 public:
-    explicit TiffHandle(const SourceData& data) : m_client(data)
-    {
+    explicit TiffHandle(const SourceData& data) : m_client(data) {
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &m_client);
         TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &m_client);
-        TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(ImageSource::kMaxBuffer));
-        m_tiff = TIFFClientOpenExt(data.Name().c_str(), "rm", &m_client, ClientRead, ClientWrite,
-                                   ClientSeek, ClientClose, ClientSize, ClientMap, ClientUnmap,
-                                   options);
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options,
+                                            static_cast<tmsize_t>(ImageSource::kMaxBuffer));
+        m_tiff =
+            TIFFClientOpenExt(data.Name().c_str(), "rm", &m_client, ClientRead, ClientWrite,
+                              ClientSeek, ClientClose, ClientSize, ClientMap, ClientUnmap, options);
         TIFFOpenOptionsFree(options);
         if (m_tiff == nullptr) {
             Fail("cannot open");
         }
     }
-    ~TiffHandle()
-    {
+    ~TiffHandle() {
         if (m_tiff != nullptr) {
             TIFFClose(m_tiff);
         }
@@ -123,8 +114,7 @@ public:
     const std::string& Error() const { return m_client.error; }
     void ClearError() { m_client.error.clear(); }
 
-    [[noreturn]] void Fail(const std::string& what) const
-    {
+    [[noreturn]] void Fail(const std::string& what) const {
         throw PdfError(PDF_ERROR_CORRUPT,
                        "broken TIFF: " + (m_client.error.empty() ? what : m_client.error));
     }
@@ -134,14 +124,12 @@ private:
     TIFF* m_tiff = nullptr;
 };
 
-[[noreturn]] void Unsupported(const std::string& what)
-{
+[[noreturn]] void Unsupported(const std::string& what) {
     throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "TIFF with " + what);
 }
 
 // The depth a sample of `bits` bits is written at.
-int OutputBits(int bits)
-{
+int OutputBits(int bits) {
     switch (bits) {
     case 1:
     case 2:
@@ -155,13 +143,11 @@ int OutputBits(int bits)
 }
 
 // Samples wider than 16 bits are reduced to their top 16 bits first.
-int EffectiveBits(int bits)
-{
+int EffectiveBits(int bits) {
     return bits > 16 ? 16 : bits;
 }
 
-uint32_t ReadSample(const unsigned char* row, size_t index, int bits)
-{
+uint32_t ReadSample(const unsigned char* row, size_t index, int bits) {
     switch (bits) {
     case 8:
         return row[index];
@@ -198,8 +184,7 @@ uint32_t ReadSample(const unsigned char* row, size_t index, int bits)
 }
 
 // A sample as an unsigned value of EffectiveBits(bits) bits.
-uint32_t NormalSample(const unsigned char* row, size_t index, int bits, bool isSigned)
-{
+uint32_t NormalSample(const unsigned char* row, size_t index, int bits, bool isSigned) {
     uint32_t value = ReadSample(row, index, bits);
     const int stored = bits == 64 ? 32 : bits;
     if (isSigned) {
@@ -211,8 +196,7 @@ uint32_t NormalSample(const unsigned char* row, size_t index, int bits, bool isS
     return value;
 }
 
-void PackSample(unsigned char* row, size_t index, uint32_t value, int bits)
-{
+void PackSample(unsigned char* row, size_t index, uint32_t value, int bits) {
     switch (bits) {
     case 8:
         row[index] = static_cast<unsigned char>(value);
@@ -225,15 +209,15 @@ void PackSample(unsigned char* row, size_t index, uint32_t value, int bits)
         const size_t bit = index * bits;
         const unsigned shift = 8 - bits - bit % 8;
         const unsigned mask = ((1u << bits) - 1) << shift;
-        row[bit / 8] = static_cast<unsigned char>((row[bit / 8] & ~mask) | ((value << shift) & mask));
+        row[bit / 8] =
+            static_cast<unsigned char>((row[bit / 8] & ~mask) | ((value << shift) & mask));
         break;
     }
     }
 }
 
 // A strip or tile whose data lies beyond the end of the file means a truncated file.
-void CheckChunk(TIFF* tif, uint32_t chunk)
-{
+void CheckChunk(TIFF* tif, uint32_t chunk) {
     const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
     if (chunk >= chunks) {
         throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
@@ -246,22 +230,19 @@ void CheckChunk(TIFF* tif, uint32_t chunk)
     }
 }
 
-template <typename T> T Field(TIFF* tif, uint32_t tag, T fallback)
-{
+template <typename T> T Field(TIFF* tif, uint32_t tag, T fallback) {
     T value{};
     return TIFFGetField(tif, tag, &value) == 1 ? value : fallback;
 }
 
-template <typename T> T FieldDefaulted(TIFF* tif, uint32_t tag)
-{
+template <typename T> T FieldDefaulted(TIFF* tif, uint32_t tag) {
     T value{};
     TIFFGetFieldDefaulted(tif, tag, &value);
     return value;
 }
 } // namespace
 
-TiffSource::TiffSource(const SourceData& data) : ImageSource(data)
-{
+TiffSource::TiffSource(const SourceData& data) : ImageSource(data) {
     TiffHandle handle(m_data);
     TIFF* tif = handle.Get();
     std::vector<Page> plans;
@@ -271,11 +252,13 @@ TiffSource::TiffSource(const SourceData& data) : ImageSource(data)
         if (directory > 0) {
             handle.ClearError();
             if (!TIFFReadDirectory(tif)) {
-                break; // the end of the chain, or a chain that loops or breaks: keep what came before
+                break; // the end of the chain, or a chain that loops or breaks: keep what came
+                       // before
             }
         }
         DescribeDirectory(tif, directory);
-        reduced.push_back((Field<uint32_t>(tif, TIFFTAG_SUBFILETYPE, 0) & FILETYPE_REDUCEDIMAGE) != 0);
+        reduced.push_back((Field<uint32_t>(tif, TIFFTAG_SUBFILETYPE, 0) & FILETYPE_REDUCEDIMAGE) !=
+                          0);
     }
     // Reduced-resolution copies (thumbnails) are no pages of their own.
     bool anyFull = false;
@@ -297,8 +280,7 @@ TiffSource::TiffSource(const SourceData& data) : ImageSource(data)
 
 TiffSource::~TiffSource() = default;
 
-void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
-{
+void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
     Page page;
     ImageLayout layout;
     page.directory = directory;
@@ -325,8 +307,9 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
     }
     if (compression == COMPRESSION_SGILOG || compression == COMPRESSION_SGILOG24 ||
         photometric == PHOTOMETRIC_LOGL || photometric == PHOTOMETRIC_LOGLUV) {
-        throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
-                       "TIFF with LogLuv (floating-point) samples, which PDF cannot hold losslessly");
+        throw PdfError(
+            PDF_ERROR_UNSUPPORTED_IMAGE,
+            "TIFF with LogLuv (floating-point) samples, which PDF cannot hold losslessly");
     }
     if (format == SAMPLEFORMAT_COMPLEXINT) {
         Unsupported("complex samples");
@@ -387,7 +370,8 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
     for (int i = page.colours; i < samples && !rgba; ++i) {
         const int extra = i - page.colours;
         if (extra < extraCount && extraTypes != nullptr &&
-            (extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA || extraTypes[extra] == EXTRASAMPLE_UNASSALPHA)) {
+            (extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA ||
+             extraTypes[extra] == EXTRASAMPLE_UNASSALPHA)) {
             page.alphaSample = i;
             associated = extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA;
             break;
@@ -461,15 +445,16 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
                 layout.paletteBase = ImageLayout::ColourSpace::RGB;
                 for (size_t i = 0; i < entries; ++i) {
                     for (const uint16_t* table : {red, green, blue}) {
-                        layout.palette.push_back(static_cast<char>(eightBit ? table[i] : table[i] >> 8));
+                        layout.palette.push_back(
+                            static_cast<char>(eightBit ? table[i] : table[i] >> 8));
                     }
                 }
             }
         } else {
             // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
-            const double scale = effective == page.outBits
-                                     ? 1.0
-                                     : double((1u << page.outBits) - 1) / double((1u << effective) - 1);
+            const double scale = effective == page.outBits ? 1.0
+                                                           : double((1u << page.outBits) - 1) /
+                                                                 double((1u << effective) - 1);
             const bool inverted = photometric == PHOTOMETRIC_MINISWHITE;
             if (scale != 1.0 || inverted) {
                 for (int c = 0; c < page.colours; ++c) {
@@ -511,7 +496,8 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
     void* iccData = nullptr;
     if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr) {
         std::string icc(static_cast<const char*>(iccData), iccSize);
-        const int components = layout.colourSpace == ImageLayout::ColourSpace::Indexed ? 3 : layout.Components();
+        const int components =
+            layout.colourSpace == ImageLayout::ColourSpace::Indexed ? 3 : layout.Components();
         if (page.method != Page::Method::Rgba && IccProfile::Fits(icc, components)) {
             layout.icc = std::move(icc);
         }
@@ -521,8 +507,7 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory)
     m_pages.push_back(std::move(layout));
 }
 
-void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask)
-{
+void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     const Page& page = m_plans.at(index);
     const ImageLayout& layout = m_pages.at(index);
     TiffHandle handle(m_data);
@@ -552,8 +537,8 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask)
     }
 }
 
-void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layout, const Sink& out)
-{
+void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layout,
+                            const Sink& out) {
     // Decode the image to rows with 1 for black, then let libtiff's encoder write Group 4
     // data into a TIFF in memory and hand on its strip.
     const uint32_t width = static_cast<uint32_t>(layout.width);
@@ -574,8 +559,7 @@ void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layo
 }
 
 void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out,
-                           std::string* softMask)
-{
+                           std::string* softMask) {
     const auto width = static_cast<uint32_t>(layout.width);
     const auto height = static_cast<uint32_t>(layout.height);
     CheckBuffer(uint64_t(width) * height * 4);
@@ -593,11 +577,7 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
     FlateRowEncoder colour(out, layout.width, 3, 8);
     std::unique_ptr<FlateRowEncoder> alpha;
     if (layout.softMask && softMask != nullptr) {
-        alpha = std::make_unique<FlateRowEncoder>(
-            [softMask](const unsigned char* data, size_t size) {
-                softMask->append(reinterpret_cast<const char*>(data), size);
-            },
-            layout.width, 1, 8);
+        alpha = FlateRowEncoder::AppendingTo(softMask, layout.width, 1, 8);
     }
     std::vector<unsigned char> rgb(size_t(width) * 3);
     std::vector<unsigned char> a(width);
@@ -620,9 +600,9 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
     }
 }
 
-void TiffSource::ReadBands(TIFF* tif, const Page& page, const ImageLayout& layout,
-                           const std::function<void(uint32_t, const unsigned char* const*)>& onRow)
-{
+void TiffSource::ReadBands(
+    TIFF* tif, const Page& page, const ImageLayout& layout,
+    const std::function<void(uint32_t, const unsigned char* const*)>& onRow) {
     if (page.jpegToRgb) {
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     }
@@ -650,7 +630,8 @@ void TiffSource::ReadBands(TIFF* tif, const Page& page, const ImageLayout& layou
         }
     }
     CheckBuffer(uint64_t(planeRowBytes) * bandHeight * planes);
-    std::vector<std::vector<unsigned char>> band(planes, std::vector<unsigned char>(planeRowBytes * bandHeight));
+    std::vector<std::vector<unsigned char>> band(
+        planes, std::vector<unsigned char>(planeRowBytes * bandHeight));
 
     std::vector<unsigned char> chunk;
     const tmsize_t chunkSize = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
@@ -659,7 +640,8 @@ void TiffSource::ReadBands(TIFF* tif, const Page& page, const ImageLayout& layou
     }
     CheckBuffer(static_cast<uint64_t>(chunkSize));
     chunk.resize(static_cast<size_t>(chunkSize));
-    const size_t tileRowBytes = tiled ? FlateRowEncoder::RowBytesOf(tileWidth, samplesPerPlanePixel, bits) : 0;
+    const size_t tileRowBytes =
+        tiled ? FlateRowEncoder::RowBytesOf(tileWidth, samplesPerPlanePixel, bits) : 0;
     std::vector<const unsigned char*> rowPointers(planes);
 
     for (uint32_t top = 0; top < static_cast<uint32_t>(height); top += bandHeight) {
@@ -667,15 +649,19 @@ void TiffSource::ReadBands(TIFF* tif, const Page& page, const ImageLayout& layou
         for (int plane = 0; plane < planes; ++plane) {
             if (tiled) {
                 for (uint32_t left = 0; left < static_cast<uint32_t>(width); left += tileWidth) {
-                    const ttile_t tile = TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
+                    const ttile_t tile =
+                        TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
                     CheckChunk(tif, tile);
                     // Damaged compressed data keeps what decoded, as libtiff's own tools do.
                     std::fill(chunk.begin(), chunk.end(), 0);
-                    TIFFReadEncodedTile(tif, tile, chunk.data(), static_cast<tmsize_t>(chunk.size()));
-                    const size_t offset = FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
+                    TIFFReadEncodedTile(tif, tile, chunk.data(),
+                                        static_cast<tmsize_t>(chunk.size()));
+                    const size_t offset =
+                        FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
                     const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
                     for (uint32_t y = 0; y < rows && (y + 1) * tileRowBytes <= chunk.size(); ++y) {
-                        std::memcpy(&band[plane][y * planeRowBytes + offset], &chunk[y * tileRowBytes], bytes);
+                        std::memcpy(&band[plane][y * planeRowBytes + offset],
+                                    &chunk[y * tileRowBytes], bytes);
                     }
                 }
             } else {
@@ -699,19 +685,14 @@ void TiffSource::ReadBands(TIFF* tif, const Page& page, const ImageLayout& layou
 }
 
 void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& layout,
-                              const Sink& out, std::string* softMask)
-{
+                              const Sink& out, std::string* softMask) {
     const int width = layout.width;
     const int bits = page.bitsPerSample;
     const int outColours = page.expandPalette ? 3 : page.colours;
     FlateRowEncoder colour(out, width, outColours, page.outBits);
     std::unique_ptr<FlateRowEncoder> alpha;
     if (page.alphaSample >= 0 && softMask != nullptr) {
-        alpha = std::make_unique<FlateRowEncoder>(
-            [softMask](const unsigned char* data, size_t size) {
-                softMask->append(reinterpret_cast<const char*>(data), size);
-            },
-            width, 1, page.outBits);
+        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, page.outBits);
     }
     const bool fast = !page.planar && page.alphaSample < 0 &&
                       page.samplesPerPixel == page.colours && !page.signedSamples &&
@@ -745,17 +726,21 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
         for (int x = 0; x < width; ++x) {
             if (page.expandPalette) {
                 const size_t entries = page.colourMap.size() / 3;
-                const uint32_t index = std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
+                const uint32_t index =
+                    std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
                 for (int c = 0; c < 3; ++c) {
-                    PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c, page.colourMap[c * entries + index], 16);
+                    PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c,
+                               page.colourMap[c * entries + index], 16);
                 }
             } else {
                 for (int c = 0; c < page.colours; ++c) {
-                    PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c, sample(x, c), page.outBits);
+                    PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c,
+                               sample(x, c), page.outBits);
                 }
             }
             if (alpha) {
-                PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample), page.outBits);
+                PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample),
+                           page.outBits);
             }
         }
         colour.WriteRow(colourRow.data());

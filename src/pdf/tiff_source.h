@@ -29,19 +29,20 @@ public:
         bool signedSamples = false;
         bool planar = false;
         bool jpegToRgb = false;
-        int colours = 1;         // colour samples per pixel in the file
-        int alphaSample = -1;    // index of the alpha sample, -1 for none
-        int outBits = 1;         // depth written to the PDF
-        bool expandPalette = false; // palette with more than 8 bits: written as 16-bit RGB
+        int colours = 1;                 // colour samples per pixel in the file
+        int alphaSample = -1;            // index of the alpha sample, -1 for none
+        int outBits = 1;                 // depth written to the PDF
+        bool expandPalette = false;      // palette with more than 8 bits: written as 16-bit RGB
         std::vector<uint16_t> colourMap; // expandPalette: red, green, blue tables
         bool invertBits = false;         // fax coding of a min-is-black image
     };
 
 private:
     void DescribeDirectory(struct tiff* tif, uint32_t directory);
-    void WriteSamples(struct tiff* tif, const Page& page, const ImageLayout& layout, const Sink& out,
-                      std::string* softMask);
-    void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out, std::string* softMask);
+    void WriteSamples(struct tiff* tif, const Page& page, const ImageLayout& layout,
+                      const Sink& out, std::string* softMask);
+    void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out,
+                   std::string* softMask);
     void WriteCcitt(struct tiff* tif, const Page& page, const ImageLayout& layout, const Sink& out);
     // Reads the image row by row (a row of each plane), in strips or rows of tiles.
     void ReadBands(struct tiff* tif, const Page& page, const ImageLayout& layout,

@@ -2,22 +2,19 @@
 
 #include <wx/translation.h>
 
-void* ConvertWorker::AddFilesWorker(void* record)
-{
+void* ConvertWorker::AddFilesWorker(void* record) {
     std::unique_ptr<AddFilesTask> task(static_cast<AddFilesTask*>(record));
     task->convert->AddFiles(task->list);
     return nullptr;
 }
 
-void* ConvertWorker::AddFolderWorker(void* record)
-{
+void* ConvertWorker::AddFolderWorker(void* record) {
     std::unique_ptr<AddFolderTask> task(static_cast<AddFolderTask*>(record));
     task->convert->AddFolder(task->folder);
     return nullptr;
 }
 
-void* ConvertWorker::ConvertWorkerProc(void* record)
-{
+void* ConvertWorker::ConvertWorkerProc(void* record) {
     std::unique_ptr<ConvertTask> task(static_cast<ConvertTask*>(record));
     DomainConvert* convert = task->convert;
     convert->WriteLog(wxGetTranslation("Begin"), wxString(), 0);

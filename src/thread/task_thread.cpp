@@ -1,22 +1,19 @@
 #include "thread/task_thread.h"
 
 TaskThread::TaskThread(void* data, RunProc run, HookProc start, HookProc end)
-    : wxThread(wxTHREAD_DETACHED), userData(data), runProc(run), startProc(start), endProc(end)
-{
+    : wxThread(wxTHREAD_DETACHED), userData(data), runProc(run), startProc(start), endProc(end) {
     if (startProc != nullptr) {
         startProc(userData);
     }
 }
 
-TaskThread::~TaskThread()
-{
+TaskThread::~TaskThread() {
     if (endProc != nullptr) {
         endProc(userData);
     }
 }
 
-bool TaskThread::StartTask(TaskThread* thread)
-{
+bool TaskThread::StartTask(TaskThread* thread) {
     if (thread->Create() != wxTHREAD_NO_ERROR || thread->Run() != wxTHREAD_NO_ERROR) {
         // A detached thread that never ran does not delete itself.
         delete thread;
@@ -25,8 +22,7 @@ bool TaskThread::StartTask(TaskThread* thread)
     return true;
 }
 
-wxThread::ExitCode TaskThread::Entry()
-{
+wxThread::ExitCode TaskThread::Entry() {
     if (runProc != nullptr) {
         runProc(userData);
     }

@@ -14,8 +14,7 @@
 
 MainFrame::~MainFrame() = default;
 
-bool MainFrame::Create(wxWindowID id, const wxString& title)
-{
+bool MainFrame::Create(wxWindowID id, const wxString& title) {
     DomainPage page;
     if (!page.Load()) {
         // TRANSLATORS: %s is the path of the installation's default page settings file.
@@ -41,14 +40,12 @@ bool MainFrame::Create(wxWindowID id, const wxString& title)
     return true;
 }
 
-void MainFrame::SetLanguage(int language)
-{
+void MainFrame::SetLanguage(int language) {
     m_locale.reset();
     m_locale = LanguageFile::CreateLocale(language);
 }
 
-void MainFrame::OnClose(wxCloseEvent&)
-{
+void MainFrame::OnClose(wxCloseEvent&) {
     // Write the settings, then end at once: detached workers are abandoned, not waited for.
     wxGetApp().Shutdown();
     std::fflush(nullptr);

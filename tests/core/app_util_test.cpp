@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 #include <wx/dir.h>
 
-TEST(AppUtilTest, DirOfCutsAtTheLastSeparatorAfterTurningBackslashes)
-{
+TEST(AppUtilTest, DirOfCutsAtTheLastSeparatorAfterTurningBackslashes) {
     struct Case {
         const char* path;
         const char* dir;
@@ -22,8 +21,7 @@ TEST(AppUtilTest, DirOfCutsAtTheLastSeparatorAfterTurningBackslashes)
     }
 }
 
-TEST(AppUtilTest, FixedNames)
-{
+TEST(AppUtilTest, FixedNames) {
     EXPECT_EQ(AppUtil::GetBrandName(), "Ombrix");
     EXPECT_EQ(AppUtil::GetProductId(), "ZUZUR2AZE_OMBX");
     EXPECT_EQ(AppUtil::GetVersion(), "2.1.13");
@@ -33,8 +31,7 @@ TEST(AppUtilTest, FixedNames)
     EXPECT_TRUE(year.IsNumber());
 }
 
-TEST(AppUtilTest, UserFilesLiveInTheDocumentsFolderWhichIsCreatedOnDemand)
-{
+TEST(AppUtilTest, UserFilesLiveInTheDocumentsFolderWhichIsCreatedOnDemand) {
     TestHome home;
     const wxString userData = home.UserData();
     EXPECT_FALSE(wxDir::Exists(userData));

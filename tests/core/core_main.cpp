@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 #include <wx/init.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Platform::UseUtf8Locale();
     testing::InitGoogleTest(&argc, argv);
     wxInitializer initializer(argc, argv);

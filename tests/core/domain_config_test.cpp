@@ -5,8 +5,8 @@
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
-#include <wx/filefn.h>
 #include <wx/dir.h>
+#include <wx/filefn.h>
 
 namespace {
 constexpr char kFresh[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -16,8 +16,7 @@ constexpr char kFresh[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                           "</setting>\r\n";
 } // namespace
 
-TEST(DomainConfigTest, FirstStartWritesTheFreshFileAndUsesTheDefaultOutputFolder)
-{
+TEST(DomainConfigTest, FirstStartWritesTheFreshFileAndUsesTheDefaultOutputFolder) {
     TestHome home;
     const wxString path = AppUtil::GetConfigPath();
     {
@@ -32,8 +31,7 @@ TEST(DomainConfigTest, FirstStartWritesTheFreshFileAndUsesTheDefaultOutputFolder
     }
 }
 
-TEST(DomainConfigTest, DamagedFilesAreRewrittenFresh)
-{
+TEST(DomainConfigTest, DamagedFilesAreRewrittenFresh) {
     const char* damaged[] = {
         "",
         "not xml at all",
@@ -50,8 +48,7 @@ TEST(DomainConfigTest, DamagedFilesAreRewrittenFresh)
     }
 }
 
-TEST(DomainConfigTest, FoldersAreReadByPositionAndAMissingOutputFolderFallsBack)
-{
+TEST(DomainConfigTest, FoldersAreReadByPositionAndAMissingOutputFolderFallsBack) {
     TestHome home;
     const wxString path = AppUtil::GetConfigPath();
     const wxString out = home.Documents() + "/输出 folder";
@@ -72,8 +69,7 @@ TEST(DomainConfigTest, FoldersAreReadByPositionAndAMissingOutputFolderFallsBack)
     EXPECT_EQ(config.GetLastOutputDir(), AppUtil::GetDefaultOutputDir());
 }
 
-TEST(DomainConfigTest, DestructorRemembersTheAddFolderAndTheChosenOutputFolder)
-{
+TEST(DomainConfigTest, DestructorRemembersTheAddFolderAndTheChosenOutputFolder) {
     TestHome home;
     const wxString path = AppUtil::GetConfigPath();
     const wxString added = home.Documents() + "/Fotos Ü & <Bilder>";
@@ -89,8 +85,7 @@ TEST(DomainConfigTest, DestructorRemembersTheAddFolderAndTheChosenOutputFolder)
     EXPECT_EQ(reread.GetLastOutputDir(), chosen);
 }
 
-TEST(DomainConfigTest, SaveRecreatesADeletedFileAndProxyIsNeverStored)
-{
+TEST(DomainConfigTest, SaveRecreatesADeletedFileAndProxyIsNeverStored) {
     TestHome home;
     const wxString path = AppUtil::GetConfigPath();
     {

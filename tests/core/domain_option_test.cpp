@@ -7,8 +7,7 @@
 #include <gtest/gtest.h>
 #include <wx/filefn.h>
 
-TEST(DomainOptionTest, LoadsEveryLinkAndSuffixesTheUpdateAddress)
-{
+TEST(DomainOptionTest, LoadsEveryLinkAndSuffixesTheUpdateAddress) {
     TestHome home;
     TestHome::WriteFile(AppUtil::GetOptionPath(),
                         "<?xml version=\"1.0\"?><setting><url>\n"
@@ -27,8 +26,7 @@ TEST(DomainOptionTest, LoadsEveryLinkAndSuffixesTheUpdateAddress)
     EXPECT_FALSE(DomainSettings::HasNamed("url:comment"));
 }
 
-TEST(DomainOptionTest, WithoutAnUpdateLinkTheAddressIsTheSuffixAlone)
-{
+TEST(DomainOptionTest, WithoutAnUpdateLinkTheAddressIsTheSuffixAlone) {
     TestHome home;
     DomainSettings::SetNamed("url:update", "");
     TestHome::WriteFile(AppUtil::GetOptionPath(), "<setting><url><help>h</help></url></setting>");
@@ -36,8 +34,7 @@ TEST(DomainOptionTest, WithoutAnUpdateLinkTheAddressIsTheSuffixAlone)
     EXPECT_EQ(DomainOption::GetLink("update"), "-update.xml");
 }
 
-TEST(DomainOptionTest, DamagedFilesAreReported)
-{
+TEST(DomainOptionTest, DamagedFilesAreReported) {
     for (const char* content : {(const char*)nullptr, "", "<setting>", "<setting/>"}) {
         TestHome home;
         wxRemoveFile(AppUtil::GetOptionPath());
@@ -48,8 +45,7 @@ TEST(DomainOptionTest, DamagedFilesAreReported)
     }
 }
 
-TEST(DomainOptionTest, ShippedFileHasEveryLinkTheApplicationUses)
-{
+TEST(DomainOptionTest, ShippedFileHasEveryLinkTheApplicationUses) {
     TestHome home;
     ASSERT_TRUE(DomainOption().Load());
     for (const char* name : {"help", "support", "product"}) {

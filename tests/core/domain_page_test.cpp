@@ -8,9 +8,9 @@
 #include <wx/filefn.h>
 
 namespace {
-std::string PageFile(const char* version, const char* types = "<type name=\"A4\" size=\"210 x 297 mm\"/>",
-                     const char* author = "")
-{
+std::string PageFile(const char* version,
+                     const char* types = "<type name=\"A4\" size=\"210 x 297 mm\"/>",
+                     const char* author = "") {
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<setting version=\"") +
            version +
            "\">\n<page>\n<page-type value=\"A4\"><default value=\"A4\"/>"
@@ -26,8 +26,7 @@ std::string PageFile(const char* version, const char* types = "<type name=\"A4\"
 }
 } // namespace
 
-TEST(DomainPageTest, FirstRunCopiesTheDefaultByteForByte)
-{
+TEST(DomainPageTest, FirstRunCopiesTheDefaultByteForByte) {
     TestHome home;
     const std::string shipped = TestHome::ReadFile(AppUtil::GetPagePath(false));
     EXPECT_TRUE(DomainPage().Load());
@@ -35,15 +34,15 @@ TEST(DomainPageTest, FirstRunCopiesTheDefaultByteForByte)
     EXPECT_EQ(DomainSettings::GetNamed("page:type:default"), "A4");
     EXPECT_EQ(DomainSettings::GetNamed("page:width"), "210");
     EXPECT_EQ(DomainSettings::GetNamed("A4"), "210 x 297 mm");
-    EXPECT_TRUE(DomainSettings::GetNamed("page:type:items").StartsWith("A0,A1,A2,A3,A4,A5,A6,B4,B5,"));
+    EXPECT_TRUE(
+        DomainSettings::GetNamed("page:type:items").StartsWith("A0,A1,A2,A3,A4,A5,A6,B4,B5,"));
     for (const char* type : {"Letter", "Legal", "Tabloid", "Executive", "Image Size"}) {
         EXPECT_TRUE(DomainSettings::GetNamed("page:type:items").Contains(wxString(type) + ","))
             << type;
     }
 }
 
-TEST(DomainPageTest, VersionDecidesWhetherTheUserFileIsReplaced)
-{
+TEST(DomainPageTest, VersionDecidesWhetherTheUserFileIsReplaced) {
     struct Case {
         const char* defaultVersion;
         const char* userFile; // null: no user file
@@ -54,9 +53,9 @@ TEST(DomainPageTest, VersionDecidesWhetherTheUserFileIsReplaced)
     const std::string user20 = PageFile("2.0", "<type name=\"Mine\" size=\"x\"/>");
     const std::string noVersion = "<setting><page/></setting>";
     const Case cases[] = {
-        {"1.1", user10.c_str(), true},     {"1.0", user10.c_str(), false},
-        {"1.9", user110.c_str(), true},    {"1.0", user20.c_str(), false},
-        {"1.0", noVersion.c_str(), true},  {"1.0", "<setting version=", true},
+        {"1.1", user10.c_str(), true},    {"1.0", user10.c_str(), false},
+        {"1.9", user110.c_str(), true},   {"1.0", user20.c_str(), false},
+        {"1.0", noVersion.c_str(), true}, {"1.0", "<setting version=", true},
         {"1.0", nullptr, true},
     };
     for (const Case& c : cases) {
@@ -68,16 +67,15 @@ TEST(DomainPageTest, VersionDecidesWhetherTheUserFileIsReplaced)
         }
         EXPECT_TRUE(DomainPage().Load());
         const std::string user = TestHome::ReadFile(AppUtil::GetPagePath(true));
-        const std::string label = std::string(c.defaultVersion) + " over " +
-                                  (c.userFile ? c.userFile : "nothing");
+        const std::string label =
+            std::string(c.defaultVersion) + " over " + (c.userFile ? c.userFile : "nothing");
         EXPECT_EQ(user == defaultFile, c.replaced) << label;
         EXPECT_EQ(DomainSettings::GetNamed("page:type:items"), c.replaced ? "A4," : "Mine,")
             << label;
     }
 }
 
-TEST(DomainPageTest, LoadFillsTheNamedSettings)
-{
+TEST(DomainPageTest, LoadFillsTheNamedSettings) {
     TestHome home;
     TestHome::WriteFile(AppUtil::GetPagePath(false),
                         PageFile("1.0",
@@ -121,8 +119,7 @@ TEST(DomainPageTest, LoadFillsTheNamedSettings)
     }
 }
 
-TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose)
-{
+TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose) {
     TestHome home;
     ASSERT_TRUE(DomainPage().Load());
     DomainSettings::SetNamed("page:type", "Letter");
@@ -150,8 +147,7 @@ TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose)
     EXPECT_EQ(DomainSettings::GetNamed("page:permission:userpassword"), "");
 }
 
-TEST(DomainPageTest, ADamagedDefaultFallsBackWithoutLosingTheUserFile)
-{
+TEST(DomainPageTest, ADamagedDefaultFallsBackWithoutLosingTheUserFile) {
     const char* damaged[] = {nullptr, "", "<setting><page/></setting>", "<other version=\"1\"/>"};
     for (const char* content : damaged) {
         const std::string label = content ? content : "missing";
@@ -185,8 +181,7 @@ TEST(DomainPageTest, ADamagedDefaultFallsBackWithoutLosingTheUserFile)
     }
 }
 
-TEST(DomainPageTest, MissingSectionsKeepBuiltInValues)
-{
+TEST(DomainPageTest, MissingSectionsKeepBuiltInValues) {
     TestHome home;
     TestHome::WriteFile(AppUtil::GetPagePath(false),
                         "<setting version=\"1.0\"><page><page-type value=\"A5\">"
@@ -198,16 +193,14 @@ TEST(DomainPageTest, MissingSectionsKeepBuiltInValues)
     EXPECT_EQ(DomainSettings::GetNamed("page:left"), "10");
 }
 
-TEST(DomainPageTest, ParseVersion)
-{
+TEST(DomainPageTest, ParseVersion) {
     EXPECT_DOUBLE_EQ(DomainPage::ParseVersion("1.10"), 1.1);
     EXPECT_DOUBLE_EQ(DomainPage::ParseVersion(" 2.5beta"), 2.5);
     EXPECT_DOUBLE_EQ(DomainPage::ParseVersion("x"), 0);
     EXPECT_DOUBLE_EQ(DomainPage::ParseVersion(""), 0);
 }
 
-TEST(DomainPageTest, SetNodesReportsBadExpressions)
-{
+TEST(DomainPageTest, SetNodesReportsBadExpressions) {
     TestHome home;
     EXPECT_EQ(DomainPage().SetNodes(nullptr, "/setting[", "x"), -1);
 }

@@ -7,35 +7,28 @@
 #include <wx/datetime.h>
 #include <wx/filename.h>
 
-TEST(FileUtilTest, FormatSizeSwitchesUnitAtEachPowerOf1024)
-{
+TEST(FileUtilTest, FormatSizeSwitchesUnitAtEachPowerOf1024) {
     struct Case {
         uint64_t bytes;
         const char* text;
     };
     const Case cases[] = {
-        {0, "0.0B"},
-        {1023, "1023.0B"},
-        {1024, "1.0KB"},
-        {1536, "1.5KB"},
-        {1048575, "1024.0KB"},
-        {1048576, "1.0MB"},
-        {1073741824, "1.0GB"},
-        {5497558138880ULL, "5120.0GB"},
+        {0, "0.0B"},           {1023, "1023.0B"},
+        {1024, "1.0KB"},       {1536, "1.5KB"},
+        {1048575, "1024.0KB"}, {1048576, "1.0MB"},
+        {1073741824, "1.0GB"}, {5497558138880ULL, "5120.0GB"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FileUtil::FormatSize(c.bytes), c.text) << c.bytes;
     }
 }
 
-TEST(FileUtilTest, GetFileName)
-{
+TEST(FileUtilTest, GetFileName) {
     EXPECT_EQ(FileUtil::GetFileName("C:/a/b/c.png"), "c.png");
     EXPECT_EQ(FileUtil::GetFileName("/tmp/照片 1.jpg"), wxString::FromUTF8("照片 1.jpg"));
 }
 
-TEST(FileUtilTest, ListFilesMatchesTheLowerCaseExtensionOfPlainFiles)
-{
+TEST(FileUtilTest, ListFilesMatchesTheLowerCaseExtensionOfPlainFiles) {
     TestHome home;
     const wxString folder = home.Documents() + "/pics";
     for (const char* name : {"photo.JPG", "x.jpg", "x.jpeg", "x.jpg.txt", "jpg", ".hidden.jpg",
@@ -58,12 +51,11 @@ TEST(FileUtilTest, ListFilesMatchesTheLowerCaseExtensionOfPlainFiles)
     EXPECT_TRUE(none.empty());
 }
 
-TEST(FileUtilTest, ListFilesOrdersNamesAsAFileManagerDoes)
-{
+TEST(FileUtilTest, ListFilesOrdersNamesAsAFileManagerDoes) {
     TestHome home;
     const wxString folder = home.Documents() + "/scans";
-    const char* names[] = {"scan10.png", "Scan2.png", "scan1.png", "scan9.png", "scan02b.png",
-                           "a.png"};
+    const char* names[] = {"scan10.png", "Scan2.png",   "scan1.png",
+                           "scan9.png",  "scan02b.png", "a.png"};
     for (const char* name : names) {
         TestHome::WriteFile(folder + "/" + name, "data");
     }
@@ -77,17 +69,15 @@ TEST(FileUtilTest, ListFilesOrdersNamesAsAFileManagerDoes)
     EXPECT_EQ(found, expected);
 }
 
-TEST(FileUtilTest, CompareNatural)
-{
+TEST(FileUtilTest, CompareNatural) {
     struct Case {
         const char* a;
         const char* b;
         int sign;
     };
     const Case cases[] = {
-        {"scan2", "scan10", -1}, {"scan10", "scan2", 1}, {"ABC", "abd", -1},
-        {"img007", "img7", -1},  {"img7", "img007", 1}, {"a", "a1", -1},
-        {"x", "x", 0},
+        {"scan2", "scan10", -1}, {"scan10", "scan2", 1}, {"ABC", "abd", -1}, {"img007", "img7", -1},
+        {"img7", "img007", 1},   {"a", "a1", -1},        {"x", "x", 0},
     };
     for (const Case& c : cases) {
         const int result = FileUtil::CompareNatural(c.a, c.b);
@@ -95,19 +85,18 @@ TEST(FileUtilTest, CompareNatural)
     }
 }
 
-TEST(FileUtilTest, LogFileIsNamedByTheDateAndLinesCarryTheTime)
-{
+TEST(FileUtilTest, LogFileIsNamedByTheDateAndLinesCarryTheTime) {
     TestHome home;
     wxString date = wxDateTime::Now().Format("%Y%m%d");
     EXPECT_EQ(FileUtil::GetLogPath(), home.UserData() + "/Log/" + date + ".log");
 
     const wxDateTime when(29, wxDateTime::Nov, 2017, 9, 5, 7);
-    EXPECT_EQ(FileUtil::FormatLogLine("a.jpg [b.pdf] [1]\n", when), "# 09:05:07 a.jpg [b.pdf] [1]\n");
+    EXPECT_EQ(FileUtil::FormatLogLine("a.jpg [b.pdf] [1]\n", when),
+              "# 09:05:07 a.jpg [b.pdf] [1]\n");
     EXPECT_EQ(FileUtil::FormatLogLine("", when), "# " + wxString('.', 45) + "\n");
 }
 
-TEST(FileUtilTest, AppendLogAddsUtf8Lines)
-{
+TEST(FileUtilTest, AppendLogAddsUtf8Lines) {
     TestHome home;
     FileUtil::AppendLog(wxString::FromUTF8("照片.jpg [照片.pdf] [1]\n"));
     FileUtil::AppendLog("");
@@ -118,8 +107,7 @@ TEST(FileUtilTest, AppendLogAddsUtf8Lines)
     EXPECT_EQ(log.substr(11), "照片.jpg [照片.pdf] [1]\n# " + std::string(45, '.') + "\n");
 }
 
-TEST(FileUtilTest, WriteFileAtomicallyReplacesOrKeepsTheOldFile)
-{
+TEST(FileUtilTest, WriteFileAtomicallyReplacesOrKeepsTheOldFile) {
     TestHome home;
     const wxString path = home.Documents() + "/file.txt";
     ASSERT_TRUE(FileUtil::WriteFileAtomically(path, "old"));

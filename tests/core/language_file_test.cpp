@@ -14,8 +14,7 @@ namespace {
 // Sets the locale environment for the toolkit's system language detection.
 class SystemLanguage {
 public:
-    explicit SystemLanguage(const char* locale)
-    {
+    explicit SystemLanguage(const char* locale) {
         unsetenv("LANGUAGE");
         unsetenv("LC_MESSAGES");
         setenv("LC_ALL", locale, 1);
@@ -31,8 +30,7 @@ public:
     int count = 0;
 
 protected:
-    void DoLogRecord(wxLogLevel level, const wxString&, const wxLogRecordInfo&) override
-    {
+    void DoLogRecord(wxLogLevel level, const wxString&, const wxLogRecordInfo&) override {
         if (level <= wxLOG_Warning) {
             ++count;
         }
@@ -43,8 +41,7 @@ private:
 };
 } // namespace
 
-TEST(LanguageFileTest, ReadsTheLeadingDigitsOfTheFile)
-{
+TEST(LanguageFileTest, ReadsTheLeadingDigitsOfTheFile) {
     TestHome home;
     struct Case {
         const char* content;
@@ -59,20 +56,15 @@ TEST(LanguageFileTest, ReadsTheLeadingDigitsOfTheFile)
     }
 }
 
-TEST(LanguageFileTest, WithoutAFileTheSystemLanguageIsUsedAndRemembered)
-{
+TEST(LanguageFileTest, WithoutAFileTheSystemLanguageIsUsedAndRemembered) {
     struct Case {
         const char* locale;
         int language;
         const char* stored;
     };
     const Case cases[] = {
-        {"es_ES.UTF-8", 58, "58"},
-        {"zh_CN.UTF-8", 46, "46"},
-        {"zh_TW.UTF-8", 47, "47"},
-        {"fr_FR.UTF-8", 80, "80"},
-        {"fr_CA.UTF-8", 80, "80"},
-        {"de_AT.UTF-8", 89, "89"},
+        {"es_ES.UTF-8", 58, "58"},   {"zh_CN.UTF-8", 46, "46"}, {"zh_TW.UTF-8", 47, "47"},
+        {"fr_FR.UTF-8", 80, "80"},   {"fr_CA.UTF-8", 80, "80"}, {"de_AT.UTF-8", 89, "89"},
         {"ja_JP.UTF-8", 112, "112"},
     };
     for (const Case& c : cases) {
@@ -83,15 +75,13 @@ TEST(LanguageFileTest, WithoutAFileTheSystemLanguageIsUsedAndRemembered)
     }
 }
 
-TEST(LanguageFileTest, WriteLanguageStoresThePlainNumber)
-{
+TEST(LanguageFileTest, WriteLanguageStoresThePlainNumber) {
     TestHome home;
     LanguageFile::WriteLanguage(110);
     EXPECT_EQ(TestHome::ReadFile(AppUtil::GetLanguagePath()), "110");
 }
 
-TEST(LanguageFileTest, TranslationsApplyWithoutTheSystemLocaleAndWithoutWarnings)
-{
+TEST(LanguageFileTest, TranslationsApplyWithoutTheSystemLocaleAndWithoutWarnings) {
     // The test machine has no French, German or Japanese system locale installed; the
     // catalogues of the installation must apply all the same.
     TestHome home;
@@ -102,10 +92,8 @@ TEST(LanguageFileTest, TranslationsApplyWithoutTheSystemLocaleAndWithoutWarnings
         const char* start;
     };
     const Case cases[] = {
-        {LanguageFile::kFrench, "Le fichier"},
-        {LanguageFile::kGerman, "Die Datei"},
-        {LanguageFile::kJapanese, "ページ設定"},
-        {LanguageFile::kChineseTraditional, "頁面設定"},
+        {LanguageFile::kFrench, "Le fichier"},   {LanguageFile::kGerman, "Die Datei"},
+        {LanguageFile::kJapanese, "ページ設定"}, {LanguageFile::kChineseTraditional, "頁面設定"},
         {LanguageFile::kEnglish, "The page"},
     };
     for (const Case& c : cases) {

@@ -13,21 +13,18 @@ struct Outcome {
     std::string output;
 };
 
-Outcome RunCli(const TestHome& home, const std::string& arguments)
-{
+Outcome RunCli(const TestHome& home, const std::string& arguments) {
     Outcome outcome;
-    outcome.status = pdftest::RunCommand(home.Environment() + "'" OMBRIX_CLI_PATH "' " + arguments + " 2>&1",
-                                         &outcome.output);
+    outcome.status = pdftest::RunCommand(
+        home.Environment() + "'" OMBRIX_CLI_PATH "' " + arguments + " 2>&1", &outcome.output);
     return outcome;
 }
 
-std::string Quoted(const wxString& path)
-{
+std::string Quoted(const wxString& path) {
     return "'" + std::string(path.utf8_str()) + "'";
 }
 
-wxString Image(const TestHome& home, const wxString& relative, const std::string& spec)
-{
+wxString Image(const TestHome& home, const wxString& relative, const std::string& spec) {
     const wxString path = home.Documents() + "/" + relative;
     wxFileName::Mkdir(wxFileName(path).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
     EXPECT_EQ(pdftest::RunCommand("convert " + spec + " " + Quoted(path)), 0);
@@ -35,8 +32,7 @@ wxString Image(const TestHome& home, const wxString& relative, const std::string
 }
 } // namespace
 
-TEST(CliTest, ConvertsAFolderIntoOnePdfPerImage)
-{
+TEST(CliTest, ConvertsAFolderIntoOnePdfPerImage) {
     TestHome home;
     Image(home, "scans/page2.png", "-size 100x140 xc:white");
     Image(home, "scans/page10.jpg", "-size 100x140 plasma:fractal");
@@ -44,7 +40,8 @@ TEST(CliTest, ConvertsAFolderIntoOnePdfPerImage)
     TestHome::WriteFile(home.Documents() + "/scans/readme.txt", "not an image");
     const wxString out = home.Documents() + "/out dir";
 
-    const Outcome outcome = RunCli(home, "-o " + Quoted(out) + " " + Quoted(home.Documents() + "/scans"));
+    const Outcome outcome =
+        RunCli(home, "-o " + Quoted(out) + " " + Quoted(home.Documents() + "/scans"));
     EXPECT_EQ(outcome.status, 0) << outcome.output;
     for (const char* name : {"page1.pdf", "page2.pdf", "page10.pdf"}) {
         EXPECT_TRUE(pdftest::QpdfCheckPasses(std::string((out + "/" + name).utf8_str()))) << name;
@@ -52,7 +49,8 @@ TEST(CliTest, ConvertsAFolderIntoOnePdfPerImage)
     EXPECT_FALSE(wxFileExists(out + "/readme.pdf"));
     EXPECT_NE(outcome.output.find("3 converted, 0 failed"), std::string::npos) << outcome.output;
     // A folder is listed as the application lists it: by type, each type in name order.
-    EXPECT_LT(outcome.output.find("page10.jpg"), outcome.output.find("page2.png")) << outcome.output;
+    EXPECT_LT(outcome.output.find("page10.jpg"), outcome.output.find("page2.png"))
+        << outcome.output;
     EXPECT_LT(outcome.output.find("page2.png"), outcome.output.find("page1.tif")) << outcome.output;
     // The same daily log as the application.
     wxArrayString logs;
@@ -61,15 +59,15 @@ TEST(CliTest, ConvertsAFolderIntoOnePdfPerImage)
     EXPECT_NE(TestHome::ReadFile(logs[0]).find("page10.jpg ["), std::string::npos);
 }
 
-TEST(CliTest, MergesWithPageSettingsAndSecurity)
-{
+TEST(CliTest, MergesWithPageSettingsAndSecurity) {
     TestHome home;
     const wxString a = Image(home, "a.png", "-size 200x100 xc:blue");
     const wxString b = Image(home, "b.jpg", "-size 100x200 plasma:fractal");
     const wxString out = home.Documents() + "/out";
-    const Outcome outcome =
-        RunCli(home, "-o " + Quoted(out) + " -m Album.pdf --page-type Letter --margins 5,5,5,5 "
-                     "--author 'Zoë' --user-password secret --no-print " + Quoted(b) + " " + Quoted(a));
+    const Outcome outcome = RunCli(home, "-o " + Quoted(out) +
+                                             " -m Album.pdf --page-type Letter --margins 5,5,5,5 "
+                                             "--author 'Zoë' --user-password secret --no-print " +
+                                             Quoted(b) + " " + Quoted(a));
     ASSERT_EQ(outcome.status, 0) << outcome.output;
     const std::string pdf = std::string((out + "/Album.pdf").utf8_str());
     std::string info;
@@ -84,8 +82,7 @@ TEST(CliTest, MergesWithPageSettingsAndSecurity)
     EXPECT_EQ(images[0].width, 100) << "pages follow the order given";
 }
 
-TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus)
-{
+TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
     TestHome home;
     const wxString good = Image(home, "good.png", "-size 20x20 xc:red");
     const wxString bad = home.Documents() + "/bad.jpg";
@@ -113,8 +110,7 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus)
     EXPECT_EQ(outcome.status, 1) << outcome.output;
 }
 
-TEST(CliTest, LeavesTheApplicationsOutputFolderAlone)
-{
+TEST(CliTest, LeavesTheApplicationsOutputFolderAlone) {
     TestHome home;
     const wxString image = Image(home, "x.png", "-size 20x20 xc:red");
     // Without -o, the output folder the application remembers is used.
@@ -123,5 +119,6 @@ TEST(CliTest, LeavesTheApplicationsOutputFolderAlone)
     EXPECT_TRUE(wxFileExists(home.Documents() + "/Ombrix/Ombrix Image to PDF Converter/x.pdf"));
     outcome = RunCli(home, "-o " + Quoted(home.Documents() + "/elsewhere") + " " + Quoted(image));
     ASSERT_EQ(outcome.status, 0) << outcome.output;
-    EXPECT_EQ(TestHome::ReadFile(home.UserData() + "/ZUZUR2AZE_OMBX.cfg").find("elsewhere"), std::string::npos);
+    EXPECT_EQ(TestHome::ReadFile(home.UserData() + "/ZUZUR2AZE_OMBX.cfg").find("elsewhere"),
+              std::string::npos);
 }

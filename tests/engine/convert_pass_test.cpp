@@ -29,8 +29,7 @@ constexpr int kStatusColumn = 4;
 // A home with page settings loaded and the keys a job reads.
 class Engine : public TestHome {
 public:
-    Engine()
-    {
+    Engine() {
         DomainPage().Load();
         DomainSettings::SetKeyed(DomainSettings::kStatusColumn, "4");
         DomainSettings::SetKeyed(DomainSettings::kOutputType, "0");
@@ -44,17 +43,16 @@ public:
     }
 
     // Makes an image with ImageMagick in the documents folder.
-    wxString Image(const wxString& name, const std::string& spec)
-    {
+    wxString Image(const wxString& name, const std::string& spec) {
         const wxString path = Documents() + "/pictures/" + name;
         wxFileName::Mkdir(wxFileName(path).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-        EXPECT_EQ(pdftest::RunCommand("convert " + spec + " '" + std::string(path.utf8_str()) + "'"), 0);
+        EXPECT_EQ(
+            pdftest::RunCommand("convert " + spec + " '" + std::string(path.utf8_str()) + "'"), 0);
         return path;
     }
 
     // A job of the rows built for the paths.
-    ConvertJob Job(DomainConvert& convert, const std::vector<wxString>& paths)
-    {
+    ConvertJob Job(DomainConvert& convert, const std::vector<wxString>& paths) {
         wxArrayString list;
         for (const wxString& path : paths) {
             list.Add(path);
@@ -67,8 +65,7 @@ public:
         return job;
     }
 
-    std::vector<std::string> LogLines()
-    {
+    std::vector<std::string> LogLines() {
         std::vector<std::string> lines;
         std::string log = ReadFile(FileUtil::GetLogPath());
         size_t start = 0;
@@ -96,8 +93,7 @@ public:
     int freed = 0;
 
 protected:
-    Pdf3Service* CreateService(const std::string&) override
-    {
+    Pdf3Service* CreateService(const std::string&) override {
         auto* service = new FakeService;
         service->create = answer;
         service->LoadSource = [](Pdf3Service*, const char*, int) { return 0; };
@@ -111,16 +107,14 @@ protected:
         ++created;
         return service;
     }
-    void FreeService(Pdf3Service* service) override
-    {
+    void FreeService(Pdf3Service* service) override {
         delete static_cast<FakeService*>(service);
         ++freed;
     }
 };
 
 // A result naming a small file written into the temporary folder.
-const PdfResult* WrittenResult(FakeService& fake, const std::string& folder)
-{
+const PdfResult* WrittenResult(FakeService& fake, const std::string& folder) {
     fake.path = folder + "/fake-" + std::to_string(reinterpret_cast<uintptr_t>(&fake)) + ".pdf";
     TestHome::WriteFile(wxString::FromUTF8(fake.path), "%PDF-1.5 fake");
     fake.result.path = fake.path.c_str();
@@ -129,16 +123,14 @@ const PdfResult* WrittenResult(FakeService& fake, const std::string& folder)
     return &fake.result;
 }
 
-bool NoJobFoldersLeft()
-{
+bool NoJobFoldersLeft() {
     wxDir dir(TempFolder::GetBaseDir());
     wxString name;
     return !dir.IsOpened() || !dir.GetFirst(&name);
 }
 } // namespace
 
-TEST(ConvertPassTest, EachImageBecomesItsOwnPdf)
-{
+TEST(ConvertPassTest, EachImageBecomesItsOwnPdf) {
     Engine home;
     const wxString png = home.Image("Screen Shot.png", "-size 120x80 gradient:blue-white");
     const wxString jpg = home.Image("photo.JPG", "-size 80x120 plasma:fractal");
@@ -153,7 +145,8 @@ TEST(ConvertPassTest, EachImageBecomesItsOwnPdf)
     EXPECT_EQ(convert.Run(job), 3);
 
     for (const char* name : {"Screen Shot.pdf", "photo.pdf", "动画.pdf"}) {
-        const std::string pdf = std::string((home.output + "/" + wxString::FromUTF8(name)).utf8_str());
+        const std::string pdf =
+            std::string((home.output + "/" + wxString::FromUTF8(name)).utf8_str());
         EXPECT_TRUE(pdftest::QpdfCheckPasses(pdf)) << name;
     }
     EXPECT_NE(pdftest::ReadFile(existing), "an older PDF") << "an existing PDF is replaced";
@@ -169,13 +162,14 @@ TEST(ConvertPassTest, EachImageBecomesItsOwnPdf)
     }
     const auto lines = home.LogLines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], std::string(jpg.utf8_str()) + " [" + std::string((home.output + "/photo.pdf").utf8_str()) + "] [1]");
+    EXPECT_EQ(lines[1], std::string(jpg.utf8_str()) + " [" +
+                            std::string((home.output + "/photo.pdf").utf8_str()) + "] [1]");
     EXPECT_TRUE(NoJobFoldersLeft());
-    EXPECT_FALSE(wxDir::Exists(home.InstallRoot() + "/Bin")) << "nothing is written into the installation";
+    EXPECT_FALSE(wxDir::Exists(home.InstallRoot() + "/Bin"))
+        << "nothing is written into the installation";
 }
 
-TEST(ConvertPassTest, BesideTheSourceWhenAsked)
-{
+TEST(ConvertPassTest, BesideTheSourceWhenAsked) {
     Engine home;
     const wxString png = home.Image("a.png", "-size 20x20 xc:blue");
     DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "1");
@@ -186,8 +180,7 @@ TEST(ConvertPassTest, BesideTheSourceWhenAsked)
     EXPECT_FALSE(wxFileExists(home.output + "/a.pdf"));
 }
 
-TEST(ConvertPassTest, MergingPutsEveryImageIntoOnePdfInRowOrder)
-{
+TEST(ConvertPassTest, MergingPutsEveryImageIntoOnePdfInRowOrder) {
     Engine home;
     const wxString wide = home.Image("wide.png", "-size 300x100 xc:green");
     const wxString tall = home.Image("tall.jpg", "-size 100x300 plasma:fractal");
@@ -218,8 +211,7 @@ TEST(ConvertPassTest, MergingPutsEveryImageIntoOnePdfInRowOrder)
     EXPECT_TRUE(NoJobFoldersLeft());
 }
 
-TEST(ConvertPassTest, ServiceFailuresMarkTheRowFailed)
-{
+TEST(ConvertPassTest, ServiceFailuresMarkTheRowFailed) {
     struct Case {
         const char* label;
         std::function<const PdfResult*(FakeService&)> answer;
@@ -269,8 +261,7 @@ TEST(ConvertPassTest, ServiceFailuresMarkTheRowFailed)
     }
 }
 
-TEST(ConvertPassTest, AFileThatCannotBePutInPlaceFailsAndDoesNotCount)
-{
+TEST(ConvertPassTest, AFileThatCannotBePutInPlaceFailsAndDoesNotCount) {
     Engine home;
     // A folder in the way of the output name: the move fails even for a privileged user.
     ASSERT_TRUE(wxDir::Make(home.output + "/a.pdf"));
@@ -289,8 +280,7 @@ TEST(ConvertPassTest, AFileThatCannotBePutInPlaceFailsAndDoesNotCount)
     EXPECT_TRUE(wxFileExists(home.output + "/b.pdf"));
 }
 
-TEST(ConvertPassTest, OutputNamesOutsideTheFolderFail)
-{
+TEST(ConvertPassTest, OutputNamesOutsideTheFolderFail) {
     Engine home;
     EventCollector collector;
     FakeConvert convert;
@@ -311,8 +301,7 @@ TEST(ConvertPassTest, OutputNamesOutsideTheFolderFail)
     EXPECT_TRUE(wxFileExists(home.output + "/c.pdf"));
 }
 
-TEST(ConvertPassTest, AStopLetsTheFileInHandFinish)
-{
+TEST(ConvertPassTest, AStopLetsTheFileInHandFinish) {
     Engine home;
     EventCollector collector;
     FakeConvert convert;
@@ -338,8 +327,7 @@ TEST(ConvertPassTest, AStopLetsTheFileInHandFinish)
     EXPECT_FALSE(wxFileExists(home.output + "/c.pdf"));
 }
 
-TEST(ConvertPassTest, AFailedMergeFailsEveryRowAndCleansUp)
-{
+TEST(ConvertPassTest, AFailedMergeFailsEveryRowAndCleansUp) {
     Engine home;
     DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
     DomainSettings::SetKeyed(DomainSettings::kMergeName, "all");
@@ -364,15 +352,16 @@ TEST(ConvertPassTest, AFailedMergeFailsEveryRowAndCleansUp)
     EXPECT_TRUE(NoJobFoldersLeft());
 }
 
-TEST(ConvertPassTest, TwoJobsAtOnceDoNotDisturbEachOther)
-{
+TEST(ConvertPassTest, TwoJobsAtOnceDoNotDisturbEachOther) {
     Engine home;
     DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "1");
     std::vector<wxString> first;
     std::vector<wxString> second;
     for (int i = 0; i < 4; ++i) {
-        first.push_back(home.Image(wxString::Format("one/%d.png", i), "-size 300x300 plasma:fractal"));
-        second.push_back(home.Image(wxString::Format("two/%d.jpg", i), "-size 300x300 plasma:fractal"));
+        first.push_back(
+            home.Image(wxString::Format("one/%d.png", i), "-size 300x300 plasma:fractal"));
+        second.push_back(
+            home.Image(wxString::Format("two/%d.jpg", i), "-size 300x300 plasma:fractal"));
     }
     DomainConvertZUZUR2AZE a;
     DomainConvertZUZUR2AZE b;
@@ -393,8 +382,7 @@ TEST(ConvertPassTest, TwoJobsAtOnceDoNotDisturbEachOther)
     EXPECT_TRUE(NoJobFoldersLeft());
 }
 
-TEST(ConvertWorkerTest, LogsBeginAndFinishAndReportsTheCount)
-{
+TEST(ConvertWorkerTest, LogsBeginAndFinishAndReportsTheCount) {
     Engine home;
     EventCollector collector;
     FakeConvert convert;
@@ -414,8 +402,7 @@ TEST(ConvertWorkerTest, LogsBeginAndFinishAndReportsTheCount)
     EXPECT_EQ(lines[2], "Finish [] [0]");
 }
 
-TEST(TaskThreadTest, RunsDetachedAndCallsItsHooks)
-{
+TEST(TaskThreadTest, RunsDetachedAndCallsItsHooks) {
     static std::atomic<int> started{0};
     static std::atomic<int> ended{0};
     started = 0;

@@ -9,8 +9,7 @@
 #include <gtest/gtest.h>
 #include <wx/dir.h>
 
-TEST(DomainConvertTest, RowsCarryTheCellsOfTheList)
-{
+TEST(DomainConvertTest, RowsCarryTheCellsOfTheList) {
     TestHome home;
     const wxString folder = home.Documents() + "/Fotos Ü";
     TestHome::WriteFile(folder + "/photo.JPG", std::string(2048, 'x'));
@@ -18,13 +17,13 @@ TEST(DomainConvertTest, RowsCarryTheCellsOfTheList)
     DomainSettings::SetKeyed(DomainSettings::kOutputType, "0");
 
     DomainConvertZUZUR2AZE convert;
-    std::unique_ptr<FileRowArray> rows(
-        convert.BuildRows(folder + "/photo.JPG||" + folder + "/empty.png|" + folder + "/gone.gif|"));
+    std::unique_ptr<FileRowArray> rows(convert.BuildRows(folder + "/photo.JPG||" + folder +
+                                                         "/empty.png|" + folder + "/gone.gif|"));
     ASSERT_EQ(rows->size(), 3u);
 
     const FileRowInfo& photo = (*rows)[0];
-    const wxString expected[] = {"photo.JPG", "2.0KB", "0", "photo", "Not Converted",
-                                 folder + "/photo.JPG", folder, "0"};
+    const wxString expected[] = {"photo.JPG",           "2.0KB", "0", "photo", "Not Converted",
+                                 folder + "/photo.JPG", folder,  "0"};
     ASSERT_EQ(photo.cells.size(), 8u);
     for (size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(photo.cells[i], expected[i]) << i;
@@ -40,8 +39,7 @@ TEST(DomainConvertTest, RowsCarryTheCellsOfTheList)
     EXPECT_TRUE(none->empty());
 }
 
-TEST(DomainConvertTest, AddFilesAndAddFolderSendTheirRows)
-{
+TEST(DomainConvertTest, AddFilesAndAddFolderSendTheirRows) {
     TestHome home;
     const wxString folder = home.Documents() + "/scans";
     for (const char* name : {"scan10.jpg", "scan2.jpg", "scan1.JPG", "cover.png", "notes.txt",
@@ -65,8 +63,8 @@ TEST(DomainConvertTest, AddFilesAndAddFolderSendTheirRows)
         names.push_back(row.cells[FileRowInfo::kFileName]);
     }
     // Grouped by pattern in the product's order, each group in file-manager order.
-    const std::vector<wxString> expected = {"scan1.JPG", "scan2.jpg", "scan10.jpg", "b.jpeg",
-                                            "cover.png", "a.tiff"};
+    const std::vector<wxString> expected = {"scan1.JPG", "scan2.jpg", "scan10.jpg",
+                                            "b.jpeg",    "cover.png", "a.tiff"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(loaded[1].first, 0) << "a folder without images";
     EXPECT_EQ(loaded[1].second, nullptr);
@@ -74,8 +72,7 @@ TEST(DomainConvertTest, AddFilesAndAddFolderSendTheirRows)
     EXPECT_TRUE(loaded[2].second->empty());
 }
 
-TEST(DomainConvertTest, ProductAnswers)
-{
+TEST(DomainConvertTest, ProductAnswers) {
     DomainConvert base;
     DomainConvertZUZUR2AZE product;
     EXPECT_TRUE(base.IsSupportedExt("epub"));
@@ -94,17 +91,16 @@ TEST(DomainConvertTest, ProductAnswers)
         int type;
     };
     const Case cases[] = {
-        {"/a/b.JPG", 0}, {"/a/b.tiff", 0}, {"c.gif", 0},   {"notes.txt", 1}, {"page.HTML", 2},
-        {"help.chm", 4}, {"book.prc", 5},  {"b.epub", 6},  {"d.docx", 7},    {"x.pdf", -1},
-        {"noext", -1},   {"http://example.com/page.html", 3},
+        {"/a/b.JPG", 0},  {"/a/b.tiff", 0}, {"c.gif", 0},    {"notes.txt", 1},
+        {"page.HTML", 2}, {"help.chm", 4},  {"book.prc", 5}, {"b.epub", 6},
+        {"d.docx", 7},    {"x.pdf", -1},    {"noext", -1},   {"http://example.com/page.html", 3},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(product.GetSourceType(c.path), c.type) << c.path;
     }
 }
 
-TEST(DomainConvertTest, PageOptionsComeFromThePageSettings)
-{
+TEST(DomainConvertTest, PageOptionsComeFromThePageSettings) {
     TestHome home;
     ASSERT_TRUE(DomainPage().Load());
     DomainSettings::SetNamed("page:type", "Letter");
@@ -151,12 +147,13 @@ TEST(DomainConvertTest, PageOptionsComeFromThePageSettings)
     }
 }
 
-TEST(DomainConvertTest, OutputNamesThatLeaveTheFolderAreRefused)
-{
+TEST(DomainConvertTest, OutputNamesThatLeaveTheFolderAreRefused) {
     for (const char* name : {"", "  ", "a/b", "..", ".", "..\\x", "/etc/passwd"}) {
-        EXPECT_FALSE(DomainConvertPdfCreator::CheckOutputName(wxString::FromUTF8(name)).empty()) << name;
+        EXPECT_FALSE(DomainConvertPdfCreator::CheckOutputName(wxString::FromUTF8(name)).empty())
+            << name;
     }
     for (const char* name : {"photo", "Reise 2024", "a.b", "..a", "照片"}) {
-        EXPECT_TRUE(DomainConvertPdfCreator::CheckOutputName(wxString::FromUTF8(name)).empty()) << name;
+        EXPECT_TRUE(DomainConvertPdfCreator::CheckOutputName(wxString::FromUTF8(name)).empty())
+            << name;
     }
 }

@@ -20,42 +20,39 @@ public:
         std::string reason;
     };
 
-    void QueueEvent(wxEvent* event) override
-    {
+    void QueueEvent(wxEvent* event) override {
         std::lock_guard lock(m_mutex);
         m_events.emplace_back(event);
     }
 
-    std::vector<Cell> Cells()
-    {
+    std::vector<Cell> Cells() {
         std::lock_guard lock(m_mutex);
         std::vector<Cell> cells;
         for (const auto& event : m_events) {
             if (event->GetEventType() == EVT_CELL_RENDER) {
                 const auto* cell = static_cast<DhGridCellRenderCommandEvent*>(event.get());
-                cells.push_back({cell->GetRow(), cell->GetColumn(), cell->GetState(), cell->GetPercent(),
-                                 std::string(cell->GetString().utf8_str())});
+                cells.push_back({cell->GetRow(), cell->GetColumn(), cell->GetState(),
+                                 cell->GetPercent(), std::string(cell->GetString().utf8_str())});
             }
         }
         return cells;
     }
 
     // The files-loaded events: their int, and the rows they carry (taken over).
-    std::vector<std::pair<int, std::unique_ptr<FileRowArray>>> TakeLoaded()
-    {
+    std::vector<std::pair<int, std::unique_ptr<FileRowArray>>> TakeLoaded() {
         std::lock_guard lock(m_mutex);
         std::vector<std::pair<int, std::unique_ptr<FileRowArray>>> loaded;
         for (const auto& event : m_events) {
             if (event->GetEventType() == EVT_FILES_LOADED) {
                 auto* thread = static_cast<wxThreadEvent*>(event.get());
-                loaded.emplace_back(thread->GetInt(), std::unique_ptr<FileRowArray>(thread->GetPayload<FileRowArray*>()));
+                loaded.emplace_back(thread->GetInt(), std::unique_ptr<FileRowArray>(
+                                                          thread->GetPayload<FileRowArray*>()));
             }
         }
         return loaded;
     }
 
-    std::vector<int> Finished()
-    {
+    std::vector<int> Finished() {
         std::lock_guard lock(m_mutex);
         std::vector<int> counts;
         for (const auto& event : m_events) {
@@ -66,8 +63,7 @@ public:
         return counts;
     }
 
-    size_t Count()
-    {
+    size_t Count() {
         std::lock_guard lock(m_mutex);
         return m_events.size();
     }

@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         auto source = ImageSource::Open(
             SourceData::FromMemory(std::string(reinterpret_cast<const char*>(data), size), "fuzz"));

@@ -21,8 +21,7 @@ using namespace std::chrono_literals;
 
 class RunningApp {
 public:
-    explicit RunningApp(const TestHome& home)
-    {
+    explicit RunningApp(const TestHome& home) {
         const fs::path stage = OMBRIX_STAGE_DIR;
         const fs::path root = std::string(home.InstallRoot().utf8_str());
         fs::copy(OMBRIX_APP_PATH, root / "bin", fs::copy_options::overwrite_existing);
@@ -51,8 +50,7 @@ public:
         }
     }
 
-    ~RunningApp()
-    {
+    ~RunningApp() {
         if (m_pid > 0) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
@@ -63,8 +61,7 @@ public:
 
     // Sends a termination request and returns the exit status, or -1 when the program did
     // not exit normally within the time allowed.
-    int Close()
-    {
+    int Close() {
         kill(m_pid, SIGTERM);
         for (auto waited = 0ms; waited < 20s; waited += 50ms) {
             int status = 0;
@@ -82,8 +79,7 @@ private:
     pid_t m_pid = -1;
 };
 
-bool WaitForFiles(const std::vector<wxString>& paths)
-{
+bool WaitForFiles(const std::vector<wxString>& paths) {
     for (auto waited = 0ms; waited < 30s; waited += 100ms) {
         bool all = true;
         for (const wxString& path : paths) {
@@ -98,14 +94,13 @@ bool WaitForFiles(const std::vector<wxString>& paths)
 }
 } // namespace
 
-TEST(AppSmokeTest, StartsCreatesTheUserFilesAndWritesTheSettingsOnClose)
-{
+TEST(AppSmokeTest, StartsCreatesTheUserFilesAndWritesTheSettingsOnClose) {
     TestHome home;
     RunningApp app(home);
     ASSERT_TRUE(app.Started());
     const wxString config = home.UserData() + "/ZUZUR2AZE_OMBX.cfg";
-    ASSERT_TRUE(WaitForFiles({config, home.UserData() + "/language.txt",
-                              home.UserData() + "/page.xml"}));
+    ASSERT_TRUE(
+        WaitForFiles({config, home.UserData() + "/language.txt", home.UserData() + "/page.xml"}));
     std::this_thread::sleep_for(1s); // let the window come up
     EXPECT_EQ(TestHome::ReadFile(config).find("Ombrix/Ombrix Image to PDF Converter"),
               std::string::npos);
@@ -114,15 +109,13 @@ TEST(AppSmokeTest, StartsCreatesTheUserFilesAndWritesTheSettingsOnClose)
     const std::string written = TestHome::ReadFile(config);
     const std::string output =
         std::string((home.Documents() + "/Ombrix/Ombrix Image to PDF Converter").utf8_str());
-    EXPECT_NE(written.find("<last-output-dir>" + output + "</last-output-dir>"),
-              std::string::npos)
+    EXPECT_NE(written.find("<last-output-dir>" + output + "</last-output-dir>"), std::string::npos)
         << written;
     EXPECT_EQ(TestHome::ReadFile(home.UserData() + "/page.xml"),
               TestHome::ReadFile(home.InstallRoot() + "/page.xml"));
 }
 
-TEST(AppSmokeTest, DamagedInstallationFilesDoNotStopTheProgram)
-{
+TEST(AppSmokeTest, DamagedInstallationFilesDoNotStopTheProgram) {
     TestHome home;
     TestHome::WriteFile(home.InstallRoot() + "/page.xml", "<setting version=\"1.0\"><page");
     wxRemoveFile(home.InstallRoot() + "/option.cfg");

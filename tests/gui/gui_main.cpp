@@ -11,8 +11,7 @@
 namespace {
 class GuiTestApp : public MainApp {
 public:
-    bool OnInit() override
-    {
+    bool OnInit() override {
         wxFileSystem::AddHandler(new wxArchiveFSHandler);
         wxInitAllImageHandlers();
         return true;
@@ -20,9 +19,8 @@ public:
     int OnRun() override { return RUN_ALL_TESTS(); }
     // An assertion of the toolkit (an unexpected dialog among them) fails the test instead of
     // waiting for someone to answer a box.
-    void OnAssertFailure(const wxChar* file, int line, const wxChar* function, const wxChar* condition,
-                         const wxChar* message) override
-    {
+    void OnAssertFailure(const wxChar* file, int line, const wxChar* function,
+                         const wxChar* condition, const wxChar* message) override {
         ADD_FAILURE_AT(wxString(file).utf8_str(), line)
             << wxString(function) << ": " << wxString(condition) << " " << wxString(message);
     }
@@ -30,8 +28,7 @@ public:
 };
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Platform::UseUtf8Locale();
     testing::InitGoogleTest(&argc, argv);
     wxApp::SetInstance(new GuiTestApp);

@@ -10,8 +10,7 @@
 #include <wx/msgdlg.h>
 #include <wx/testing.h>
 
-TEST(MainFrameTest, CreationLoadsThePageSettingsAndTheLanguage)
-{
+TEST(MainFrameTest, CreationLoadsThePageSettingsAndTheLanguage) {
     TestHome home;
     LanguageFile::WriteLanguage(LanguageFile::kGerman);
     auto* frame = new MainFrame;
@@ -32,13 +31,10 @@ namespace {
 class ExpectMessage : public wxExpectModal<wxMessageDialog> {
 public:
     explicit ExpectMessage(const char* start)
-        : wxExpectModal<wxMessageDialog>(wxID_OK), m_start(wxString::FromUTF8(start))
-    {
-    }
+        : wxExpectModal<wxMessageDialog>(wxID_OK), m_start(wxString::FromUTF8(start)) {}
 
 protected:
-    int OnInvoked(wxMessageDialog* dialog) const override
-    {
+    int OnInvoked(wxMessageDialog* dialog) const override {
         EXPECT_TRUE(dialog->GetMessage().StartsWith(m_start)) << dialog->GetMessage();
         EXPECT_EQ(dialog->GetTitle(), AppUtil::GetDisplayName());
         return wxExpectModal<wxMessageDialog>::OnInvoked(dialog);
@@ -49,16 +45,14 @@ private:
 };
 } // namespace
 
-TEST(MainFrameTest, ADamagedPageFileIsReportedInTheUsersLanguage)
-{
+TEST(MainFrameTest, ADamagedPageFileIsReportedInTheUsersLanguage) {
     TestHome home;
     LanguageFile::WriteLanguage(LanguageFile::kFrench);
     TestHome::WriteFile(AppUtil::GetPagePath(false), "<setting>broken");
     auto* frame = new MainFrame;
     ASSERT_TRUE(frame->Create(2000, AppUtil::GetDisplayName()));
     wxTheApp->SetTopWindow(frame);
-    wxTEST_DIALOG(wxGetApp().ShowStartupProblems(),
-                  ExpectMessage("Le fichier de mise en page"));
+    wxTEST_DIALOG(wxGetApp().ShowStartupProblems(), ExpectMessage("Le fichier de mise en page"));
     EXPECT_EQ(DomainSettings::GetNamed("page:top"), "10");
     frame->Destroy();
     wxTheApp->ProcessIdle();

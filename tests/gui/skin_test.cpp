@@ -30,22 +30,19 @@ namespace {
 // A frame at a known place with a panel to put controls on; destroyed with the fixture.
 class SkinTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         LoadFace(m_home.InstallRoot() + "/Themes/face.xml");
         m_frame = new wxFrame(nullptr, wxID_ANY, "skin test", wxPoint(50, 50), wxSize(500, 300));
         m_panel = new wxPanel(m_frame);
         m_frame->Show();
         Settle();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         m_frame->Destroy();
         Settle(2);
     }
 
-    DhWordButton* MakeWordButton()
-    {
+    DhWordButton* MakeWordButton() {
         auto* button = new DhWordButton;
         button->Create(m_panel, wxID_ANY, wxPoint(40, 40));
         button->SetStateBitmaps(ImageUtil::LoadThemeBitmap("image/base/big-normal.png"), 20, 20,
@@ -57,8 +54,7 @@ protected:
         return button;
     }
 
-    DhBitmapButton* MakeBitmapButton()
-    {
+    DhBitmapButton* MakeBitmapButton() {
         m_images[0].reset(ImageUtil::LoadThemeBitmapPtr("image/base/close-normal.png"));
         m_images[1].reset(ImageUtil::LoadThemeBitmapPtr("image/base/close-current.png"));
         m_images[2].reset(ImageUtil::LoadThemeBitmapPtr("image/base/close-pressed.png"));
@@ -74,8 +70,7 @@ protected:
     std::unique_ptr<wxBitmap> m_images[3];
 };
 
-int CountClicks(wxWindow* button, const std::function<void(wxUIActionSimulator&)>& gesture)
-{
+int CountClicks(wxWindow* button, const std::function<void(wxUIActionSimulator&)>& gesture) {
     int clicks = 0;
     button->Bind(wxEVT_BUTTON, [&clicks](wxCommandEvent&) { ++clicks; });
     wxUIActionSimulator sim;
@@ -86,8 +81,7 @@ int CountClicks(wxWindow* button, const std::function<void(wxUIActionSimulator&)
 }
 } // namespace
 
-TEST_F(SkinTest, ButtonsClickOnlyOnAPressAndReleaseOverThem)
-{
+TEST_F(SkinTest, ButtonsClickOnlyOnAPressAndReleaseOverThem) {
     struct Gesture {
         const char* label;
         int clicks;
@@ -97,25 +91,48 @@ TEST_F(SkinTest, ButtonsClickOnlyOnAPressAndReleaseOverThem)
     const wxPoint outside = At(m_panel, 400, 250);
     const Gesture gestures[] = {
         {"press and release over it", 1, DhWordButton::kReleased,
-         [](wxUIActionSimulator& sim, wxWindow* b) { MoveTo(sim, Centre(b)); sim.MouseDown(); Settle(); sim.MouseUp(); }},
+         [](wxUIActionSimulator& sim, wxWindow* b) {
+             MoveTo(sim, Centre(b));
+             sim.MouseDown();
+             Settle();
+             sim.MouseUp();
+         }},
         {"press, leave, release outside", 0, DhWordButton::kLeft,
          [&](wxUIActionSimulator& sim, wxWindow* b) {
-             MoveTo(sim, Centre(b)); sim.MouseDown(); Settle(); MoveTo(sim, outside); sim.MouseUp(); }},
+             MoveTo(sim, Centre(b));
+             sim.MouseDown();
+             Settle();
+             MoveTo(sim, outside);
+             sim.MouseUp();
+         }},
         {"press, leave, come back, release", 0, DhWordButton::kCurrent,
          [&](wxUIActionSimulator& sim, wxWindow* b) {
-             MoveTo(sim, Centre(b)); sim.MouseDown(); Settle(); MoveTo(sim, outside); MoveTo(sim, Centre(b)); sim.MouseUp(); }},
+             MoveTo(sim, Centre(b));
+             sim.MouseDown();
+             Settle();
+             MoveTo(sim, outside);
+             MoveTo(sim, Centre(b));
+             sim.MouseUp();
+         }},
         {"double click", 2, DhWordButton::kReleased,
-         [](wxUIActionSimulator& sim, wxWindow* b) { MoveTo(sim, Centre(b)); sim.MouseDblClick(); }},
+         [](wxUIActionSimulator& sim, wxWindow* b) {
+             MoveTo(sim, Centre(b));
+             sim.MouseDblClick();
+         }},
     };
     for (int kind = 0; kind < 2; ++kind) {
         for (const Gesture& gesture : gestures) {
-            wxControl* button = kind == 0 ? static_cast<wxControl*>(MakeWordButton()) : MakeBitmapButton();
+            wxControl* button =
+                kind == 0 ? static_cast<wxControl*>(MakeWordButton()) : MakeBitmapButton();
             Settle();
-            const int clicks = CountClicks(button, [&](wxUIActionSimulator& sim) { gesture.run(sim, button); });
+            const int clicks =
+                CountClicks(button, [&](wxUIActionSimulator& sim) { gesture.run(sim, button); });
             const int state = kind == 0 ? static_cast<DhWordButton*>(button)->GetState()
                                         : static_cast<DhBitmapButton*>(button)->GetState();
-            EXPECT_EQ(clicks, gesture.clicks) << gesture.label << (kind == 0 ? " (text)" : " (image)");
-            EXPECT_EQ(state, gesture.finalState) << gesture.label << (kind == 0 ? " (text)" : " (image)");
+            EXPECT_EQ(clicks, gesture.clicks)
+                << gesture.label << (kind == 0 ? " (text)" : " (image)");
+            EXPECT_EQ(state, gesture.finalState)
+                << gesture.label << (kind == 0 ? " (text)" : " (image)");
             wxUIActionSimulator().MouseMove(At(m_panel, 450, 280));
             Settle();
             button->Destroy();
@@ -123,8 +140,7 @@ TEST_F(SkinTest, ButtonsClickOnlyOnAPressAndReleaseOverThem)
     }
 }
 
-TEST_F(SkinTest, DisabledButtonsStayGreyAndLabelsResizeThem)
-{
+TEST_F(SkinTest, DisabledButtonsStayGreyAndLabelsResizeThem) {
     DhWordButton* button = MakeWordButton();
     const wxPoint position = button->GetPosition();
     const int narrow = button->GetSize().x;
@@ -143,13 +159,13 @@ TEST_F(SkinTest, DisabledButtonsStayGreyAndLabelsResizeThem)
     EXPECT_EQ(button->GetPosition(), position);
 }
 
-TEST_F(SkinTest, CheckBoxTogglesOnAReleaseAfterAPress)
-{
+TEST_F(SkinTest, CheckBoxTogglesOnAReleaseAfterAPress) {
     auto* box = new DhCheckBox;
     box->Create(m_panel, wxID_ANY, wxPoint(40, 40));
     box->SetLabel("Merge into one file");
     std::vector<int> events;
-    box->Bind(DH_EVT_CHECK_BOX, [&events](wxCommandEvent& event) { events.push_back(event.GetInt()); });
+    box->Bind(DH_EVT_CHECK_BOX,
+              [&events](wxCommandEvent& event) { events.push_back(event.GetInt()); });
     Settle();
     wxUIActionSimulator sim;
 
@@ -184,8 +200,7 @@ TEST_F(SkinTest, CheckBoxTogglesOnAReleaseAfterAPress)
     EXPECT_EQ(box->GetDisplayState(), DhCheckBox::kChecked);
 }
 
-TEST_F(SkinTest, RadioGroupSelectsOnlyWhenTheEventIsTaken)
-{
+TEST_F(SkinTest, RadioGroupSelectsOnlyWhenTheEventIsTaken) {
     DhRadioGroup group;
     const wxBitmap normal = ImageUtil::CreateRadioBitmap(m_panel, false);
     const wxBitmap selected = ImageUtil::CreateRadioBitmap(m_panel, true);
@@ -213,7 +228,8 @@ TEST_F(SkinTest, RadioGroupSelectsOnlyWhenTheEventIsTaken)
     EXPECT_TRUE(buttons[0]->GetValue());
 
     std::vector<int> indexes;
-    m_panel->Bind(DH_EVT_RADIO_BUTTON, [&indexes](wxCommandEvent& event) { indexes.push_back(event.GetInt()); });
+    m_panel->Bind(DH_EVT_RADIO_BUTTON,
+                  [&indexes](wxCommandEvent& event) { indexes.push_back(event.GetInt()); });
     PauseBetweenClicks();
     sim.MouseClick();
     Settle();
@@ -228,11 +244,12 @@ TEST_F(SkinTest, RadioGroupSelectsOnlyWhenTheEventIsTaken)
     EXPECT_EQ(indexes.size(), 1u);
 }
 
-TEST_F(SkinTest, DraggingKeepsTheGrabbedPointUnderThePointer)
-{
+TEST_F(SkinTest, DraggingKeepsTheGrabbedPointUnderThePointer) {
     wxPoint offset;
-    m_panel->Bind(wxEVT_LEFT_DOWN, [&](wxMouseEvent& e) { DhWindowMove::BeginDrag(m_frame, m_panel, e, offset); });
-    m_panel->Bind(wxEVT_MOTION, [&](wxMouseEvent& e) { DhWindowMove::Drag(m_frame, m_panel, e, offset); });
+    m_panel->Bind(wxEVT_LEFT_DOWN,
+                  [&](wxMouseEvent& e) { DhWindowMove::BeginDrag(m_frame, m_panel, e, offset); });
+    m_panel->Bind(wxEVT_MOTION,
+                  [&](wxMouseEvent& e) { DhWindowMove::Drag(m_frame, m_panel, e, offset); });
     m_panel->Bind(wxEVT_LEFT_UP, [&](wxMouseEvent&) { DhWindowMove::EndDrag(m_panel); });
     m_panel->Bind(wxEVT_MOUSE_CAPTURE_LOST, [](wxMouseCaptureLostEvent&) {});
     const wxPoint start = m_frame->GetPosition();
@@ -253,8 +270,7 @@ TEST_F(SkinTest, DraggingKeepsTheGrabbedPointUnderThePointer)
 namespace {
 class Counter : public CjxObserver {
 public:
-    void OnSubjectChanged(CjxSubject* subject, void* argument) override
-    {
+    void OnSubjectChanged(CjxSubject* subject, void* argument) override {
         codes.push_back(subject->GetCode());
         if (argument != nullptr) {
             *static_cast<int*>(argument) = 1;
@@ -264,8 +280,7 @@ public:
 };
 } // namespace
 
-TEST(ObserverTest, AttachTwiceNotifiesTwiceAndDetachRemovesBoth)
-{
+TEST(ObserverTest, AttachTwiceNotifiesTwiceAndDetachRemovesBoth) {
     CjxSubject subject;
     subject.Notify(); // nobody to tell
     Counter first;
@@ -293,17 +308,16 @@ public:
     ExpectFaceMessage() : wxExpectModal<wxMessageDialog>(wxID_OK) {}
 
 protected:
-    int OnInvoked(wxMessageDialog* dialog) const override
-    {
-        EXPECT_TRUE(dialog->GetMessage().StartsWith(" face config is wrong. x=5,y=5,width=10,height=10;"))
+    int OnInvoked(wxMessageDialog* dialog) const override {
+        EXPECT_TRUE(
+            dialog->GetMessage().StartsWith(" face config is wrong. x=5,y=5,width=10,height=10;"))
             << dialog->GetMessage();
         return wxExpectModal<wxMessageDialog>::OnInvoked(dialog);
     }
 };
 } // namespace
 
-TEST_F(SkinTest, CropsOutsideTheImageAreReported)
-{
+TEST_F(SkinTest, CropsOutsideTheImageAreReported) {
     wxImage image(10, 10);
     image.SetRGB(wxRect(0, 0, 10, 10), 200, 30, 30);
     const wxBitmap source(image);
@@ -329,8 +343,7 @@ TEST_F(SkinTest, CropsOutsideTheImageAreReported)
     EXPECT_EQ(ImageUtil::LoadThemeBitmapCut("image/none.png", 128), nullptr);
 }
 
-TEST_F(SkinTest, DialogsEndWithTheirButtons)
-{
+TEST_F(SkinTest, DialogsEndWithTheirButtons) {
     // The message dialog ends with the id of the pressed button.
     for (int id : {int(XyMessageDialog::kOk), int(XyMessageDialog::kCancel)}) {
         XyMessageDialog dialog(m_frame, wxID_ANY, nullptr, "A message", "Title");
@@ -355,8 +368,7 @@ TEST_F(SkinTest, DialogsEndWithTheirButtons)
     }
 }
 
-TEST_F(SkinTest, TheGalleryLooksRight)
-{
+TEST_F(SkinTest, TheGalleryLooksRight) {
     auto* gallery = new ThemeGallery;
     gallery->Show();
     gallery->Raise();
@@ -370,15 +382,20 @@ TEST_F(SkinTest, TheGalleryLooksRight)
 
     auto colourAt = [&](wxWindow* window, int x, int y) {
         const wxPoint p = window->ClientToScreen(wxPoint(x, y));
-        return wxColour(screen.GetRed(p.x, p.y), screen.GetGreen(p.x, p.y), screen.GetBlue(p.x, p.y));
+        return wxColour(screen.GetRed(p.x, p.y), screen.GetGreen(p.x, p.y),
+                        screen.GetBlue(p.x, p.y));
     };
     auto distance = [](const wxColour& a, const wxColour& b) {
-        return std::abs(a.Red() - b.Red()) + std::abs(a.Green() - b.Green()) + std::abs(a.Blue() - b.Blue());
+        return std::abs(a.Red() - b.Red()) + std::abs(a.Green() - b.Green()) +
+               std::abs(a.Blue() - b.Blue());
     };
     // The disabled face is greyed: its colour differs from the normal face's.
-    const wxColour normal = colourAt(gallery->startNormal, 6, gallery->startNormal->GetSize().y / 2);
-    const wxColour disabled = colourAt(gallery->startDisabled, 6, gallery->startDisabled->GetSize().y / 2);
-    EXPECT_GT(distance(normal, disabled), 60) << normal.GetAsString() << " vs " << disabled.GetAsString();
+    const wxColour normal =
+        colourAt(gallery->startNormal, 6, gallery->startNormal->GetSize().y / 2);
+    const wxColour disabled =
+        colourAt(gallery->startDisabled, 6, gallery->startDisabled->GetSize().y / 2);
+    EXPECT_GT(distance(normal, disabled), 60)
+        << normal.GetAsString() << " vs " << disabled.GetAsString();
     const int spread = std::max({disabled.Red(), disabled.Green(), disabled.Blue()}) -
                        std::min({disabled.Red(), disabled.Green(), disabled.Blue()});
     EXPECT_LT(spread, std::max({normal.Red(), normal.Green(), normal.Blue()}) -
@@ -389,9 +406,11 @@ TEST_F(SkinTest, TheGalleryLooksRight)
     DhStaticText* title = gallery->titleText;
     const wxPoint corner = title->GetPosition();
     const wxColour around = colourAt(title, 0, 0);
-    const wxColour expected(background.GetRed(corner.x, corner.y), background.GetGreen(corner.x, corner.y),
+    const wxColour expected(background.GetRed(corner.x, corner.y),
+                            background.GetGreen(corner.x, corner.y),
                             background.GetBlue(corner.x, corner.y));
-    EXPECT_LE(distance(around, expected), 6) << around.GetAsString() << " vs " << expected.GetAsString();
+    EXPECT_LE(distance(around, expected), 6)
+        << around.GetAsString() << " vs " << expected.GetAsString();
     int white = 0;
     for (int x = 0; x < title->GetSize().x; ++x) {
         for (int y = 0; y < title->GetSize().y; ++y) {

@@ -29,14 +29,12 @@ public:
     void Show(int state) { SetState(state, true); }
 };
 
-wxColour Colour(const char* path)
-{
+wxColour Colour(const char* path) {
     const FaceEntry& entry = GetFaceEntry(path);
     return wxColour(entry.x & 0xFF, entry.y & 0xFF, entry.width & 0xFF);
 }
 
-wxFont Font(int size, bool bold)
-{
+wxFont Font(int size, bool bold) {
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     font.SetPointSize(size);
     if (bold) {
@@ -54,14 +52,14 @@ ThemeGallery::~ThemeGallery() = default;
 
 ThemeGallery::ThemeGallery()
     : wxFrame(nullptr, wxID_ANY, "Theme gallery", wxPoint(0, 0), wxSize(900, 620),
-              wxBORDER_NONE | wxFRAME_NO_TASKBAR)
-{
+              wxBORDER_NONE | wxFRAME_NO_TASKBAR) {
     m_background.reset(ImageUtil::LoadThemeBitmapPtr("image/screen1.png"));
     const wxBitmap& background = *m_background;
     auto* body = new ZqPieceWindow;
     body->Create(this, new wxBitmap(background), wxID_ANY, wxPoint(0, 0), background.GetSize());
 
-    auto text = [&](const wxString& label, wxPoint where, const wxColour& colour, const wxFont& font) {
+    auto text = [&](const wxString& label, wxPoint where, const wxColour& colour,
+                    const wxFont& font) {
         auto* control = new DhStaticText(body, wxID_ANY, label, where);
         control->SetParentBackground(m_background.get());
         control->SetForegroundColour(colour);
@@ -72,9 +70,10 @@ ThemeGallery::ThemeGallery()
     // Title bar: logo, caption, close and minimise buttons.
     const FaceEntry& logo = GetFaceEntry("/face/titlebar/logo");
     const wxBitmap icon = ImageUtil::LoadThemeBitmap("application/application.png");
-    auto* logoBitmap = new DhStaticBitmap(body, wxID_ANY,
-                                          wxBitmap(icon.ConvertToImage().Scale(logo.width, logo.height, wxIMAGE_QUALITY_HIGH)),
-                                          wxPoint(logo.x, logo.y));
+    auto* logoBitmap = new DhStaticBitmap(
+        body, wxID_ANY,
+        wxBitmap(icon.ConvertToImage().Scale(logo.width, logo.height, wxIMAGE_QUALITY_HIGH)),
+        wxPoint(logo.x, logo.y));
     logoBitmap->SetParentBackground(m_background.get());
     titleText = text(AppUtil::GetDisplayName(), wxPoint(logo.x + logo.width + 10, 11),
                      Colour("/face/titlebar/textcolour"), Font(11, true));
@@ -83,13 +82,17 @@ ThemeGallery::ThemeGallery()
     for (const char* kind : {"image/base/close", "image/titlebar/minimize"}) {
         for (int state : {DhWordButton::kNormal, DhWordButton::kCurrent, DhWordButton::kPressed}) {
             const char* names[] = {"-normal.png", "-current.png", "-pressed.png"};
-            const int i = state == DhWordButton::kNormal ? 0 : state == DhWordButton::kCurrent ? 1 : 2;
+            const int i = state == DhWordButton::kNormal    ? 0
+                          : state == DhWordButton::kCurrent ? 1
+                                                            : 2;
             m_owned.emplace_back(ImageUtil::LoadThemeBitmapPtr(wxString(kind) + names[i]));
-            auto* button = new ShownBitmapButton(body, wxID_ANY, wxPoint(x, close.y), wxSize(close.width, close.height));
+            auto* button = new ShownBitmapButton(body, wxID_ANY, wxPoint(x, close.y),
+                                                 wxSize(close.width, close.height));
             button->SetNormalBitmap(m_owned.back().get());
             button->SetCurrentBitmap(m_owned.back().get());
             button->SetPressedBitmap(m_owned.back().get());
-            m_owned.emplace_back(ImageUtil::CropBitmapStrict(background, x, close.y, close.width, close.height));
+            m_owned.emplace_back(
+                ImageUtil::CropBitmapStrict(background, x, close.y, close.width, close.height));
             button->SetBackgroundBitmap(*m_owned.back());
             x -= close.width + 4;
         }
@@ -100,10 +103,9 @@ ThemeGallery::ThemeGallery()
     int menuX = 12;
     int index = 0;
     for (const char* label : {"File", "Edit", "Language", "Help"}) {
-        auto* title = new ZlMenuButton(nullptr, label, background, body, wxID_ANY,
-                                       Colour("/face/menu/text-normal-colour"),
-                                       Colour("/face/menu/text-current-colour"),
-                                       wxPoint(menuX, menubar.y + 7));
+        auto* title = new ZlMenuButton(
+            nullptr, label, background, body, wxID_ANY, Colour("/face/menu/text-normal-colour"),
+            Colour("/face/menu/text-current-colour"), wxPoint(menuX, menubar.y + 7));
         if (index++ == 1) {
             title->SetCurrent();
         }
@@ -118,15 +120,18 @@ ThemeGallery::ThemeGallery()
     const struct {
         const char* stem;
         const char* label;
-    } tools[] = {{"add-file", "Add Files"}, {"add-folder", "Add Folder"}, {"delete", "Delete"}, {"clear-all", "Clear All"}};
+    } tools[] = {{"add-file", "Add Files"},
+                 {"add-folder", "Add Folder"},
+                 {"delete", "Delete"},
+                 {"clear-all", "Clear All"}};
     for (int i = 0; i < 4; ++i) {
         const wxString face = wxString("/face/toolbar/") + tools[i].stem + "-image";
         const FaceEntry& crop = GetFaceEntry(face);
         auto* button = new ShownWordButton;
         button->Create(body, wxID_ANY, wxPoint(toolX, toolbar.y + 15));
         const wxString stem = wxString("image/toolbar/") + tools[i].stem;
-        button->SetStateBitmaps(ImageUtil::LoadThemeBitmap(stem + "-normal.png"), crop.x, crop.width,
-                                ImageUtil::LoadThemeBitmap(stem + "-current.png"),
+        button->SetStateBitmaps(ImageUtil::LoadThemeBitmap(stem + "-normal.png"), crop.x,
+                                crop.width, ImageUtil::LoadThemeBitmap(stem + "-current.png"),
                                 ImageUtil::LoadThemeBitmap(stem + "-pressed.png"));
         button->SetBackgroundBitmap(background, DhWordButton::kPiece);
         button->SetTextY(GetFaceEntry(face + "/offsety").y);
@@ -149,16 +154,19 @@ ThemeGallery::ThemeGallery()
         const wxString kind = big ? "big" : "small";
         const FaceEntry& crop = GetFaceEntry("/face/base-button/" + kind + "-button-crop");
         int bx = list.x + 140;
-        text(big ? "Big buttons" : "Small buttons", wxPoint(list.x + 20, y + 8), dark, Font(9, true));
+        text(big ? "Big buttons" : "Small buttons", wxPoint(list.x + 20, y + 8), dark,
+             Font(9, true));
         for (int i = 0; i < 4; ++i) {
             auto* button = new ShownWordButton;
             button->Create(body, wxID_ANY, wxPoint(bx, y));
-            button->SetStateBitmaps(ImageUtil::LoadThemeBitmap("image/base/" + kind + "-normal.png"), crop.x, crop.width,
-                                    ImageUtil::LoadThemeBitmap("image/base/" + kind + "-current.png"),
-                                    ImageUtil::LoadThemeBitmap("image/base/" + kind + "-pressed.png"));
+            button->SetStateBitmaps(
+                ImageUtil::LoadThemeBitmap("image/base/" + kind + "-normal.png"), crop.x,
+                crop.width, ImageUtil::LoadThemeBitmap("image/base/" + kind + "-current.png"),
+                ImageUtil::LoadThemeBitmap("image/base/" + kind + "-pressed.png"));
             button->SetBackgroundBitmap(background, DhWordButton::kPiece);
             button->SetTextY(crop.y);
-            button->SetForegroundColour(Colour("/face/base-button/" + kind + "-button-crop/textcolour"));
+            button->SetForegroundColour(
+                Colour("/face/base-button/" + kind + "-button-crop/textcolour"));
             button->SetLabelAndFont(big ? "Start" : "Browse...", Font(big ? 13 : 9, big));
             if (kStates[i] == DhWordButton::kDisabled) {
                 button->Enable(false);
@@ -171,7 +179,8 @@ ThemeGallery::ThemeGallery()
             if (big && i == 3) {
                 startDisabled = button;
             }
-            text(kStateNames[i], wxPoint(bx, y + button->GetSize().y + 4), wxColour(96, 112, 134), Font(8, false));
+            text(kStateNames[i], wxPoint(bx, y + button->GetSize().y + 4), wxColour(96, 112, 134),
+                 Font(8, false));
             bx += std::max(button->GetSize().x, 90) + 40;
         }
         y += big ? 80 : 64;
@@ -215,8 +224,8 @@ ThemeGallery::ThemeGallery()
     y += 44;
 
     text("Link", wxPoint(list.x + 20, y), dark, Font(9, true));
-    auto* link = new DhHyperLinkCtrl(body, wxID_ANY, "Visit the product page", "https://example.com/",
-                                     wxPoint(list.x + 140, y));
+    auto* link = new DhHyperLinkCtrl(body, wxID_ANY, "Visit the product page",
+                                     "https://example.com/", wxPoint(list.x + 140, y));
     link->SetParentBackground(m_background.get());
 
     // Output panel band: a description and the Start button.

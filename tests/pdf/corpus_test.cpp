@@ -7,12 +7,12 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <cmath>
 #include <map>
-#include <set>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -24,8 +24,7 @@ struct Entry {
     std::string expected;
 };
 
-std::vector<Entry> Images(const std::string& corpus)
-{
+std::vector<Entry> Images(const std::string& corpus) {
     std::vector<Entry> entries;
     std::ifstream manifest(corpus + "/MANIFEST.tsv");
     std::string line;
@@ -46,8 +45,7 @@ std::vector<Entry> Images(const std::string& corpus)
 
 // Valid images that PDF cannot hold losslessly, or that our codec libraries do not read,
 // and the reason they are refused with.
-const char* KnownRefusal(const std::string& path)
-{
+const char* KnownRefusal(const std::string& path) {
     static const std::pair<const char*, const char*> kRefusals[] = {
         {"float", "floating-point"},
         {"fp16", "floating-point"},
@@ -71,8 +69,7 @@ const char* KnownRefusal(const std::string& path)
 
 class CorpusTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_corpus = CorpusDir();
         if (m_corpus.empty()) {
             GTEST_SKIP() << "the public image suites are not beside the checkout";
@@ -80,8 +77,7 @@ protected:
     }
 
     // Converts every image of the manifest whose path matches and hands each result on.
-    template <typename Check> void ForEach(const std::regex& pattern, Check check)
-    {
+    template <typename Check> void ForEach(const std::regex& pattern, Check check) {
         for (const Entry& entry : Images(m_corpus)) {
             if (!std::regex_search(entry.path, pattern)) {
                 continue;
@@ -96,8 +92,8 @@ protected:
 };
 
 // libpng's own decoding, every format expanded to 16-bit RGBA.
-bool DecodePngRgba16(const std::string& path, int& width, int& height, std::vector<uint16_t>& rgba)
-{
+bool DecodePngRgba16(const std::string& path, int& width, int& height,
+                     std::vector<uint16_t>& rgba) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return false;
@@ -140,8 +136,7 @@ struct Rgba8 {
     std::vector<unsigned char> data;
 };
 
-bool ReadPngRgba8(const std::string& path, Rgba8& out)
-{
+bool ReadPngRgba8(const std::string& path, Rgba8& out) {
     std::vector<uint16_t> rgba;
     if (!DecodePngRgba16(path, out.width, out.height, rgba)) {
         return false;
@@ -154,8 +149,7 @@ bool ReadPngRgba8(const std::string& path, Rgba8& out)
 }
 
 // Our pixels as RGB (grey spread, CMYK converted as libtiff does) with alpha.
-void ToRgb(const Pixels& pixels, size_t i, double rgb[3])
-{
+void ToRgb(const Pixels& pixels, size_t i, double rgb[3]) {
     const double* c = &pixels.colour[i * pixels.channels];
     if (pixels.channels == 1) {
         rgb[0] = rgb[1] = rgb[2] = c[0];
@@ -174,8 +168,7 @@ void ToRgb(const Pixels& pixels, size_t i, double rgb[3])
 // rendering; colours count only where the reference is opaque. Returns the number of pixels
 // that differ by more than `tolerance` levels.
 int CountDifferences(const Pixels& pixels, int offsetX, int offsetY, const Rgba8& reference,
-                     double tolerance, bool premultiplied = false)
-{
+                     double tolerance, bool premultiplied = false) {
     int differences = 0;
     for (int y = 0; y < reference.height; ++y) {
         for (int x = 0; x < reference.width; ++x) {
@@ -203,16 +196,17 @@ int CountDifferences(const Pixels& pixels, int offsetX, int offsetY, const Rgba8
 }
 } // namespace
 
-TEST_F(CorpusTest, EveryImageConvertsOrFailsAsItsSuiteSays)
-{
+TEST_F(CorpusTest, EveryImageConvertsOrFailsAsItsSuiteSays) {
     int converted = 0;
-    ForEach(std::regex("."), [&](const Entry& entry, const Conversion& conversion, const TempDir& out) {
+    ForEach(std::regex("."), [&](const Entry& entry, const Conversion& conversion,
+                                 const TempDir& out) {
         const char* refusal = KnownRefusal(entry.path);
         if (entry.expected == "valid" && refusal == nullptr) {
             EXPECT_EQ(conversion.code, 0) << entry.path << ": " << conversion.reason;
         } else if (entry.expected == "valid") {
             EXPECT_NE(conversion.code, 0) << entry.path;
-            EXPECT_NE(conversion.reason.find(refusal), std::string::npos) << entry.path << ": " << conversion.reason;
+            EXPECT_NE(conversion.reason.find(refusal), std::string::npos)
+                << entry.path << ": " << conversion.reason;
         } else if (entry.expected == "invalid") {
             EXPECT_NE(conversion.code, 0) << entry.path;
         }
@@ -228,14 +222,15 @@ TEST_F(CorpusTest, EveryImageConvertsOrFailsAsItsSuiteSays)
     EXPECT_GT(converted, 600);
 }
 
-TEST_F(CorpusTest, PngPixelsRoundTripExactly)
-{
+TEST_F(CorpusTest, PngPixelsRoundTripExactly) {
     int compared = 0;
-    ForEach(std::regex("\\.png$"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+    ForEach(std::regex("\\.png$"), [&](const Entry& entry, const Conversion& conversion,
+                                       const TempDir&) {
         int width = 0;
         int height = 0;
         std::vector<uint16_t> reference;
-        if (conversion.code != 0 || !DecodePngRgba16(m_corpus + "/" + entry.path, width, height, reference)) {
+        if (conversion.code != 0 ||
+            !DecodePngRgba16(m_corpus + "/" + entry.path, width, height, reference)) {
             return;
         }
         const PdfImage image = ReadImages(conversion.path).at(0);
@@ -249,7 +244,8 @@ TEST_F(CorpusTest, PngPixelsRoundTripExactly)
             for (int k = 0; k < 3; ++k) {
                 differences += std::abs(rgb[k] - reference[4 * i + k] / 65535.0) > 1e-6 ? 1 : 0;
             }
-            differences += std::abs(pixels.alpha[i] - reference[4 * i + 3] / 65535.0) > 1e-6 ? 1 : 0;
+            differences +=
+                std::abs(pixels.alpha[i] - reference[4 * i + 3] / 65535.0) > 1e-6 ? 1 : 0;
         }
         EXPECT_EQ(differences, 0) << entry.path << " (" << image.filter << ")";
         ++compared;
@@ -257,99 +253,103 @@ TEST_F(CorpusTest, PngPixelsRoundTripExactly)
     EXPECT_GT(compared, 160);
 }
 
-TEST_F(CorpusTest, BmpPixelsMatchTheSuitesReferenceRenderings)
-{
+TEST_F(CorpusTest, BmpPixelsMatchTheSuitesReferenceRenderings) {
     // The suite's page names the reference rendering of each file.
     const std::string html = ReadFile(m_corpus + "/bmpsuite/html/bmpsuite.html");
     std::map<std::string, std::string> references;
-    const std::regex row("<td[^>]*>([gqb]/[^<]+\\.bmp)</td>[^<]*<td>[^<]*</td>[^<]*<td[^>]*><img src=\"([^\"]+\\.png)\"");
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), row); it != std::sregex_iterator(); ++it) {
+    const std::regex row("<td[^>]*>([gqb]/[^<]+\\.bmp)</td>[^<]*<td>[^<]*</td>[^<]*<td[^>]*><img "
+                         "src=\"([^\"]+\\.png)\"");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), row);
+         it != std::sregex_iterator(); ++it) {
         references["bmpsuite/" + (*it)[1].str()] = (*it)[2].str();
     }
     int compared = 0;
-    ForEach(std::regex("^bmpsuite/[gq]/"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
-        const auto found = references.find(entry.path);
-        Rgba8 reference;
-        if (conversion.code != 0 || found == references.end() ||
-            !ReadPngRgba8(m_corpus + "/bmpsuite/html/" + found->second, reference)) {
-            return;
-        }
-        const PdfImage image = ReadImages(conversion.path).at(0);
-        if (image.icc) {
-            return; // the rendering applied the embedded profile
-        }
-        const Pixels pixels = ToPixels(image);
-        ASSERT_EQ(pixels.width, reference.width) << entry.path;
-        ASSERT_EQ(pixels.height, reference.height) << entry.path;
-        // Channels of fewer than 8 bits are scaled exactly; the renderings round them.
-        EXPECT_EQ(CountDifferences(pixels, 0, 0, reference, 1.01), 0) << entry.path;
-        ++compared;
-    });
+    ForEach(std::regex("^bmpsuite/[gq]/"),
+            [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+                const auto found = references.find(entry.path);
+                Rgba8 reference;
+                if (conversion.code != 0 || found == references.end() ||
+                    !ReadPngRgba8(m_corpus + "/bmpsuite/html/" + found->second, reference)) {
+                    return;
+                }
+                const PdfImage image = ReadImages(conversion.path).at(0);
+                if (image.icc) {
+                    return; // the rendering applied the embedded profile
+                }
+                const Pixels pixels = ToPixels(image);
+                ASSERT_EQ(pixels.width, reference.width) << entry.path;
+                ASSERT_EQ(pixels.height, reference.height) << entry.path;
+                // Channels of fewer than 8 bits are scaled exactly; the renderings round them.
+                EXPECT_EQ(CountDifferences(pixels, 0, 0, reference, 1.01), 0) << entry.path;
+                ++compared;
+            });
     EXPECT_GT(compared, 30);
 }
 
-TEST_F(CorpusTest, GifFirstFramesMatchTheSuitesReferenceFrames)
-{
+TEST_F(CorpusTest, GifFirstFramesMatchTheSuitesReferenceFrames) {
     int compared = 0;
-    ForEach(std::regex("^(pygif-test-suite|gif-test-suite)/.*\\.gif$"),
-            [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
-                const std::string stem = fs::path(entry.path).stem().string();
-                // Frames composed of several images (more than 256 colours, images combined
-                // without delay): only the first image is converted.
-                static const std::set<std::string> kComposed = {"high-color", "images-combine",
-                                                                "images-overlap", "dispose-restore-previous"};
-                if (conversion.code != 0 || kComposed.count(stem) != 0) {
+    ForEach(
+        std::regex("^(pygif-test-suite|gif-test-suite)/.*\\.gif$"),
+        [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+            const std::string stem = fs::path(entry.path).stem().string();
+            // Frames composed of several images (more than 256 colours, images combined
+            // without delay): only the first image is converted.
+            static const std::set<std::string> kComposed = {
+                "high-color", "images-combine", "images-overlap", "dispose-restore-previous"};
+            if (conversion.code != 0 || kComposed.count(stem) != 0) {
+                return;
+            }
+            Rgba8 reference;
+            if (entry.path.rfind("gif-test-suite", 0) == 0) {
+                if (!ReadPngRgba8(m_corpus + "/gif-test-suite/gifs/frames/" + stem + "-0.png",
+                                  reference)) {
                     return;
                 }
-                Rgba8 reference;
-                if (entry.path.rfind("gif-test-suite", 0) == 0) {
-                    if (!ReadPngRgba8(m_corpus + "/gif-test-suite/gifs/frames/" + stem + "-0.png", reference)) {
-                        return;
-                    }
-                } else {
-                    const std::string conf = ReadFile(m_corpus + "/pygif-test-suite/" + stem + ".conf");
-                    std::smatch match;
-                    const std::regex size("width = (\\d+)\\s+height = (\\d+)");
-                    const std::regex frame("\\[frame0\\]\\s+pixels = (\\S+)");
-                    if (!std::regex_search(conf, match, size)) {
-                        return;
-                    }
-                    reference.width = std::stoi(match[1]);
-                    reference.height = std::stoi(match[2]);
-                    if (!std::regex_search(conf, match, frame)) {
-                        return;
-                    }
-                    const std::string raw = ReadFile(m_corpus + "/pygif-test-suite/" + match[1].str());
-                    reference.data.assign(raw.begin(), raw.end());
-                    if (reference.data.size() != size_t(reference.width) * reference.height * 4) {
-                        return;
-                    }
+            } else {
+                const std::string conf = ReadFile(m_corpus + "/pygif-test-suite/" + stem + ".conf");
+                std::smatch match;
+                const std::regex size("width = (\\d+)\\s+height = (\\d+)");
+                const std::regex frame("\\[frame0\\]\\s+pixels = (\\S+)");
+                if (!std::regex_search(conf, match, size)) {
+                    return;
                 }
-                const PdfImage image = ReadImages(conversion.path).at(0);
-                const Pixels pixels = ToPixels(image);
-                // Where the frame sits on the screen, from the page's drawing matrix.
-                const double scale = image.matrix[0] / image.width;
-                int offsetX = 0;
-                int offsetY = 0;
-                if (pixels.width != reference.width || pixels.height != reference.height) {
-                    // The page box is the screen; the frame's place in it gives the offset.
-                    const double pageBoxLeft = (image.pageWidth - reference.width * scale) / 2;
-                    const double pageBoxTop = (image.pageHeight + reference.height * scale) / 2;
-                    offsetX = static_cast<int>(std::lround((image.matrix[4] - pageBoxLeft) / scale));
-                    offsetY = static_cast<int>(std::lround((pageBoxTop - image.matrix[5] - image.matrix[3]) / scale));
+                reference.width = std::stoi(match[1]);
+                reference.height = std::stoi(match[2]);
+                if (!std::regex_search(conf, match, frame)) {
+                    return;
                 }
-                EXPECT_EQ(CountDifferences(pixels, offsetX, offsetY, reference, 0.01), 0) << entry.path;
-                ++compared;
-            });
+                const std::string raw = ReadFile(m_corpus + "/pygif-test-suite/" + match[1].str());
+                reference.data.assign(raw.begin(), raw.end());
+                if (reference.data.size() != size_t(reference.width) * reference.height * 4) {
+                    return;
+                }
+            }
+            const PdfImage image = ReadImages(conversion.path).at(0);
+            const Pixels pixels = ToPixels(image);
+            // Where the frame sits on the screen, from the page's drawing matrix.
+            const double scale = image.matrix[0] / image.width;
+            int offsetX = 0;
+            int offsetY = 0;
+            if (pixels.width != reference.width || pixels.height != reference.height) {
+                // The page box is the screen; the frame's place in it gives the offset.
+                const double pageBoxLeft = (image.pageWidth - reference.width * scale) / 2;
+                const double pageBoxTop = (image.pageHeight + reference.height * scale) / 2;
+                offsetX = static_cast<int>(std::lround((image.matrix[4] - pageBoxLeft) / scale));
+                offsetY = static_cast<int>(
+                    std::lround((pageBoxTop - image.matrix[5] - image.matrix[3]) / scale));
+            }
+            EXPECT_EQ(CountDifferences(pixels, offsetX, offsetY, reference, 0.01), 0) << entry.path;
+            ++compared;
+        });
     EXPECT_GT(compared, 20);
 }
 
-TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
-{
+TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering) {
     TIFFSetWarningHandler(nullptr);
     TIFFSetErrorHandler(nullptr);
     int compared = 0;
-    ForEach(std::regex("\\.tiff?$"), [&](const Entry& entry, const Conversion& conversion, const TempDir& out) {
+    ForEach(std::regex("\\.tiff?$"), [&](const Entry& entry, const Conversion& conversion,
+                                         const TempDir& out) {
         if (conversion.code != 0) {
             return;
         }
@@ -372,9 +372,9 @@ TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
         // libtiff's rendering reads signed samples as unsigned (we map them in order, the
         // least value darkest), takes unspecified extra samples for alpha (we leave them out)
         // and drops the alpha of CMYK: no reference for those.
-        const bool comparable =
-            format != SAMPLEFORMAT_INT &&
-            (extraCount == 0 || (extraTypes[0] != EXTRASAMPLE_UNSPECIFIED && photometric != PHOTOMETRIC_SEPARATED));
+        const bool comparable = format != SAMPLEFORMAT_INT &&
+                                (extraCount == 0 || (extraTypes[0] != EXTRASAMPLE_UNSPECIFIED &&
+                                                     photometric != PHOTOMETRIC_SEPARATED));
         TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
         TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
         TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
@@ -383,8 +383,9 @@ TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
         reference.width = static_cast<int>(width);
         reference.height = static_cast<int>(height);
         std::vector<uint32_t> raster(size_t(width) * height);
-        const bool readable = comparable && orientation == 1 && type == 0 && TIFFRGBAImageOK(tif, message) &&
-                              TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1);
+        const bool readable =
+            comparable && orientation == 1 && type == 0 && TIFFRGBAImageOK(tif, message) &&
+            TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1);
         TIFFClose(tif);
         if (!readable) {
             return;
@@ -401,7 +402,9 @@ TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
             // Fax data, decoded by poppler.
             const std::string prefix = out.File("fax");
             Rgba8 decoded;
-            ASSERT_EQ(RunCommand("pdfimages -png '" + conversion.path + "' '" + prefix + "' 2>&1"), 0) << entry.path;
+            ASSERT_EQ(RunCommand("pdfimages -png '" + conversion.path + "' '" + prefix + "' 2>&1"),
+                      0)
+                << entry.path;
             ASSERT_TRUE(ReadPngRgba8(prefix + "-000.png", decoded)) << entry.path;
             EXPECT_EQ(decoded.width, reference.width) << entry.path;
             EXPECT_EQ(decoded.data, reference.data) << entry.path;
@@ -430,27 +433,27 @@ TEST_F(CorpusTest, TiffPixelsMatchLibtiffsOwnRendering)
     EXPECT_GT(compared, 100);
 }
 
-TEST_F(CorpusTest, JpegDataIsEmbeddedByteForByte)
-{
+TEST_F(CorpusTest, JpegDataIsEmbeddedByteForByte) {
     int compared = 0;
-    ForEach(std::regex("\\.jpe?g$"), [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
-        if (conversion.code != 0) {
-            return;
-        }
-        const std::string file = ReadFile(m_corpus + "/" + entry.path);
-        if (file.rfind("\xFF\xD8", 0) != 0) {
-            return; // another format under a JPEG name
-        }
-        const PdfImage image = ReadImages(conversion.path).at(0);
-        ASSERT_EQ(image.filter, "/DCTDecode") << entry.path;
-        // Arithmetic coding is rewritten; everything else is the file up to its end marker.
-        const bool arithmetic = file.find("\xFF\xC9") != std::string::npos ||
-                                file.find("\xFF\xCA") != std::string::npos;
-        if (!arithmetic) {
-            EXPECT_EQ(file.compare(0, image.raw.size(), image.raw), 0) << entry.path;
-            EXPECT_EQ(image.raw.substr(image.raw.size() - 2), "\xFF\xD9") << entry.path;
-        }
-        ++compared;
-    });
+    ForEach(std::regex("\\.jpe?g$"),
+            [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+                if (conversion.code != 0) {
+                    return;
+                }
+                const std::string file = ReadFile(m_corpus + "/" + entry.path);
+                if (file.rfind("\xFF\xD8", 0) != 0) {
+                    return; // another format under a JPEG name
+                }
+                const PdfImage image = ReadImages(conversion.path).at(0);
+                ASSERT_EQ(image.filter, "/DCTDecode") << entry.path;
+                // Arithmetic coding is rewritten; everything else is the file up to its end marker.
+                const bool arithmetic = file.find("\xFF\xC9") != std::string::npos ||
+                                        file.find("\xFF\xCA") != std::string::npos;
+                if (!arithmetic) {
+                    EXPECT_EQ(file.compare(0, image.raw.size(), image.raw), 0) << entry.path;
+                    EXPECT_EQ(image.raw.substr(image.raw.size() - 2), "\xFF\xD9") << entry.path;
+                }
+                ++compared;
+            });
     EXPECT_GT(compared, 75);
 }

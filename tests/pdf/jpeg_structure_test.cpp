@@ -7,8 +7,7 @@
 #include <string>
 
 namespace {
-std::string Segment(unsigned char marker, const std::string& body)
-{
+std::string Segment(unsigned char marker, const std::string& body) {
     const size_t length = body.size() + 2;
     return std::string("\xFF") + static_cast<char>(marker) + static_cast<char>(length >> 8) +
            static_cast<char>(length & 0xFF) + body;
@@ -17,8 +16,7 @@ std::string Segment(unsigned char marker, const std::string& body)
 // A minimal baseline JPEG structure: a 16 x 8 grey frame, one scan, some entropy data.
 std::string Jpeg(const std::string& scanParameters = std::string("\x00\x3F\x00", 3),
                  unsigned char frame = 0xC0, unsigned char precision = 8,
-                 const std::string& extra = "")
-{
+                 const std::string& extra = "") {
     std::string frameBody;
     frameBody += static_cast<char>(precision);
     frameBody += std::string("\x00\x08\x00\x10\x01\x01\x11\x00", 8);
@@ -27,11 +25,11 @@ std::string Jpeg(const std::string& scanParameters = std::string("\x00\x3F\x00",
            std::string("\x12\x34\xFF\x00\x56\xFF\xD0\x78", 8) + std::string("\xFF\xD9", 2);
 }
 
-int Code(const std::string& data)
-{
+int Code(const std::string& data) {
     try {
         JpegInfo info;
-        JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(data.data()), data.size(), info);
+        JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(data.data()), data.size(),
+                                   info);
         JpegStructure::FindEnd(reinterpret_cast<const unsigned char*>(data.data()), data.size());
         return 0;
     } catch (const PdfError& error) {
@@ -40,20 +38,20 @@ int Code(const std::string& data)
 }
 } // namespace
 
-TEST(JpegStructureTest, WalksToTheEndMarker)
-{
+TEST(JpegStructureTest, WalksToTheEndMarker) {
     const std::string jpeg = Jpeg() + "trailing bytes";
     JpegInfo info;
-    ASSERT_TRUE(JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), info));
+    ASSERT_TRUE(JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(jpeg.data()),
+                                           jpeg.size(), info));
     EXPECT_EQ(info.width, 16);
     EXPECT_EQ(info.height, 8);
     EXPECT_EQ(info.components, 1);
-    EXPECT_EQ(JpegStructure::FindEnd(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()),
-              jpeg.size() - std::string("trailing bytes").size());
+    EXPECT_EQ(
+        JpegStructure::FindEnd(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()),
+        jpeg.size() - std::string("trailing bytes").size());
 }
 
-TEST(JpegStructureTest, RefusesWhatReadersCannotShow)
-{
+TEST(JpegStructureTest, RefusesWhatReadersCannotShow) {
     const std::string good = Jpeg();
     struct Case {
         const char* label;
@@ -66,29 +64,34 @@ TEST(JpegStructureTest, RefusesWhatReadersCannotShow)
         {"no end marker", good.substr(0, good.size() - 2), PDF_ERROR_CORRUPT},
         {"12-bit", Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 12), PDF_ERROR_UNSUPPORTED_IMAGE},
         {"lossless", Jpeg(std::string("\x01\x00\x00", 3), 0xC3), PDF_ERROR_UNSUPPORTED_IMAGE},
-        {"progressive refinement with a bad Al", Jpeg(std::string("\x01\x3F\x1E", 3), 0xC2), PDF_ERROR_CORRUPT},
+        {"progressive refinement with a bad Al", Jpeg(std::string("\x01\x3F\x1E", 3), 0xC2),
+         PDF_ERROR_CORRUPT},
         {"progressive AC scan", Jpeg(std::string("\x01\x3F\x00", 3), 0xC2), 0},
-        {"scan before frame", std::string("\xFF\xD8", 2) + Segment(0xDA, std::string("\x01\x01\x00\x00\x3F\x00", 6)) + "\xFF\xD9",
+        {"scan before frame",
+         std::string("\xFF\xD8", 2) + Segment(0xDA, std::string("\x01\x01\x00\x00\x3F\x00", 6)) +
+             "\xFF\xD9",
          PDF_ERROR_CORRUPT},
         {"bad segment length", std::string("\xFF\xD8\xFF\xE0\x00\x01", 6), PDF_ERROR_CORRUPT},
         {"not a JPEG", "GIF89a", PDF_ERROR_CORRUPT},
-        {"extraneous bytes before a marker", Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, "junk"), 0},
+        {"extraneous bytes before a marker", Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, "junk"),
+         0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Code(c.data), c.code) << c.label;
     }
 }
 
-TEST(JpegStructureTest, AssemblesIccProfileChunksAndReadsMarkers)
-{
+TEST(JpegStructureTest, AssemblesIccProfileChunksAndReadsMarkers) {
     const std::string icc1 = std::string("ICC_PROFILE\0\x01\x02", 14) + "first-";
     const std::string icc2 = std::string("ICC_PROFILE\0\x02\x02", 14) + "second";
     const std::string adobe = std::string("Adobe\x00\x64\x00\x00\x00\x00\x02", 12);
     const std::string jfif = std::string("JFIF\0\x01\x02\x01\x01\x2C\x00\x96\x00\x00", 14);
     const std::string jpeg = Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8,
-                                  Segment(0xE0, jfif) + Segment(0xE2, icc2) + Segment(0xE2, icc1) + Segment(0xEE, adobe));
+                                  Segment(0xE0, jfif) + Segment(0xE2, icc2) + Segment(0xE2, icc1) +
+                                      Segment(0xEE, adobe));
     JpegInfo info;
-    ASSERT_TRUE(JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), info));
+    ASSERT_TRUE(JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(jpeg.data()),
+                                           jpeg.size(), info));
     EXPECT_EQ(info.icc, "first-second");
     EXPECT_TRUE(info.adobe);
     EXPECT_EQ(info.adobeTransform, 2);
@@ -98,21 +101,42 @@ TEST(JpegStructureTest, AssemblesIccProfileChunksAndReadsMarkers)
     EXPECT_EQ(info.jfifYDensity, 150);
 }
 
-TEST(ExifReaderTest, OrientationAndResolution)
-{
+TEST(ExifReaderTest, OrientationAndResolution) {
     // Little-endian TIFF header, IFD with Orientation 6, XResolution 72/1, YResolution
     // 144/2, ResolutionUnit 3 (cm).
     std::string exif("II*\0\x08\0\0\0", 8);
-    auto u16 = [&](unsigned v) { exif += static_cast<char>(v & 0xFF); exif += static_cast<char>(v >> 8); };
-    auto u32 = [&](unsigned v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto u16 = [&](unsigned v) {
+        exif += static_cast<char>(v & 0xFF);
+        exif += static_cast<char>(v >> 8);
+    };
+    auto u32 = [&](unsigned v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
     u16(4);
-    u16(0x0112); u16(3); u32(1); u16(6); u16(0);
-    u16(0x011A); u16(5); u32(1); u32(62);
-    u16(0x011B); u16(5); u32(1); u32(70);
-    u16(0x0128); u16(3); u32(1); u16(3); u16(0);
+    u16(0x0112);
+    u16(3);
+    u32(1);
+    u16(6);
+    u16(0);
+    u16(0x011A);
+    u16(5);
+    u32(1);
+    u32(62);
+    u16(0x011B);
+    u16(5);
+    u32(1);
+    u32(70);
+    u16(0x0128);
+    u16(3);
+    u32(1);
+    u16(3);
+    u16(0);
     u32(0);
-    u32(72); u32(1);
-    u32(144); u32(2);
+    u32(72);
+    u32(1);
+    u32(144);
+    u32(2);
     const ExifReader reader(reinterpret_cast<const unsigned char*>(exif.data()), exif.size());
     EXPECT_EQ(reader.Orientation(), 6);
     EXPECT_DOUBLE_EQ(reader.XDpi(), 72 * 2.54);
@@ -120,6 +144,8 @@ TEST(ExifReaderTest, OrientationAndResolution)
 
     // An orientation outside 1 to 8 reads as upright; damaged data as nothing.
     exif[8 + 2 + 8] = 9;
-    EXPECT_EQ(ExifReader(reinterpret_cast<const unsigned char*>(exif.data()), exif.size()).Orientation(), 1);
+    EXPECT_EQ(
+        ExifReader(reinterpret_cast<const unsigned char*>(exif.data()), exif.size()).Orientation(),
+        1);
     EXPECT_EQ(ExifReader(reinterpret_cast<const unsigned char*>(exif.data()), 12).Orientation(), 1);
 }

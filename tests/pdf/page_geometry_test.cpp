@@ -8,18 +8,25 @@ namespace {
 constexpr double kMm = 72.0 / 25.4;
 } // namespace
 
-TEST(PageGeometryTest, PageTypesByName)
-{
+TEST(PageGeometryTest, PageTypesByName) {
     struct Case {
         const char* name;
         double width;
         double height;
     };
     const Case cases[] = {
-        {"A4", 210, 297},         {"a4", 210, 297},          {"A0", 841, 1189},
-        {"A6", 105, 148},         {"B4", 250, 353},          {"B5", 176, 250},
-        {"C5", 162, 229},         {"Letter", 215.9, 279.4},  {"US Letter", 215.9, 279.4},
-        {"legal", 215.9, 355.6},  {"Tabloid", 279.4, 431.8}, {"Executive", 184.15, 266.7},
+        {"A4", 210, 297},
+        {"a4", 210, 297},
+        {"A0", 841, 1189},
+        {"A6", 105, 148},
+        {"B4", 250, 353},
+        {"B5", 176, 250},
+        {"C5", 162, 229},
+        {"Letter", 215.9, 279.4},
+        {"US Letter", 215.9, 279.4},
+        {"legal", 215.9, 355.6},
+        {"Tabloid", 279.4, 431.8},
+        {"Executive", 184.15, 266.7},
         {"half-letter", 139.7, 215.9},
     };
     for (const Case& c : cases) {
@@ -36,8 +43,7 @@ TEST(PageGeometryTest, PageTypesByName)
     EXPECT_TRUE(PageGeometry::IsImageSize("Image Size"));
 }
 
-TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement)
-{
+TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement) {
     struct Case {
         const char* label;
         const char* type;
@@ -57,7 +63,8 @@ TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement)
     const double m = 10 * kMm;
     const Case cases[] = {
         // 960 x 960 at 96 dpi is 720 pt: shrunk to the width of the box.
-        {"large square", "A4", 960, 960, 96, a4w, a4h, m, (a4h - (a4w - 2 * m)) / 2, a4w - 2 * m, a4w - 2 * m},
+        {"large square", "A4", 960, 960, 96, a4w, a4h, m, (a4h - (a4w - 2 * m)) / 2, a4w - 2 * m,
+         a4w - 2 * m},
         // 96 x 48 px at 96 dpi is 72 x 36 pt; landscape turns the page.
         {"small landscape", "A4", 96, 48, 0, a4h, a4w, (a4h - 72) / 2, (a4w - 36) / 2, 72, 36},
         // The stored resolution decides the physical size.
@@ -65,12 +72,13 @@ TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement)
         // Image Size: the image's own size plus the margins.
         {"image size", "Image Size", 192, 96, 96, 144 + 2 * m, 72 + 2 * m, m, m, 144, 72},
         // A huge image at a low resolution still gives a page within 200 inches.
-        {"huge", "Image Size", 1000000, 10, 1, 14400, 10.0 / 1 * 72 * (14400 - 2 * m) / (1000000 * 72.0) + 2 * m, m, m,
-         14400 - 2 * m, 10.0 * 72 * (14400 - 2 * m) / (1000000 * 72.0)},
+        {"huge", "Image Size", 1000000, 10, 1, 14400,
+         10.0 / 1 * 72 * (14400 - 2 * m) / (1000000 * 72.0) + 2 * m, m, m, 14400 - 2 * m,
+         10.0 * 72 * (14400 - 2 * m) / (1000000 * 72.0)},
     };
     for (const Case& c : cases) {
-        const PagePlacement p =
-            PageGeometry::Place(c.type, 0, 0, 10, 10, 10, 10, c.pixelsWide, c.pixelsHigh, c.dpi, c.dpi);
+        const PagePlacement p = PageGeometry::Place(c.type, 0, 0, 10, 10, 10, 10, c.pixelsWide,
+                                                    c.pixelsHigh, c.dpi, c.dpi);
         EXPECT_NEAR(p.pageWidth, c.pageWidth, 0.01) << c.label;
         EXPECT_NEAR(p.pageHeight, c.pageHeight, 0.01) << c.label;
         EXPECT_NEAR(p.x, c.x, 0.01) << c.label;
@@ -83,8 +91,7 @@ TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement)
     }
 }
 
-TEST(PageGeometryTest, CustomSizeAndUnequalResolution)
-{
+TEST(PageGeometryTest, CustomSizeAndUnequalResolution) {
     // 100 x 200 mm page, no margins; 200 x 100 px at 100 x 50 dpi is 144 x 144 pt.
     const PagePlacement p = PageGeometry::Place(nullptr, 100, 200, 0, 0, 0, 0, 200, 100, 100, 50);
     EXPECT_NEAR(p.pageWidth, 100 * kMm, 0.01);
@@ -93,8 +100,7 @@ TEST(PageGeometryTest, CustomSizeAndUnequalResolution)
     EXPECT_NEAR(p.height, 144, 0.01);
 }
 
-TEST(PageGeometryTest, BadGeometryIsAnError)
-{
+TEST(PageGeometryTest, BadGeometryIsAnError) {
     struct Case {
         const char* label;
         const char* type;
@@ -113,7 +119,8 @@ TEST(PageGeometryTest, BadGeometryIsAnError)
     };
     for (const Case& c : cases) {
         try {
-            PageGeometry::Place(c.type, c.width, c.height, c.margin, c.margin, c.margin, c.margin, 100, 100, 0, 0);
+            PageGeometry::Place(c.type, c.width, c.height, c.margin, c.margin, c.margin, c.margin,
+                                100, 100, 0, 0);
             ADD_FAILURE() << c.label;
         } catch (const PdfError& error) {
             EXPECT_EQ(error.Code(), PDF_ERROR_PAGE_GEOMETRY) << c.label;
@@ -121,8 +128,7 @@ TEST(PageGeometryTest, BadGeometryIsAnError)
     }
 }
 
-TEST(PageGeometryTest, OrientationMatricesMapTheImageOntoTheBox)
-{
+TEST(PageGeometryTest, OrientationMatricesMapTheImageOntoTheBox) {
     // Every matrix maps the unit square onto the box (10, 20, 30, 40).
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const auto m = PageGeometry::ImageMatrix(orientation, 10, 20, 30, 40);

@@ -16,29 +16,26 @@ using namespace pdftest;
 
 namespace {
 // Makes an image with ImageMagick; `spec` is what goes before the output name.
-std::string Make(const TempDir& dir, const std::string& name, const std::string& spec)
-{
+std::string Make(const TempDir& dir, const std::string& name, const std::string& spec) {
     const std::string path = dir.File(name);
     EXPECT_EQ(RunCommand("convert " + spec + " '" + path + "' 2>&1"), 0) << spec;
     return path;
 }
 
-void Write(const std::string& path, const std::string& data)
-{
+void Write(const std::string& path, const std::string& data) {
     std::ofstream(path, std::ios::binary) << data;
 }
 
-std::string InfoText(const std::string& pdf, const std::string& password = "")
-{
+std::string InfoText(const std::string& pdf, const std::string& password = "") {
     std::string output;
-    RunCommand("pdfinfo " + (password.empty() ? std::string() : "-upw '" + password + "' ") + "'" + pdf + "' 2>&1",
-        &output);
+    RunCommand("pdfinfo " + (password.empty() ? std::string() : "-upw '" + password + "' ") + "'" +
+                   pdf + "' 2>&1",
+               &output);
     return output;
 }
 } // namespace
 
-TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation)
-{
+TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation) {
     TempDir in;
     TempDir out;
     const std::string wide = Make(in, "wide.png", "-size 300x100 gradient:red-blue");
@@ -68,14 +65,15 @@ TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation)
     EXPECT_NE(info.find("Title:           Reise nach Kyōto 京都"), std::string::npos) << info;
     EXPECT_NE(info.find("Author:          Zoë Müller"), std::string::npos) << info;
     EXPECT_NE(info.find("Subject:         Holiday"), std::string::npos) << info;
-    EXPECT_NE(info.find("Producer:        Ombrix Image to PDF Converter 2.1.13"), std::string::npos) << info;
-    EXPECT_NE(info.find("Creator:         Ombrix Image to PDF Converter 2.1.13"), std::string::npos) << info;
+    EXPECT_NE(info.find("Producer:        Ombrix Image to PDF Converter 2.1.13"), std::string::npos)
+        << info;
+    EXPECT_NE(info.find("Creator:         Ombrix Image to PDF Converter 2.1.13"), std::string::npos)
+        << info;
     EXPECT_NE(info.find("CreationDate:"), std::string::npos) << info;
     EXPECT_NE(info.find("Encrypted:       no"), std::string::npos) << info;
 }
 
-TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold)
-{
+TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
     TempDir in;
     const std::string image = Make(in, "a.png", "-size 40x40 xc:orange");
     struct Case {
@@ -119,8 +117,7 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold)
     }
 }
 
-TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind)
-{
+TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
     TempDir in;
     const std::string good = Make(in, "good.png", "-size 20x20 xc:blue");
     const std::string jpeg = Make(in, "photo.jpg", "-size 64x64 plasma:fractal");
@@ -151,10 +148,18 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind)
         {"no source", {}, DefaultOptions(), PDF_ERROR_NO_SOURCE, "no source"},
         {"a text file named .png", {text}, DefaultOptions(), PDF_ERROR_UNKNOWN_FORMAT, "notes.png"},
         {"an empty file", {empty}, DefaultOptions(), PDF_ERROR_UNKNOWN_FORMAT, "empty"},
-        {"a missing file", {in.File("missing.png")}, DefaultOptions(), PDF_ERROR_READ, "missing.png"},
+        {"a missing file",
+         {in.File("missing.png")},
+         DefaultOptions(),
+         PDF_ERROR_READ,
+         "missing.png"},
         {"a truncated JPEG", {truncated}, DefaultOptions(), PDF_ERROR_CORRUPT, "truncated"},
         {"a truncated PNG", {cutPng}, DefaultOptions(), PDF_ERROR_CORRUPT, "PNG"},
-        {"a broken file in a merge", {good, truncated, good}, DefaultOptions(), PDF_ERROR_CORRUPT, "truncated.jpg"},
+        {"a broken file in a merge",
+         {good, truncated, good},
+         DefaultOptions(),
+         PDF_ERROR_CORRUPT,
+         "truncated.jpg"},
         {"margins that leave no room", {good}, wideMargins, PDF_ERROR_PAGE_GEOMETRY, "margins"},
         {"an unknown page type", {good}, unknownType, PDF_ERROR_PAGE_GEOMETRY, "Napkin"},
     };
@@ -162,7 +167,8 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind)
         TempDir out;
         const Conversion conversion = Convert(c.inputs, out.Path(), c.options);
         EXPECT_EQ(conversion.code, c.code) << c.label << ": " << conversion.reason;
-        EXPECT_NE(conversion.reason.find(c.reason), std::string::npos) << c.label << ": " << conversion.reason;
+        EXPECT_NE(conversion.reason.find(c.reason), std::string::npos)
+            << c.label << ": " << conversion.reason;
         EXPECT_TRUE(conversion.path.empty()) << c.label;
         EXPECT_TRUE(out.List().empty()) << c.label;
     }
@@ -178,7 +184,8 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind)
     Pdf3Service* service = CreatePdf3Service("engine");
     EXPECT_EQ(service->LoadSource(service, good.c_str(), 1), PDF_ERROR_UNSUPPORTED_SOURCE);
     const PdfPageOptions options = DefaultOptions();
-    const PdfResult* result = service->CreatePdf(service, &options, out.Path().c_str(), out.Path().c_str(), nullptr, 0);
+    const PdfResult* result =
+        service->CreatePdf(service, &options, out.Path().c_str(), out.Path().c_str(), nullptr, 0);
     EXPECT_EQ(result->errorCode, PDF_ERROR_UNSUPPORTED_SOURCE);
     EXPECT_EQ(result->path, nullptr);
     FreePdf3Service(service);
@@ -186,16 +193,14 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind)
 
 namespace {
 int g_calls = 0;
-int CancelAtSecondPage(int done, int total)
-{
+int CancelAtSecondPage(int done, int total) {
     ++g_calls;
     EXPECT_EQ(total, 3);
     return done >= 2 ? 1 : 0;
 }
 } // namespace
 
-TEST(PdfServiceTest, TheProgressProcedureCanCancel)
-{
+TEST(PdfServiceTest, TheProgressProcedureCanCancel) {
     TempDir in;
     TempDir out;
     const std::string image = Make(in, "a.png", "-size 50x50 xc:red");
@@ -204,16 +209,15 @@ TEST(PdfServiceTest, TheProgressProcedureCanCancel)
         service->AppendSource(service, image.c_str());
     }
     const PdfPageOptions options = DefaultOptions();
-    const PdfResult* result =
-        service->CreatePdf(service, &options, out.Path().c_str(), out.Path().c_str(), CancelAtSecondPage, 0);
+    const PdfResult* result = service->CreatePdf(service, &options, out.Path().c_str(),
+                                                 out.Path().c_str(), CancelAtSecondPage, 0);
     EXPECT_EQ(result->errorCode, PDF_ERROR_CANCELLED);
     EXPECT_EQ(g_calls, 2);
     EXPECT_TRUE(out.List().empty());
     FreePdf3Service(service);
 }
 
-TEST(PdfServiceTest, OutputIsDeterministicApartFromTheDates)
-{
+TEST(PdfServiceTest, OutputIsDeterministicApartFromTheDates) {
     TempDir in;
     const std::string png = Make(in, "a.png", "-size 64x48 gradient:yellow-purple");
     const std::string jpg = Make(in, "b.jpg", "-size 64x48 plasma:fractal");
@@ -221,7 +225,9 @@ TEST(PdfServiceTest, OutputIsDeterministicApartFromTheDates)
         const Conversion conversion = Convert({png, jpg}, out.Path());
         EXPECT_EQ(conversion.code, 0) << conversion.reason;
         const std::string qdf = out.File("qdf.pdf");
-        EXPECT_EQ(RunCommand("qpdf --qdf --object-streams=disable --static-id '" + conversion.path + "' '" + qdf + "'"), 0);
+        EXPECT_EQ(RunCommand("qpdf --qdf --object-streams=disable --static-id '" + conversion.path +
+                             "' '" + qdf + "'"),
+                  0);
         return std::regex_replace(ReadFile(qdf), std::regex("\\(D:[0-9+\\-Z']+\\)"), "(date)");
     };
     TempDir first;
@@ -229,8 +235,7 @@ TEST(PdfServiceTest, OutputIsDeterministicApartFromTheDates)
     EXPECT_EQ(normalised(first), normalised(second));
 }
 
-TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName)
-{
+TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName) {
     TempDir in;
     TempDir out;
     const std::string png = Make(in, "real.png", "-size 30x20 xc:teal");
@@ -241,8 +246,7 @@ TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName)
     EXPECT_EQ(ReadImages(conversion.path).at(0).filter, "/FlateDecode");
 }
 
-TEST(PdfServiceTest, ExifOrientationsComeOutUpright)
-{
+TEST(PdfServiceTest, ExifOrientationsComeOutUpright) {
     const std::string corpus = CorpusDir();
     if (corpus.empty()) {
         GTEST_SKIP() << "the public image suites are not beside the checkout";
@@ -258,7 +262,9 @@ TEST(PdfServiceTest, ExifOrientationsComeOutUpright)
             const Conversion conversion = Convert({source}, out.Path());
             ASSERT_EQ(conversion.code, 0) << source << ": " << conversion.reason;
             const std::string prefix = out.File(std::to_string(orientation));
-            ASSERT_EQ(RunCommand("pdftoppm -r 12 -gray -singlefile '" + conversion.path + "' '" + prefix + "'"), 0);
+            ASSERT_EQ(RunCommand("pdftoppm -r 12 -gray -singlefile '" + conversion.path + "' '" +
+                                 prefix + "'"),
+                      0);
             renderings.push_back(ReadFile(prefix + ".pgm"));
         }
         for (int orientation = 0; orientation <= 8; ++orientation) {
@@ -267,15 +273,15 @@ TEST(PdfServiceTest, ExifOrientationsComeOutUpright)
             ASSERT_EQ(rendered.size(), upright.size()) << kind << " " << orientation;
             double difference = 0;
             for (size_t i = 20; i < upright.size(); ++i) {
-                difference += std::abs(static_cast<unsigned char>(rendered[i]) - static_cast<unsigned char>(upright[i]));
+                difference += std::abs(static_cast<unsigned char>(rendered[i]) -
+                                       static_cast<unsigned char>(upright[i]));
             }
             EXPECT_LT(difference / upright.size(), 6.0) << kind << " " << orientation;
         }
     }
 }
 
-TEST(PdfServiceTest, ColourModelsAndDepthsAreKept)
-{
+TEST(PdfServiceTest, ColourModelsAndDepthsAreKept) {
     const std::string corpus = CorpusDir();
     if (corpus.empty()) {
         GTEST_SKIP() << "the public image suites are not beside the checkout";
@@ -298,15 +304,22 @@ TEST(PdfServiceTest, ColourModelsAndDepthsAreKept)
         {"pngsuite/png/basn4a16.png", 16, 1, false, false, "/FlateDecode", true, 0},
         {"pngsuite/png/basn6a08.png", 8, 3, false, false, "/FlateDecode", true, 0},
         {"pngsuite/png/tm3n3p02.png", 2, 1, true, false, "/FlateDecode", true, 0},
-        {"jpeg-decoder/reftest/images/mozilla/jpg-cmyk-1.jpg", 8, 4, false, false, "/DCTDecode", false, 8},
-        {"image-rs-image/images/jpg/progressive/cat.jpg", 8, 3, false, true, "/DCTDecode", false, 0},
+        {"jpeg-decoder/reftest/images/mozilla/jpg-cmyk-1.jpg", 8, 4, false, false, "/DCTDecode",
+         false, 8},
+        {"image-rs-image/images/jpg/progressive/cat.jpg", 8, 3, false, true, "/DCTDecode", false,
+         0},
         {"jpeg-decoder/reftest/images/ycck.jpg", 8, 4, false, true, "/DCTDecode", false, 8},
-        {"jpeg-decoder/reftest/images/mozilla/jpg-gray.jpg", 8, 1, false, false, "/DCTDecode", false, 0},
-        {"libtiff-test-images/miniswhite-1c-1b.tiff", 1, 1, false, false, "/CCITTFaxDecode", false, 0},
-        {"libtiff-pics/depth/flower-separated-contig-16.tif", 16, 4, false, false, "/FlateDecode", false, 0},
-        {"libtiff-pics/depth/flower-minisblack-12.tif", 16, 1, false, false, "/FlateDecode", false, 2},
+        {"jpeg-decoder/reftest/images/mozilla/jpg-gray.jpg", 8, 1, false, false, "/DCTDecode",
+         false, 0},
+        {"libtiff-test-images/miniswhite-1c-1b.tiff", 1, 1, false, false, "/CCITTFaxDecode", false,
+         0},
+        {"libtiff-pics/depth/flower-separated-contig-16.tif", 16, 4, false, false, "/FlateDecode",
+         false, 0},
+        {"libtiff-pics/depth/flower-minisblack-12.tif", 16, 1, false, false, "/FlateDecode", false,
+         2},
         {"libtiff-test-images/palette-1c-4b.tiff", 4, 1, true, false, "/FlateDecode", false, 0},
-        {"libtiff-test-images/minisblack-2c-8b-alpha.tiff", 8, 1, false, false, "/FlateDecode", true, 0},
+        {"libtiff-test-images/minisblack-2c-8b-alpha.tiff", 8, 1, false, false, "/FlateDecode",
+         true, 0},
         {"bmpsuite/g/pal8.bmp", 8, 1, true, false, "/FlateDecode", false, 0},
         {"bmpsuite/g/rgb16-565.bmp", 8, 3, false, false, "/FlateDecode", false, 6},
         {"bmpsuite/q/rgba32-1010102.bmp", 16, 3, false, false, "/FlateDecode", true, 6},

@@ -16,9 +16,9 @@ namespace fs = std::filesystem;
 
 namespace pdftest {
 
-std::string CorpusDir()
-{
-    if (const char* dir = std::getenv("OMBRIX_CORPUS_DIR"); dir != nullptr && fs::is_directory(dir)) {
+std::string CorpusDir() {
+    if (const char* dir = std::getenv("OMBRIX_CORPUS_DIR");
+        dir != nullptr && fs::is_directory(dir)) {
         return dir;
     }
     // The suites sit in shared/corpus beside the checkout, or beside one of its parents.
@@ -34,8 +34,7 @@ std::string CorpusDir()
     return {};
 }
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "ombrix-pdf-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder");
@@ -43,14 +42,12 @@ TempDir::TempDir()
     m_path = pattern;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ignored;
     fs::remove_all(m_path, ignored);
 }
 
-std::vector<std::string> TempDir::List() const
-{
+std::vector<std::string> TempDir::List() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(m_path)) {
         names.push_back(entry.path().filename().string());
@@ -58,8 +55,7 @@ std::vector<std::string> TempDir::List() const
     return names;
 }
 
-PdfPageOptions DefaultOptions()
-{
+PdfPageOptions DefaultOptions() {
     PdfPageOptions options{};
     options.pageType = "A4";
     options.left = options.right = options.top = options.bottom = 10;
@@ -67,13 +63,13 @@ PdfPageOptions DefaultOptions()
 }
 
 Conversion Convert(const std::vector<std::string>& inputs, const std::string& folder,
-                   const PdfPageOptions& options)
-{
+                   const PdfPageOptions& options) {
     Pdf3Service* service = CreatePdf3Service("");
     for (const std::string& input : inputs) {
         service->AppendSource(service, input.c_str());
     }
-    const PdfResult* result = service->CreatePdf(service, &options, folder.c_str(), folder.c_str(), nullptr, 0);
+    const PdfResult* result =
+        service->CreatePdf(service, &options, folder.c_str(), folder.c_str(), nullptr, 0);
     Conversion conversion;
     conversion.code = result->errorCode;
     conversion.reason = result->reason != nullptr ? result->reason : "";
@@ -84,8 +80,7 @@ Conversion Convert(const std::vector<std::string>& inputs, const std::string& fo
 }
 
 namespace {
-std::vector<double> Numbers(QPDFObjectHandle array)
-{
+std::vector<double> Numbers(QPDFObjectHandle array) {
     std::vector<double> values;
     if (array.isArray()) {
         for (int i = 0; i < array.getArrayNItems(); ++i) {
@@ -95,13 +90,11 @@ std::vector<double> Numbers(QPDFObjectHandle array)
     return values;
 }
 
-std::string Data(const std::shared_ptr<Buffer>& buffer)
-{
+std::string Data(const std::shared_ptr<Buffer>& buffer) {
     return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
 }
 
-int ComponentsOf(QPDFObjectHandle space, bool& icc)
-{
+int ComponentsOf(QPDFObjectHandle space, bool& icc) {
     if (space.isName()) {
         const std::string name = space.getName();
         return name == "/DeviceGray" ? 1 : name == "/DeviceCMYK" ? 4 : 3;
@@ -114,8 +107,7 @@ int ComponentsOf(QPDFObjectHandle space, bool& icc)
 }
 
 // Sample `index` of packed rows of `rowBytes` bytes.
-uint32_t Sample(const std::string& data, size_t rowBytes, size_t perRow, int bits, size_t index)
-{
+uint32_t Sample(const std::string& data, size_t rowBytes, size_t perRow, int bits, size_t index) {
     const size_t row = index / perRow;
     const size_t column = index % perRow;
     const auto* p = reinterpret_cast<const unsigned char*>(data.data()) + row * rowBytes;
@@ -130,8 +122,7 @@ uint32_t Sample(const std::string& data, size_t rowBytes, size_t perRow, int bit
 }
 } // namespace
 
-std::vector<PdfImage> ReadImages(const std::string& path, const std::string& password)
-{
+std::vector<PdfImage> ReadImages(const std::string& path, const std::string& password) {
     QPDF pdf;
     pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
     std::vector<PdfImage> images;
@@ -140,9 +131,11 @@ std::vector<PdfImage> ReadImages(const std::string& path, const std::string& pas
         const std::vector<double> box = Numbers(page.getObjectHandle().getKey("/MediaBox"));
         image.pageWidth = box.at(2);
         image.pageHeight = box.at(3);
-        const std::string content = Data(page.getObjectHandle().getKey("/Contents").getStreamData());
-        std::sscanf(content.c_str(), "q %lf %lf %lf %lf %lf %lf cm", &image.matrix[0], &image.matrix[1],
-                    &image.matrix[2], &image.matrix[3], &image.matrix[4], &image.matrix[5]);
+        const std::string content =
+            Data(page.getObjectHandle().getKey("/Contents").getStreamData());
+        std::sscanf(content.c_str(), "q %lf %lf %lf %lf %lf %lf cm", &image.matrix[0],
+                    &image.matrix[1], &image.matrix[2], &image.matrix[3], &image.matrix[4],
+                    &image.matrix[5]);
         QPDFObjectHandle xobject = page.getImages().begin()->second;
         QPDFObjectHandle dict = xobject.getDict();
         image.width = dict.getKey("/Width").getIntValueAsInt();
@@ -154,7 +147,8 @@ std::vector<PdfImage> ReadImages(const std::string& path, const std::string& pas
             image.components = 1;
             image.baseComponents = ComponentsOf(space.getArrayItem(1), image.icc);
             QPDFObjectHandle lookup = space.getArrayItem(3);
-            image.palette = lookup.isString() ? lookup.getStringValue() : Data(lookup.getStreamData());
+            image.palette =
+                lookup.isString() ? lookup.getStringValue() : Data(lookup.getStreamData());
         } else {
             image.components = ComponentsOf(space, image.icc);
         }
@@ -184,8 +178,7 @@ std::vector<PdfImage> ReadImages(const std::string& path, const std::string& pas
     return images;
 }
 
-Pixels ToPixels(const PdfImage& image)
-{
+Pixels ToPixels(const PdfImage& image) {
     Pixels pixels;
     pixels.width = image.width;
     pixels.height = image.height;
@@ -200,7 +193,8 @@ Pixels ToPixels(const PdfImage& image)
     for (size_t i = 0; i < count; ++i) {
         bool keyed = !image.colourKey.empty();
         for (int c = 0; c < n; ++c) {
-            const uint32_t s = Sample(image.samples, rowBytes, size_t(image.width) * n, bits, i * n + c);
+            const uint32_t s =
+                Sample(image.samples, rowBytes, size_t(image.width) * n, bits, i * n + c);
             if (keyed && (int(s) < image.colourKey[2 * c] || int(s) > image.colourKey[2 * c + 1])) {
                 keyed = false;
             }
@@ -216,7 +210,9 @@ Pixels ToPixels(const PdfImage& image)
                 for (int b = 0; b < image.baseComponents; ++b) {
                     const size_t at = size_t(index) * image.baseComponents + b;
                     pixels.colour[i * pixels.channels + b] =
-                        at < image.palette.size() ? static_cast<unsigned char>(image.palette[at]) / 255.0 : 0.0;
+                        at < image.palette.size()
+                            ? static_cast<unsigned char>(image.palette[at]) / 255.0
+                            : 0.0;
                 }
             } else {
                 pixels.colour[i * pixels.channels + c] = std::min(1.0, std::max(0.0, value));
@@ -244,8 +240,7 @@ Pixels ToPixels(const PdfImage& image)
     return pixels;
 }
 
-int RunCommand(const std::string& command, std::string* output)
-{
+int RunCommand(const std::string& command, std::string* output) {
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return -1;
@@ -263,8 +258,7 @@ int RunCommand(const std::string& command, std::string* output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool QpdfCheckPasses(const std::string& pdf, std::string* report)
-{
+bool QpdfCheckPasses(const std::string& pdf, std::string* report) {
     std::string output;
     const int status = RunCommand("qpdf --check '" + pdf + "' 2>&1", &output);
     if (report != nullptr) {
@@ -273,8 +267,7 @@ bool QpdfCheckPasses(const std::string& pdf, std::string* report)
     return status == 0;
 }
 
-std::string ReadFile(const std::string& path)
-{
+std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream data;
     data << in.rdbuf();

@@ -48,9 +48,9 @@ struct PdfImage {
     int width = 0;
     int height = 0;
     int bitsPerComponent = 0;
-    int components = 0;      // of the colour space (1 for Indexed)
+    int components = 0; // of the colour space (1 for Indexed)
     bool indexed = false;
-    int baseComponents = 0;  // Indexed: components of the base space
+    int baseComponents = 0; // Indexed: components of the base space
     std::string palette;
     bool icc = false;
     std::vector<double> decode;

@@ -12,14 +12,12 @@
 namespace fs = std::filesystem;
 
 namespace {
-fs::path ToPath(const wxString& path)
-{
+fs::path ToPath(const wxString& path) {
     return fs::path(std::string(path.utf8_str()));
 }
 } // namespace
 
-TestHome::TestHome()
-{
+TestHome::TestHome() {
     std::string pattern = (fs::temp_directory_path() / "ombrix-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         ADD_FAILURE() << "cannot create a temporary folder";
@@ -47,45 +45,38 @@ TestHome::TestHome()
     AppUtil::SetExecutablePath(m_installRoot + "/bin/ombrix-image-to-pdf");
 }
 
-TestHome::~TestHome()
-{
+TestHome::~TestHome() {
     AppUtil::SetExecutablePath(wxString());
     std::error_code ignored;
     fs::remove_all(ToPath(m_root), ignored);
 }
 
-wxString TestHome::UserData() const
-{
+wxString TestHome::UserData() const {
     return m_documents + "/Ombrix files/Ombrix Image to PDF Converter";
 }
 
-std::string TestHome::HomeEnv() const
-{
+std::string TestHome::HomeEnv() const {
     return "HOME=" + std::string(m_root.utf8_str());
 }
 
-std::string TestHome::ConfigHomeEnv() const
-{
+std::string TestHome::ConfigHomeEnv() const {
     return "XDG_CONFIG_HOME=" + std::string((m_root + "/.config").utf8_str());
 }
 
-std::string TestHome::Environment() const
-{
+std::string TestHome::Environment() const {
     const std::string root = std::string(m_root.utf8_str());
-    return "env HOME='" + root + "' XDG_CONFIG_HOME='" + root + "/.config' XDG_CACHE_HOME='" + root +
-           "/.cache' ";
+    return "env HOME='" + root + "' XDG_CONFIG_HOME='" + root + "/.config' XDG_CACHE_HOME='" +
+           root + "/.cache' ";
 }
 
-std::string TestHome::ReadFile(const wxString& path)
-{
+std::string TestHome::ReadFile(const wxString& path) {
     std::ifstream in(ToPath(path), std::ios::binary);
     std::ostringstream data;
     data << in.rdbuf();
     return data.str();
 }
 
-void TestHome::WriteFile(const wxString& path, const std::string& data)
-{
+void TestHome::WriteFile(const wxString& path, const std::string& data) {
     fs::create_directories(ToPath(path).parent_path());
     std::ofstream out(ToPath(path), std::ios::binary | std::ios::trunc);
     out << data;

@@ -3,8 +3,7 @@
 #include <wx/dcclient.h>
 #include <wx/window.h>
 
-const wxBitmap& BackgroundPiece::Get(const wxBitmap* background, const wxRect& rect)
-{
+const wxBitmap& BackgroundPiece::Get(const wxBitmap* background, const wxRect& rect) {
     if (rect == m_rect && (m_piece.IsOk() || rect.IsEmpty())) {
         return m_piece;
     }
@@ -26,8 +25,7 @@ const wxBitmap& BackgroundPiece::Get(const wxBitmap* background, const wxRect& r
     return m_piece;
 }
 
-void BackgroundPiece::Erase(wxWindow* control, const wxBitmap* background, wxEraseEvent& event)
-{
+void BackgroundPiece::Erase(wxWindow* control, const wxBitmap* background, wxEraseEvent& event) {
     const wxBitmap& bitmap = Get(background, wxRect(control->GetPosition(), control->GetSize()));
     if (!bitmap.IsOk()) {
         event.Skip();

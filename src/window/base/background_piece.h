@@ -18,7 +18,10 @@ public:
     // background; without one, lets the toolkit clear the control as usual.
     void Erase(wxWindow* control, const wxBitmap* background, wxEraseEvent& event);
     // Forgets the cached piece (the background changed).
-    void Reset() { m_rect = wxRect(); m_piece = wxNullBitmap; }
+    void Reset() {
+        m_rect = wxRect();
+        m_piece = wxNullBitmap;
+    }
 
 private:
     wxRect m_rect;

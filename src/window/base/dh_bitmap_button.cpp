@@ -7,14 +7,12 @@
 wxIMPLEMENT_DYNAMIC_CLASS(DhBitmapButton, wxControl);
 
 DhBitmapButton::DhBitmapButton(wxWindow* parent, wxWindowID id, const wxPoint& position,
-                               const wxSize& size, long style, const wxValidator& validator)
-{
+                               const wxSize& size, long style, const wxValidator& validator) {
     Create(parent, id, position, size, style, validator);
 }
 
 bool DhBitmapButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& position,
-                            const wxSize& size, long style, const wxValidator& validator)
-{
+                            const wxSize& size, long style, const wxValidator& validator) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     if (!wxControl::Create(parent, id, position, size, style, validator)) {
         return false;
@@ -29,80 +27,68 @@ bool DhBitmapButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& posi
     return true;
 }
 
-DhBitmapButton* DhBitmapButton::SetNormalBitmap(const wxBitmap* bitmap)
-{
+DhBitmapButton* DhBitmapButton::SetNormalBitmap(const wxBitmap* bitmap) {
     normal = bitmap;
     return this;
 }
 
-DhBitmapButton* DhBitmapButton::SetPressedBitmap(const wxBitmap* bitmap)
-{
+DhBitmapButton* DhBitmapButton::SetPressedBitmap(const wxBitmap* bitmap) {
     pressed = bitmap;
     return this;
 }
 
-void DhBitmapButton::SetBackgroundBitmap(const wxBitmap& bitmap)
-{
+void DhBitmapButton::SetBackgroundBitmap(const wxBitmap& bitmap) {
     background_ = bitmap;
     hasBackground = true;
 }
 
-bool DhBitmapButton::SetBackgroundColour(const wxColour& colour)
-{
+bool DhBitmapButton::SetBackgroundColour(const wxColour& colour) {
     hasBackground = false;
     return wxControl::SetBackgroundColour(colour);
 }
 
-bool DhBitmapButton::Enable(bool enable)
-{
+bool DhBitmapButton::Enable(bool enable) {
     state = enable ? DhWordButton::kNormal : DhWordButton::kDisabled;
     Refresh(false);
     Update();
     return wxControl::Enable(enable);
 }
 
-wxSize DhBitmapButton::DoGetBestSize() const
-{
+wxSize DhBitmapButton::DoGetBestSize() const {
     return GetSize();
 }
 
-void DhBitmapButton::SetState(int newState, bool erase)
-{
+void DhBitmapButton::SetState(int newState, bool erase) {
     state = newState;
     Refresh(erase);
     Update();
 }
 
-void DhBitmapButton::OnEnterWindow(wxMouseEvent& event)
-{
+void DhBitmapButton::OnEnterWindow(wxMouseEvent& event) {
     if (IsEnabled()) {
         SetState(DhWordButton::kCurrent, true);
     }
     event.Skip();
 }
 
-void DhBitmapButton::OnLeaveWindow(wxMouseEvent& event)
-{
+void DhBitmapButton::OnLeaveWindow(wxMouseEvent& event) {
     if (IsEnabled()) {
         SetState(DhWordButton::kLeft, true);
     }
     event.Skip();
 }
 
-void DhBitmapButton::OnLeftDown(wxMouseEvent& event)
-{
+void DhBitmapButton::OnLeftDown(wxMouseEvent& event) {
     SetState(DhWordButton::kPressed, true);
     event.Skip();
 }
 
-void DhBitmapButton::OnLeftDClick(wxMouseEvent& event)
-{
+void DhBitmapButton::OnLeftDClick(wxMouseEvent& event) {
     SetState(DhWordButton::kPressed, false);
     event.Skip();
 }
 
-void DhBitmapButton::OnLeftUp(wxMouseEvent& event)
-{
+void DhBitmapButton::OnLeftUp(wxMouseEvent& event) {
     event.Skip();
     if (state != DhWordButton::kPressed) {
         return;
@@ -113,8 +99,7 @@ void DhBitmapButton::OnLeftUp(wxMouseEvent& event)
     GetEventHandler()->ProcessEvent(click);
 }
 
-void DhBitmapButton::OnPaint(wxPaintEvent&)
-{
+void DhBitmapButton::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     const wxSize size = GetSize();
     if (hasBackground && background_.IsOk()) {

@@ -6,9 +6,8 @@
 wxDEFINE_EVENT(DH_EVT_CHECK_BOX, wxCommandEvent);
 wxIMPLEMENT_DYNAMIC_CLASS(DhCheckBox, wxControl);
 
-bool DhCheckBox::Create(wxWindow* parent, wxWindowID id, const wxPoint& position, const wxSize& size,
-                        long style, const wxValidator& validator)
-{
+bool DhCheckBox::Create(wxWindow* parent, wxWindowID id, const wxPoint& position,
+                        const wxSize& size, long style, const wxValidator& validator) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     if (!wxControl::Create(parent, id, position, size, style, validator)) {
         return false;
@@ -25,8 +24,7 @@ bool DhCheckBox::Create(wxWindow* parent, wxWindowID id, const wxPoint& position
     return true;
 }
 
-void DhCheckBox::SetLabel(const wxString& text)
-{
+void DhCheckBox::SetLabel(const wxString& text) {
     label = text;
     wxControl::SetLabel(text);
     const wxSize extent = GetTextExtent(text);
@@ -36,36 +34,33 @@ void DhCheckBox::SetLabel(const wxString& text)
     Refresh();
 }
 
-void DhCheckBox::SetValue(bool value)
-{
+void DhCheckBox::SetValue(bool value) {
     checked = value;
-    display = IsEnabled() ? (checked ? kChecked : kUnchecked) : (checked ? kDisabledChecked : kDisabledUnchecked);
+    display = IsEnabled() ? (checked ? kChecked : kUnchecked)
+                          : (checked ? kDisabledChecked : kDisabledUnchecked);
     Refresh(true);
 }
 
-void DhCheckBox::SetBackgroundBitmap(const wxBitmap& bitmap, int mode)
-{
+void DhCheckBox::SetBackgroundBitmap(const wxBitmap& bitmap, int mode) {
     background_ = bitmap;
     backgroundMode = mode;
     piece.Reset();
 }
 
-bool DhCheckBox::Enable(bool enable)
-{
-    display = enable ? (checked ? kChecked : kUnchecked) : (checked ? kDisabledChecked : kDisabledUnchecked);
+bool DhCheckBox::Enable(bool enable) {
+    display = enable ? (checked ? kChecked : kUnchecked)
+                     : (checked ? kDisabledChecked : kDisabledUnchecked);
     Refresh(false);
     Update();
     return wxControl::Enable(enable);
 }
 
-void DhCheckBox::OnLeftDown(wxMouseEvent& event)
-{
+void DhCheckBox::OnLeftDown(wxMouseEvent& event) {
     pressed = true;
     event.Skip();
 }
 
-void DhCheckBox::OnLeftUp(wxMouseEvent& event)
-{
+void DhCheckBox::OnLeftUp(wxMouseEvent& event) {
     event.Skip();
     // The toolkit hands a release outside to the control that was pressed; only a release
     // over the control completes the click, and the press stays until then.
@@ -82,8 +77,7 @@ void DhCheckBox::OnLeftUp(wxMouseEvent& event)
     GetEventHandler()->ProcessEvent(changed);
 }
 
-void DhCheckBox::OnPaint(wxPaintEvent&)
-{
+void DhCheckBox::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     const wxSize size = GetSize();
     if (backgroundMode == 0) {
@@ -111,7 +105,8 @@ void DhCheckBox::OnPaint(wxPaintEvent&)
     }
     wxRendererNative::Get().DrawCheckBox(this, dc, boxRect, flags);
     dc.SetFont(GetFont());
-    dc.SetTextForeground(display >= kDisabledUnchecked ? wxColour(128, 128, 128) : GetForegroundColour());
+    dc.SetTextForeground(display >= kDisabledUnchecked ? wxColour(128, 128, 128)
+                                                       : GetForegroundColour());
     const wxSize text = dc.GetTextExtent(label);
     dc.DrawText(label, box.x + gap, std::abs(size.y - text.y) / 2);
 }

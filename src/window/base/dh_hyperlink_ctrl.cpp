@@ -1,15 +1,12 @@
 #include "window/base/dh_hyperlink_ctrl.h"
 
-
 DhHyperLinkCtrl::DhHyperLinkCtrl(wxWindow* parent, wxWindowID id, const wxString& label,
                                  const wxString& url, const wxPoint& position, const wxSize& size,
                                  long style, const wxString& name)
-    : DhHyperLinkCtrlBase(parent, id, label, url, position, size, style, name)
-{
+    : DhHyperLinkCtrlBase(parent, id, label, url, position, size, style, name) {
     Bind(wxEVT_ERASE_BACKGROUND, &DhHyperLinkCtrl::OnEraseBackground, this);
 }
 
-void DhHyperLinkCtrl::OnEraseBackground(wxEraseEvent& event)
-{
+void DhHyperLinkCtrl::OnEraseBackground(wxEraseEvent& event) {
     piece.Erase(this, bg_, event);
 }

@@ -7,10 +7,10 @@
 wxDEFINE_EVENT(DH_EVT_RADIO_BUTTON, wxCommandEvent);
 wxIMPLEMENT_DYNAMIC_CLASS(DhRadioButton, wxControl);
 
-bool DhRadioButton::Create(wxWindow* parent, wxWindowID id, const wxBitmap& normal, const wxBitmap& selectedBitmap,
-                           const wxBitmap& background, const wxPoint& position, const wxSize& size,
-                           long style, const wxValidator& validator)
-{
+bool DhRadioButton::Create(wxWindow* parent, wxWindowID id, const wxBitmap& normal,
+                           const wxBitmap& selectedBitmap, const wxBitmap& background,
+                           const wxPoint& position, const wxSize& size, long style,
+                           const wxValidator& validator) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     if (!wxControl::Create(parent, id, position, size, style, validator)) {
         return false;
@@ -26,8 +26,7 @@ bool DhRadioButton::Create(wxWindow* parent, wxWindowID id, const wxBitmap& norm
     return true;
 }
 
-void DhRadioButton::SetLabel(const wxString& text, bool onlyImage)
-{
+void DhRadioButton::SetLabel(const wxString& text, bool onlyImage) {
     label = text;
     imageOnly = onlyImage;
     wxControl::SetLabel(text);
@@ -42,8 +41,7 @@ void DhRadioButton::SetLabel(const wxString& text, bool onlyImage)
     Refresh();
 }
 
-void DhRadioButton::SetValue(bool value)
-{
+void DhRadioButton::SetValue(bool value) {
     selected = value;
     if (group != nullptr && index >= 0) {
         group->Select(index);
@@ -52,20 +50,17 @@ void DhRadioButton::SetValue(bool value)
     }
 }
 
-void DhRadioButton::SetGroup(DhRadioGroup* owner, int position)
-{
+void DhRadioButton::SetGroup(DhRadioGroup* owner, int position) {
     group = owner;
     index = position;
 }
 
-void DhRadioButton::SetSelected(bool value)
-{
+void DhRadioButton::SetSelected(bool value) {
     selected = value;
     Refresh();
 }
 
-void DhRadioButton::OnLeftDown(wxMouseEvent& event)
-{
+void DhRadioButton::OnLeftDown(wxMouseEvent& event) {
     event.Skip();
     if (selected) {
         return;
@@ -79,8 +74,7 @@ void DhRadioButton::OnLeftDown(wxMouseEvent& event)
     }
 }
 
-void DhRadioButton::OnPaint(wxPaintEvent&)
-{
+void DhRadioButton::OnPaint(wxPaintEvent&) {
     wxBufferedPaintDC dc(this);
     const wxSize size = GetClientSize();
     if (background_.IsOk()) {

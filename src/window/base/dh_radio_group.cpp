@@ -2,14 +2,12 @@
 
 #include "window/base/dh_radio_button.h"
 
-void DhRadioGroup::Add(DhRadioButton* button)
-{
+void DhRadioGroup::Add(DhRadioButton* button) {
     button->SetGroup(this, GetCount());
     buttons.push_back(button);
 }
 
-void DhRadioGroup::InitSelection()
-{
+void DhRadioGroup::InitSelection() {
     for (int i = 0; i < GetCount(); ++i) {
         if (buttons[i]->GetValue()) {
             selected = previous = i;
@@ -18,8 +16,7 @@ void DhRadioGroup::InitSelection()
     }
 }
 
-void DhRadioGroup::Select(int index)
-{
+void DhRadioGroup::Select(int index) {
     if (index < 0 || index >= GetCount()) {
         return;
     }
@@ -30,18 +27,15 @@ void DhRadioGroup::Select(int index)
     selected = previous = index;
 }
 
-DhRadioButton* DhRadioGroup::GetSelectedButton() const
-{
+DhRadioButton* DhRadioGroup::GetSelectedButton() const {
     return GetButton(selected);
 }
 
-DhRadioButton* DhRadioGroup::GetButton(int index) const
-{
+DhRadioButton* DhRadioGroup::GetButton(int index) const {
     return index >= 0 && index < GetCount() ? buttons[index] : nullptr;
 }
 
-DhRadioButton* DhRadioGroup::FindById(int id) const
-{
+DhRadioButton* DhRadioGroup::FindById(int id) const {
     for (DhRadioButton* button : buttons) {
         if (button->GetId() == id) {
             return button;

@@ -9,8 +9,8 @@ class DhStaticBitmap : public DhStaticBitmapBase {
 public:
     DhStaticBitmap() = default;
     DhStaticBitmap(wxWindow* parent, wxWindowID id, const wxBitmap& bitmap,
-                 const wxPoint& position = wxDefaultPosition, const wxSize& size = wxDefaultSize,
-                 long style = 0, const wxString& name = wxStaticBitmapNameStr);
+                   const wxPoint& position = wxDefaultPosition, const wxSize& size = wxDefaultSize,
+                   long style = 0, const wxString& name = wxStaticBitmapNameStr);
 
 private:
     void OnEraseBackground(wxEraseEvent& event);

@@ -2,8 +2,8 @@
 
 #include <wx/window.h>
 
-void DhWindowMove::BeginDrag(wxWindow* top, wxWindow* child, const wxMouseEvent& event, wxPoint& offset)
-{
+void DhWindowMove::BeginDrag(wxWindow* top, wxWindow* child, const wxMouseEvent& event,
+                             wxPoint& offset) {
     if (!child->HasCapture()) {
         child->CaptureMouse();
     }
@@ -11,8 +11,8 @@ void DhWindowMove::BeginDrag(wxWindow* top, wxWindow* child, const wxMouseEvent&
     offset = screen - top->GetPosition();
 }
 
-void DhWindowMove::Drag(wxWindow* top, wxWindow* child, const wxMouseEvent& event, const wxPoint& offset)
-{
+void DhWindowMove::Drag(wxWindow* top, wxWindow* child, const wxMouseEvent& event,
+                        const wxPoint& offset) {
     if (!event.Dragging() || !event.LeftIsDown() || !child->HasCapture()) {
         return;
     }
@@ -20,8 +20,7 @@ void DhWindowMove::Drag(wxWindow* top, wxWindow* child, const wxMouseEvent& even
     top->Move(screen - offset);
 }
 
-void DhWindowMove::EndDrag(wxWindow* child)
-{
+void DhWindowMove::EndDrag(wxWindow* child) {
     if (child->HasCapture()) {
         child->ReleaseMouse();
     }

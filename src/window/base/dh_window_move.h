@@ -13,10 +13,12 @@ public:
 
     // Captures the mouse for `child` and notes where, relative to the top-level window, the
     // drag began.
-    static void BeginDrag(wxWindow* top, wxWindow* child, const wxMouseEvent& event, wxPoint& offset);
+    static void BeginDrag(wxWindow* top, wxWindow* child, const wxMouseEvent& event,
+                          wxPoint& offset);
     // Moves the top-level window so that the grabbed point stays under the pointer; only for
     // a motion with the left button down while `child` has the capture.
-    static void Drag(wxWindow* top, wxWindow* child, const wxMouseEvent& event, const wxPoint& offset);
+    static void Drag(wxWindow* top, wxWindow* child, const wxMouseEvent& event,
+                     const wxPoint& offset);
     // Releases the capture if `child` has it.
     static void EndDrag(wxWindow* child);
 };

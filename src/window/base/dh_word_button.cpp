@@ -7,8 +7,7 @@
 
 wxIMPLEMENT_DYNAMIC_CLASS(DhWordButton, wxControl);
 
-bool DhWordButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& position)
-{
+bool DhWordButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& position) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     if (!wxControl::Create(parent, id, position, wxDefaultSize, wxBORDER_NONE)) {
         return false;
@@ -24,8 +23,8 @@ bool DhWordButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& positi
     return true;
 }
 
-void DhWordButton::Slice(const wxBitmap& image, int leftWidth, int centreWidth, wxBitmap slices[4])
-{
+void DhWordButton::Slice(const wxBitmap& image, int leftWidth, int centreWidth,
+                         wxBitmap slices[4]) {
     wxBitmap source = image;
     wxImage pixels = image.ConvertToImage();
     if (!pixels.HasAlpha() && pixels.HasMask()) {
@@ -40,8 +39,7 @@ void DhWordButton::Slice(const wxBitmap& image, int leftWidth, int centreWidth, 
 }
 
 void DhWordButton::SetStateBitmaps(const wxBitmap& normal, int leftWidth, int centreWidth,
-                                   const wxBitmap& current, const wxBitmap& pressed)
-{
+                                   const wxBitmap& current, const wxBitmap& pressed) {
     wxASSERT_MSG(normal.IsOk(), "normal.IsOk()");
     wxASSERT_MSG(normal.GetWidth() >= leftWidth + centreWidth, "normal.GetWidth()>=right_x");
     Slice(normal, leftWidth, centreWidth, normal_bitmap_);
@@ -53,8 +51,7 @@ void DhWordButton::SetStateBitmaps(const wxBitmap& normal, int leftWidth, int ce
     }
 }
 
-wxBitmap DhWordButton::ComposeFace(const wxBitmap slices[3]) const
-{
+wxBitmap DhWordButton::ComposeFace(const wxBitmap slices[3]) const {
     const int textWidth = GetTextExtent(label).x;
     const int height = slices[1].GetHeight();
     // The centre piece tiled under the label.
@@ -85,8 +82,7 @@ wxBitmap DhWordButton::ComposeFace(const wxBitmap slices[3]) const
     return wxBitmap(canvas);
 }
 
-void DhWordButton::SetLabelAndFont(const wxString& text, const wxFont& font)
-{
+void DhWordButton::SetLabelAndFont(const wxString& text, const wxFont& font) {
     label = text;
     SetFont(font);
     wxASSERT_MSG(normal_bitmap_[0].IsOk(), "normal_bitmap_[0].IsOk()");
@@ -104,75 +100,64 @@ void DhWordButton::SetLabelAndFont(const wxString& text, const wxFont& font)
     Refresh();
 }
 
-void DhWordButton::UpdateTextPosition()
-{
+void DhWordButton::UpdateTextPosition() {
     textX = normal_bitmap_[0].GetWidth();
     OnTextPositionSet();
 }
 
-void DhWordButton::SetBackgroundBitmap(const wxBitmap& background, int mode)
-{
+void DhWordButton::SetBackgroundBitmap(const wxBitmap& background, int mode) {
     background_ = background;
     backgroundMode = mode;
     piece.Reset();
 }
 
-bool DhWordButton::SetBackgroundColour(const wxColour& colour)
-{
+bool DhWordButton::SetBackgroundColour(const wxColour& colour) {
     backgroundMode = kColour;
     return wxControl::SetBackgroundColour(colour);
 }
 
-bool DhWordButton::Enable(bool enable)
-{
+bool DhWordButton::Enable(bool enable) {
     state = enable ? kNormal : kDisabled;
     Refresh(false);
     Update();
     return wxControl::Enable(enable);
 }
 
-wxSize DhWordButton::DoGetBestSize() const
-{
+wxSize DhWordButton::DoGetBestSize() const {
     return GetSize();
 }
 
-void DhWordButton::SetState(int newState, bool erase)
-{
+void DhWordButton::SetState(int newState, bool erase) {
     state = newState;
     Refresh(erase);
     Update();
 }
 
-void DhWordButton::OnEnterWindow(wxMouseEvent& event)
-{
+void DhWordButton::OnEnterWindow(wxMouseEvent& event) {
     if (IsEnabled()) {
         SetState(kCurrent, true);
     }
     event.Skip();
 }
 
-void DhWordButton::OnLeaveWindow(wxMouseEvent& event)
-{
+void DhWordButton::OnLeaveWindow(wxMouseEvent& event) {
     if (IsEnabled()) {
         SetState(kLeft, true);
     }
     event.Skip();
 }
 
-void DhWordButton::OnLeftDown(wxMouseEvent& event)
-{
+void DhWordButton::OnLeftDown(wxMouseEvent& event) {
     SetState(kPressed, true);
     event.Skip();
 }
 
-void DhWordButton::OnLeftDClick(wxMouseEvent& event)
-{
+void DhWordButton::OnLeftDClick(wxMouseEvent& event) {
     SetState(kPressed, false);
     event.Skip();
 }
 
-void DhWordButton::OnLeftUp(wxMouseEvent& event)
-{
+void DhWordButton::OnLeftUp(wxMouseEvent& event) {
     event.Skip();
     if (state != kPressed) {
         return; // a press that left and came back, or a release without a press
@@ -183,8 +168,7 @@ void DhWordButton::OnLeftUp(wxMouseEvent& event)
     GetEventHandler()->ProcessEvent(click);
 }
 
-void DhWordButton::DrawBackground(wxDC& dc)
-{
+void DhWordButton::DrawBackground(wxDC& dc) {
     dc.SetPen(*wxTRANSPARENT_PEN);
     const wxRect rect(GetPosition(), GetSize());
     switch (backgroundMode) {
@@ -219,8 +203,7 @@ void DhWordButton::DrawBackground(wxDC& dc)
     }
 }
 
-void DhWordButton::DrawFaceOrFallback(wxDC& dc)
-{
+void DhWordButton::DrawFaceOrFallback(wxDC& dc) {
     const wxBitmap* face = &normal_bitmap_[3];
     if (state == kCurrent && current_bitmap_[0].IsOk()) {
         face = &current_bitmap_[3];
@@ -234,8 +217,7 @@ void DhWordButton::DrawFaceOrFallback(wxDC& dc)
     }
 }
 
-void DhWordButton::DrawLabelOn(wxDC& dc) const
-{
+void DhWordButton::DrawLabelOn(wxDC& dc) const {
     dc.SetFont(GetFont());
     wxColour colour = GetForegroundColour();
     if (state == kDisabled) {
@@ -247,16 +229,14 @@ void DhWordButton::DrawLabelOn(wxDC& dc) const
     dc.DrawText(label, textX, textY);
 }
 
-void DhWordButton::OnPaint(wxPaintEvent&)
-{
+void DhWordButton::OnPaint(wxPaintEvent&) {
     wxBufferedPaintDC dc(this);
     DrawBackground(dc);
     DrawFaceOrFallback(dc);
     DrawLabelOn(dc);
 }
 
-wxBitmap DhWordButton::GetLabelledBitmap() const
-{
+wxBitmap DhWordButton::GetLabelledBitmap() const {
     if (!normal_bitmap_[3].IsOk()) {
         return wxNullBitmap;
     }

@@ -6,11 +6,11 @@
 
 wxIMPLEMENT_DYNAMIC_CLASS(ZlMenuButton, wxControl);
 
-ZlMenuButton::ZlMenuButton(void* data, const wxString& label, const wxBitmap& background, wxWindow* parent,
-                           wxWindowID id, const wxColour& normalColour, const wxColour& currentColour,
-                           const wxPoint& position, long style, const wxValidator& validator)
-    : userData(data)
-{
+ZlMenuButton::ZlMenuButton(void* data, const wxString& label, const wxBitmap& background,
+                           wxWindow* parent, wxWindowID id, const wxColour& normalColour,
+                           const wxColour& currentColour, const wxPoint& position, long style,
+                           const wxValidator& validator)
+    : userData(data) {
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     font.SetPointSize(10);
     SetFont(font);
@@ -23,7 +23,8 @@ ZlMenuButton::ZlMenuButton(void* data, const wxString& label, const wxBitmap& ba
     const wxSize text = probe.GetTextExtent(label);
     probe.SelectObject(wxNullBitmap);
 
-    const wxRect rect(position.x < 0 ? 0 : position.x, position.y < 0 ? 0 : position.y, text.x + 16, text.y);
+    const wxRect rect(position.x < 0 ? 0 : position.x, position.y < 0 ? 0 : position.y, text.x + 16,
+                      text.y);
     wxBitmap normal;
     if (background.IsOk() && wxRect(background.GetSize()).Contains(rect)) {
         normal = background.GetSubBitmap(rect);
@@ -34,7 +35,8 @@ ZlMenuButton::ZlMenuButton(void* data, const wxString& label, const wxBitmap& ba
         fill.Clear();
     }
     wxBitmap current = normal.GetSubBitmap(wxRect(normal.GetSize()));
-    for (auto [bitmap, colour] : {std::pair{&normal, normalColour}, std::pair{&current, currentColour}}) {
+    for (auto [bitmap, colour] :
+         {std::pair{&normal, normalColour}, std::pair{&current, currentColour}}) {
         wxMemoryDC dc(*bitmap);
         dc.SetFont(font);
         dc.SetPen(*wxBLACK_PEN);
@@ -48,8 +50,7 @@ ZlMenuButton::ZlMenuButton(void* data, const wxString& label, const wxBitmap& ba
 }
 
 bool ZlMenuButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& position, long style,
-                          const wxValidator& validator)
-{
+                          const wxValidator& validator) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     const wxSize size = bitmaps[0].IsOk() ? bitmaps[0].GetSize() : wxDefaultSize;
     if (!wxControl::Create(parent, id, position, size, style, validator)) {
@@ -62,71 +63,61 @@ bool ZlMenuButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& positi
     return true;
 }
 
-void ZlMenuButton::SetBitmap(int index, const wxBitmap& bitmap)
-{
+void ZlMenuButton::SetBitmap(int index, const wxBitmap& bitmap) {
     if (index >= 0 && index < 3) {
         bitmaps[index] = bitmap;
     }
 }
 
-wxBitmap ZlMenuButton::GetBitmap(int index) const
-{
+wxBitmap ZlMenuButton::GetBitmap(int index) const {
     return index >= 0 && index < 3 ? bitmaps[index] : wxNullBitmap;
 }
 
-void ZlMenuButton::SetCurrent()
-{
+void ZlMenuButton::SetCurrent() {
     state = 1;
     Refresh(true);
     Update();
 }
 
-void ZlMenuButton::SetNormal()
-{
+void ZlMenuButton::SetNormal() {
     state = 0;
     Refresh(true);
     Update();
 }
 
-bool ZlMenuButton::Enable(bool enable)
-{
+bool ZlMenuButton::Enable(bool enable) {
     const bool result = wxControl::Enable(enable);
     Update();
     Refresh(true);
     return result;
 }
 
-wxSize ZlMenuButton::DoGetBestSize() const
-{
+wxSize ZlMenuButton::DoGetBestSize() const {
     return bitmaps[0].IsOk() ? bitmaps[0].GetSize() : wxSize(0, 0);
 }
 
-void ZlMenuButton::OnEnterWindow(wxMouseEvent& event)
-{
+void ZlMenuButton::OnEnterWindow(wxMouseEvent& event) {
     if (hoverTracking) {
         SetCurrent();
     }
     event.Skip();
 }
 
-void ZlMenuButton::OnLeaveWindow(wxMouseEvent& event)
-{
+void ZlMenuButton::OnLeaveWindow(wxMouseEvent& event) {
     if (hoverTracking) {
         SetNormal();
     }
     event.Skip();
 }
 
-void ZlMenuButton::OnLeftDown(wxMouseEvent& event)
-{
+void ZlMenuButton::OnLeftDown(wxMouseEvent& event) {
     event.Skip();
     wxCommandEvent click(wxEVT_BUTTON, GetId());
     click.SetEventObject(this);
     GetEventHandler()->ProcessEvent(click);
 }
 
-void ZlMenuButton::OnPaint(wxPaintEvent&)
-{
+void ZlMenuButton::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     if (bitmaps[0].IsOk()) {
         dc.DrawBitmap(bitmaps[0], 0, 0, true);

@@ -9,10 +9,10 @@
 class ZlMenuButton : public wxControl {
 public:
     ZlMenuButton() = default;
-    ZlMenuButton(void* userData, const wxString& label, const wxBitmap& background, wxWindow* parent,
-                 wxWindowID id, const wxColour& normalColour, const wxColour& currentColour,
-                 const wxPoint& position = wxDefaultPosition, long style = wxBORDER_NONE,
-                 const wxValidator& validator = wxDefaultValidator);
+    ZlMenuButton(void* userData, const wxString& label, const wxBitmap& background,
+                 wxWindow* parent, wxWindowID id, const wxColour& normalColour,
+                 const wxColour& currentColour, const wxPoint& position = wxDefaultPosition,
+                 long style = wxBORDER_NONE, const wxValidator& validator = wxDefaultValidator);
 
     bool Create(wxWindow* parent, wxWindowID id, const wxPoint& position = wxDefaultPosition,
                 long style = wxBORDER_NONE, const wxValidator& validator = wxDefaultValidator);

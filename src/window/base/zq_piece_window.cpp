@@ -6,9 +6,9 @@ wxIMPLEMENT_DYNAMIC_CLASS(ZqPieceWindow, wxPanel);
 
 ZqPieceWindow::~ZqPieceWindow() = default;
 
-bool ZqPieceWindow::Create(wxWindow* parent, wxBitmap* bitmap, wxWindowID id, const wxPoint& position,
-                           const wxSize& size, long style, const wxString& name)
-{
+bool ZqPieceWindow::Create(wxWindow* parent, wxBitmap* bitmap, wxWindowID id,
+                           const wxPoint& position, const wxSize& size, long style,
+                           const wxString& name) {
     piece.reset(bitmap);
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     if (!wxPanel::Create(parent, id, position, size, style, name)) {
@@ -20,8 +20,7 @@ bool ZqPieceWindow::Create(wxWindow* parent, wxBitmap* bitmap, wxWindowID id, co
 
 void ZqPieceWindow::OnSubjectChanged(CjxSubject*, void*) {}
 
-void ZqPieceWindow::DrawBackground(wxDC& dc)
-{
+void ZqPieceWindow::DrawBackground(wxDC& dc) {
     const wxSize size = GetClientSize();
     if (!piece || !piece->IsOk() || piece->GetWidth() < size.x || piece->GetHeight() < size.y) {
         dc.SetBackground(wxBrush(GetBackgroundColour()));
@@ -32,8 +31,7 @@ void ZqPieceWindow::DrawBackground(wxDC& dc)
     }
 }
 
-void ZqPieceWindow::OnPaint(wxPaintEvent&)
-{
+void ZqPieceWindow::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     DrawBackground(dc);
 }
