@@ -58,7 +58,7 @@ report() { # FLOOR_SECONDS lines...
         [ -n "$line" ] || continue
         IFS='|' read -r label seconds peak size <<< "$line"
         awk -v l="$label" -v s="$seconds" -v f="$floor" -v p="$peak" -v b="$size" \
-            'BEGIN { printf "  %-26s %8.2f s %8.1fx %10.1f MB %8.0f MB\n", l, s, s / f, b / 1048576, p / 1024 }'
+            'BEGIN { if (f < 0.01) f = 0.01; printf "  %-26s %8.2f s %8.1fx %10.1f MB %8.0f MB\n", l, s, s / f, b / 1048576, p / 1024 }'
     done
 }
 
