@@ -26,7 +26,8 @@ uint32_t U32(const unsigned char* p) {
 class ChunkWalker {
 public:
     explicit ChunkWalker(const std::string& bytes)
-        : m_data(reinterpret_cast<const unsigned char*>(bytes.data())), m_size(bytes.size()) {
+        : ChunkWalker(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) {}
+    ChunkWalker(const unsigned char* data, size_t size) : m_data(data), m_size(size) {
         if (m_size < kSignatureSize ||
             std::memcmp(m_data, "\x89PNG\r\n\x1A\n", kSignatureSize) != 0) {
             Broken("bad signature");
@@ -381,9 +382,9 @@ void PngSource::ReadHeader(const std::string& head) {
     m_pages.push_back(std::move(layout));
 }
 
-std::string PngSource::ExtractImageData(const std::string& bytes) const {
-    std::string idat;
-    ChunkWalker walker(bytes);
+void PngSource::WriteImageData(const unsigned char* data, size_t size, const Sink& out) const {
+    // The IDAT chunks go out one by one as their checksums pass: no copy of the whole.
+    ChunkWalker walker(data, size);
     bool inData = false;
     bool dataEnded = false;
     while (walker.Next()) {
@@ -393,23 +394,25 @@ std::string PngSource::ExtractImageData(const std::string& bytes) const {
                 Broken("image data chunks are not consecutive");
             }
             inData = true;
-            idat.append(reinterpret_cast<const char*>(walker.Body()), walker.Length());
+            if (walker.Length() > 0) {
+                out(walker.Body(), walker.Length());
+            }
         } else {
             if (inData) {
                 dataEnded = true;
             }
             if (type == "IEND") {
-                if (idat.empty()) {
+                if (!inData) {
                     Broken("no image data");
                 }
-                return idat;
+                return;
             }
         }
     }
     Broken("truncated file (no IEND chunk)");
 }
 
-void PngSource::DecodeRows(const std::string& bytes,
+void PngSource::DecodeRows(const unsigned char* data, size_t size,
                            const std::function<void(const unsigned char*)>& onRow) const {
     PngErrors errors{};
     png_structp png =
@@ -428,7 +431,7 @@ void PngSource::DecodeRows(const std::string& bytes,
         ~Cleanup() { png_destroy_read_struct(&png, &info, nullptr); }
     } cleanup{png, info};
 
-    MemoryReader reader{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
+    MemoryReader reader{data, size, 0};
     png_set_read_fn(png, &reader, ReadFromMemory);
     png_set_user_limits(png, kMaxSide, kMaxSide);
     png_set_chunk_malloc_max(png, 64 * 1024 * 1024);
@@ -448,13 +451,14 @@ void PngSource::DecodeRows(const std::string& bytes,
 
 void PngSource::WriteImage(int, const Sink& out, std::string* softMask) {
     const ImageLayout& layout = m_pages.front();
-    const std::string bytes = m_data.ReadAll();
+    // Screenshots come one after another in a merge: one buffer serves them all.
+    static thread_local ByteBuffer bytes;
+    m_data.ReadAll(bytes);
     const int width = layout.width;
 
     std::unique_ptr<FlateRowEncoder> colour;
     if (m_passthrough) {
-        const std::string idat = ExtractImageData(bytes);
-        out(reinterpret_cast<const unsigned char*>(idat.data()), idat.size());
+        WriteImageData(bytes.Data(), bytes.Size(), out);
         if (!layout.softMask) {
             return;
         }
@@ -471,7 +475,7 @@ void PngSource::WriteImage(int, const Sink& out, std::string* softMask) {
     std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
     const size_t sampleBytes = m_depth / 8;
 
-    DecodeRows(bytes, [&](const unsigned char* row) {
+    DecodeRows(bytes.Data(), bytes.Size(), [&](const unsigned char* row) {
         if (m_colourType == 4 || m_colourType == 6) {
             // Split interleaved colour and alpha samples.
             const size_t colours = m_colourType == 4 ? 1 : 3;

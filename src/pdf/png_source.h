@@ -17,10 +17,10 @@ private:
     // Reads the chunks up to the image data into the layout.
     void ReadHeader(const std::string& head);
     // Decodes every row of the image, in order, at the file's own depth and layout.
-    void DecodeRows(const std::string& bytes,
+    void DecodeRows(const unsigned char* data, size_t size,
                     const std::function<void(const unsigned char*)>& onRow) const;
-    // The concatenated IDAT data, after checking the chunk structure and checksums.
-    std::string ExtractImageData(const std::string& bytes) const;
+    // Writes the IDAT data, checking the chunk structure and checksums on the way.
+    void WriteImageData(const unsigned char* data, size_t size, const Sink& out) const;
 
     int m_colourType = 0;
     int m_depth = 0;
