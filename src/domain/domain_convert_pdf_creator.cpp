@@ -17,7 +17,7 @@ std::string Utf8(const wxString& text) {
 }
 
 float Number(const wxString& key) {
-    return static_cast<float>(DomainPage::ParseVersion(DomainSettings::GetNamed(key).utf8_str()));
+    return static_cast<float>(DomainPage::ParseDecimal(DomainSettings::GetNamed(key).utf8_str()));
 }
 } // namespace
 

@@ -46,7 +46,7 @@ bool GetVersion(xmlDoc* doc, double& version) {
     if (!text) {
         return false;
     }
-    version = DomainPage::ParseVersion(reinterpret_cast<const char*>(text.get()));
+    version = DomainPage::ParseDecimal(reinterpret_cast<const char*>(text.get()));
     return true;
 }
 
@@ -167,7 +167,7 @@ XmlDocPtr ParseBuiltIn() {
 }
 } // namespace
 
-double DomainPage::ParseVersion(const char* text) {
+double DomainPage::ParseDecimal(const char* text) {
     while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') {
         ++text;
     }

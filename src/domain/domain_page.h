@@ -21,9 +21,9 @@ public:
     // evaluated.
     int SetNodes(xmlXPathContext* context, const char* expression, const wxString& value);
 
-    // A version text read as a decimal number ("1.10" reads as 1.1; text that is no number
-    // reads as 0), independent of the locale.
-    static double ParseVersion(const char* text);
+    // The decimal number at the start of a text ("1.10" reads as 1.1, "12mm" as 12; text that
+    // is no number reads as 0), independent of the locale: versions and page sizes.
+    static double ParseDecimal(const char* text);
 
     // The built-in page file, used when the installation's default page file is damaged.
     static const char* GetBuiltInPageFile();

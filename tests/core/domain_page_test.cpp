@@ -193,11 +193,11 @@ TEST(DomainPageTest, MissingSectionsKeepBuiltInValues) {
     EXPECT_EQ(DomainSettings::GetNamed("page:left"), "10");
 }
 
-TEST(DomainPageTest, ParseVersion) {
-    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion("1.10"), 1.1);
-    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion(" 2.5beta"), 2.5);
-    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion("x"), 0);
-    EXPECT_DOUBLE_EQ(DomainPage::ParseVersion(""), 0);
+TEST(DomainPageTest, ParseDecimal) {
+    EXPECT_DOUBLE_EQ(DomainPage::ParseDecimal("1.10"), 1.1);
+    EXPECT_DOUBLE_EQ(DomainPage::ParseDecimal(" 2.5beta"), 2.5);
+    EXPECT_DOUBLE_EQ(DomainPage::ParseDecimal("x"), 0);
+    EXPECT_DOUBLE_EQ(DomainPage::ParseDecimal(""), 0);
 }
 
 TEST(DomainPageTest, SetNodesReportsBadExpressions) {
