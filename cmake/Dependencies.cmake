@@ -1,11 +1,19 @@
-# Imported targets for every third-party library, all from Debian packages.
+# Imported targets for every third-party library, all from Debian packages, found in this one
+# place.
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(GIF REQUIRED)
 
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+pkg_check_modules(QPDF REQUIRED IMPORTED_TARGET libqpdf)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
+pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 
 # wxWidgets through wx-config: wx_base is wxBase + wxXML (no display), wx_gui adds the GUI.
+# Its headers are system headers, so that the project's warnings are about its own code.
 find_program(WX_CONFIG NAMES wx-config REQUIRED)
 function(ombrix_wx_target name libs)
     execute_process(COMMAND ${WX_CONFIG} --cxxflags ${libs}

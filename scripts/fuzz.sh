@@ -12,13 +12,13 @@ mkdir -p "$out/work" "$out/seeds"
 sources=(bmp_source exif_reader fax_encoder flate_row_encoder gif_source icc_profile
          image_source jpeg_source jpeg_structure jpeg_transcoder png_source source_data tiff_source)
 files=("$root/tests/fuzz/image_reader_fuzzer.cpp")
-for s in "${sources[@]}"; do files+=("$root/src/pdf/$s.cpp"); done
+for s in "${sources[@]}"; do files+=("$root/src/pdfservice/pdf/$s.cpp"); done
 
 binary=$out/image_reader_fuzzer
-if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdf" "$root/tests/fuzz" -newer "$binary" -name '*.[ch]*' | head -n 1)" ]; then
+if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdfservice/pdf" "$root/tests/fuzz" -newer "$binary" -name '*.[ch]*' | head -n 1)" ]; then
     echo "Building the fuzzer"
     clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -DOMBRIX_FUZZING -I"$root/src" $(pkg-config --cflags libpng libtiff-4) \
+        -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags libpng libtiff-4) \
         "${files[@]}" -o "$binary" \
         $(pkg-config --libs libpng libtiff-4 libjpeg zlib) -lgif
 fi
@@ -30,7 +30,7 @@ if [ -z "$(ls -A "$out/seeds")" ]; then
         # (head ends the listing early: that is no failure)
         { find "$corpus" -type f -size -24k \( -iname '*.png' -o -iname '*.jp*g' -o -iname '*.tif*' \
             -o -iname '*.bmp' -o -iname '*.gif' \) -print0 | head -z -n 400 |
-            xargs -0 -I{} sh -c 'cp "{}" "$0/$(echo "{}" | md5sum | cut -c1-16)"' "$out/seeds"; } || true
+            xargs -0 -n 1 sh -c 'cp -- "$1" "$0/$(printf %s "$1" | md5sum | cut -c1-16)"' "$out/seeds"; } || true
     fi
     for spec in "png:-size 16x16 gradient:" "jpg:-size 16x16 plasma:" "tif:-size 16x16 xc:red" \
                 "bmp:-size 16x16 xc:blue" "gif:-size 16x16 xc:green"; do

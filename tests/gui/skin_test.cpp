@@ -4,7 +4,7 @@
 #include "dialog/about_dialog_base.h"
 #include "dialog/xy_message_dialog.h"
 #include "gui/gui_support.h"
-#include "gui/theme_gallery.h"
+#include "theme_gallery.h"
 #include "support/test_home.h"
 #include "window/base/cjx_observer.h"
 #include "window/base/cjx_subject.h"

@@ -1,4 +1,4 @@
-#include "gui/theme_gallery.h"
+#include "theme_gallery.h"
 
 #include "app/app_util.h"
 #include "common/face_reader.h"

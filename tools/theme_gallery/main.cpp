@@ -2,7 +2,7 @@
 //   build/tools/theme-gallery        (take a screenshot with scripts/screenshot.sh)
 #include "app/app_util.h"
 #include "common/face_reader.h"
-#include "gui/theme_gallery.h"
+#include "theme_gallery.h"
 
 #include <wx/app.h>
 #include <wx/filesys.h>

@@ -6,8 +6,8 @@
 #include <string>
 #include <unistd.h>
 
-// New files with unpredictable names. Header only: the PDF service, which links nothing of
-// the application, uses it too.
+// New files with unpredictable names. Header only, in the PDF service, which links nothing of
+// the application; the application's platform module uses it too.
 class UniqueFile {
 public:
     // Creates a new file named `prefix` + six random characters and returns its descriptor

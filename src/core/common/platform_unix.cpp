@@ -1,6 +1,6 @@
 #include "common/platform.h"
 
-#include "common/unique_file.h"
+#include "pdf/unique_file.h"
 
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
