@@ -402,6 +402,35 @@ TEST(ConvertWorkerTest, LogsBeginAndFinishAndReportsTheCount) {
     EXPECT_EQ(lines[2], "Finish [] [0]");
 }
 
+TEST(ConvertWorkerTest, AJobKeepsTheSettingsItStartedWith) {
+    Engine home;
+    EventCollector collector;
+    DomainConvertZUZUR2AZE convert;
+    convert.SetTarget(&collector);
+    const wxString a = home.Image("a.png", "-size 20x20 xc:red");
+    const wxString b = home.Image("b.png", "-size 20x20 xc:blue");
+    auto job = std::make_unique<ConvertJob>(home.Job(convert, {a, b}));
+    auto* task = new ConvertTask{&convert, std::move(job)};
+
+    // What the window changes after the start does not reach the job.
+    const wxString elsewhere = home.Documents() + "/elsewhere";
+    wxDir::Make(elsewhere);
+    DomainSettings::SetKeyed(DomainSettings::kOutputDir, elsewhere);
+    DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+    DomainSettings::SetKeyed(DomainSettings::kMergeName, "merged");
+    DomainSettings::SetNamed("page:size:select", "0");
+    DomainSettings::SetNamed("page:type", "no such page");
+
+    ASSERT_TRUE(TaskThread::StartTask(new TaskThread(task, ConvertWorker::ConvertWorkerProc)));
+    for (int i = 0; i < 400 && collector.Finished().empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_EQ(collector.Finished(), std::vector<int>{2});
+    EXPECT_TRUE(wxFileExists(home.output + "/a.pdf"));
+    EXPECT_TRUE(wxFileExists(home.output + "/b.pdf"));
+    EXPECT_FALSE(wxFileExists(elsewhere + "/merged.pdf"));
+}
+
 TEST(TaskThreadTest, RunsDetachedAndCallsItsHooks) {
     static std::atomic<int> started{0};
     static std::atomic<int> ended{0};

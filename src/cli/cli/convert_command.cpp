@@ -4,6 +4,7 @@
 #include "app/language_file.h"
 #include "cli/cli_reporter.h"
 #include "common/file_util.h"
+#include "common/platform.h"
 #include "domain/domain_config.h"
 #include "domain/domain_convert_zuzur2aze.h"
 #include "domain/domain_page.h"
@@ -174,7 +175,7 @@ wxArrayString ConvertCommand::CollectImages(const wxArrayString& inputs,
         wxFileName name(input);
         name.MakeAbsolute();
         wxString path = name.GetFullPath();
-        path.Replace("\\", "/");
+        path = Platform::ToSlashes(path);
         if (wxDir::Exists(path)) {
             const size_t before = paths.size();
             while (path.length() > 1 && path.EndsWith("/")) {
@@ -259,7 +260,7 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         wxFileName dir = wxFileName::DirName(options.outputDir);
         dir.MakeAbsolute();
         outputDir = dir.GetPath();
-        outputDir.Replace("\\", "/");
+        outputDir = Platform::ToSlashes(outputDir);
         if (!wxDir::Exists(outputDir) &&
             !wxFileName::Mkdir(outputDir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
             std::fprintf(stderr, "ombrix-convert: cannot create the output folder %s\n",

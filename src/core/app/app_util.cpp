@@ -20,7 +20,7 @@ void MakeLevels(const wxString& base, std::initializer_list<wxString> levels) {
 
 wxString AppUtil::DirOf(const wxString& path) {
     wxString dir = path;
-    dir.Replace("\\", "/");
+    dir = Platform::ToSlashes(dir);
     const int slash = dir.Find('/', true);
     return slash == wxNOT_FOUND ? wxString() : dir.Left(slash);
 }

@@ -41,7 +41,11 @@ wxString FileUtil::GetFileName(const wxString& path) {
 }
 
 void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern) {
-    const wxString wanted = pattern.AfterLast('.');
+    ListFiles(folder, paths, wxArrayString(1, &pattern));
+}
+
+void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths,
+                         const wxArrayString& patterns) {
     wxDir dir;
     {
         wxLogNull quiet; // an unreadable folder simply lists nothing
@@ -49,21 +53,30 @@ void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxS
             return;
         }
     }
-    std::vector<wxString> names;
+    std::vector<std::vector<wxString>> groups(patterns.size());
     wxString name;
     for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES); more;
          more = dir.GetNext(&name)) {
         if (!name.Contains(".")) {
             continue;
         }
-        if (name.AfterLast('.').Lower() == wanted) {
-            names.push_back(name);
+        const wxString extension = name.AfterLast('.').Lower();
+        for (size_t i = 0; i < patterns.size(); ++i) {
+            if (extension == patterns[i].AfterLast('.')) {
+                // wxFileExists is true for regular files only (it follows links).
+                if (wxFileExists(folder + "/" + name)) {
+                    groups[i].push_back(name);
+                }
+                break;
+            }
         }
     }
-    std::sort(names.begin(), names.end(),
-              [](const wxString& a, const wxString& b) { return CompareNatural(a, b) < 0; });
-    for (const wxString& found : names) {
-        paths.Add(folder + "/" + found);
+    for (std::vector<wxString>& names : groups) {
+        std::sort(names.begin(), names.end(),
+                  [](const wxString& a, const wxString& b) { return CompareNatural(a, b) < 0; });
+        for (const wxString& found : names) {
+            paths.Add(folder + "/" + found);
+        }
     }
 }
 

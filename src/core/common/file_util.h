@@ -25,6 +25,11 @@ public:
     // case, equals the text of `pattern` after its last "." ("*.jpg" finds "photo.JPG").
     // The files found are appended in natural name order ("scan2" before "scan10").
     static void ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern);
+    // The same for several patterns with one reading of the folder: the files of the first
+    // pattern, then those of the next. Only regular files (or links to them) are listed, so
+    // that a pipe or device named like an image never reaches a reader.
+    static void ListFiles(const wxString& folder, wxArrayString& paths,
+                          const wxArrayString& patterns);
 
     // Orders names as a file manager shows them: case-insensitive, digit runs by value.
     static int CompareNatural(const wxString& a, const wxString& b);

@@ -12,6 +12,10 @@ public:
     // non-UTF-8 locale (a bare "C" locale would turn every non-ASCII path into garbage).
     static void UseUtf8Locale();
 
+    // The path with the platform's own separators turned into "/". Only where the platform
+    // separates with "\\": elsewhere "\\" is a legal character of a name and stays.
+    static wxString ToSlashes(const wxString& path);
+
     // The user's documents folder, "/"-separated; empty when it cannot be found.
     static wxString GetDocumentsDir();
 

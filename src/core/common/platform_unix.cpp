@@ -30,9 +30,12 @@ void Platform::UseUtf8Locale() {
     }
 }
 
+wxString Platform::ToSlashes(const wxString& path) {
+    return path;
+}
+
 wxString Platform::GetDocumentsDir() {
     wxString dir = wxStandardPaths::Get().GetDocumentsDir();
-    dir.Replace("\\", "/");
     while (dir.length() > 1 && dir.EndsWith("/")) {
         dir.RemoveLast();
     }

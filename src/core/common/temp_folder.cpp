@@ -30,7 +30,7 @@ wxString TempFolder::GetBaseDir() {
     if (cache.empty()) {
         return wxString();
     }
-    cache.Replace("\\", "/");
+    cache = Platform::ToSlashes(cache);
     const wxString base = cache + "/" + AppUtil::GetDisplayName();
     Platform::MakeDir(cache);
     Platform::MakeDir(base);

@@ -1,26 +1,16 @@
 #include "domain/domain_convert.h"
 
 #include "common/file_util.h"
+#include "common/platform.h"
 #include "domain/domain_settings.h"
 
 #include <wx/filename.h>
-#include <wx/intl.h>
-#include <wx/tokenzr.h>
 
 wxDEFINE_EVENT(EVT_FILES_LOADED, wxThreadEvent);
 wxDEFINE_EVENT(EVT_CELL_RENDER, DhGridCellRenderCommandEvent);
 wxDEFINE_EVENT(EVT_CONVERSION_FINISHED, wxThreadEvent);
 
 std::atomic<int> ConvertState{0};
-
-FileRowArray* DomainConvert::BuildRows(const wxString& list) {
-    wxArrayString paths;
-    wxStringTokenizer tokens(list, "|");
-    while (tokens.HasMoreTokens()) {
-        paths.Add(tokens.GetNextToken());
-    }
-    return BuildRowsFromPaths(paths);
-}
 
 FileRowArray* DomainConvert::BuildRowsFromPaths(const wxArrayString& paths) {
     auto* rows = new FileRowArray;
@@ -43,13 +33,13 @@ void DomainConvert::FillRow(FileRowInfo& row, const wxString& path) {
     row.path = path;
     row.size = size == wxInvalidSize ? 0 : size.GetValue();
     wxString folder = name.GetPath(wxPATH_GET_VOLUME);
-    folder.Replace("\\", "/");
+    folder = Platform::ToSlashes(folder);
     row.cells.Clear();
     row.cells.Add(name.GetFullName());
     row.cells.Add(FileUtil::FormatSize(row.size));
     row.cells.Add(DomainSettings::GetKeyed(DomainSettings::kOutputType));
     row.cells.Add(name.GetName());
-    row.cells.Add(wxGetTranslation("Not Converted"));
+    row.cells.Add("Not Converted");
     row.cells.Add(path);
     row.cells.Add(folder);
 }
@@ -80,23 +70,33 @@ int DomainConvert::GetProgress() const {
     return 0;
 }
 
-int DomainConvert::Run(ConvertJob&) {
+int DomainConvert::Run(ConvertJob&, const JobSettings&) {
     return 0;
 }
 
-void DomainConvert::AddFolder(const wxString& folder) {
-    wxArrayString paths;
-    for (const wxString& wildcard : GetWildcards()) {
-        FileUtil::ListFiles(folder, paths, wildcard);
+size_t DomainConvert::ListFolder(const wxString& folder, wxArrayString& paths) const {
+    const size_t before = paths.size();
+    FileUtil::ListFiles(folder, paths, GetWildcards());
+    for (size_t i = before; i < paths.size(); ++i) {
+        paths[i] = Platform::ToSlashes(paths[i]);
     }
-    for (wxString& path : paths) {
-        path.Replace("\\", "/");
-    }
-    SendRows(paths.empty() ? nullptr : BuildRowsFromPaths(paths));
+    return paths.size() - before;
 }
 
-void DomainConvert::AddFiles(const wxString& list) {
-    SendRows(BuildRows(list));
+void DomainConvert::AddFolder(const wxString& folder) {
+    AddFiles(wxArrayString(1, &folder));
+}
+
+void DomainConvert::AddFiles(const wxArrayString& paths) {
+    wxArrayString files;
+    for (const wxString& path : paths) {
+        if (wxDirExists(path)) {
+            ListFolder(path, files);
+        } else if (!path.empty()) {
+            files.Add(path);
+        }
+    }
+    SendRows(files.empty() ? nullptr : BuildRowsFromPaths(files));
 }
 
 void DomainConvert::SendRows(FileRowArray* rows) {

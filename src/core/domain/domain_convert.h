@@ -2,6 +2,7 @@
 
 #include "domain/dh_grid_cell_render_command_event.h"
 #include "domain/file_row_info.h"
+#include "domain/job_settings.h"
 
 #include <wx/arrstr.h>
 #include <wx/event.h>
@@ -18,7 +19,8 @@ using ConvertJob = std::map<int, wxArrayString>;
 
 // The events a conversion object sends to its target (the file list). Files-loaded carries
 // 1 with the new rows as its payload (a FileRowArray* the receiver takes over), or 0 for a
-// folder without images; conversion-finished carries the number of files written.
+// folder without images; conversion-finished carries the number of files written. Texts in
+// events and rows are English: the window translates them when it shows them.
 wxDECLARE_EVENT(EVT_FILES_LOADED, wxThreadEvent);
 wxDECLARE_EVENT(EVT_CELL_RENDER, DhGridCellRenderCommandEvent);
 wxDECLARE_EVENT(EVT_CONVERSION_FINISHED, wxThreadEvent);
@@ -38,8 +40,6 @@ public:
     DomainConvert(const DomainConvert&) = delete;
     DomainConvert& operator=(const DomainConvert&) = delete;
 
-    // Rows for the "|"-separated paths (empty tokens are dropped).
-    virtual FileRowArray* BuildRows(const wxString& list);
     // Sets the row's flagged field when the file is empty.
     virtual void CheckRow(FileRowInfo& row);
     virtual wxString GetOutputExt() const;
@@ -47,15 +47,22 @@ public:
     virtual wxArrayString GetWildcards() const;
     virtual bool IsSupportedExt(const wxString& extension) const;
     virtual int GetProgress() const;
-    // Converts the job's rows; returns the number of files written.
-    virtual int Run(ConvertJob& job);
+    // Converts the job's rows with the settings copied when it started; returns the number
+    // of files written.
+    virtual int Run(ConvertJob& job, const JobSettings& settings);
+    // The same with the settings as they are now.
+    int Run(ConvertJob& job) { return Run(job, JobSettings::Capture()); }
     // Lists the folder's matching files and sends their rows (worker thread).
     virtual void AddFolder(const wxString& folder);
-    // Sends the rows of the "|"-separated paths (worker thread).
-    virtual void AddFiles(const wxString& list);
+    // Sends the rows of the paths, in order; a folder among them stands for its matching
+    // files (worker thread).
+    virtual void AddFiles(const wxArrayString& paths);
+    // Appends the regular files directly inside the folder that match the wildcards, grouped
+    // by wildcard, each group in natural name order; returns how many were found.
+    size_t ListFolder(const wxString& folder, wxArrayString& paths) const;
     virtual void Stop();
 
-    // Rows for a list of paths, in the given order.
+    // Rows for a list of file paths, in the given order (empty paths are dropped).
     FileRowArray* BuildRowsFromPaths(const wxArrayString& paths);
 
     // Queues a cell-render event: progress (state 1, percent done * 100 / total).

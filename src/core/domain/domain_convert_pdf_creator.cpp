@@ -15,10 +15,6 @@ namespace {
 std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());
 }
-
-float Number(const wxString& key) {
-    return static_cast<float>(DomainPage::ParseDecimal(DomainSettings::GetNamed(key).utf8_str()));
-}
 } // namespace
 
 int DomainConvertPdfCreator::GetSourceType(const wxString& path) const {
@@ -61,7 +57,7 @@ wxString DomainConvertPdfCreator::GetEnginePath() const {
     return AppUtil::GetExeDir() + "/h2p.exe";
 }
 
-int DomainConvertPdfCreator::ConvertMerged(ConvertJob&) {
+int DomainConvertPdfCreator::ConvertMerged(ConvertJob&, const JobSettings&) {
     return 0;
 }
 
@@ -78,50 +74,49 @@ void DomainConvertPdfCreator::FreeService(Pdf3Service* service) {
     FreePdf3Service(service);
 }
 
-int DomainConvertPdfCreator::Run(ConvertJob& job) {
-    if (DomainSettings::GetKeyedInt(DomainSettings::kMergeOffered) != 0 &&
-        DomainSettings::GetKeyedInt(DomainSettings::kMerge) != 0) {
-        return ConvertMerged(job);
-    }
-    return ConvertEach(job);
+int DomainConvertPdfCreator::Run(ConvertJob& job, const JobSettings& settings) {
+    return settings.merge ? ConvertMerged(job, settings) : ConvertEach(job, settings);
 }
 
-void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const wxString& templateDir,
-                                              const wxString& title) {
+void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSettings& settings,
+                                              const wxString& templateDir, const wxString& title) {
+    auto number = [&settings](const char* key) {
+        return static_cast<float>(DomainPage::ParseDecimal(settings.Page(key).utf8_str()));
+    };
     PdfPageOptions& record = options.record;
     record = PdfPageOptions{};
     options.templateDir = Utf8(templateDir);
     record.templateDir = options.templateDir.c_str();
 
-    const int select = wxAtoi(DomainSettings::GetNamed("page:size:select"));
+    const int select = wxAtoi(settings.Page("page:size:select"));
     if (select == 0) {
-        options.pageType = Utf8(DomainSettings::GetNamed("page:type"));
+        options.pageType = Utf8(settings.Page("page:type"));
         record.pageType = options.pageType.c_str();
     } else if (select == 1) {
-        record.width = Number("page:width");
-        record.height = Number("page:height");
+        record.width = number("page:width");
+        record.height = number("page:height");
     } else {
-        options.pageType = Utf8(DomainSettings::GetNamed("page:type:default"));
+        options.pageType = Utf8(settings.Page("page:type:default"));
         record.pageType = options.pageType.c_str();
     }
-    record.left = Number("page:left");
-    record.right = Number("page:right");
-    record.top = Number("page:top");
-    record.bottom = Number("page:bottom");
+    record.left = number("page:left");
+    record.right = number("page:right");
+    record.top = number("page:top");
+    record.bottom = number("page:bottom");
 
     // What "Document Description" and "Document Security" say reaches the PDF.
     options.title = Utf8(title);
-    options.author = Utf8(DomainSettings::GetNamed("page:author"));
-    options.subject = Utf8(DomainSettings::GetNamed("page:subject"));
-    options.userPassword = Utf8(DomainSettings::GetNamed("page:permission:userpassword"));
-    options.ownerPassword = Utf8(DomainSettings::GetNamed("page:permission:ownerpassword"));
+    options.author = Utf8(settings.Page("page:author"));
+    options.subject = Utf8(settings.Page("page:subject"));
+    options.userPassword = Utf8(settings.Page("page:permission:userpassword"));
+    options.ownerPassword = Utf8(settings.Page("page:permission:ownerpassword"));
     record.title = options.title.c_str();
     record.author = options.author.c_str();
     record.subject = options.subject.c_str();
     options.security.userPassword = options.userPassword.c_str();
     options.security.ownerPassword = options.ownerPassword.c_str();
-    options.security.allowCopy = DomainSettings::GetNamed("page:permission:copy") != "0";
-    options.security.allowPrint = DomainSettings::GetNamed("page:permission:print") != "0";
+    options.security.allowCopy = settings.Page("page:permission:copy") != "0";
+    options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
 }
 
@@ -157,43 +152,46 @@ wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxS
     return wxString();
 }
 
-int DomainConvertPdfCreator::ConvertEach(ConvertJob& job) {
-    const int column = DomainSettings::GetKeyedInt(DomainSettings::kStatusColumn);
-    const bool besideSource = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0;
-    const std::string engine = Utf8(GetEnginePath());
+wxString DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
+                                                ServicePtr& service) {
+    wxString reason = CheckOutputName(name);
+    if (!reason.empty()) {
+        return reason;
+    }
+    if (!temp.IsOk()) {
+        return "cannot create a temporary folder";
+    }
+    service = ServicePtr(CreateService(Utf8(GetEnginePath())), ServiceDeleter(this));
+    return service ? wxString() : wxString("cannot start the PDF service");
+}
+
+int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& settings) {
+    const int column = settings.statusColumn;
     TempFolder temp;
     int count = 0;
     for (const auto& [row, cells] : job) {
-        wxString folder = besideSource ? cells[FileRowInfo::kSourceDir]
-                                       : DomainSettings::GetKeyed(DomainSettings::kOutputDir);
-        folder.Replace("\\", "/");
+        wxString folder =
+            settings.saveBesideSource ? cells[FileRowInfo::kSourceDir] : settings.outputDir;
         const wxString name = cells[FileRowInfo::kOutputName];
         const wxString source = cells[FileRowInfo::kSourcePath];
         const wxString output = folder + "/" + name + ".pdf";
 
-        wxString reason = CheckOutputName(name);
-        if (reason.empty() && !temp.IsOk()) {
-            reason = "cannot create a temporary folder";
-        }
+        ServicePtr service;
+        wxString reason = PrepareOutput(name, temp, service);
         if (reason.empty()) {
-            Pdf3Service* service = CreateService(engine);
-            if (service == nullptr) {
-                reason = "cannot start the PDF service";
-            } else {
-                service->LoadSource(service, source.utf8_str(),
-                                    wxAtoi(cells.size() > FileRowInfo::kProductType
-                                               ? cells[FileRowInfo::kProductType]
-                                               : wxString("0")));
-                PostProgress(30, 100, row, column);
-                PageOptions options;
-                FillPageOptions(options, GetTemplateDir(), name);
-                const PdfResult* result =
-                    service->CreatePdf(service, &options.record, folder.utf8_str(),
-                                       temp.Path().utf8_str(), NoProgress, 0);
-                reason = PlaceResult(result, output);
-                FreeService(service);
-            }
+            const int type = cells.size() > FileRowInfo::kProductType
+                                 ? wxAtoi(cells[FileRowInfo::kProductType])
+                                 : static_cast<int>(kImage);
+            service->LoadSource(service.get(), source.utf8_str(), type);
+            PostProgress(30, 100, row, column);
+            PageOptions options;
+            FillPageOptions(options, settings, GetTemplateDir(), name);
+            const PdfResult* result =
+                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                   temp.Path().utf8_str(), NoProgress, 0);
+            reason = PlaceResult(result, output);
         }
+        service.reset();
 
         if (reason.empty()) {
             PostProgress(100, 100, row, column);

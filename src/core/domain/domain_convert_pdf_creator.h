@@ -3,7 +3,10 @@
 #include "domain/domain_convert.h"
 #include "pdf/pdf_service.h"
 
+#include <memory>
 #include <string>
+
+class TempFolder;
 
 // The base of every product whose output is PDF: classifies sources, runs the one-file-per-
 // source pass through the PDF service, and leaves the merge pass to the product.
@@ -42,21 +45,38 @@ public:
     virtual wxString GetTempDir() const;
     virtual wxString GetTemplateDir() const;
     virtual wxString GetEnginePath() const;
-    virtual int ConvertMerged(ConvertJob& job);
-    virtual int ConvertEach(ConvertJob& job);
+    virtual int ConvertMerged(ConvertJob& job, const JobSettings& settings);
+    virtual int ConvertEach(ConvertJob& job, const JobSettings& settings);
 
-    int Run(ConvertJob& job) override;
+    using DomainConvert::Run;
+    int Run(ConvertJob& job, const JobSettings& settings) override;
 
-    // Fills the page options from the page settings; `title` is the document title.
-    static void FillPageOptions(PageOptions& options, const wxString& templateDir,
-                                const wxString& title);
+    // Fills the page options from the job's page settings; `title` is the document title.
+    static void FillPageOptions(PageOptions& options, const JobSettings& settings,
+                                const wxString& templateDir, const wxString& title);
 
     // Why an output name cannot be used (a path separator, "." or "..", nothing at all), or
     // an empty string when it can.
     static wxString CheckOutputName(const wxString& name);
 
 protected:
+    // Releases a service through FreeService of the object that created it.
+    class ServiceDeleter {
+    public:
+        explicit ServiceDeleter(DomainConvertPdfCreator* owner = nullptr) : m_owner(owner) {}
+        void operator()(Pdf3Service* service) const { m_owner->FreeService(service); }
+
+    private:
+        DomainConvertPdfCreator* m_owner;
+    };
+    using ServicePtr = std::unique_ptr<Pdf3Service, ServiceDeleter>;
+
     void FillRow(FileRowInfo& row, const wxString& path) override;
+
+    // What both passes need before an output named `name` is written: the name checked, the
+    // job's temporary folder made and a PDF service started. Returns why the output cannot be
+    // made, or an empty string with `service` set.
+    wxString PrepareOutput(const wxString& name, const TempFolder& temp, ServicePtr& service);
 
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or an empty string.

@@ -1,9 +1,6 @@
 #include "domain/domain_convert_zuzur2aze.h"
 
 #include "common/temp_folder.h"
-#include "domain/domain_settings.h"
-
-#include <memory>
 
 wxString DomainConvertZUZUR2AZE::GetOutputExt() const {
     return ".pdf";
@@ -25,35 +22,23 @@ bool DomainConvertZUZUR2AZE::IsSupportedExt(const wxString& extension) const {
     return wxString(";jpg;jpeg;png;tif;tiff;bmp;gif;").Contains(";" + extension + ";");
 }
 
-int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job) {
-    const int column = DomainSettings::GetKeyedInt(DomainSettings::kStatusColumn);
-    wxString folder = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
-    folder.Replace("\\", "/");
-    const wxString name = DomainSettings::GetKeyed(DomainSettings::kMergeName);
+int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& settings) {
+    const int column = settings.statusColumn;
+    const wxString folder = settings.outputDir;
+    const wxString name = settings.mergeName;
     const wxString output = folder + "/" + name + ".pdf";
 
     // The service and the temporary folder are released on every path.
     TempFolder temp;
-    auto free = [this](Pdf3Service* service) { FreeService(service); };
-    std::unique_ptr<Pdf3Service, decltype(free)> service(nullptr, free);
-
-    wxString reason = CheckOutputName(name);
-    if (reason.empty() && !temp.IsOk()) {
-        reason = "cannot create a temporary folder";
-    }
-    if (reason.empty()) {
-        service.reset(CreateService(std::string(GetEnginePath().utf8_str())));
-        if (!service) {
-            reason = "cannot start the PDF service";
-        }
-    }
+    ServicePtr service;
+    wxString reason = PrepareOutput(name, temp, service);
     if (reason.empty()) {
         for (const auto& [row, cells] : job) {
             service->AppendSource(service.get(), cells[FileRowInfo::kSourcePath].utf8_str());
             PostProgress(30, 100, row, column);
         }
         PageOptions options;
-        FillPageOptions(options, GetTemplateDir(), name);
+        FillPageOptions(options, settings, GetTemplateDir(), name);
         const PdfResult* result =
             service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                temp.Path().utf8_str(), NoProgress, 0);

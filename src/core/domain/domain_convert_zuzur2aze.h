@@ -10,5 +10,5 @@ public:
     wxString GetFileFilter() const override;
     wxArrayString GetWildcards() const override;
     bool IsSupportedExt(const wxString& extension) const override;
-    int ConvertMerged(ConvertJob& job) override;
+    int ConvertMerged(ConvertJob& job, const JobSettings& settings) override;
 };

@@ -54,3 +54,14 @@ bool DomainSettings::HasNamed(const wxString& key) {
     std::lock_guard lock(tables.mutex);
     return tables.named.count(key) != 0;
 }
+
+std::map<wxString, wxString> DomainSettings::GetNamedWithPrefix(const wxString& prefix) {
+    Tables& tables = GetTables();
+    std::lock_guard lock(tables.mutex);
+    std::map<wxString, wxString> copies;
+    for (auto it = tables.named.lower_bound(prefix);
+         it != tables.named.end() && it->first.StartsWith(prefix); ++it) {
+        copies.emplace(it->first.Clone(), it->second.Clone());
+    }
+    return copies;
+}

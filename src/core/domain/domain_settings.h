@@ -2,6 +2,8 @@
 
 #include <wx/string.h>
 
+#include <map>
+
 // The two process-wide setting tables through which the parts of the application exchange
 // settings: keyed settings (small integer keys) and named settings (text keys). An absent key
 // reads as the empty string. Flags are stored as "1" and "0".
@@ -28,4 +30,6 @@ public:
     static wxString GetNamed(const wxString& key);
     static void SetNamed(const wxString& key, const wxString& value);
     static bool HasNamed(const wxString& key);
+    // Copies of every named setting whose key starts with `prefix`.
+    static std::map<wxString, wxString> GetNamedWithPrefix(const wxString& prefix);
 };

@@ -1,10 +1,8 @@
 #include "thread/convert_worker.h"
 
-#include <wx/translation.h>
-
 void* ConvertWorker::AddFilesWorker(void* record) {
     std::unique_ptr<AddFilesTask> task(static_cast<AddFilesTask*>(record));
-    task->convert->AddFiles(task->list);
+    task->convert->AddFiles(task->paths);
     return nullptr;
 }
 
@@ -17,9 +15,10 @@ void* ConvertWorker::AddFolderWorker(void* record) {
 void* ConvertWorker::ConvertWorkerProc(void* record) {
     std::unique_ptr<ConvertTask> task(static_cast<ConvertTask*>(record));
     DomainConvert* convert = task->convert;
-    convert->WriteLog(wxGetTranslation("Begin"), wxString(), 0);
-    const int written = convert->Run(*task->job);
-    convert->WriteLog(wxGetTranslation("Finish"), wxString(), 0);
+    // The log is for scripts and support: English.
+    convert->WriteLog("Begin", wxString(), 0);
+    const int written = convert->Run(*task->job, task->settings);
+    convert->WriteLog("Finish", wxString(), 0);
     task.reset();
     if (wxEvtHandler* target = convert->GetTarget()) {
         auto* event = new wxThreadEvent(EVT_CONVERSION_FINISHED, convert->GetTargetId());

@@ -2,6 +2,7 @@
 
 #include "domain/domain_convert.h"
 
+#include <wx/arrstr.h>
 #include <wx/string.h>
 
 #include <memory>
@@ -10,7 +11,7 @@
 // the worker threads of the conversion engine). Each procedure deletes its record.
 struct AddFilesTask {
     DomainConvert* convert;
-    wxString list; // "|"-separated paths
+    wxArrayString paths; // files and folders
 };
 
 struct AddFolderTask {
@@ -21,6 +22,7 @@ struct AddFolderTask {
 struct ConvertTask {
     DomainConvert* convert;
     std::unique_ptr<ConvertJob> job;
+    JobSettings settings = JobSettings::Capture();
 };
 
 class ConvertWorker {
