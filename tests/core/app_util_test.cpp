@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 #include <wx/dir.h>
 
-TEST(AppUtilTest, DirOfCutsAtTheLastSeparatorAfterTurningBackslashes) {
+TEST(AppUtilTest, DirOfCutsAtTheLastSeparator) {
     struct Case {
         const char* path;
         const char* dir;
     };
     const Case cases[] = {
-        {"C:\\Apps\\Conv\\bin\\app.exe", "C:/Apps/Conv/bin"},
+        // A backslash is a character of a name here, not a separator.
+        {"/home/a\\b/bin/app", "/home/a\\b/bin"},
         {"C:/Apps/Conv/bin", "C:/Apps/Conv"},
         {"/opt/ombrix/bin/ombrix-image-to-pdf", "/opt/ombrix/bin"},
         {"app", ""},

@@ -32,8 +32,8 @@ public:
     // Shows a folder in the desktop's file manager.
     static void ExploreFolder(const wxString& path);
 
-    // The folder of a program path ("C:\a\bin\x.exe" gives "C:/a/bin"), and the parent of
-    // a folder ("C:/a/bin" gives "C:/a").
+    // The folder of a program path ("/opt/a/bin/x" gives "/opt/a/bin"), and the parent of
+    // a folder ("/opt/a/bin" gives "/opt/a"); the platform's separators count as "/".
     static wxString DirOf(const wxString& path);
 
     // Makes the install root follow another executable path (tests run from a build tree
