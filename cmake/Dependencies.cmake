@@ -36,3 +36,7 @@ function(ombrix_wx_target name libs)
 endfunction()
 ombrix_wx_target(wx_base "base,xml")
 ombrix_wx_target(wx_gui "core,base,xml,adv")
+
+# GTK itself, for the few desktop facilities the toolkit does not wrap (the menu bar's
+# sliding between open menus).
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)

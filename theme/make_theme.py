@@ -43,6 +43,7 @@ WIDTH, HEIGHT = 900, 620
 TITLE_H = 40
 MENU_Y, MENU_H = 40, 30
 TOOL_Y, TOOL_H = 70, 86
+TOOL_BUTTON_H = 56
 LIST = (12, 164, 876, 300)
 OUTPUT_Y = 472
 
@@ -189,8 +190,8 @@ def title_buttons():
 
 
 def toolbar_buttons():
-    # Three slices: left cap 52 (holds the icon), centre 8, right cap 14; 56 high.
-    left, centre, right, height = 52, 8, 14, 56
+    # Three slices: left cap 52 (holds the icon at 14, 12, 32 x 32), centre 8, right cap 14.
+    left, centre, right, height = 52, 8, 14, TOOL_BUTTON_H
     looks = {
         "normal": None,
         "current": (WHITE, HOVER_FILL, HOVER_BORDER),
@@ -293,7 +294,7 @@ FACE = """<?xml version="1.0" encoding="UTF-8"?>
     <text-normal-colour x="214" y="226" width="242"/>
     <text-current-colour x="255" y="184" width="92"/>
   </menu>
-  <toolbar x="0" y="{tool_y}" height="{tool_h}">
+  <toolbar x="0" y="{tool_buttons_y}" height="{tool_buttons_h}">
     <layout x="16" width="10"/>
     <font x="1" size="10"/>
     <add-file-image x="52" width="8">
@@ -319,6 +320,7 @@ FACE = """<?xml version="1.0" encoding="UTF-8"?>
   </radiobar>
   <selectwidow x="{list_x}" y="{list_y}" width="{list_w}" height="{list_h}">
     <guide x="48" y="48">
+      <add-file-image x="14" y="12" width="32" height="32"/>
       <title-font size="15"/>
       <content-font size="10"/>
       <text-colour x="96" y="112" width="134"/>
@@ -349,8 +351,11 @@ FACE = """<?xml version="1.0" encoding="UTF-8"?>
 
 
 def face():
-    text = FACE.format(title_h=TITLE_H, close_x=WIDTH - 8 - 28, menu_y=MENU_Y, menu_h=MENU_H,
-                       tool_y=TOOL_Y, tool_h=TOOL_H, list_x=LIST[0], list_y=LIST[1],
+    # The close button's x counts from the bar's right edge; the tool bar panel is the band
+    # of the buttons (56 high), centred in the tool bar's background band.
+    text = FACE.format(title_h=TITLE_H, close_x=-8, menu_y=MENU_Y, menu_h=MENU_H,
+                       tool_buttons_y=TOOL_Y + (TOOL_H - TOOL_BUTTON_H) // 2,
+                       tool_buttons_h=TOOL_BUTTON_H, list_x=LIST[0], list_y=LIST[1],
                        list_w=LIST[2], list_h=LIST[3], output_y=OUTPUT_Y)
     with open(os.path.join(HERE, "face.xml"), "w", encoding="utf-8") as out:
         out.write(text)

@@ -78,7 +78,7 @@ ThemeGallery::ThemeGallery()
     titleText = text(AppUtil::GetDisplayName(), wxPoint(logo.x + logo.width + 10, 11),
                      Colour("/face/titlebar/textcolour"), Font(11, true));
     const FaceEntry& close = GetFaceEntry("/face/titlebar/closebutton");
-    int x = close.x;
+    int x = background.GetWidth() + close.x - close.width;
     for (const char* kind : {"image/base/close", "image/titlebar/minimize"}) {
         for (int state : {DhWordButton::kNormal, DhWordButton::kCurrent, DhWordButton::kPressed}) {
             const char* names[] = {"-normal.png", "-current.png", "-pressed.png"};

@@ -33,7 +33,9 @@ extern std::atomic<int> ConvertState;
 // threads; it never touches a window.
 class DomainConvert {
 public:
-    enum RunState { kRunning = 1, kStopRequested = 2 };
+    // A stop ends a one-file-per-image job after the file in hand and lets a merge finish;
+    // abandoning (the window closes) cancels a merge too.
+    enum RunState { kRunning = 1, kStopRequested = 2, kAbandonRequested = 3 };
 
     DomainConvert() = default;
     virtual ~DomainConvert() = default;
@@ -61,6 +63,8 @@ public:
     // by wildcard, each group in natural name order; returns how many were found.
     size_t ListFolder(const wxString& folder, wxArrayString& paths) const;
     virtual void Stop();
+    void Abandon() { ConvertState = kAbandonRequested; }
+    static bool StopRequested() { return ConvertState >= kStopRequested; }
 
     // Rows for a list of file paths, in the given order (empty paths are dropped).
     FileRowArray* BuildRowsFromPaths(const wxArrayString& paths);

@@ -131,7 +131,7 @@ wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
 }
 
 int DomainConvertPdfCreator::NoProgress(int, int) {
-    return 0;
+    return ConvertState == kAbandonRequested ? 1 : 0;
 }
 
 wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxString& output) {
@@ -201,7 +201,7 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
             WriteLog(source, output + ": " + reason, 0);
         }
-        if (ConvertState == kStopRequested) {
+        if (StopRequested()) {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kStopped);
             break;
         }

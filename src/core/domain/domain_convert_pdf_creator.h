@@ -81,7 +81,7 @@ protected:
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or an empty string.
     static wxString PlaceResult(const PdfResult* result, const wxString& output);
-    // The progress procedure handed to the service: it never cancels.
+    // The progress procedure handed to the service: it cancels only an abandoned job.
     static int NoProgress(int pagesDone, int pagesTotal);
 
     // The PDF service; tests put a fake one behind the same interface.

@@ -5,8 +5,9 @@
 #include "common/platform.h"
 #include "domain/domain_config.h"
 #include "domain/domain_option.h"
-#include "window/main_frame.h"
+#include "window/main_frame_zuzur2aze.h"
 
+#include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/fs_arc.h>
 #include <wx/image.h>
@@ -50,7 +51,7 @@ bool MainApp::OnInit() {
                           AppUtil::GetFacePath());
     }
 
-    auto* frame = new MainFrame;
+    auto* frame = new MainFrameZUZUR2AZE;
     if (!frame->Create(2000, AppUtil::GetDisplayName())) {
         delete frame;
         Shutdown();
@@ -60,6 +61,14 @@ bool MainApp::OnInit() {
     frame->Show(true);
 
     CallAfter(&MainApp::ShowStartupProblems);
+    // Files and folders on the command line, as a file manager's "Open with" passes them.
+    wxArrayString paths;
+    for (int i = 1; i < argc; ++i) {
+        wxFileName name(argv[i]);
+        name.MakeAbsolute();
+        paths.Add(name.GetFullPath());
+    }
+    frame->CallAfter([frame, paths] { frame->OpenPaths(paths); });
     return true;
 }
 

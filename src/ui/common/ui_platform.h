@@ -1,0 +1,41 @@
+#pragma once
+
+#include <wx/gdicmn.h>
+
+#include <functional>
+#include <memory>
+
+class wxMenu;
+
+// The desktop facilities of the user interface that the toolkit does not wrap, one
+// implementation per desktop toolkit (ui_platform_gtk.cpp), so that callers carry no
+// platform conditionals.
+class UiPlatform {
+public:
+    // Watches a popup menu of a custom menu bar while it is open, so that the user can move
+    // to a neighbouring menu as in a native menu bar: by moving the pointer onto another
+    // title, or with the Left and Right keys. It then closes the menu; `Next()` tells which
+    // menu to open instead.
+    class MenuSlide {
+    public:
+        // The title under a screen point: a title's id, kOwnTitle for the open menu's own
+        // title, kNoTitle for none.
+        using TitleAt = std::function<int(const wxPoint& screen)>;
+        // The id of the title `step` places to the left (-1) or right (+1) of the open one.
+        using Neighbour = std::function<int(int step)>;
+        enum { kNoTitle = -1, kOwnTitle = -2 };
+
+        MenuSlide(wxMenu* menu, TitleAt titleAt, Neighbour neighbour);
+        ~MenuSlide();
+        MenuSlide(const MenuSlide&) = delete;
+        MenuSlide& operator=(const MenuSlide&) = delete;
+
+        // After the menu closed: the id of the menu to open next, or a negative value (where
+        // the pointer was: kOwnTitle or kNoTitle) when none.
+        int Next() const;
+
+    private:
+        class Impl;
+        std::unique_ptr<Impl> impl;
+    };
+};

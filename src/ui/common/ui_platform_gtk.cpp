@@ -1,0 +1,92 @@
+#include "common/ui_platform.h"
+
+#include <wx/menu.h>
+#include <wx/timer.h>
+#include <wx/utils.h>
+
+#include <gtk/gtk.h>
+
+// While the popup menu is open, GTK holds the pointer: the bar's titles see no motion. The
+// pointer is therefore polled, and the menu's own key navigation is watched for Left and
+// Right at its top level.
+class UiPlatform::MenuSlide::Impl : public wxTimer {
+public:
+    Impl(wxMenu* menu, TitleAt titleAt, Neighbour neighbour)
+        : m_shell(menu != nullptr ? menu->m_menu : nullptr), m_titleAt(std::move(titleAt)),
+          m_neighbour(std::move(neighbour)) {
+        if (m_shell != nullptr) {
+            g_object_ref(m_shell);
+            m_handler = g_signal_connect(m_shell, "move-current", G_CALLBACK(OnMoveCurrent), this);
+        }
+        Start(25);
+    }
+
+    ~Impl() override {
+        Stop();
+        if (m_shell != nullptr) {
+            g_signal_handler_disconnect(m_shell, m_handler);
+            g_object_unref(m_shell);
+        }
+    }
+
+    void Notify() override {
+        if (m_done) {
+            return;
+        }
+        const int title = m_titleAt(wxGetMouseState().GetPosition());
+        if (title >= 0) {
+            Close(title);
+        } else {
+            m_next = title;
+        }
+    }
+
+    int Next() const { return m_next; }
+
+private:
+    static void OnMoveCurrent(GtkMenuShell* shell, GtkMenuDirectionType direction, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        int step = 0;
+        if (direction == GTK_MENU_DIR_PARENT) {
+            step = -1;
+        } else if (direction == GTK_MENU_DIR_CHILD) {
+            // Right opens a submenu where the selected item has one.
+            GtkWidget* item = gtk_menu_shell_get_selected_item(shell);
+            if (item == nullptr || gtk_menu_item_get_submenu(GTK_MENU_ITEM(item)) == nullptr) {
+                step = 1;
+            }
+        }
+        if (step != 0) {
+            const int next = self->m_neighbour(step);
+            if (next >= 0) {
+                g_signal_stop_emission_by_name(shell, "move-current");
+                self->Close(next);
+            }
+        }
+    }
+
+    void Close(int next) {
+        m_next = next;
+        m_done = true;
+        Stop();
+        if (m_shell != nullptr) {
+            gtk_menu_shell_cancel(GTK_MENU_SHELL(m_shell));
+        }
+    }
+
+    GtkWidget* m_shell;
+    gulong m_handler = 0;
+    TitleAt m_titleAt;
+    Neighbour m_neighbour;
+    int m_next = kNoTitle;
+    bool m_done = false;
+};
+
+UiPlatform::MenuSlide::MenuSlide(wxMenu* menu, TitleAt titleAt, Neighbour neighbour)
+    : impl(std::make_unique<Impl>(menu, std::move(titleAt), std::move(neighbour))) {}
+
+UiPlatform::MenuSlide::~MenuSlide() = default;
+
+int UiPlatform::MenuSlide::Next() const {
+    return impl->Next();
+}

@@ -1,0 +1,94 @@
+#include "window/dh_menu_bar_base.h"
+
+#include "app/app_util.h"
+#include "common/file_util.h"
+#include "domain/domain_settings.h"
+#include "window/language_event.h"
+#include "window/notify_code.h"
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+#include <wx/window.h>
+
+DhMenuBarBase::DhMenuBarBase() = default;
+
+DhMenuBarBase::~DhMenuBarBase() = default;
+
+void DhMenuBarBase::OnSubjectChanged(CjxSubject* subject, void*) {
+    const int code = subject->GetCode();
+    if (code == kNotifyConvertLock || code == kNotifyLoadLock) {
+        EnableMenus(false);
+    } else if (code == kNotifyConvertUnlock || code == kNotifyLoadUnlock) {
+        EnableMenus(true);
+    }
+}
+
+void DhMenuBarBase::NotifyCode(int value) {
+    SetCode(value);
+    Notify();
+}
+
+void DhMenuBarBase::OnLanguage(wxCommandEvent& event) {
+    currentLanguage = event.GetId();
+    if (wxWindow* top = wxTheApp->GetTopWindow()) {
+        auto* change = new wxCommandEvent(EVT_LANGUAGE_CHANGED, top->GetId());
+        change->SetInt(currentLanguage);
+        top->GetEventHandler()->QueueEvent(change);
+    }
+}
+
+void DhMenuBarBase::OnAddFiles(wxCommandEvent&) {
+    NotifyCode(kNotifyAddFiles);
+}
+
+void DhMenuBarBase::OnAddFolder(wxCommandEvent&) {
+    NotifyCode(kNotifyAddFolder);
+}
+
+void DhMenuBarBase::OnOpenLogFolder(wxCommandEvent&) {
+    AppUtil::ExploreFolder(wxFileName(FileUtil::GetLogPath()).GetPath());
+}
+
+void DhMenuBarBase::OnExit(wxCommandEvent&) {
+    if (wxWindow* top = wxTheApp->GetTopWindow()) {
+        auto* close = new wxCloseEvent(wxEVT_CLOSE_WINDOW, top->GetId());
+        close->SetEventObject(top);
+        close->SetCanVeto(true);
+        top->GetEventHandler()->QueueEvent(close);
+    }
+}
+
+void DhMenuBarBase::OnDelete(wxCommandEvent&) {
+    NotifyCode(kNotifyDelete);
+}
+
+void DhMenuBarBase::OnClearAll(wxCommandEvent&) {
+    NotifyCode(kNotifyClearAll);
+}
+
+void DhMenuBarBase::OnSelectAll(wxCommandEvent&) {
+    NotifyCode(kNotifySelectAll);
+}
+
+void DhMenuBarBase::OnSelectInvert(wxCommandEvent&) {
+    NotifyCode(kNotifyInvertSelection);
+}
+
+void DhMenuBarBase::OnPreference(wxCommandEvent&) {
+    NotifyCode(kNotifyPreferences);
+}
+
+void DhMenuBarBase::OnHelp(wxCommandEvent&) {
+    wxLaunchDefaultBrowser(DomainSettings::GetNamed("url:help"));
+}
+
+void DhMenuBarBase::OnSupport(wxCommandEvent&) {
+    wxLaunchDefaultBrowser(DomainSettings::GetNamed("url:support"));
+}
+
+void DhMenuBarBase::OnCheckForUpdate(wxCommandEvent&) {
+    wxMessageBox(_("The update check is not available in this version."), AppUtil::GetDisplayName(),
+                 wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
+}

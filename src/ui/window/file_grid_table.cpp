@@ -1,0 +1,173 @@
+#include "window/file_grid_table.h"
+
+#include "domain/dh_grid_cell_render_command_event.h"
+#include "window/dh_grid_cell_choice_editor.h"
+#include "window/zq_choice_cell_renderer.h"
+#include "window/zq_grid_cell_renderer.h"
+
+#include <wx/intl.h>
+
+#include <utility>
+
+void FileGridTable::AddColumn(const wxString& label, int kind) {
+    m_kinds.push_back(kind);
+    m_labels.Add(label);
+    auto* attr = new wxGridCellAttr;
+    attr->SetAlignment(wxALIGN_LEFT, wxALIGN_CENTRE_VERTICAL);
+    if (kind == kChoice) {
+        attr->SetRenderer(new ZqChoiceCellRenderer(m_choices));
+        attr->SetEditor(new DhGridCellChoiceEditor(m_choices));
+    } else if (kind != kEditable) {
+        attr->SetReadOnly();
+    }
+    m_columnAttrs.emplace_back(attr);
+    for (Row& row : m_rows) {
+        row.cells.Add(wxString());
+    }
+    if (GetView() != nullptr) {
+        wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_COLS_APPENDED, 1);
+        GetView()->ProcessTableMessage(message);
+    }
+}
+
+int FileGridTable::GetKind(int col) const {
+    return col >= 0 && static_cast<size_t>(col) < m_kinds.size() ? m_kinds[col] : kReadOnly;
+}
+
+int FileGridTable::FindKind(int kind) const {
+    for (size_t i = 0; i < m_kinds.size(); ++i) {
+        if (m_kinds[i] == kind) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void FileGridTable::SetChoices(const wxArrayString& choices) {
+    m_choices = choices;
+    for (size_t i = 0; i < m_kinds.size(); ++i) {
+        if (m_kinds[i] == kChoice) {
+            m_columnAttrs[i]->SetRenderer(new ZqChoiceCellRenderer(m_choices));
+            m_columnAttrs[i]->SetEditor(new DhGridCellChoiceEditor(m_choices));
+        }
+    }
+}
+
+void FileGridTable::AppendRowCells(const std::vector<wxArrayString>& rows) {
+    if (rows.empty()) {
+        return;
+    }
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (const wxArrayString& cells : rows) {
+        Row row;
+        row.cells = cells;
+        while (row.cells.size() < m_kinds.size()) {
+            row.cells.Add(wxString());
+        }
+        m_rows.push_back(std::move(row));
+    }
+    if (GetView() != nullptr) {
+        wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_APPENDED,
+                                   static_cast<int>(rows.size()));
+        GetView()->ProcessTableMessage(message);
+    }
+}
+
+void FileGridTable::SwapRows(int a, int b) {
+    std::swap(m_rows[a], m_rows[b]);
+}
+
+void FileGridTable::ResetStatuses() {
+    for (Row& row : m_rows) {
+        row.status = Status();
+    }
+}
+
+wxString FileGridTable::GetValue(int row, int col) {
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size() || col < 0 ||
+        static_cast<size_t>(col) >= m_rows[row].cells.size()) {
+        return wxString();
+    }
+    // The status cell itself is blank: its renderer draws the status.
+    return m_kinds[col] == kStatus ? wxString(" ") : m_rows[row].cells[col];
+}
+
+void FileGridTable::SetValue(int row, int col, const wxString& value) {
+    if (row >= 0 && static_cast<size_t>(row) < m_rows.size() && col >= 0 &&
+        static_cast<size_t>(col) < m_rows[row].cells.size()) {
+        m_rows[row].cells[col] = value;
+    }
+}
+
+bool FileGridTable::IsEmptyCell(int row, int col) {
+    return GetValue(row, col).empty();
+}
+
+bool FileGridTable::DeleteRows(size_t pos, size_t count) {
+    if (pos >= m_rows.size()) {
+        return false;
+    }
+    count = std::min(count, m_rows.size() - pos);
+    m_rows.erase(m_rows.begin() + pos, m_rows.begin() + pos + count);
+    if (GetView() != nullptr) {
+        wxGridTableMessage message(this, wxGRIDTABLE_NOTIFY_ROWS_DELETED, static_cast<int>(pos),
+                                   static_cast<int>(count));
+        GetView()->ProcessTableMessage(message);
+    }
+    return true;
+}
+
+bool FileGridTable::AppendRows(size_t count) {
+    AppendRowCells(std::vector<wxArrayString>(count));
+    return true;
+}
+
+wxString FileGridTable::GetColLabelValue(int col) {
+    return col >= 0 && static_cast<size_t>(col) < m_labels.size() ? m_labels[col] : wxString();
+}
+
+void FileGridTable::SetColLabelValue(int col, const wxString& label) {
+    if (col >= 0 && static_cast<size_t>(col) < m_labels.size()) {
+        m_labels[col] = label;
+    }
+}
+
+wxGridCellAttr* FileGridTable::GetAttr(int row, int col, wxGridCellAttr::wxAttrKind) {
+    if (col < 0 || static_cast<size_t>(col) >= m_kinds.size()) {
+        return nullptr;
+    }
+    if (m_kinds[col] != kStatus || row < 0 || static_cast<size_t>(row) >= m_rows.size()) {
+        // A new reference to the column's shared attribute: the grid releases it.
+        m_columnAttrs[col]->IncRef();
+        return m_columnAttrs[col].get();
+    }
+    // A status cell gets a renderer set up from its row's status, translated now.
+    const Status& status = m_rows[row].status;
+    auto* renderer = new ZqGridCellRenderer;
+    switch (status.state) {
+    case DhGridCellRenderCommandEvent::kConverting:
+        renderer->SetColour(wxColour(255, 255, 255));
+        renderer->SetText(_("Converting..."));
+        break;
+    case DhGridCellRenderCommandEvent::kProgress:
+        renderer->SetColour(wxColour(252, 156, 0));
+        renderer->SetText(wxString::Format("%d%%", status.percent));
+        renderer->percent = status.percent;
+        break;
+    case DhGridCellRenderCommandEvent::kStopped:
+        renderer->SetColour(wxColour(252, 156, 0));
+        renderer->SetText(_("Stop"));
+        renderer->percent = status.percent;
+        break;
+    case DhGridCellRenderCommandEvent::kFailed:
+        // A failed row shows no bar: a full one would read as done.
+        renderer->SetText(_("Failed"));
+        break;
+    default:
+        renderer->SetText(_("Not Converted"));
+        break;
+    }
+    wxGridCellAttr* attr = m_columnAttrs[col]->Clone();
+    attr->SetRenderer(renderer);
+    return attr;
+}

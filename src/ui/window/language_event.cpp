@@ -1,0 +1,3 @@
+#include "window/language_event.h"
+
+wxDEFINE_EVENT(EVT_LANGUAGE_CHANGED, wxCommandEvent);

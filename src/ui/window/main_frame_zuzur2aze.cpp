@@ -1,0 +1,337 @@
+#include "window/main_frame_zuzur2aze.h"
+
+#include "app/app_util.h"
+#include "app/language_file.h"
+#include "app/main_app.h"
+#include "common/face_reader.h"
+#include "common/face_style.h"
+#include "common/image_util.h"
+#include "domain/domain_convert_zuzur2aze.h"
+#include "domain/domain_page.h"
+#include "domain/domain_settings.h"
+#include "window/base/dh_word_button.h"
+#include "window/base/zq_piece_window.h"
+#include "window/file_grid_table.h"
+#include "window/notify_code.h"
+#include "window/output_window.h"
+#include "window/select_window.h"
+#include "window/title_window.h"
+#include "window/xy_grid.h"
+#include "window/zl_menu_bar.h"
+#include "window/zq_menu_bar.h"
+#include "window/zq_tool_bar.h"
+
+#include <wx/combobox.h>
+#include <wx/dcbuffer.h>
+#include <wx/msgdlg.h>
+#include <wx/textctrl.h>
+
+namespace {
+// The columns of the list, in order.
+const struct {
+    const char* label;
+    int width;
+    int kind;
+    bool hidden;
+} kColumns[] = {
+    {wxTRANSLATE("File Name"), 200, FileGridTable::kReadOnly, false},
+    {wxTRANSLATE("Size"), 100, FileGridTable::kReadOnly, false},
+    {wxTRANSLATE("Output Type"), 100, FileGridTable::kChoice, false},
+    {wxTRANSLATE("Output Name"), 150, FileGridTable::kEditable, false},
+    {wxTRANSLATE("Status"), 170, FileGridTable::kStatus, false},
+    {wxTRANSLATE("Source Path"), 0, FileGridTable::kReadOnly, true},
+    {wxTRANSLATE("Source Dir"), 0, FileGridTable::kReadOnly, true},
+    {wxTRANSLATE("Product Type"), 0, FileGridTable::kReadOnly, true},
+};
+
+// True when the focused control takes typed text: shortcuts that are also editing keys
+// (Delete, Ctrl+A) belong to it then.
+bool TypingInText(const SelectWindow* list) {
+    wxWindow* focus = wxWindow::FindFocus();
+    return list->GetGrid()->IsCellEditControlShown() || wxDynamicCast(focus, wxTextCtrl) ||
+           wxDynamicCast(focus, wxComboBox);
+}
+} // namespace
+
+MainFrameZUZUR2AZE::MainFrameZUZUR2AZE() = default;
+
+MainFrameZUZUR2AZE::~MainFrameZUZUR2AZE() {
+    // The list goes with the window tree; the engine must not post to it afterwards.
+    if (converter) {
+        converter->SetTarget(nullptr);
+    }
+}
+
+wxBitmap* MainFrameZUZUR2AZE::CutPanel(const char* face, wxRect& rect) const {
+    const FaceEntry& entry = GetFaceEntry(face);
+    const wxSize size = background->GetSize();
+    // A width or height of 0 reaches the background's right or bottom edge.
+    rect = wxRect(entry.x, entry.y, entry.width > 0 ? entry.width : size.x - entry.x,
+                  entry.height > 0 ? entry.height : size.y - entry.y);
+    return ImageUtil::CropBitmapStrict(*background, rect.x, rect.y, rect.width, rect.height);
+}
+
+bool MainFrameZUZUR2AZE::Create(wxWindowID id, const wxString& title) {
+    DomainPage page;
+    if (!page.Load()) {
+        // TRANSLATORS: %s is the path of the installation's default page settings file.
+        wxGetApp().AddStartupProblem(
+            wxTRANSLATE("The page settings file \"%s\" is missing or damaged. Built-in page "
+                        "settings are used."),
+            AppUtil::GetPagePath(false));
+    }
+    SetLanguage(LanguageFile::ReadLanguage());
+
+    wxBitmap* screen = ImageUtil::LoadThemeBitmapPtr("image/screen1.png");
+    if (!screen->IsOk()) {
+        delete screen;
+        screen = new wxBitmap(900, 620);
+    }
+    if (!CreateFrame(id, screen, title)) {
+        return false;
+    }
+
+    body = new ZqPieceWindow;
+    body->Create(this, new wxBitmap(*background), 2005, wxPoint(0, 0), background->GetSize());
+    wxRect rect;
+    wxBitmap* piece = CutPanel("/face/titlebar", rect);
+    titleBar = new TitleWindow;
+    titleBar->Create(body, piece, 2001, rect.GetPosition(), rect.GetSize());
+    menuPiece.reset(CutPanel("/face/menubar", rect));
+    menuBar = new ZqMenuBar;
+    menuBar->SetCurrentLanguage(LanguageFile::ReadLanguage());
+    menuBar->Create(menuPiece.get(), body, 2002, rect.GetPosition());
+    piece = CutPanel("/face/toolbar", rect);
+    toolBar = new ZqToolBar;
+    toolBar->Create(body, piece, 2003, rect.GetPosition(), rect.GetSize());
+    piece = CutPanel("/face/selectwidow", rect);
+    fileList = new SelectWindow;
+    fileList->Create(body, piece, 2006, rect.GetPosition(), rect.GetSize());
+    piece = CutPanel("/face/outputwindow", rect);
+    outputPanel = new OutputWindow;
+    outputPanel->Create(body, piece, 2007, rect.GetPosition(), rect.GetSize());
+
+    DomainSettings::SetKeyed(DomainSettings::kStatusColumn, "4");
+    DomainSettings::SetKeyed(DomainSettings::kOutputType, "0");
+    fileList->AddOutputTypeChoice("PDF");
+    for (const auto& column : kColumns) {
+        fileList->AddColumn(wxString(), column.width, column.kind, column.hidden);
+    }
+    converter = std::make_unique<DomainConvertZUZUR2AZE>();
+    fileList->SetConverter(converter.get());
+    SetColumnLabels();
+
+    // The file list tells every panel and the frame; the panels that command it tell it
+    // and the frame.
+    for (CjxObserver* observer :
+         std::initializer_list<CjxObserver*>{outputPanel, toolBar, menuBar, titleBar, this}) {
+        fileList->Attach(observer);
+    }
+    for (CjxSubject* subject : std::initializer_list<CjxSubject*>{toolBar, outputPanel, menuBar}) {
+        subject->Attach(fileList);
+        subject->Attach(this);
+    }
+    outputPanel->SetMergeOffered(true);
+
+    SetClientSize(background->GetSize());
+    Centre(wxBOTH);
+    PrepareGuideImages();
+    fileList->Bind(wxEVT_PAINT, &MainFrameZUZUR2AZE::OnFileListPaint, this);
+    Bind(wxEVT_CHAR_HOOK, &MainFrameZUZUR2AZE::OnCharHook, this);
+    return true;
+}
+
+void MainFrameZUZUR2AZE::SetColumnLabels() {
+    for (size_t col = 0; col < std::size(kColumns); ++col) {
+        fileList->SetColumnLabel(static_cast<int>(col), wxGetTranslation(kColumns[col].label));
+    }
+}
+
+void MainFrameZUZUR2AZE::PrepareGuideImages() {
+    // The add-file image is the icon of the tool bar's button; the start image the Start
+    // button as it looks now, 24 pixels high.
+    const wxBitmap addFile = ImageUtil::LoadThemeBitmap("image/toolbar/add-file-normal.png");
+    FaceEntry crop = GetFaceEntry("/face/selectwidow/guide/add-file-image");
+    if (crop.width <= 0 || crop.height <= 0) {
+        crop = GetFaceEntry("/face/toolbar/add-file-image");
+    }
+    addFileImage = addFile.IsOk() && crop.width > 0 && crop.height > 0
+                       ? ImageUtil::CropBitmap(addFile, crop.x, crop.y, crop.width, crop.height)
+                       : wxNullBitmap;
+    const wxBitmap start = outputPanel->GetStartButton()->GetLabelledBitmap();
+    if (start.IsOk() && start.GetHeight() > 0) {
+        startImage = wxBitmap(start.ConvertToImage().Scale(
+            start.GetWidth() * 24 / start.GetHeight(), 24, wxIMAGE_QUALITY_HIGH));
+    }
+}
+
+void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(fileList);
+    fileList->DrawBackground(dc);
+    if (fileList->GetGrid()->IsShown()) {
+        return;
+    }
+    const FaceEntry& guide = GetFaceEntry("/face/selectwidow/guide");
+    const wxColour colour = FaceStyle::Colour("/face/selectwidow/guide/text-colour");
+    dc.SetTextForeground(colour);
+    dc.SetFont(FaceStyle::Font(GetFaceEntry("/face/selectwidow/guide/title-font").height, true));
+    int y = guide.y;
+    dc.DrawText(_("Getting Started"), guide.x, y);
+    y += dc.GetTextExtent("Ag").y + 18;
+
+    dc.SetFont(FaceStyle::Font(GetFaceEntry("/face/selectwidow/guide/content-font").height, false));
+    const int textHeight = dc.GetTextExtent("Ag").y;
+    // One line of texts and images, each text after an image 4 pixels right of it.
+    auto line = [&](std::initializer_list<std::pair<wxString, const wxBitmap*>> parts) {
+        int height = textHeight;
+        for (const auto& [text, image] : parts) {
+            if (image != nullptr && image->IsOk()) {
+                height = std::max(height, image->GetHeight());
+            }
+        }
+        int x = guide.x;
+        for (const auto& [text, image] : parts) {
+            if (image != nullptr) {
+                if (image->IsOk()) {
+                    dc.DrawBitmap(*image, x, y + (height - image->GetHeight()) / 2, true);
+                    x += image->GetWidth() + 4;
+                }
+            } else {
+                dc.DrawText(text, x, y + (height - textHeight) / 2);
+                x += dc.GetTextExtent(text).x + 4;
+            }
+        }
+        y += height + 12;
+    };
+    // TRANSLATORS: the start of "1.Click [image] to load file(s).", the image being the Add
+    // File button.
+    line({{_("1.Click"), nullptr}, {wxString(), &addFileImage}, {_("to load file(s)."), nullptr}});
+    line({{_("2.Set output folder."), nullptr}});
+    // TRANSLATORS: the start of "3.Click [image] to start conversion.", the image being the
+    // Start button.
+    line(
+        {{_("3.Click"), nullptr}, {wxString(), &startImage}, {_("to start conversion."), nullptr}});
+}
+
+void MainFrameZUZUR2AZE::OnSubjectChanged(CjxSubject* subject, void*) {
+    switch (subject->GetCode()) {
+    case kNotifyOpenSourceFolder:
+        OpenSelectedSourceFolder();
+        break;
+    case kNotifyPreferences:
+        ShowPreferences();
+        break;
+    case kNotifyConvertFinished:
+        if (closing) {
+            // The job ended after the file in hand: now the window can close.
+            CallAfter([this] { Close(true); });
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainFrameZUZUR2AZE::OpenSelectedSourceFolder() {
+    const wxArrayInt rows = fileList->GetSelectedRows();
+    if (rows.empty()) {
+        wxMessageBox(_("No item selected!"), AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION,
+                     this);
+        return;
+    }
+    AppUtil::ExploreFolder(fileList->GetCellText(rows[0], FileRowInfo::kSourceDir));
+}
+
+void MainFrameZUZUR2AZE::ShowPreferences() {
+    wxMessageBox(_("The preferences are not available in this version."), AppUtil::GetDisplayName(),
+                 wxOK | wxICON_INFORMATION, this);
+}
+
+void MainFrameZUZUR2AZE::OnLanguageChanged(wxCommandEvent& event) {
+    const int language = event.GetInt();
+    LanguageFile::WriteLanguage(language);
+    SetLanguage(language);
+    menuBar->SetCurrentLanguage(language);
+    toolBar->RelabelButtons();
+    menuBar->RebuildMenus();
+    outputPanel->Relabel();
+    PrepareGuideImages();
+    SetColumnLabels();
+    fileList->Refresh();
+    fileList->GetGrid()->ForceRefresh();
+}
+
+void MainFrameZUZUR2AZE::OnClose(wxCloseEvent& event) {
+    if (fileList->GetState() == SelectWindow::State::kConverting) {
+        if (closing) {
+            // A second request while the job winds down: end now. Finished files are in
+            // place; the file in hand never appears half-written.
+            EndProcess();
+            return;
+        }
+        if (event.CanVeto()) {
+            wxMessageDialog ask(this,
+                                _("A conversion is running. Stop it and quit when the file in "
+                                  "hand is finished?"),
+                                AppUtil::GetDisplayName(),
+                                wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+            if (ask.ShowModal() != wxID_YES) {
+                event.Veto();
+                return;
+            }
+            closing = true;
+            converter->Abandon();
+            Disable();
+            event.Veto();
+            return;
+        }
+        converter->Abandon();
+    }
+    EndProcess();
+}
+
+void MainFrameZUZUR2AZE::OpenPaths(const wxArrayString& paths) {
+    if (!paths.empty()) {
+        fileList->AddPaths(paths, SelectWindow::Origin::kCommandLine);
+    }
+}
+
+void MainFrameZUZUR2AZE::OnCharHook(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    const int modifiers = event.GetModifiers();
+    const bool idle = fileList->GetState() == SelectWindow::State::kIdle;
+    const bool converting = fileList->GetState() == SelectWindow::State::kConverting;
+    const bool typing = TypingInText(fileList);
+    if (modifiers == wxMOD_CONTROL && key == 'O') {
+        if (!converting) {
+            fileList->AddFiles();
+        }
+    } else if (modifiers == (wxMOD_CONTROL | wxMOD_SHIFT) && key == 'O') {
+        if (!converting) {
+            fileList->AddFolder();
+        }
+    } else if (modifiers == wxMOD_CONTROL && (key == WXK_RETURN || key == WXK_NUMPAD_ENTER)) {
+        if (idle) {
+            outputPanel->RequestStart();
+        }
+    } else if (modifiers == wxMOD_NONE && key == WXK_ESCAPE && converting) {
+        outputPanel->RequestStop();
+    } else if (modifiers == wxMOD_CONTROL && key == 'Q') {
+        Close(false);
+    } else if (modifiers == wxMOD_NONE && key == WXK_F1) {
+        wxCommandEvent help(wxEVT_MENU, DhMenuBarBase::kHelp);
+        menuBar->DhMenuBarBase::OnHelp(help);
+    } else if (modifiers == wxMOD_NONE && key == WXK_F10) {
+        CallAfter([this] { menuBar->GetTitleBar()->ShowFirstMenu(); });
+    } else if (!typing && modifiers == wxMOD_NONE && key == WXK_DELETE) {
+        fileList->DeleteSelected();
+    } else if (!typing && modifiers == wxMOD_CONTROL && key == 'A') {
+        fileList->SelectAll();
+    } else if (!typing && modifiers == wxMOD_NONE && key == WXK_F2) {
+        fileList->RenameCurrent();
+    } else if (!typing && modifiers == wxMOD_ALT && (key == WXK_UP || key == WXK_DOWN)) {
+        fileList->MoveSelection(key == WXK_UP ? -1 : 1);
+    } else {
+        event.Skip();
+    }
+}

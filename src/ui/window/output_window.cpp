@@ -1,0 +1,349 @@
+#include "window/output_window.h"
+
+#include "app/app_util.h"
+#include "common/face_reader.h"
+#include "common/face_style.h"
+#include "common/file_util.h"
+#include "common/image_util.h"
+#include "domain/domain_settings.h"
+#include "window/base/dh_check_box.h"
+#include "window/base/dh_hyperlink_ctrl.h"
+#include "window/base/dh_radio_button.h"
+#include "window/base/dh_static_text.h"
+#include "window/base/dh_word_button.h"
+#include "window/notify_code.h"
+
+#include <wx/dc.h>
+#include <wx/dirdlg.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+
+namespace {
+constexpr int kGap = 8;
+
+// The problem with using `folder` for output, or an empty string.
+wxString FolderProblem(const wxString& folder, const wxString& missing) {
+    if (folder.empty() || !wxFileName::DirExists(folder)) {
+        return missing;
+    }
+    if (!wxFileName::IsDirWritable(folder)) {
+        return _("The folder is unwritable, please choose another one!");
+    }
+    return wxString();
+}
+
+void Tell(wxWindow* parent, const wxString& message, long style) {
+    wxMessageBox(message, AppUtil::GetDisplayName(), style, parent);
+}
+} // namespace
+
+bool OutputWindow::Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
+                          const wxSize& size, long style) {
+    if (!ZqPieceWindow::Create(parent, piece, id, position, size, style)) {
+        return false;
+    }
+    const wxBitmap background = piece != nullptr ? *piece : wxNullBitmap;
+    const wxColour dark = FaceStyle::Colour("/face/base-button/small-button-crop/textcolour");
+
+    const wxBitmap normalRadio = ImageUtil::CreateRadioBitmap(this, false);
+    const wxBitmap selectedRadio = ImageUtil::CreateRadioBitmap(this, true);
+    besideButton = new DhRadioButton;
+    besideButton->Create(this, kBesideSource, normalRadio, selectedRadio, background);
+    customizeButton = new DhRadioButton;
+    customizeButton->Create(this, kCustomize, normalRadio, selectedRadio, background);
+    for (DhRadioButton* radio : {besideButton, customizeButton}) {
+        radio->SetForegroundColour(dark);
+        group.Add(radio);
+    }
+    customizeButton->SetValue(true);
+    group.InitSelection();
+
+    folderField =
+        new wxTextCtrl(this, kFolder, DomainSettings::GetKeyed(DomainSettings::kOutputDir),
+                       wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
+    browseButton = FaceStyle::MakeBaseButton(this, kBrowse, false, background);
+    openButton = FaceStyle::MakeBaseButton(this, kOpen, false, background);
+    mergeBox = new DhCheckBox;
+    mergeBox->Create(this, kMerge);
+    mergeBox->SetBackgroundBitmap(background, 0);
+    mergeBox->SetForegroundColour(dark);
+    startButton = FaceStyle::MakeBaseButton(this, kStart, true, background);
+    stopButton = FaceStyle::MakeBaseButton(this, kStop, true, background);
+    stopButton->Hide();
+
+    summaryText = new DhStaticText(this, wxID_ANY, wxString());
+    summaryText->SetParentBackground(GetPiece());
+    summaryText->SetForegroundColour(dark);
+    openOutputLink = new DhHyperLinkCtrl(this, kOpenOutput, " ", wxString());
+    openLogLink = new DhHyperLinkCtrl(this, kOpenLog, " ", wxString());
+    for (DhHyperLinkCtrl* link : {openOutputLink, openLogLink}) {
+        link->SetParentBackground(GetPiece());
+        link->Hide();
+    }
+
+    DomainSettings::SetKeyed(DomainSettings::kMerge, "0");
+    DomainSettings::SetKeyed(DomainSettings::kMergeOffered, "0");
+    DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "0");
+
+    Bind(wxEVT_BUTTON, &OutputWindow::OnStart, this, kStart);
+    Bind(wxEVT_BUTTON, &OutputWindow::OnStop, this, kStop);
+    Bind(wxEVT_BUTTON, &OutputWindow::OnBrowse, this, kBrowse);
+    Bind(wxEVT_BUTTON, &OutputWindow::OnOpen, this, kOpen);
+    Bind(DH_EVT_RADIO_BUTTON, &OutputWindow::OnRadio, this, kCustomize, kBesideSource);
+    Bind(DH_EVT_CHECK_BOX, &OutputWindow::OnMerge, this, kMerge);
+    Bind(wxEVT_HYPERLINK, &OutputWindow::OnSummaryLink, this, kOpenOutput, kOpenLog);
+
+    Relabel();
+    UpdateControls();
+    return true;
+}
+
+void OutputWindow::Relabel() {
+    const FaceEntry& startFont = GetFaceEntry("/face/outputwindow/start-font");
+    besideButton->SetLabel(_("Save target file(s) in source folder"), false);
+    customizeButton->SetLabel(_("Customize"), false);
+    mergeBox->SetLabel(_("Merge into one file"));
+    const wxFont small = FaceStyle::Font(0, false);
+    browseButton->SetLabelAndFont(_("Browse"), small);
+    openButton->SetLabelAndFont(_("Open"), small);
+    // TRANSLATORS: the label of the button that starts a conversion; keep the trailing blank.
+    startButton->SetLabelAndFont(_("Start "), FaceStyle::Font(startFont.height, true));
+    // TRANSLATORS: the label of the button that stops a conversion; keep the two trailing blanks.
+    stopButton->SetLabelAndFont(_("Stop  "), FaceStyle::Font(startFont.height, true));
+    openOutputLink->SetLabel(_("Open output folder"));
+    openLogLink->SetLabel(_("Show log"));
+    ShowSummary();
+    LayOut();
+    Refresh();
+}
+
+void OutputWindow::LayOut() {
+    const wxSize size = GetClientSize();
+    const FaceEntry& label = GetFaceEntry("/face/outputwindow/statictext");
+    const FaceEntry& field = GetFaceEntry("/face/outputwindow/textctrl");
+    const FaceEntry& start = GetFaceEntry("/face/outputwindow/start-button");
+    const FaceEntry& font = GetFaceEntry("/face/outputwindow/output-description-font");
+
+    // Start and Stop share a place at the right.
+    const int bigWidth = std::max(startButton->GetSize().x, stopButton->GetSize().x);
+    const int bigHeight = startButton->GetSize().y;
+    const int startX = size.x - label.x - bigWidth;
+    const int startY = start.y > 0 ? start.y - bigHeight / 2 : (size.y - bigHeight) / 2;
+    startButton->Move(startX + (bigWidth - startButton->GetSize().x) / 2, startY);
+    stopButton->Move(startX + (bigWidth - stopButton->GetSize().x) / 2, startY);
+
+    // The description, then the two choices below it.
+    const int textHeight =
+        GetTextExtent("Ag").y * std::max(font.height, 1) / std::max(GetFont().GetPointSize(), 1);
+    int y = label.y + textHeight + kGap;
+    besideButton->Move(label.x, y);
+    customizeButton->Move(besideButton->GetRect().GetRight() + 3 * kGap, y);
+    y += std::max(besideButton->GetSize().y, customizeButton->GetSize().y) + kGap;
+
+    // The folder field with Browse and Open, then the merge box.
+    const int fieldHeight = field.height > 0 ? field.height : folderField->GetBestSize().y;
+    const int buttonsWidth = browseButton->GetSize().x + openButton->GetSize().x + 2 * kGap;
+    const int fieldWidth = std::max(120, startX - 3 * kGap - buttonsWidth - label.x);
+    folderField->SetSize(label.x, y, fieldWidth, fieldHeight);
+    int x = label.x + fieldWidth + kGap;
+    browseButton->Move(x, y + (fieldHeight - browseButton->GetSize().y) / 2);
+    x += browseButton->GetSize().x + kGap;
+    openButton->Move(x, y + (fieldHeight - openButton->GetSize().y) / 2);
+    y += fieldHeight + kGap + 2;
+    mergeBox->Move(label.x, y);
+
+    // The last job's summary beside the merge box.
+    x = mergeBox->GetRect().GetRight() + 4 * kGap;
+    const int lineY = y + (mergeBox->GetSize().y - summaryText->GetBestSize().y) / 2;
+    summaryText->SetSize(x, lineY, summaryText->GetBestSize().x, summaryText->GetBestSize().y);
+    x += summaryText->GetSize().x + 2 * kGap;
+    for (DhHyperLinkCtrl* link : {openOutputLink, openLogLink}) {
+        if (link->IsShown()) {
+            link->SetSize(x, lineY, link->GetBestSize().x, link->GetBestSize().y);
+            x += link->GetSize().x + 2 * kGap;
+        }
+    }
+}
+
+void OutputWindow::DrawBackground(wxDC& dc) {
+    ZqPieceWindow::DrawBackground(dc);
+    const FaceEntry& label = GetFaceEntry("/face/outputwindow/statictext");
+    const FaceEntry& font = GetFaceEntry("/face/outputwindow/output-description-font");
+    dc.SetFont(FaceStyle::Font(font.height, true));
+    dc.SetTextForeground(FaceStyle::Colour("/face/base-button/small-button-crop/textcolour"));
+    dc.DrawText(_("Output Folder"), label.x, label.y);
+}
+
+void OutputWindow::SetMergeOffered(bool offered) {
+    mergeOffered = offered;
+    DomainSettings::SetKeyed(DomainSettings::kMergeOffered, offered ? "1" : "0");
+    UpdateControls();
+}
+
+void OutputWindow::UpdateControls() {
+    const bool idle = !loading && !converting;
+    const bool customize = group.GetSelectedButton() == customizeButton;
+    besideButton->Enable(idle);
+    customizeButton->Enable(idle);
+    browseButton->Enable(idle && customize);
+    folderField->Enable(idle && customize);
+    mergeBox->Enable(idle && mergeOffered);
+    startButton->Show(!converting);
+    startButton->Enable(idle);
+    stopButton->Show(converting);
+    stopButton->Enable(converting && !stopPressed);
+}
+
+void OutputWindow::OnSubjectChanged(CjxSubject* subject, void* argument) {
+    switch (subject->GetCode()) {
+    case kNotifyConvertFinished:
+        converting = false;
+        stopPressed = false;
+        break;
+    case kNotifyConvertStarting:
+        converting = true;
+        stopPressed = false;
+        hasSummary = false;
+        ShowSummary();
+        break;
+    case kNotifyConvertLock:
+    case kNotifyConvertUnlock:
+        break; // the running state above decides what is locked
+    case kNotifyLoadLock:
+        loading = true;
+        break;
+    case kNotifyLoadUnlock:
+        loading = false;
+        break;
+    case kNotifyMergePrompt:
+        SelectCustomize();
+        break;
+    case kNotifyJobSummary:
+        summary = *static_cast<const JobSummary*>(argument);
+        hasSummary = true;
+        ShowSummary();
+        LayOut();
+        break;
+    default:
+        return;
+    }
+    UpdateControls();
+}
+
+void OutputWindow::SelectCustomize() {
+    if (group.GetSelectedButton() != customizeButton) {
+        group.Select(customizeButton->GetIndex());
+    }
+    DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "0");
+    UpdateControls();
+}
+
+void OutputWindow::ShowSummary() {
+    if (!hasSummary) {
+        summaryText->SetLabel(wxString());
+        openOutputLink->Hide();
+        openLogLink->Hide();
+        return;
+    }
+    wxString text =
+        wxString::Format(_("%d converted, %d failed"), summary.converted, summary.failed);
+    if (summary.stopped) {
+        text += " " + _("(stopped)");
+    }
+    summaryText->SetLabel(text);
+    openOutputLink->Show(summary.converted > 0 && !summary.outputFolder.empty());
+    openLogLink->Show(summary.failed > 0);
+    Refresh();
+}
+
+wxString OutputWindow::GetSummaryText() const {
+    return summaryText->GetLabel();
+}
+
+void OutputWindow::RequestStart() {
+    if (startButton->IsShown() && startButton->IsEnabled()) {
+        SetCode(kNotifyStart);
+        Notify();
+    }
+}
+
+void OutputWindow::RequestStop() {
+    if (!stopButton->IsShown() || stopPressed) {
+        return;
+    }
+    // Disabled at once: the job ends after the file in hand.
+    stopPressed = true;
+    stopButton->Disable();
+    SetCode(kNotifyStop);
+    Notify();
+}
+
+void OutputWindow::OnStart(wxCommandEvent&) {
+    RequestStart();
+}
+
+void OutputWindow::OnStop(wxCommandEvent&) {
+    RequestStop();
+}
+
+void OutputWindow::OnBrowse(wxCommandEvent&) {
+    wxDirDialog dialog(this, _("Select an output folder."), folderField->GetValue(), 0);
+    if (dialog.ShowModal() != wxID_OK) {
+        return;
+    }
+    const wxString folder = dialog.GetPath();
+    const wxString problem =
+        FolderProblem(folder, _("The folder is unwritable, please choose another one!"));
+    if (!problem.empty()) {
+        Tell(this, problem, wxOK | wxICON_INFORMATION);
+        return;
+    }
+    folderField->SetValue(folder);
+    DomainSettings::SetKeyed(DomainSettings::kOutputDir, folder);
+}
+
+void OutputWindow::OnOpen(wxCommandEvent&) {
+    if (group.GetSelectedButton() == besideButton) {
+        SetCode(kNotifyOpenSourceFolder);
+        Notify();
+        return;
+    }
+    const wxString folder = folderField->GetValue();
+    const wxString problem = FolderProblem(folder, _("Output directory doesn't exist."));
+    if (!problem.empty()) {
+        Tell(this, problem, wxOK | wxCENTRE);
+        return;
+    }
+    AppUtil::ExploreFolder(folder);
+}
+
+void OutputWindow::OnRadio(wxCommandEvent& event) {
+    if (event.GetId() == kCustomize) {
+        DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "0");
+    } else {
+        DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "1");
+    }
+    // Handled: the group selects the button after this returns.
+    CallAfter(&OutputWindow::UpdateControls);
+}
+
+void OutputWindow::OnMerge(wxCommandEvent& event) {
+    if (event.GetInt() != 0) {
+        DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+        SelectCustomize();
+    } else {
+        DomainSettings::SetKeyed(DomainSettings::kMerge, "0");
+    }
+}
+
+void OutputWindow::OnSummaryLink(wxHyperlinkEvent& event) {
+    // The links act here; they open no web page.
+    if (event.GetId() == kOpenOutput) {
+        AppUtil::ExploreFolder(summary.outputFolder);
+    } else {
+        AppUtil::ExploreFolder(wxFileName(FileUtil::GetLogPath()).GetPath());
+    }
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "window/base/dh_radio_group.h"
+#include "window/base/zq_piece_window.h"
+#include "window/select_window.h"
+
+class DhCheckBox;
+class DhHyperLinkCtrl;
+class DhRadioButton;
+class DhStaticText;
+class DhWordButton;
+class wxHyperlinkEvent;
+class wxTextCtrl;
+
+// The strip under the file list: where the PDFs go (an output folder, or beside each source),
+// merging, and Start and Stop. After a job it shows what the job did, with links to the
+// output folder and, when files failed, to the log.
+class OutputWindow : public ZqPieceWindow {
+public:
+    enum Id {
+        kStart = 1,
+        kStop = 2,
+        kBrowse = 3,
+        kOpen = 4,
+        kFolder = 5,
+        kCustomize = 6,
+        kBesideSource = 7,
+        kMerge = 8,
+        kOpenOutput = 9,
+        kOpenLog = 10,
+    };
+
+    OutputWindow() = default;
+
+    bool Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
+                const wxSize& size, long style = wxTAB_TRAVERSAL | wxNO_BORDER);
+
+    // Whether the product offers merging (keyed setting 4 and the check box).
+    void SetMergeOffered(bool offered);
+    // Fetches every text again (after a language change) and lays the panel out.
+    void Relabel();
+    // What Start and Stop do (the keyboard's Ctrl+Return and Escape too).
+    void RequestStart();
+    void RequestStop();
+
+    void OnSubjectChanged(CjxSubject* subject, void* argument) override;
+    void DrawBackground(wxDC& dc) override;
+
+    DhWordButton* GetStartButton() const { return startButton; }
+    DhWordButton* GetStopButton() const { return stopButton; }
+    wxTextCtrl* GetFolderField() const { return folderField; }
+    DhCheckBox* GetMergeBox() const { return mergeBox; }
+    DhRadioButton* GetBesideSourceButton() const { return besideButton; }
+    DhRadioButton* GetCustomizeButton() const { return customizeButton; }
+    wxString GetSummaryText() const;
+
+private:
+    void LayOut();
+    void UpdateControls();
+    void ShowSummary();
+    void SelectCustomize();
+
+    void OnStart(wxCommandEvent& event);
+    void OnStop(wxCommandEvent& event);
+    void OnBrowse(wxCommandEvent& event);
+    void OnOpen(wxCommandEvent& event);
+    void OnRadio(wxCommandEvent& event);
+    void OnMerge(wxCommandEvent& event);
+    void OnSummaryLink(wxHyperlinkEvent& event);
+
+    DhRadioGroup group;
+    DhRadioButton* besideButton = nullptr;
+    DhRadioButton* customizeButton = nullptr;
+    wxTextCtrl* folderField = nullptr;
+    DhWordButton* browseButton = nullptr;
+    DhWordButton* openButton = nullptr;
+    DhCheckBox* mergeBox = nullptr;
+    DhWordButton* startButton = nullptr;
+    DhWordButton* stopButton = nullptr;
+    DhStaticText* summaryText = nullptr;
+    DhHyperLinkCtrl* openOutputLink = nullptr;
+    DhHyperLinkCtrl* openLogLink = nullptr;
+
+    bool mergeOffered = false;
+    bool loading = false;
+    bool converting = false;
+    bool stopPressed = false;
+    bool hasSummary = false;
+    JobSummary summary;
+};
