@@ -18,6 +18,7 @@ public:
             g_object_ref(m_shell);
             m_handler = g_signal_connect(m_shell, "move-current", G_CALLBACK(OnMoveCurrent), this);
         }
+        m_last = wxGetMouseState().GetPosition();
         Start(25);
     }
 
@@ -33,7 +34,14 @@ public:
         if (m_done) {
             return;
         }
-        const int title = m_titleAt(wxGetMouseState().GetPosition());
+        // Only a pointer that moves switches menus: one resting on a title while the keys
+        // move to another menu must not pull the menu back.
+        const wxPoint position = wxGetMouseState().GetPosition();
+        if (position == m_last) {
+            return;
+        }
+        m_last = position;
+        const int title = m_titleAt(position);
         if (title >= 0) {
             Close(title);
         } else {
@@ -80,6 +88,7 @@ private:
     Neighbour m_neighbour;
     int m_next = kNoTitle;
     bool m_done = false;
+    wxPoint m_last;
 };
 
 UiPlatform::MenuSlide::MenuSlide(wxMenu* menu, TitleAt titleAt, Neighbour neighbour)

@@ -5,6 +5,8 @@
 
 #include <wx/dcclient.h>
 #include <wx/menu.h>
+#include <wx/time.h>
+#include <wx/utils.h>
 
 ZLMenuBar::ZLMenuBar(wxWindow* parent, const wxBitmap* bitmap, wxWindowID id,
                      const wxPoint& position, long style)
@@ -67,8 +69,6 @@ int ZLMenuBar::Neighbour(int current, int step) const {
 }
 
 void ZLMenuBar::ShowMenu(wxWindowID id) {
-    // The click that closes an open menu never reaches a title here: the open menu holds the
-    // pointer and takes it. So no state is carried from one menu loop to the next.
     if (openMenu >= 0) {
         return;
     }
@@ -94,6 +94,14 @@ void ZLMenuBar::ShowMenu(wxWindowID id) {
         title->SetHoverTracking(true);
         title->SetNormal();
         openMenu = -1;
+        // A press on the open menu's own title closed it: that press reaches the title next
+        // and must not open the menu again. Only that press: a menu closed with Esc or
+        // elsewhere leaves nothing to swallow.
+        const wxMouseState mouse = wxGetMouseState();
+        if (next < 0 && mouse.LeftIsDown() &&
+            TitleAt(mouse.GetPosition(), current) == UiPlatform::MenuSlide::kOwnTitle) {
+            swallowUntil = wxGetUTCTimeMillis() + 500;
+        }
         id = next;
     }
 }
@@ -114,6 +122,13 @@ void ZLMenuBar::OnPaint(wxPaintEvent&) {
 void ZLMenuBar::OnTitleClick(wxCommandEvent& event) {
     // After the click has been handled: the menu's loop must not run inside the title's own
     // mouse handler.
+    if (swallowUntil != 0) {
+        const bool closingPress = wxGetUTCTimeMillis() < swallowUntil;
+        swallowUntil = 0;
+        if (closingPress) {
+            return;
+        }
+    }
     const int id = event.GetId();
     CallAfter([this, id] { ShowMenu(id); });
 }

@@ -2,6 +2,7 @@
 
 #include <wx/bitmap.h>
 #include <wx/colour.h>
+#include <wx/longlong.h>
 #include <wx/panel.h>
 
 #include <vector>
@@ -48,4 +49,5 @@ private:
     int nextX = 0;
     int titlesY = 0;
     int openMenu = -1;
+    wxLongLong swallowUntil = 0; // a title press before this time closed its own menu
 };
