@@ -1,8 +1,9 @@
-#include "window/main_frame.h"
+#include "window/main_frame_zuzur2aze.h"
 
 #include "app/app_util.h"
 #include "app/language_file.h"
 #include "app/main_app.h"
+#include "common/face_reader.h"
 #include "domain/domain_settings.h"
 #include "support/test_home.h"
 
@@ -12,8 +13,9 @@
 
 TEST(MainFrameTest, CreationLoadsThePageSettingsAndTheLanguage) {
     TestHome home;
+    LoadFace(home.InstallRoot() + "/Themes/face.xml");
     LanguageFile::WriteLanguage(LanguageFile::kGerman);
-    auto* frame = new MainFrame;
+    auto* frame = new MainFrameZUZUR2AZE;
     ASSERT_TRUE(frame->Create(2000, AppUtil::GetDisplayName()));
     EXPECT_EQ(frame->GetTitle(), "Ombrix Image to PDF Converter");
     EXPECT_EQ(frame->GetId(), 2000);
@@ -47,9 +49,10 @@ private:
 
 TEST(MainFrameTest, ADamagedPageFileIsReportedInTheUsersLanguage) {
     TestHome home;
+    LoadFace(home.InstallRoot() + "/Themes/face.xml");
     LanguageFile::WriteLanguage(LanguageFile::kFrench);
     TestHome::WriteFile(AppUtil::GetPagePath(false), "<setting>broken");
-    auto* frame = new MainFrame;
+    auto* frame = new MainFrameZUZUR2AZE;
     ASSERT_TRUE(frame->Create(2000, AppUtil::GetDisplayName()));
     wxTheApp->SetTopWindow(frame);
     wxTEST_DIALOG(wxGetApp().ShowStartupProblems(), ExpectMessage("Le fichier de mise en page"));

@@ -4,8 +4,10 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -59,11 +61,10 @@ void XMLCALL OnEnd(void* data, const XML_Char*) {
 }
 } // namespace
 
-int LoadFace(const wxString& path) {
-    std::unique_ptr<FILE, FileCloser> file(Platform::OpenFile(path, "r"));
-    if (!file) {
-        return -1;
-    }
+namespace {
+// Feeds Expat the chunks `read` gives (an empty chunk ends the text); entries read before an
+// error stay in the table.
+int ParseFace(const std::function<size_t(char*, size_t)>& read, const wxString& origin) {
     std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
     if (!parser) {
         return -1;
@@ -74,20 +75,45 @@ int LoadFace(const wxString& path) {
 
     char buffer[1024];
     for (;;) {
-        if (std::feof(file.get()) || std::ferror(file.get())) {
+        const size_t n = read(buffer, sizeof buffer);
+        if (n == 0) {
             XML_Parse(parser.get(), nullptr, 0, 1);
             return 0;
         }
-        const size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
         if (XML_Parse(parser.get(), buffer, static_cast<int>(n), 0) == XML_STATUS_ERROR) {
             std::fprintf(stderr, "%s at line %lu ->%s\n",
                          XML_ErrorString(XML_GetErrorCode(parser.get())),
                          static_cast<unsigned long>(XML_GetCurrentLineNumber(parser.get())),
-                         static_cast<const char*>(path.utf8_str()));
+                         static_cast<const char*>(origin.utf8_str()));
             XML_Parse(parser.get(), nullptr, 0, 1);
             return 0;
         }
     }
+}
+} // namespace
+
+int LoadFace(const wxString& path) {
+    std::unique_ptr<FILE, FileCloser> file(Platform::OpenFile(path, "r"));
+    if (!file) {
+        return -1;
+    }
+    return ParseFace(
+        [&file](char* buffer, size_t size) {
+            return std::ferror(file.get()) ? 0 : std::fread(buffer, 1, size, file.get());
+        },
+        path);
+}
+
+int LoadFaceText(const std::string& text) {
+    size_t offset = 0;
+    return ParseFace(
+        [&](char* buffer, size_t size) {
+            const size_t n = std::min(size, text.size() - offset);
+            text.copy(buffer, n, offset);
+            offset += n;
+            return n;
+        },
+        "the built-in face");
 }
 
 const FaceEntry& GetFaceEntry(const wxString& path) {

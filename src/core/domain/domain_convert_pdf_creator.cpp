@@ -131,6 +131,10 @@ wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
 }
 
 int DomainConvertPdfCreator::NoProgress(int, int) {
+    return 0;
+}
+
+int DomainConvertPdfCreator::CancelWhenAbandoned(int, int) {
     return ConvertState == kAbandonRequested ? 1 : 0;
 }
 

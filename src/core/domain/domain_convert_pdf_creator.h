@@ -81,8 +81,10 @@ protected:
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or an empty string.
     static wxString PlaceResult(const PdfResult* result, const wxString& output);
-    // The progress procedure handed to the service: it cancels only an abandoned job.
+    // The progress procedure of a file of its own: the file in hand always finishes.
     static int NoProgress(int pagesDone, int pagesTotal);
+    // The progress procedure of a merge: an abandoned job (the window closes) cancels it.
+    static int CancelWhenAbandoned(int pagesDone, int pagesTotal);
 
     // The PDF service; tests put a fake one behind the same interface.
     virtual Pdf3Service* CreateService(const std::string& enginePath);

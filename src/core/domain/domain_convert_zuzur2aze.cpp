@@ -41,7 +41,7 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
         FillPageOptions(options, settings, GetTemplateDir(), name);
         const PdfResult* result =
             service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                               temp.Path().utf8_str(), NoProgress, 0);
+                               temp.Path().utf8_str(), CancelWhenAbandoned, 0);
         reason = PlaceResult(result, output);
     }
 

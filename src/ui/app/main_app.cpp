@@ -45,9 +45,11 @@ bool MainApp::OnInit() {
     wxFileSystem::AddHandler(new wxArchiveFSHandler);
     wxInitAllImageHandlers();
     if (LoadFace(AppUtil::GetFacePath()) != 0) {
+        // The windows keep the default theme's layout.
+        LoadFaceText(GetBuiltInFace());
         // TRANSLATORS: %s is the path of the theme's face file.
         AddStartupProblem(wxTRANSLATE("The theme file \"%s\" is missing or cannot be read. The "
-                                      "windows are drawn without it."),
+                                      "default theme's layout is used."),
                           AppUtil::GetFacePath());
     }
 

@@ -185,7 +185,7 @@ void OutputWindow::SetMergeOffered(bool offered) {
 
 void OutputWindow::UpdateControls() {
     const bool idle = !loading && !converting;
-    const bool customize = group.GetSelectedButton() == customizeButton;
+    const bool customize = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) == 0;
     besideButton->Enable(idle);
     customizeButton->Enable(idle);
     browseButton->Enable(idle && customize);
@@ -306,7 +306,7 @@ void OutputWindow::OnBrowse(wxCommandEvent&) {
 }
 
 void OutputWindow::OnOpen(wxCommandEvent&) {
-    if (group.GetSelectedButton() == besideButton) {
+    if (DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0) {
         SetCode(kNotifyOpenSourceFolder);
         Notify();
         return;

@@ -33,6 +33,7 @@ public:
     void SetTextY(int y) { textY = y; }
     int GetTextY() const { return textY; }
     int GetState() const { return state; }
+    wxString GetLabel() const override { return label; }
     // A copy of the composed normal face with the label drawn on it.
     wxBitmap GetLabelledBitmap() const;
 

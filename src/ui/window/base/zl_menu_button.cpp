@@ -60,6 +60,8 @@ bool ZlMenuButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& positi
     Bind(wxEVT_ENTER_WINDOW, &ZlMenuButton::OnEnterWindow, this);
     Bind(wxEVT_LEAVE_WINDOW, &ZlMenuButton::OnLeaveWindow, this);
     Bind(wxEVT_LEFT_DOWN, &ZlMenuButton::OnLeftDown, this);
+    // The second press of a quick pair arrives as a double click: it is a press all the same.
+    Bind(wxEVT_LEFT_DCLICK, &ZlMenuButton::OnLeftDown, this);
     return true;
 }
 

@@ -1,0 +1,576 @@
+// The main window driven as a user drives it: loads and drops, the three states of the list
+// and their locks, deleting, the keyboard, the merged-name prompt, the output folder, the
+// menus and the language.
+#include "app/language_file.h"
+#include "domain/dh_grid_cell_render_command_event.h"
+#include "domain/domain_convert.h"
+#include "domain/file_row_info.h"
+#include "gui/window_test_support.h"
+#include "window/base/dh_check_box.h"
+#include "window/base/dh_radio_button.h"
+#include "window/base/dh_word_button.h"
+#include "window/base/zl_menu_button.h"
+#include "window/dnd_file.h"
+#include "window/file_cell_info.h"
+#include "window/file_grid_table.h"
+#include "window/language_event.h"
+#include "window/notify_code.h"
+#include "window/output_window.h"
+#include "window/xy_grid.h"
+#include "window/zl_menu_bar.h"
+#include "window/zq_menu_bar.h"
+#include "window/zq_tool_bar.h"
+
+#include <wx/menu.h>
+#include <wx/textctrl.h>
+#include <wx/textdlg.h>
+#include <wx/uiaction.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+wxArrayString Column(SelectWindow* list, int col) {
+    wxArrayString cells;
+    for (int row = 0; row < list->GetRowCount(); ++row) {
+        cells.Add(list->GetCellText(row, col));
+    }
+    return cells;
+}
+
+wxArrayString Names(std::initializer_list<const char*> names) {
+    wxArrayString list;
+    for (const char* name : names) {
+        list.Add(wxString::FromUTF8(name));
+    }
+    return list;
+}
+
+// Moves the pointer and waits until the display has it there.
+void MovePointer(wxUIActionSimulator& sim, const wxPoint& target) {
+    sim.MouseMove(target);
+    WaitFor([&] { return wxGetMouseState().GetPosition() == target; }, 5);
+}
+
+// The page sizes of a PDF, in points, as poppler reads them.
+std::vector<wxSize> PageSizes(const wxString& pdf) {
+    const std::string command =
+        "pdfinfo -f 1 -l 99 '" + std::string(pdf.utf8_str()) + "' 2>/dev/null";
+    std::vector<wxSize> sizes;
+    FILE* pipe = popen(command.c_str(), "r");
+    char line[512];
+    while (pipe != nullptr && fgets(line, sizeof line, pipe) != nullptr) {
+        int page = 0;
+        double width = 0;
+        double height = 0;
+        if (sscanf(line, "Page %d size: %lf x %lf", &page, &width, &height) == 3) {
+            sizes.emplace_back(static_cast<int>(width), static_cast<int>(height));
+        }
+    }
+    if (pipe != nullptr) {
+        pclose(pipe);
+    }
+    return sizes;
+}
+
+int StatusOf(SelectWindow* list, int row) {
+    return list->GetTable()->GetStatus(row).state;
+}
+} // namespace
+
+TEST_F(WindowTest, LoadsFilesAndFoldersOnceEachAndReportsRefusalsOnce) {
+    const wxString folder = m_home.Documents() + "/scans";
+    Image("scans/scan10.png");
+    Image("scans/scan2.png");
+    Image("scans/Scan1.PNG");
+    TestHome::WriteFile(folder + "/notes.txt", "text");
+    Image("scans/inner/deep.png");
+    // A pipe named like an image never reaches the list (nor blocks the load).
+    ASSERT_EQ(mkfifo((folder + "/pipe.png").utf8_str(), 0600), 0);
+    const wxString loose = Image("loose photo.png");
+    const wxString refused = m_home.Documents() + "/readme.txt";
+    TestHome::WriteFile(refused, "text");
+
+    MessageRecorder messages;
+    CodeRecorder codes;
+    list->Attach(&codes);
+    ASSERT_TRUE(list->AddPaths(Paths({folder, loose, refused, folder + "/scan2.png"}),
+                               SelectWindow::Origin::kDrop));
+    ASSERT_TRUE(WaitIdle());
+    WaitFor([&] { return !messages.messages.empty(); }, 2);
+
+    EXPECT_EQ(Column(list, FileRowInfo::kFileName),
+              Names({"Scan1.PNG", "scan2.png", "scan10.png", "loose photo.png"}));
+    EXPECT_EQ(Column(list, FileRowInfo::kOutputName),
+              Names({"Scan1", "scan2", "scan10", "loose photo"}));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].StartsWith("Fail to open file  \n "));
+    EXPECT_TRUE(messages.messages[0].Contains("readme.txt"));
+    EXPECT_EQ(codes.Count(kNotifyLoadLock), 1);
+    EXPECT_EQ(codes.Count(kNotifyLoadUnlock), 1);
+    EXPECT_TRUE(list->GetGrid()->IsShown());
+
+    // The same folder again adds nothing.
+    Load(Paths({folder}));
+    EXPECT_EQ(list->GetRowCount(), 4);
+    list->Detach(&codes);
+}
+
+TEST_F(WindowTest, ADropOnTheListLoadsAndADropOfNothingUsableSaysSo) {
+    const wxString photo = Image("photo.png");
+    const wxString empty = m_home.Documents() + "/empty";
+    wxMkdir(empty);
+    MessageRecorder messages;
+    DnDFile target(list);
+    EXPECT_TRUE(target.OnDropFiles(0, 0, Paths({photo})));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(list->GetRowCount(), 1);
+
+    // An empty folder is listed on the worker, which finds nothing.
+    EXPECT_TRUE(target.OnDropFiles(0, 0, Paths({empty})));
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(WaitFor([&] { return messages.messages.size() == 1; }, 5));
+    EXPECT_EQ(messages.messages[0], "No Image files Files Added !");
+    EXPECT_EQ(list->GetRowCount(), 1);
+}
+
+TEST_F(WindowTest, LoadsAskedForDuringALoadWaitForItAndTheWindowUnlocksOnce) {
+    std::vector<wxString> first;
+    std::vector<wxString> second;
+    for (int i = 0; i < 20; ++i) {
+        first.push_back(Image(wxString::Format("a/%02d.png", i)));
+        second.push_back(Image(wxString::Format("b/%02d.png", i)));
+    }
+    CodeRecorder codes;
+    list->Attach(&codes);
+    ASSERT_TRUE(list->AddPaths(Paths({m_home.Documents() + "/a"}), SelectWindow::Origin::kDrop));
+    ASSERT_EQ(list->GetState(), SelectWindow::State::kLoading);
+    ASSERT_TRUE(list->AddPaths(Paths({m_home.Documents() + "/b"}), SelectWindow::Origin::kDrop));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(list->GetRowCount(), 40);
+    EXPECT_EQ(codes.codes, (std::vector<int>{kNotifyLoadLock, kNotifyLoadUnlock}));
+    list->Detach(&codes);
+}
+
+TEST_F(WindowTest, AConversionLocksTheWindowUntilItEnds) {
+    Load(Paths({Image("one.png"), Image("two.png"), Image("three.png")}));
+    ZqToolBar* tools = frame->GetThemedToolBar();
+    ZqMenuBar* menus = frame->GetThemedMenuBar();
+    OutputWindow* panel = frame->GetOutputPanel();
+
+    panel->RequestStart();
+    // Until the job's end is processed, everything that changes rows or settings is locked.
+    ASSERT_EQ(list->GetState(), SelectWindow::State::kConverting);
+    for (int id = ZqToolBar::kAddFile; id <= ZqToolBar::kClearAll; ++id) {
+        EXPECT_FALSE(tools->GetButton(id)->IsEnabled()) << id;
+    }
+    EXPECT_FALSE(menus->GetFileMenu()->IsEnabled(DhMenuBarBase::kAddFiles));
+    EXPECT_FALSE(menus->GetEditMenu()->IsEnabled(DhMenuBarBase::kDelete));
+    EXPECT_FALSE(menus->GetEditMenu()->IsEnabled(wxID_PREFERENCES));
+    EXPECT_FALSE(menus->GetLanguageMenu()->IsEnabled(LanguageFile::kGerman));
+    EXPECT_TRUE(menus->GetFileMenu()->IsEnabled(wxID_EXIT));
+    EXPECT_TRUE(menus->GetHelpMenu()->IsEnabled(wxID_ABOUT));
+    EXPECT_FALSE(panel->GetMergeBox()->IsEnabled());
+    EXPECT_FALSE(panel->GetFolderField()->IsEnabled());
+    EXPECT_FALSE(panel->GetStartButton()->IsShown());
+    EXPECT_TRUE(panel->GetStopButton()->IsShown());
+    EXPECT_FALSE(list->AddPaths(Paths({Image("late.png")}), SelectWindow::Origin::kDrop));
+    EXPECT_EQ(list->GetDropTarget(), nullptr);
+
+    ASSERT_TRUE(WaitIdle());
+    for (int id = ZqToolBar::kAddFile; id <= ZqToolBar::kClearAll; ++id) {
+        EXPECT_TRUE(tools->GetButton(id)->IsEnabled()) << id;
+    }
+    EXPECT_TRUE(menus->GetFileMenu()->IsEnabled(DhMenuBarBase::kAddFiles));
+    EXPECT_TRUE(panel->GetMergeBox()->IsEnabled());
+    EXPECT_TRUE(panel->GetStartButton()->IsShown());
+    EXPECT_FALSE(panel->GetStopButton()->IsShown());
+    EXPECT_NE(list->GetDropTarget(), nullptr);
+    for (const char* name : {"one", "two", "three"}) {
+        EXPECT_TRUE(wxFileExists(output + "/" + name + ".pdf")) << name;
+    }
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(StatusOf(list, row), DhGridCellRenderCommandEvent::kProgress);
+        EXPECT_EQ(list->GetTable()->GetStatus(row).percent, 100);
+    }
+    EXPECT_EQ(panel->GetSummaryText(), "3 converted, 0 failed");
+}
+
+TEST_F(WindowTest, StopEndsTheJobAfterTheFileInHand) {
+    wxArrayString paths;
+    for (int i = 0; i < 5; ++i) {
+        paths.Add(Image(wxString::Format("%d.png", i), 600, 400));
+    }
+    Load(paths);
+    GatedConvert gated;
+    list->SetConverter(&gated);
+    OutputWindow* panel = frame->GetOutputPanel();
+    panel->RequestStart();
+    panel->RequestStop();
+    EXPECT_FALSE(panel->GetStopButton()->IsEnabled()) << "Stop is disabled at once";
+    gated.Open();
+    ASSERT_TRUE(WaitIdle());
+    int converted = 0;
+    for (int row = 0; row < 5; ++row) {
+        converted += wxFileExists(output + wxString::Format("/%d.pdf", row)) ? 1 : 0;
+    }
+    EXPECT_EQ(converted, 1);
+    for (int row = 1; row < 5; ++row) {
+        EXPECT_EQ(StatusOf(list, row), DhGridCellRenderCommandEvent::kStopped) << row;
+    }
+    EXPECT_TRUE(panel->GetSummaryText().StartsWith("1 converted, 0 failed"));
+}
+
+TEST_F(WindowTest, AFailedRowShowsFailedWithItsReasonAndNoBar) {
+    const wxString broken = m_home.Documents() + "/broken.png";
+    TestHome::WriteFile(broken, "not an image at all");
+    Load(Paths({Image("good.png"), broken}));
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    const FileGridTable::Status& status = list->GetTable()->GetStatus(1);
+    EXPECT_EQ(status.state, DhGridCellRenderCommandEvent::kFailed);
+    EXPECT_EQ(status.percent, 0);
+    EXPECT_FALSE(status.reason.empty());
+    EXPECT_EQ(frame->GetOutputPanel()->GetSummaryText(), "1 converted, 1 failed");
+    EXPECT_FALSE(wxFileExists(output + "/broken.pdf"));
+}
+
+TEST_F(WindowTest, DeleteAndClearAskFirstAndRemoveExactlyTheSelectedRows) {
+    wxArrayString paths;
+    for (int i = 0; i < 5; ++i) {
+        paths.Add(Image(wxString::Format("r%d.png", i)));
+    }
+    Load(paths);
+    {
+        MessageRecorder messages;
+        list->DeleteSelected();
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0], "Delete failed! No selected file!");
+    }
+    list->GetGrid()->SelectRow(1);
+    list->GetGrid()->SelectRow(3, true);
+    {
+        MessageRecorder messages({wxID_CANCEL});
+        list->DeleteSelected();
+        EXPECT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(list->GetRowCount(), 5);
+    }
+    CodeRecorder codes;
+    std::vector<int> deleted;
+    struct RowWatcher : CjxObserver {
+        std::vector<int>* rows;
+        void OnSubjectChanged(CjxSubject* subject, void* data) override {
+            if (subject->GetCode() == kNotifyRowDeleted) {
+                rows->push_back(static_cast<FileCellInfo*>(data)->row);
+            }
+        }
+    } watcher;
+    watcher.rows = &deleted;
+    list->Attach(&watcher);
+    {
+        MessageRecorder messages({wxID_OK});
+        list->DeleteSelected();
+    }
+    EXPECT_EQ(deleted, (std::vector<int>{3, 1}));
+    EXPECT_EQ(Column(list, FileRowInfo::kFileName), Names({"r0.png", "r2.png", "r4.png"}));
+    {
+        MessageRecorder messages({wxID_CANCEL});
+        list->ClearAll();
+        EXPECT_EQ(list->GetRowCount(), 3);
+    }
+    {
+        MessageRecorder messages({wxID_OK});
+        list->ClearAll();
+    }
+    EXPECT_EQ(list->GetRowCount(), 0);
+    EXPECT_FALSE(list->GetGrid()->IsShown());
+    EXPECT_EQ(deleted.back(), -1);
+    list->Detach(&watcher);
+}
+
+TEST_F(WindowTest, TheKeyboardDrivesTheList) {
+    Load(Paths({Image("k0.png"), Image("k1.png"), Image("k2.png")}));
+    XyGrid* grid = list->GetGrid();
+    wxUIActionSimulator sim;
+    grid->GetGridWindow()->SetFocus();
+    grid->SetGridCursor(0, 0);
+    grid->SelectRow(0);
+    ASSERT_TRUE(WaitFor([&] { return grid->GetGridWindow()->HasFocus(); }, 5));
+
+    // Alt+Down moves the selected row down; the merge follows the list's order.
+    sim.Char(WXK_DOWN, wxMOD_ALT);
+    ASSERT_TRUE(WaitFor([&] { return list->GetCellText(1, 0) == "k0.png"; }, 5));
+    EXPECT_EQ(Column(list, 0), Names({"k1.png", "k0.png", "k2.png"}));
+    ASSERT_EQ(list->GetSelectedRows().size(), 1u);
+    EXPECT_EQ(list->GetSelectedRows()[0], 1);
+
+    // Ctrl+A selects every row.
+    sim.Char('A', wxMOD_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return list->GetSelectedRows().size() == 3; }, 5));
+
+    // Delete asks first.
+    MessageRecorder messages({wxID_CANCEL});
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return messages.messages.size() == 1; }, 5));
+    EXPECT_EQ(list->GetRowCount(), 3);
+
+    // Ctrl+Return starts the conversion.
+    sim.Char(WXK_RETURN, wxMOD_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return wxFileExists(output + "/k2.pdf"); }, 20));
+    ASSERT_TRUE(WaitIdle());
+}
+
+TEST_F(WindowTest, CtrlClickTogglesOneRowAndAClickBelowTheRowsClearsTheSelection) {
+    Load(Paths({Image("c0.png"), Image("c1.png"), Image("c2.png")}));
+    XyGrid* grid = list->GetGrid();
+    grid->SelectAll();
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(1, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    sim.KeyDown(WXK_CONTROL);
+    sim.MouseClick();
+    sim.KeyUp(WXK_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return list->GetSelectedRows().size() == 2; }, 5));
+    EXPECT_EQ(list->GetSelectedRows()[0], 0);
+    EXPECT_EQ(list->GetSelectedRows()[1], 2);
+
+    const wxRect last = grid->CellToRect(2, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(wxPoint(10, last.GetBottom() + 20)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return list->GetSelectedRows().empty(); }, 5));
+}
+
+TEST_F(WindowTest, OutputNamesAreCheckedWhole) {
+    struct Case {
+        const char* name;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"Album", true},        {"Reise 2024 – Teil 1", true},
+        {"  padded  ", true},   {"", false},
+        {"   ", false},         {"a/b", false},
+        {"a\\b", false},        {"x|y", false},
+        {"what?", false},       {"..", false},
+        {"line\nbreak", false}, {"tab\there", false},
+        {"\"quoted\"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SelectWindow::CheckOutputFileName(wxString::FromUTF8(c.name)).empty(), c.ok)
+            << c.name;
+    }
+    // 251 bytes and ".pdf" fill a file name; one more does not fit.
+    EXPECT_TRUE(SelectWindow::CheckOutputFileName(wxString(251, 'a')).empty());
+    EXPECT_FALSE(SelectWindow::CheckOutputFileName(wxString(252, 'a')).empty());
+    EXPECT_FALSE(
+        SelectWindow::CheckOutputFileName(wxString::FromUTF8("ü") + wxString(250, 'a')).empty());
+}
+
+TEST_F(WindowTest, TheMergedNamePromptRefusesAPastedBadNameAndMergesInListOrder) {
+    Load(Paths({Image("p1.png", 40, 30), Image("p2.png", 30, 40)}));
+    // The second image first: the merge follows the list.
+    list->GetGrid()->SelectRow(1);
+    list->MoveSelection(-1);
+    list->GetGrid()->ClearSelection();
+    frame->GetOutputPanel()->GetMergeBox()->SetValue(true);
+    DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+
+    MessageRecorder messages;
+    wxTextEntryDialog* prompt = nullptr;
+    auto findPrompt = [&prompt] {
+        for (wxWindow* top : wxTopLevelWindows) {
+            if (auto* dialog = wxDynamicCast(top, wxTextEntryDialog); dialog && dialog->IsShown()) {
+                prompt = dialog;
+                return true;
+            }
+        }
+        return false;
+    };
+    auto pressOk = [&prompt] {
+        wxWindow* ok = prompt->FindWindow(wxID_OK);
+        wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
+        click.SetEventObject(ok);
+        ok->ProcessWindowEvent(click);
+    };
+    Script script({Script::Wait(findPrompt), Script::Act([&] {
+                       // Pasted text passes no character filter: OK must catch it.
+                       EXPECT_EQ(prompt->GetValue(), "p2");
+                       prompt->SetValue("Holiday/2024");
+                       pressOk();
+                   }),
+                   Script::Wait([&] { return messages.messages.size() == 1; }), Script::Act([&] {
+                       EXPECT_TRUE(prompt->IsShown()) << "a bad name keeps the prompt open";
+                       prompt->SetValue("Holiday 2024");
+                       pressOk();
+                   })});
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(script.Done());
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(messages.messages, std::vector<wxString>{"Invalid file name!"});
+    ASSERT_TRUE(wxFileExists(output + "/Holiday 2024.pdf"));
+    // The page of the tall image p2 comes first: it is the portrait one.
+    const std::vector<wxSize> pages = PageSizes(output + "/Holiday 2024.pdf");
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_LT(pages[0].x, pages[0].y);
+    EXPECT_GT(pages[1].x, pages[1].y);
+}
+
+TEST_F(WindowTest, OpenAndStartNeedAnExistingWritableFolder) {
+    OutputWindow* panel = frame->GetOutputPanel();
+    Load(Paths({Image("o.png")}));
+    struct Case {
+        const char* label;
+        std::function<wxString()> folder;
+        const char* start;
+    };
+    const wxString file = m_home.Documents() + "/not a folder";
+    TestHome::WriteFile(file, "x");
+    const wxString locked = m_home.Documents() + "/locked";
+    wxMkdir(locked, 0500);
+    const Case cases[] = {
+        {"missing", [&] { return m_home.Documents() + "/gone"; }, "Select an output folder."},
+        {"a file", [&] { return file; }, "The folder is unwritable, please choose another one!"},
+        {"empty", [] { return wxString(); }, "Select an output folder."},
+    };
+    for (const Case& c : cases) {
+        panel->GetFolderField()->SetValue(c.folder());
+        DomainSettings::SetKeyed(DomainSettings::kOutputDir, c.folder());
+        MessageRecorder messages;
+        wxCommandEvent open(wxEVT_BUTTON, OutputWindow::kOpen);
+        panel->GetEventHandler()->ProcessEvent(open);
+        panel->RequestStart();
+        ASSERT_EQ(messages.messages.size(), 2u) << c.label;
+        EXPECT_EQ(list->GetState(), SelectWindow::State::kIdle) << c.label;
+        EXPECT_EQ(messages.messages[1], c.start) << c.label;
+    }
+    if (geteuid() != 0) { // root writes anywhere
+        DomainSettings::SetKeyed(DomainSettings::kOutputDir, locked);
+        MessageRecorder messages;
+        panel->RequestStart();
+        EXPECT_EQ(messages.messages,
+                  std::vector<wxString>{"The folder is unwritable, please choose another one!"});
+    }
+}
+
+TEST_F(WindowTest, OpenWhileSavingBesideTheSourcesNeedsASelectedRow) {
+    Load(Paths({Image("s.png")}));
+    OutputWindow* panel = frame->GetOutputPanel();
+    wxCommandEvent beside(DH_EVT_RADIO_BUTTON, OutputWindow::kBesideSource);
+    panel->GetEventHandler()->ProcessEvent(beside);
+    EXPECT_EQ(DomainSettings::GetKeyed(DomainSettings::kSaveBesideSource), "1");
+    list->GetGrid()->ClearSelection();
+    MessageRecorder messages;
+    wxCommandEvent open(wxEVT_BUTTON, OutputWindow::kOpen);
+    panel->GetEventHandler()->ProcessEvent(open);
+    EXPECT_EQ(messages.messages, std::vector<wxString>{"No item selected!"});
+}
+
+TEST_F(WindowTest, TheMenuFollowsThePointerFromOneTitleToTheNext) {
+    ZLMenuBar* bar = frame->GetThemedMenuBar()->GetTitleBar();
+    ZlMenuButton* file = bar->GetTitles()[0];
+    ZlMenuButton* edit = bar->GetTitles()[1];
+    wxUIActionSimulator sim;
+    std::vector<int> opened;
+    Script script({Script::Wait([&] { return bar->GetOpenMenu() == DhMenuBarBase::kFileTitle; }),
+                   Script::Act([&] {
+                       opened.push_back(bar->GetOpenMenu());
+                       sim.MouseMove(edit->GetScreenPosition() + wxPoint(5, 5));
+                   }),
+                   Script::Wait([&] { return bar->GetOpenMenu() == DhMenuBarBase::kEditTitle; }),
+                   Script::Act([&] {
+                       opened.push_back(bar->GetOpenMenu());
+                       sim.Char(WXK_ESCAPE);
+                   })});
+    // The title lights up under the pointer once no menu holds the pointer any more.
+    MovePointer(sim, file->GetScreenPosition() + wxPoint(5, 5));
+    ASSERT_TRUE(WaitFor([&] { return file->GetState() == 1; }, 5));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return script.Done() && bar->GetOpenMenu() < 0; }, 20));
+    EXPECT_EQ(opened, (std::vector<int>{DhMenuBarBase::kFileTitle, DhMenuBarBase::kEditTitle}));
+
+    // After Esc, one click on a title opens its menu.
+    Script again({Script::Wait([&] { return bar->GetOpenMenu() == DhMenuBarBase::kFileTitle; }),
+                  Script::Act([&] { sim.Char(WXK_ESCAPE); })});
+    MovePointer(sim, file->GetScreenPosition() + wxPoint(5, 5) + wxPoint(1, 0));
+    ASSERT_TRUE(WaitFor([&] { return file->GetState() == 1; }, 5));
+    sim.MouseClick();
+    EXPECT_TRUE(WaitFor([&] { return again.Done() && bar->GetOpenMenu() < 0; }, 20));
+}
+
+TEST_F(WindowTest, TheLanguageChangesWithoutARestart) {
+    Load(Paths({Image("l.png")}));
+    XyGrid* grid = list->GetGrid();
+    EXPECT_EQ(grid->GetColLabelValue(0), "File Name");
+    EXPECT_EQ(frame->GetThemedToolBar()->GetButton(ZqToolBar::kAddFile)->GetLabel(), "Add File");
+    const wxString englishStart = frame->GetOutputPanel()->GetStartButton()->GetLabel();
+
+    wxCommandEvent german(EVT_LANGUAGE_CHANGED, frame->GetId());
+    german.SetInt(LanguageFile::kGerman);
+    frame->OnLanguageChanged(german);
+    EXPECT_EQ(grid->GetColLabelValue(0), "Dateiname");
+    EXPECT_EQ(frame->GetThemedToolBar()->GetButton(ZqToolBar::kAddFile)->GetLabel(),
+              wxString::FromUTF8("Datei hinzufügen"));
+    EXPECT_NE(frame->GetOutputPanel()->GetStartButton()->GetLabel(), englishStart);
+    EXPECT_EQ(frame->GetThemedMenuBar()->GetTitleBar()->GetTitles()[0]->GetLabel(), "Datei");
+    EXPECT_TRUE(frame->GetThemedMenuBar()->GetLanguageMenu()->IsChecked(LanguageFile::kGerman));
+    EXPECT_EQ(LanguageFile::ReadLanguage(), LanguageFile::kGerman);
+
+    wxCommandEvent english(EVT_LANGUAGE_CHANGED, frame->GetId());
+    english.SetInt(LanguageFile::kEnglish);
+    frame->OnLanguageChanged(english);
+    EXPECT_EQ(grid->GetColLabelValue(0), "File Name");
+}
+
+TEST_F(WindowTest, ClosingDuringAConversionAsksAndEndsWhenTheFileInHandIsDone) {
+    wxArrayString paths;
+    for (int i = 0; i < 4; ++i) {
+        paths.Add(Image(wxString::Format("z%d.png", i), 800, 600));
+    }
+    Load(paths);
+    GatedConvert gated;
+    list->SetConverter(&gated);
+    frame->GetOutputPanel()->RequestStart();
+    {
+        // "No": the job goes on.
+        MessageRecorder messages({wxID_NO});
+        EXPECT_FALSE(frame->Close(false));
+        EXPECT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(frame->endRequests, 0);
+    }
+    MessageRecorder messages({wxID_YES});
+    frame->Close(false);
+    EXPECT_EQ(frame->endRequests, 0) << "the file in hand finishes first";
+    EXPECT_FALSE(frame->IsEnabled());
+    EXPECT_EQ(ConvertState, DomainConvert::kAbandonRequested);
+    gated.Open();
+    ASSERT_TRUE(WaitFor([&] { return frame->endRequests == 1; }));
+    int written = 0;
+    for (int i = 0; i < 4; ++i) {
+        written += wxFileExists(output + wxString::Format("/z%d.pdf", i)) ? 1 : 0;
+    }
+    EXPECT_EQ(written, 1) << "the file in hand, and no other";
+}
+
+TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {
+    // A face value that puts a control outside its panel (a button past the title bar's
+    // right edge, a field below the output panel) fails here.
+    std::function<void(wxWindow*)> check = [&check](wxWindow* parent) {
+        const wxRect inside(parent->GetClientSize());
+        for (wxWindow* child : parent->GetChildren()) {
+            if (!child->IsShown() || child->IsTopLevel()) {
+                continue;
+            }
+            EXPECT_TRUE(inside.Contains(child->GetRect()))
+                << child->GetClassInfo()->GetClassName() << " \"" << child->GetLabel() << "\" at "
+                << child->GetRect().x << "," << child->GetRect().y << " size "
+                << child->GetRect().width << "x" << child->GetRect().height << " in "
+                << parent->GetClassInfo()->GetClassName() << " " << inside.width << "x"
+                << inside.height;
+            if (!wxDynamicCast(child, wxGrid)) {
+                check(child);
+            }
+        }
+    };
+    check(frame);
+}
