@@ -1,6 +1,7 @@
 #include "common/face_reader.h"
 
 #include "common/platform.h"
+#include "pdf/file_ptr.h"
 
 #include <expat.h>
 
@@ -19,10 +20,6 @@ std::map<wxString, FaceEntry>& FaceTable() {
 struct ParserDeleter {
     void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
 // The paths of the open elements, innermost last.
 using ElementStack = std::vector<wxString>;
 
@@ -60,7 +57,7 @@ void XMLCALL OnEnd(void* data, const XML_Char*) {
 } // namespace
 
 int LoadFace(const wxString& path) {
-    std::unique_ptr<FILE, FileCloser> file(Platform::OpenFile(path, "r"));
+    FilePtr file(Platform::OpenFile(path, "r"));
     if (!file) {
         return -1;
     }
