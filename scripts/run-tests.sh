@@ -21,9 +21,9 @@ OMBRIX_BUILD_DIR=$build "$root/scripts/build.sh" -DOMBRIX_WERROR=ON
 
 echo "== sanitized build ($sanitize_build)"
 OMBRIX_BUILD_DIR=$sanitize_build "$root/scripts/build.sh" -DOMBRIX_WERROR=ON -DOMBRIX_SANITIZE=ON
-# Undefined behaviour and memory errors end the test with a report. The toolkit (GTK, GLib,
-# fontconfig) keeps allocations for the life of the process that the leak checker reports:
-# the suppressions name those libraries only.
+# Undefined behaviour, memory errors and leaks end the test with a report. The toolkit's
+# libraries keep caches for the life of the process that the leak checker would report: the
+# suppressions name those caches only (tests/sanitizer/lsan.supp).
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1
 export LSAN_OPTIONS=suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0
