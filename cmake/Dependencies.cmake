@@ -4,6 +4,8 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(GIF REQUIRED)
+# Xlib and XTest: the GUI tests look at the display and press keys as a person does.
+find_package(X11 REQUIRED COMPONENTS Xtst)
 
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)

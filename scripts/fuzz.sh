@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the image-reader fuzzer with clang (libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs it for a bounded time, seeded with small images
-# of the public suites when they are beside the checkout.
-#   scripts/fuzz.sh [SECONDS] [BUILD_DIR]
+# UndefinedBehaviorSanitizer), replays the inputs that once broke a reader
+# (tests/fuzz/regressions) and the seeds, then fuzzes for a bounded time. The seeds are small
+# images of the public suites when they are beside the checkout, and a few made here.
+#   scripts/fuzz.sh [SECONDS] [BUILD_DIR]      SECONDS: 600 by default; 0 replays only
+# The test suite runs it for a minute; longer sessions are for people. An input that breaks a
+# reader is left in BUILD_DIR as crash-*, leak-*, timeout-* or oom-*: with the fault mended,
+# it goes into tests/fuzz/regressions under a name that says what it broke.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-60}
+seconds=${1:-600}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/work" "$out/seeds"
 
@@ -39,6 +43,17 @@ if [ -z "$(ls -A "$out/seeds")" ]; then
     done
 fi
 
-echo "Fuzzing the image readers for $seconds s"
-"$binary" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
-    -print_final_stats=1 -artifact_prefix="$out/" "$out/work" "$out/seeds" 2>&1 | tail -n 25
+options=(-timeout=20 -rss_limit_mb=2560 -artifact_prefix="$out/")
+
+# Regression mode: every input once (files only: libFuzzer runs each and stops).
+shopt -s nullglob
+replay=("$root"/tests/fuzz/regressions/* "$out"/seeds/*)
+echo "Replaying ${#replay[@]} inputs: the found faults and the seeds"
+"$binary" "${options[@]}" "${replay[@]}" 2>&1 | { grep -v -e '^Running: ' -e '^Executed ' || true; } |
+    tail -n 25
+
+if [ "$seconds" -gt 0 ]; then
+    echo "Fuzzing the image readers for $seconds s"
+    "$binary" "${options[@]}" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
+        "$out/work" "$out/seeds" "$root/tests/fuzz/regressions" 2>&1 | tail -n 25
+fi

@@ -9,7 +9,7 @@ packages=(
     libwxgtk3.2-dev libgtk-3-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
     libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev
     # tests
-    libgtest-dev libgmock-dev xvfb xauth poppler-utils mupdf-tools qpdf
+    libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
     # benchmarks: the tools a user would otherwise pick
     img2pdf time

@@ -35,7 +35,7 @@ TEST(DomainOptionTest, WithoutAnUpdateLinkTheAddressIsTheSuffixAlone) {
 }
 
 TEST(DomainOptionTest, DamagedFilesAreReported) {
-    for (const char* content : {(const char*)nullptr, "", "<setting>", "<setting/>"}) {
+    for (const char* content : {static_cast<const char*>(nullptr), "", "<setting>", "<setting/>"}) {
         TestHome home;
         wxRemoveFile(AppUtil::GetOptionPath());
         if (content != nullptr) {

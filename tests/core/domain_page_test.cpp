@@ -2,6 +2,7 @@
 
 #include "app/app_util.h"
 #include "domain/domain_settings.h"
+#include "domain/libxml_ptr.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
@@ -200,7 +201,27 @@ TEST(DomainPageTest, ParseDecimal) {
     EXPECT_DOUBLE_EQ(DomainPage::ParseDecimal(""), 0);
 }
 
-TEST(DomainPageTest, SetNodesReportsBadExpressions) {
-    TestHome home;
-    EXPECT_EQ(DomainPage().SetNodes(nullptr, "/setting[", "x"), -1);
+TEST(DomainPageTest, SetNodesWritesEveryFoundNodeAndReportsBadExpressions) {
+    const std::string file = "<setting><page><author>old</author><type name=\"a\"/>"
+                             "<type name=\"b\"/></page></setting>";
+    XmlDocPtr doc(xmlReadMemory(file.data(), int(file.size()), nullptr, nullptr, 0));
+    ASSERT_TRUE(doc);
+    XmlXPathContextPtr context(xmlXPathNewContext(doc.get()));
+    ASSERT_TRUE(context);
+    DomainPage page;
+    EXPECT_EQ(page.SetNodes(context.get(), "/setting[", "x"), -1);
+    EXPECT_EQ(page.SetNodes(context.get(), "/setting/missing", "x"), 0);
+    EXPECT_EQ(page.SetNodes(context.get(), "/setting/page/author", "Tom & <Jerry>"), 0);
+    EXPECT_EQ(page.SetNodes(context.get(), "/setting/page/type/@name", "Z"), 0);
+
+    xmlChar* buffer = nullptr;
+    int size = 0;
+    xmlDocDumpMemory(doc.get(), &buffer, &size);
+    const XmlCharPtr owned(buffer);
+    ASSERT_NE(buffer, nullptr);
+    const std::string written(reinterpret_cast<const char*>(buffer), size_t(size));
+    EXPECT_NE(written.find("<author>Tom &amp; &lt;Jerry&gt;</author>"
+                           "<type name=\"Z\"/><type name=\"Z\"/>"),
+              std::string::npos)
+        << written;
 }

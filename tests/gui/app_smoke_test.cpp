@@ -1,10 +1,13 @@
 // Starts the real application under the test display with a private home, waits for its
-// user files, asks it to close and checks that it wrote its settings and ended with 0.
+// window (and the message boxes it owes), asks it to close and checks that it wrote its
+// settings and ended with 0.
+#include "gui/top_level_windows.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
 #include <wx/filefn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -58,6 +61,7 @@ public:
     }
 
     bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
 
     // Sends a termination request and returns the exit status, or -1 when the program did
     // not exit normally within the time allowed.
@@ -79,18 +83,40 @@ private:
     pid_t m_pid = -1;
 };
 
-bool WaitForFiles(const std::vector<wxString>& paths) {
-    for (auto waited = 0ms; waited < 30s; waited += 100ms) {
-        bool all = true;
-        for (const wxString& path : paths) {
-            all = all && wxFileExists(path);
-        }
-        if (all) {
+// Checks the condition until it holds, for 30 s at the most.
+template <typename Condition> bool WaitUntil(Condition condition) {
+    for (auto waited = 0ms; waited < 30s; waited += 50ms) {
+        if (condition()) {
             return true;
         }
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(50ms);
     }
-    return false;
+    return condition();
+}
+
+bool WaitForFiles(const std::vector<wxString>& paths) {
+    return WaitUntil([&paths] {
+        return std::all_of(paths.begin(), paths.end(),
+                           [](const wxString& path) { return wxFileExists(path); });
+    });
+}
+
+const char kTitle[] = "Ombrix Image to PDF Converter";
+
+// The window of the program with the title and kind asked for, if it is up.
+unsigned long FindWindow(TopLevelWindows& screen, pid_t pid, bool dialog) {
+    for (const TopLevelWindows::Window& window : screen.ShownBy(pid)) {
+        if (window.dialog == dialog && window.title == kTitle) {
+            return window.id;
+        }
+    }
+    return 0;
+}
+
+bool IsShown(TopLevelWindows& screen, pid_t pid, unsigned long id) {
+    const std::vector<TopLevelWindows::Window> shown = screen.ShownBy(pid);
+    return std::any_of(shown.begin(), shown.end(),
+                       [id](const TopLevelWindows::Window& window) { return window.id == id; });
 }
 } // namespace
 
@@ -101,7 +127,11 @@ TEST(AppSmokeTest, StartsCreatesTheUserFilesAndWritesTheSettingsOnClose) {
     const wxString config = home.UserData() + "/ZUZUR2AZE_OMBX.cfg";
     ASSERT_TRUE(
         WaitForFiles({config, home.UserData() + "/language.txt", home.UserData() + "/page.xml"}));
-    std::this_thread::sleep_for(1s); // let the window come up
+    TopLevelWindows screen;
+    ASSERT_TRUE(screen.Connected());
+    ASSERT_TRUE(WaitUntil([&] { return FindWindow(screen, app.Pid(), false) != 0; }))
+        << "the main window";
+    EXPECT_EQ(FindWindow(screen, app.Pid(), true), 0u) << "a message box on a sound installation";
     EXPECT_EQ(TestHome::ReadFile(config).find("Ombrix/Ombrix Image to PDF Converter"),
               std::string::npos);
 
@@ -122,7 +152,18 @@ TEST(AppSmokeTest, DamagedInstallationFilesDoNotStopTheProgram) {
     RunningApp app(home);
     ASSERT_TRUE(app.Started());
     ASSERT_TRUE(WaitForFiles({home.UserData() + "/page.xml"}));
-    std::this_thread::sleep_for(2s); // the message boxes are up by now
+    TopLevelWindows screen;
+    ASSERT_TRUE(screen.Connected());
+    // A message box for each damaged file, one after the other, over the main window.
+    for (const char* file : {"option.cfg", "page.xml"}) {
+        unsigned long box = 0;
+        ASSERT_TRUE(WaitUntil([&] { return (box = FindWindow(screen, app.Pid(), true)) != 0; }))
+            << "the message box about " << file;
+        EXPECT_NE(FindWindow(screen, app.Pid(), false), 0u) << "the main window";
+        screen.PressEscape(box);
+        ASSERT_TRUE(WaitUntil([&] { return !IsShown(screen, app.Pid(), box); }))
+            << "the message box about " << file << " stays up";
+    }
     EXPECT_EQ(app.Close(), 0);
     EXPECT_NE(TestHome::ReadFile(home.UserData() + "/page.xml").find("<type name=\"A4\""),
               std::string::npos);

@@ -31,6 +31,9 @@ public:
 int main(int argc, char** argv) {
     Platform::UseUtf8Locale();
     testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) {
+        return RUN_ALL_TESTS(); // lists the cases: no toolkit, so no display, needed
+    }
     wxApp::SetInstance(new GuiTestApp);
     return wxEntry(argc, argv);
 }

@@ -1,19 +1,35 @@
 #pragma once
 
 #include <wx/app.h>
+#include <wx/settings.h>
 #include <wx/uiaction.h>
+#include <wx/utils.h>
 #include <wx/window.h>
 
 #include <chrono>
 #include <thread>
 
-// Lets synthesised input reach the windows: the X server delivers it asynchronously.
-inline void Settle(int rounds = 8) {
-    for (int i = 0; i < rounds; ++i) {
-        wxTheApp->Yield(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+// Lets the windows handle every event the X server has sent them so far: a round trip to the
+// server on the toolkit's own connection puts those events in its queue, and yielding runs
+// the queue dry. A second round takes what handling them caused (grabs, crossings, repaints).
+void Settle();
+
+// Yields to the toolkit until the condition holds. Returns false when it still does not hold
+// after the timeout; the test then fails on what it expected.
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        Settle();
+        if (condition()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        // The X server shares the processors with the test: give it a moment to run.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    wxTheApp->Yield(true);
 }
 
 // The screen position of a point of a window.
@@ -26,13 +42,21 @@ inline wxPoint Centre(wxWindow* window) {
     return At(window, size.x / 2, size.y / 2);
 }
 
-// Moves the pointer in a few steps, as a hand does, so that enter and leave events come.
+// Moves the pointer and waits until the server has it there and the windows have seen the
+// crossing events.
 inline void MoveTo(wxUIActionSimulator& sim, const wxPoint& target) {
     sim.MouseMove(target);
-    Settle(3);
+    WaitFor([&target] { return wxGetMousePosition() == target; });
 }
 
-// Two clicks in a row at one place would make a double click.
+// Two presses at one place within the toolkit's double-click time make a double click: this
+// waits until that time has passed since now, the last press having just been made.
 inline void PauseBetweenClicks() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    int doubleClick = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    if (doubleClick <= 0) {
+        doubleClick = 500; // the toolkit does not say: the usual setting
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(doubleClick + 50);
+    WaitFor([end] { return std::chrono::steady_clock::now() >= end; },
+            std::chrono::milliseconds(doubleClick + 1000));
 }

@@ -4,12 +4,13 @@
 #include "dialog/about_dialog_base.h"
 #include "dialog/xy_message_dialog.h"
 #include "gui/gui_support.h"
-#include "theme_gallery.h"
 #include "support/test_home.h"
+#include "theme_gallery.h"
 #include "window/base/cjx_observer.h"
 #include "window/base/cjx_subject.h"
 #include "window/base/dh_bitmap_button.h"
 #include "window/base/dh_check_box.h"
+#include "window/base/dh_push_button.h"
 #include "window/base/dh_radio_button.h"
 #include "window/base/dh_radio_group.h"
 #include "window/base/dh_static_text.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/eventfilter.h>
 #include <wx/frame.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
@@ -25,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 
 namespace {
 // A frame at a known place with a panel to put controls on; destroyed with the fixture.
@@ -39,7 +42,7 @@ protected:
     }
     void TearDown() override {
         m_frame->Destroy();
-        Settle(2);
+        Settle();
     }
 
     DhWordButton* MakeWordButton() {
@@ -70,14 +73,52 @@ protected:
     std::unique_ptr<wxBitmap> m_images[3];
 };
 
-int CountClicks(wxWindow* button, const std::function<void(wxUIActionSimulator&)>& gesture) {
+// Runs the gesture and counts the clicks the button sends until it reaches its final state.
+int CountClicks(DhPushButton* button, int finalState,
+                const std::function<void(wxUIActionSimulator&)>& gesture) {
     int clicks = 0;
-    button->Bind(wxEVT_BUTTON, [&clicks](wxCommandEvent&) { ++clicks; });
+    const auto count = [&clicks](wxCommandEvent&) { ++clicks; };
+    button->Bind(wxEVT_BUTTON, count);
     wxUIActionSimulator sim;
     gesture(sim);
-    Settle();
-    button->Unbind(wxEVT_BUTTON, [&clicks](wxCommandEvent&) { ++clicks; });
+    EXPECT_TRUE(WaitFor([&] { return button->GetState() == finalState; }))
+        << "state " << button->GetState();
+    // The toolkit finds a bound functor by its address, so only the same object unbinds it;
+    // one left bound would count into a variable that is gone.
+    EXPECT_TRUE(button->Unbind(wxEVT_BUTTON, count));
     return clicks;
+}
+
+// Notes the windows that are sent a paint event, whoever handles it.
+class PaintWatch : public wxEventFilter {
+public:
+    PaintWatch() { wxEvtHandler::AddFilter(this); }
+    ~PaintWatch() override { wxEvtHandler::RemoveFilter(this); }
+    PaintWatch(const PaintWatch&) = delete;
+    PaintWatch& operator=(const PaintWatch&) = delete;
+
+    int FilterEvent(wxEvent& event) override {
+        if (event.GetEventType() == wxEVT_PAINT) {
+            m_painted.insert(event.GetEventObject());
+        }
+        return Event_Skip;
+    }
+    bool Painted(std::initializer_list<wxWindow*> windows) const {
+        for (wxWindow* window : windows) {
+            if (m_painted.count(window) == 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::set<wxObject*> m_painted;
+};
+// Presses the button under the pointer and waits until it shows the press.
+void PressOn(wxUIActionSimulator& sim, DhPushButton* button) {
+    sim.MouseDown();
+    EXPECT_TRUE(WaitFor([button] { return button->GetState() == DhPushButton::kPressed; }));
 }
 } // namespace
 
@@ -86,55 +127,51 @@ TEST_F(SkinTest, ButtonsClickOnlyOnAPressAndReleaseOverThem) {
         const char* label;
         int clicks;
         int finalState;
-        std::function<void(wxUIActionSimulator&, wxWindow*)> run;
+        std::function<void(wxUIActionSimulator&, DhPushButton*)> run;
     };
     const wxPoint outside = At(m_panel, 400, 250);
     const Gesture gestures[] = {
-        {"press and release over it", 1, DhWordButton::kReleased,
-         [](wxUIActionSimulator& sim, wxWindow* b) {
+        {"press and release over it", 1, DhPushButton::kReleased,
+         [](wxUIActionSimulator& sim, DhPushButton* b) {
              MoveTo(sim, Centre(b));
-             sim.MouseDown();
-             Settle();
+             PressOn(sim, b);
              sim.MouseUp();
          }},
-        {"press, leave, release outside", 0, DhWordButton::kLeft,
-         [&](wxUIActionSimulator& sim, wxWindow* b) {
+        {"press, leave, release outside", 0, DhPushButton::kLeft,
+         [&](wxUIActionSimulator& sim, DhPushButton* b) {
              MoveTo(sim, Centre(b));
-             sim.MouseDown();
-             Settle();
+             PressOn(sim, b);
              MoveTo(sim, outside);
              sim.MouseUp();
          }},
-        {"press, leave, come back, release", 0, DhWordButton::kCurrent,
-         [&](wxUIActionSimulator& sim, wxWindow* b) {
+        {"press, leave, come back, release", 0, DhPushButton::kCurrent,
+         [&](wxUIActionSimulator& sim, DhPushButton* b) {
              MoveTo(sim, Centre(b));
-             sim.MouseDown();
-             Settle();
+             PressOn(sim, b);
              MoveTo(sim, outside);
              MoveTo(sim, Centre(b));
              sim.MouseUp();
          }},
-        {"double click", 2, DhWordButton::kReleased,
-         [](wxUIActionSimulator& sim, wxWindow* b) {
+        {"double click", 2, DhPushButton::kReleased,
+         [](wxUIActionSimulator& sim, DhPushButton* b) {
              MoveTo(sim, Centre(b));
              sim.MouseDblClick();
          }},
     };
     for (int kind = 0; kind < 2; ++kind) {
         for (const Gesture& gesture : gestures) {
-            wxControl* button =
-                kind == 0 ? static_cast<wxControl*>(MakeWordButton()) : MakeBitmapButton();
+            DhPushButton* button =
+                kind == 0 ? static_cast<DhPushButton*>(MakeWordButton()) : MakeBitmapButton();
             Settle();
             const int clicks =
-                CountClicks(button, [&](wxUIActionSimulator& sim) { gesture.run(sim, button); });
-            const int state = kind == 0 ? static_cast<DhWordButton*>(button)->GetState()
-                                        : static_cast<DhBitmapButton*>(button)->GetState();
+                CountClicks(button, gesture.finalState,
+                            [&](wxUIActionSimulator& sim) { gesture.run(sim, button); });
             EXPECT_EQ(clicks, gesture.clicks)
                 << gesture.label << (kind == 0 ? " (text)" : " (image)");
-            EXPECT_EQ(state, gesture.finalState)
+            EXPECT_EQ(button->GetState(), gesture.finalState)
                 << gesture.label << (kind == 0 ? " (text)" : " (image)");
-            wxUIActionSimulator().MouseMove(At(m_panel, 450, 280));
-            Settle();
+            wxUIActionSimulator sim;
+            MoveTo(sim, At(m_panel, 450, 280));
             button->Destroy();
         }
     }
@@ -183,7 +220,7 @@ TEST_F(SkinTest, CheckBoxTogglesOnAReleaseAfterAPress) {
     PauseBetweenClicks();
     MoveTo(sim, Centre(box));
     sim.MouseClick();
-    Settle();
+    WaitFor([&events] { return !events.empty(); });
     EXPECT_EQ(events, std::vector<int>{1});
     EXPECT_TRUE(box->GetValue());
 
@@ -191,7 +228,7 @@ TEST_F(SkinTest, CheckBoxTogglesOnAReleaseAfterAPress) {
     events.clear();
     PauseBetweenClicks();
     sim.MouseDblClick();
-    Settle();
+    WaitFor([&events] { return events.size() >= 2; });
     EXPECT_EQ(events, (std::vector<int>{0, 1}));
 
     box->Enable(false);
@@ -232,7 +269,7 @@ TEST_F(SkinTest, RadioGroupSelectsOnlyWhenTheEventIsTaken) {
                   [&indexes](wxCommandEvent& event) { indexes.push_back(event.GetInt()); });
     PauseBetweenClicks();
     sim.MouseClick();
-    Settle();
+    WaitFor([&indexes] { return !indexes.empty(); });
     EXPECT_EQ(indexes, std::vector<int>{1});
     EXPECT_EQ(group.GetSelectedIndex(), 1);
     EXPECT_FALSE(buttons[0]->GetValue());
@@ -262,7 +299,7 @@ TEST_F(SkinTest, DraggingKeepsTheGrabbedPointUnderThePointer) {
         MoveTo(sim, grab + wxPoint(10 * step, 6 * step));
     }
     sim.MouseUp();
-    Settle();
+    WaitFor([&] { return m_frame->GetPosition() == start + wxPoint(40, 24); });
     EXPECT_EQ(m_frame->GetPosition(), start + wxPoint(40, 24));
     EXPECT_FALSE(m_panel->HasCapture());
 }
@@ -369,10 +406,16 @@ TEST_F(SkinTest, DialogsEndWithTheirButtons) {
 }
 
 TEST_F(SkinTest, TheGalleryLooksRight) {
+    PaintWatch paints;
     auto* gallery = new ThemeGallery;
     gallery->Show();
     gallery->Raise();
-    Settle(20);
+    // Every control looked at below has painted itself; the round trip of the wait then has
+    // the server draw it before the screen is read.
+    ASSERT_TRUE(WaitFor([&] {
+        return paints.Painted({gallery->startNormal, gallery->startDisabled, gallery->titleText});
+    }));
+    Settle();
     const std::string shot = std::string((m_home.Root() + "/gallery.png").utf8_str());
     ASSERT_EQ(std::system(("import -window root '" + shot + "'").c_str()), 0);
     wxImage screen;

@@ -20,13 +20,13 @@ namespace {
 // Shows a themed button in a given state, as the pointer would.
 class ShownWordButton : public DhWordButton {
 public:
-    void Show(int state) { SetState(state, true); }
+    void Show(int shown) { SetState(shown, true); }
 };
 
 class ShownBitmapButton : public DhBitmapButton {
 public:
     using DhBitmapButton::DhBitmapButton;
-    void Show(int state) { SetState(state, true); }
+    void Show(int shown) { SetState(shown, true); }
 };
 
 wxColour Colour(const char* path) {

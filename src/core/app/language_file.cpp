@@ -3,6 +3,7 @@
 #include "app/app_util.h"
 #include "common/file_util.h"
 #include "common/platform.h"
+#include "pdf/file_ptr.h"
 
 #include <wx/intl.h>
 #include <wx/log.h>
@@ -30,11 +31,6 @@ constexpr LanguageEntry kLanguages[] = {
     {LanguageFile::kItalian, wxLANGUAGE_ITALIAN},
     {LanguageFile::kJapanese, wxLANGUAGE_JAPANESE},
 };
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
 } // namespace
 
 int LanguageFile::ParseNumber(const std::string& text) {

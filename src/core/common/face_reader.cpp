@@ -1,6 +1,7 @@
 #include "common/face_reader.h"
 
 #include "common/platform.h"
+#include "pdf/file_ptr.h"
 
 #include <expat.h>
 
@@ -21,10 +22,6 @@ std::map<wxString, FaceEntry>& FaceTable() {
 struct ParserDeleter {
     void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
 // The paths of the open elements, innermost last.
 using ElementStack = std::vector<wxString>;
 
@@ -93,7 +90,7 @@ int ParseFace(const std::function<size_t(char*, size_t)>& read, const wxString& 
 } // namespace
 
 int LoadFace(const wxString& path) {
-    std::unique_ptr<FILE, FileCloser> file(Platform::OpenFile(path, "r"));
+    FilePtr file(Platform::OpenFile(path, "r"));
     if (!file) {
         return -1;
     }

@@ -2,6 +2,7 @@
 
 #include "app/app_util.h"
 #include "common/platform.h"
+#include "pdf/file_ptr.h"
 
 #include <wx/datetime.h>
 #include <wx/file.h>
@@ -10,15 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <vector>
-
-namespace {
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-} // namespace
 
 bool FileUtil::FileExists(const wxString& path) {
     return wxFile::Exists(path);

@@ -19,7 +19,7 @@ bool DomainOption::Load() {
     if (!context) {
         return false;
     }
-    XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST "/setting/url", context.get()));
+    XmlXPathObjectPtr result(xmlXPathEvalExpression(XmlText("/setting/url"), context.get()));
     if (!result || result->nodesetval == nullptr || result->nodesetval->nodeNr == 0) {
         return false;
     }

@@ -42,7 +42,7 @@ bool GetVersion(xmlDoc* doc, double& version) {
     if (root == nullptr || !IsNamed(root, "setting")) {
         return false;
     }
-    XmlCharPtr text(xmlGetProp(root, BAD_CAST "version"));
+    XmlCharPtr text(xmlGetProp(root, XmlText("version")));
     if (!text) {
         return false;
     }
@@ -71,7 +71,7 @@ bool CopyPageFile(const wxString& from, const wxString& to) {
 
 // The first node the expression finds, or null.
 xmlNode* FirstNode(xmlXPathContext* context, const char* expression) {
-    XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST expression, context));
+    XmlXPathObjectPtr result(xmlXPathEvalExpression(XmlText(expression), context));
     if (!result || result->nodesetval == nullptr || result->nodesetval->nodeNr == 0) {
         return nullptr;
     }
@@ -80,7 +80,7 @@ xmlNode* FirstNode(xmlXPathContext* context, const char* expression) {
 
 // Stores an attribute of the node under `key` when the attribute is present.
 void ReadAttribute(const xmlNode* node, const char* attribute, const wxString& key) {
-    XmlCharPtr value(xmlGetProp(node, BAD_CAST attribute));
+    XmlCharPtr value(xmlGetProp(node, XmlText(attribute)));
     if (value) {
         DomainSettings::SetNamed(key, FromXml(value.get()));
     }
@@ -106,8 +106,8 @@ void ReadPageType(const xmlNode* pageType) {
                 if (!IsNamed(type, "type")) {
                     continue;
                 }
-                XmlCharPtr name(xmlGetProp(type, BAD_CAST "name"));
-                XmlCharPtr size(xmlGetProp(type, BAD_CAST "size"));
+                XmlCharPtr name(xmlGetProp(type, XmlText("name")));
+                XmlCharPtr size(xmlGetProp(type, XmlText("size")));
                 const wxString typeName = FromXml(name.get());
                 items += typeName + ",";
                 DomainSettings::SetNamed(typeName, FromXml(size.get()));
@@ -223,7 +223,7 @@ bool DomainPage::Load() {
 }
 
 int DomainPage::SetNodes(xmlXPathContext* context, const char* expression, const wxString& value) {
-    XmlXPathObjectPtr result(xmlXPathEvalExpression(BAD_CAST expression, context));
+    XmlXPathObjectPtr result(xmlXPathEvalExpression(XmlText(expression), context));
     if (!result) {
         std::fprintf(stderr, "Error: unable to evaluate xpath expression \"%s\"\n", expression);
         return -1;
@@ -236,7 +236,7 @@ int DomainPage::SetNodes(xmlXPathContext* context, const char* expression, const
     const std::string utf8 = Utf8(value);
     for (int i = nodes->nodeNr - 1; i >= 0; --i) {
         xmlNode* node = nodes->nodeTab[i];
-        XmlCharPtr encoded(xmlEncodeSpecialChars(node->doc, BAD_CAST utf8.c_str()));
+        XmlCharPtr encoded(xmlEncodeSpecialChars(node->doc, XmlText(utf8.c_str())));
         xmlNodeSetContent(node, encoded.get());
     }
     return 0;

@@ -24,3 +24,8 @@ using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
 using XmlXPathContextPtr = std::unique_ptr<xmlXPathContext, XmlXPathContextDeleter>;
 using XmlXPathObjectPtr = std::unique_ptr<xmlXPathObject, XmlXPathObjectDeleter>;
 using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharDeleter>;
+
+// Text for libxml2, which takes UTF-8 as xmlChar (its BAD_CAST, without the C cast).
+inline const xmlChar* XmlText(const char* text) {
+    return reinterpret_cast<const xmlChar*>(text);
+}

@@ -1,5 +1,6 @@
 #include "pdf/pdf_document_writer.h"
 
+#include "pdf/file_ptr.h"
 #include "pdf/page_geometry.h"
 #include "pdf/pdf_error.h"
 
@@ -362,10 +363,6 @@ std::string RandomPassword() {
     }
     return password;
 }
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
 } // namespace
 
 const char* PdfDocumentWriter::ProducerName() {
@@ -407,7 +404,7 @@ void PdfDocumentWriter::Write(const std::vector<std::unique_ptr<ImageSource>>& s
     }
     pdf.getTrailer().replaceKey("/Info", pdf.makeIndirectObject(info));
 
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    FilePtr file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         throw PdfError(PDF_ERROR_WRITE,
                        "cannot create the PDF: " + std::string(std::strerror(errno)));

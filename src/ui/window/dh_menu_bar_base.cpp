@@ -17,10 +17,10 @@ DhMenuBarBase::DhMenuBarBase() = default;
 DhMenuBarBase::~DhMenuBarBase() = default;
 
 void DhMenuBarBase::OnSubjectChanged(CjxSubject* subject, void*) {
-    const int code = subject->GetCode();
-    if (code == kNotifyConvertLock || code == kNotifyLoadLock) {
+    const int notified = subject->GetCode();
+    if (notified == kNotifyConvertLock || notified == kNotifyLoadLock) {
         EnableMenus(false);
-    } else if (code == kNotifyConvertUnlock || code == kNotifyLoadUnlock) {
+    } else if (notified == kNotifyConvertUnlock || notified == kNotifyLoadUnlock) {
         EnableMenus(true);
     }
 }

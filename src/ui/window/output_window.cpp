@@ -40,12 +40,12 @@ void Tell(wxWindow* parent, const wxString& message, long style) {
 }
 } // namespace
 
-bool OutputWindow::Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
-                          const wxSize& size, long style) {
-    if (!ZqPieceWindow::Create(parent, piece, id, position, size, style)) {
+bool OutputWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
+                          const wxPoint& position, const wxSize& size, long style) {
+    if (!ZqPieceWindow::Create(parent, pieceBitmap, id, position, size, style)) {
         return false;
     }
-    const wxBitmap background = piece != nullptr ? *piece : wxNullBitmap;
+    const wxBitmap background = pieceBitmap != nullptr ? *pieceBitmap : wxNullBitmap;
     const wxColour dark = FaceStyle::Colour("/face/base-button/small-button-crop/textcolour");
 
     const wxBitmap normalRadio = ImageUtil::CreateRadioBitmap(this, false);

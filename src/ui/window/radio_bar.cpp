@@ -10,9 +10,9 @@
 
 #include <cstdlib>
 
-bool RadioBar::Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
-                      const wxSize& size, long style) {
-    if (!ZqPieceWindow::Create(parent, piece, id, position, size, style)) {
+bool RadioBar::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
+                      const wxPoint& position, const wxSize& size, long style) {
+    if (!ZqPieceWindow::Create(parent, pieceBitmap, id, position, size, style)) {
         return false;
     }
     addButton = new wxBitmapButton(this, 1, ImageUtil::LoadThemeBitmap("image/radiobar/add.png"));
@@ -51,9 +51,9 @@ void RadioBar::ShowProducts(const std::vector<int>& ids, size_t max) {
 }
 
 void RadioBar::OnSubjectChanged(CjxSubject* subject, void*) {
-    const int code = subject->GetCode();
-    const bool lock = code == kNotifyConvertLock || code == kNotifyLoadLock;
-    const bool unlock = code == kNotifyConvertUnlock || code == kNotifyLoadUnlock;
+    const int notified = subject->GetCode();
+    const bool lock = notified == kNotifyConvertLock || notified == kNotifyLoadLock;
+    const bool unlock = notified == kNotifyConvertUnlock || notified == kNotifyLoadUnlock;
     if (!lock && !unlock) {
         return;
     }

@@ -22,9 +22,9 @@ SelectWindow::~SelectWindow() {
     }
 }
 
-bool SelectWindow::Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
-                          const wxSize& size, long style) {
-    if (!ZqPieceWindow::Create(parent, piece, id, position, size, style)) {
+bool SelectWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
+                          const wxPoint& position, const wxSize& size, long style) {
+    if (!ZqPieceWindow::Create(parent, pieceBitmap, id, position, size, style)) {
         return false;
     }
     convertCount = -1;

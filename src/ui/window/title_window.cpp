@@ -11,9 +11,9 @@
 #include <wx/dc.h>
 #include <wx/toplevel.h>
 
-bool TitleWindow::Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
-                         const wxSize& size, long style) {
-    if (!ZqPieceWindow::Create(parent, piece, id, position, size, style)) {
+bool TitleWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
+                         const wxPoint& position, const wxSize& size, long style) {
+    if (!ZqPieceWindow::Create(parent, pieceBitmap, id, position, size, style)) {
         return false;
     }
     const wxBitmap application = ImageUtil::LoadThemeBitmap("application/application.png");

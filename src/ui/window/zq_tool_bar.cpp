@@ -11,12 +11,12 @@ const char* const kStems[] = {"add-file", "add-folder", "delete", "clear-all"};
 const int kCodes[] = {kNotifyAddFiles, kNotifyAddFolder, kNotifyDelete, kNotifyClearAll};
 } // namespace
 
-bool ZqToolBar::Create(wxWindow* parent, wxBitmap* piece, wxWindowID id, const wxPoint& position,
-                       const wxSize& size, long style) {
-    if (!ZqPieceWindow::Create(parent, piece, id, position, size, style)) {
+bool ZqToolBar::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
+                       const wxPoint& position, const wxSize& size, long style) {
+    if (!ZqPieceWindow::Create(parent, pieceBitmap, id, position, size, style)) {
         return false;
     }
-    const wxBitmap background = piece != nullptr ? *piece : wxNullBitmap;
+    const wxBitmap background = pieceBitmap != nullptr ? *pieceBitmap : wxNullBitmap;
     for (int i = 0; i < 4; ++i) {
         const wxString face = wxString("/face/toolbar/") + kStems[i] + "-image";
         const FaceEntry& slices = GetFaceEntry(face);
@@ -51,12 +51,12 @@ void ZqToolBar::RelabelButtons() {
 }
 
 void ZqToolBar::OnSubjectChanged(CjxSubject* subject, void*) {
-    const int code = subject->GetCode();
-    if (code == kNotifyConvertLock || code == kNotifyLoadLock) {
+    const int notified = subject->GetCode();
+    if (notified == kNotifyConvertLock || notified == kNotifyLoadLock) {
         for (DhWordButton* button : buttons) {
             button->Disable();
         }
-    } else if (code == kNotifyConvertUnlock || code == kNotifyLoadUnlock) {
+    } else if (notified == kNotifyConvertUnlock || notified == kNotifyLoadUnlock) {
         for (DhWordButton* button : buttons) {
             button->Enable();
         }

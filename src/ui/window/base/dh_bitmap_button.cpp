@@ -1,10 +1,8 @@
 #include "window/base/dh_bitmap_button.h"
 
-#include "window/base/dh_word_button.h"
-
 #include <wx/dcclient.h>
 
-wxIMPLEMENT_DYNAMIC_CLASS(DhBitmapButton, wxControl);
+wxIMPLEMENT_DYNAMIC_CLASS(DhBitmapButton, DhPushButton);
 
 DhBitmapButton::DhBitmapButton(wxWindow* parent, wxWindowID id, const wxPoint& position,
                                const wxSize& size, long style, const wxValidator& validator) {
@@ -19,11 +17,7 @@ bool DhBitmapButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& posi
     }
     hasBackground = false;
     Bind(wxEVT_PAINT, &DhBitmapButton::OnPaint, this);
-    Bind(wxEVT_ENTER_WINDOW, &DhBitmapButton::OnEnterWindow, this);
-    Bind(wxEVT_LEAVE_WINDOW, &DhBitmapButton::OnLeaveWindow, this);
-    Bind(wxEVT_LEFT_DOWN, &DhBitmapButton::OnLeftDown, this);
-    Bind(wxEVT_LEFT_DCLICK, &DhBitmapButton::OnLeftDClick, this);
-    Bind(wxEVT_LEFT_UP, &DhBitmapButton::OnLeftUp, this);
+    BindPointerEvents();
     return true;
 }
 
@@ -47,58 +41,6 @@ bool DhBitmapButton::SetBackgroundColour(const wxColour& colour) {
     return wxControl::SetBackgroundColour(colour);
 }
 
-bool DhBitmapButton::Enable(bool enable) {
-    state = enable ? DhWordButton::kNormal : DhWordButton::kDisabled;
-    Refresh(false);
-    Update();
-    return wxControl::Enable(enable);
-}
-
-wxSize DhBitmapButton::DoGetBestSize() const {
-    return GetSize();
-}
-
-void DhBitmapButton::SetState(int newState, bool erase) {
-    state = newState;
-    Refresh(erase);
-    Update();
-}
-
-void DhBitmapButton::OnEnterWindow(wxMouseEvent& event) {
-    if (IsEnabled()) {
-        SetState(DhWordButton::kCurrent, true);
-    }
-    event.Skip();
-}
-
-void DhBitmapButton::OnLeaveWindow(wxMouseEvent& event) {
-    if (IsEnabled()) {
-        SetState(DhWordButton::kLeft, true);
-    }
-    event.Skip();
-}
-
-void DhBitmapButton::OnLeftDown(wxMouseEvent& event) {
-    SetState(DhWordButton::kPressed, true);
-    event.Skip();
-}
-
-void DhBitmapButton::OnLeftDClick(wxMouseEvent& event) {
-    SetState(DhWordButton::kPressed, false);
-    event.Skip();
-}
-
-void DhBitmapButton::OnLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    if (state != DhWordButton::kPressed) {
-        return;
-    }
-    SetState(DhWordButton::kReleased, true);
-    wxCommandEvent click(wxEVT_BUTTON, GetId());
-    click.SetEventObject(this);
-    GetEventHandler()->ProcessEvent(click);
-}
-
 void DhBitmapButton::OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     const wxSize size = GetSize();
@@ -111,7 +53,7 @@ void DhBitmapButton::OnPaint(wxPaintEvent&) {
     }
     const wxBitmap* image = normal;
     switch (state) {
-    case DhWordButton::kCurrent:
+    case kCurrent:
         if (current == nullptr) {
             // No pointer-over image: a red frame shows where the button is.
             dc.SetPen(*wxRED_PEN);
@@ -121,10 +63,10 @@ void DhBitmapButton::OnPaint(wxPaintEvent&) {
         }
         image = current;
         break;
-    case DhWordButton::kPressed:
+    case kPressed:
         image = pressed != nullptr ? pressed : normal;
         break;
-    case DhWordButton::kDisabled:
+    case kDisabled:
         image = disabled != nullptr ? disabled : normal;
         break;
     default:

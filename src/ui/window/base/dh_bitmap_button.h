@@ -1,11 +1,12 @@
 #pragma once
 
+#include "window/base/dh_push_button.h"
+
 #include <wx/bitmap.h>
-#include <wx/control.h>
 
 // An image button: one of up to four bitmaps owned by its owner (normal, pressed, current,
-// disabled) over a background piece or colour. Same states and click event as DhWordButton.
-class DhBitmapButton : public wxControl {
+// disabled) over a background piece or colour. The states and click event of DhPushButton.
+class DhBitmapButton : public DhPushButton {
 public:
     DhBitmapButton() = default;
     DhBitmapButton(wxWindow* parent, wxWindowID id, const wxPoint& position = wxDefaultPosition,
@@ -23,19 +24,6 @@ public:
     // Copies the bitmap drawn behind the image.
     void SetBackgroundBitmap(const wxBitmap& bitmap);
     bool SetBackgroundColour(const wxColour& colour) override;
-    bool Enable(bool enable = true) override;
-    virtual void Disable() { Enable(false); }
-    int GetState() const { return state; }
-
-protected:
-    wxSize DoGetBestSize() const override;
-    virtual void OnEnterWindow(wxMouseEvent& event);
-    virtual void OnLeaveWindow(wxMouseEvent& event);
-    virtual void OnLeftDown(wxMouseEvent& event);
-    virtual void OnLeftDClick(wxMouseEvent& event);
-    virtual void OnLeftUp(wxMouseEvent& event);
-
-    void SetState(int newState, bool erase);
 
 private:
     void OnPaint(wxPaintEvent& event);
@@ -46,7 +34,6 @@ private:
     const wxBitmap* pressed = nullptr;
     const wxBitmap* current = nullptr;
     const wxBitmap* disabled = nullptr;
-    int state = 0;
 
     wxDECLARE_DYNAMIC_CLASS(DhBitmapButton);
 };

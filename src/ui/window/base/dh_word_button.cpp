@@ -5,7 +5,7 @@
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
 
-wxIMPLEMENT_DYNAMIC_CLASS(DhWordButton, wxControl);
+wxIMPLEMENT_DYNAMIC_CLASS(DhWordButton, DhPushButton);
 
 bool DhWordButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& position) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -15,11 +15,7 @@ bool DhWordButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& positi
     backgroundMode = kColour;
     textX = textY = 0;
     Bind(wxEVT_PAINT, &DhWordButton::OnPaint, this);
-    Bind(wxEVT_ENTER_WINDOW, &DhWordButton::OnEnterWindow, this);
-    Bind(wxEVT_LEAVE_WINDOW, &DhWordButton::OnLeaveWindow, this);
-    Bind(wxEVT_LEFT_DOWN, &DhWordButton::OnLeftDown, this);
-    Bind(wxEVT_LEFT_DCLICK, &DhWordButton::OnLeftDClick, this);
-    Bind(wxEVT_LEFT_UP, &DhWordButton::OnLeftUp, this);
+    BindPointerEvents();
     return true;
 }
 
@@ -114,58 +110,6 @@ void DhWordButton::SetBackgroundBitmap(const wxBitmap& background, int mode) {
 bool DhWordButton::SetBackgroundColour(const wxColour& colour) {
     backgroundMode = kColour;
     return wxControl::SetBackgroundColour(colour);
-}
-
-bool DhWordButton::Enable(bool enable) {
-    state = enable ? kNormal : kDisabled;
-    Refresh(false);
-    Update();
-    return wxControl::Enable(enable);
-}
-
-wxSize DhWordButton::DoGetBestSize() const {
-    return GetSize();
-}
-
-void DhWordButton::SetState(int newState, bool erase) {
-    state = newState;
-    Refresh(erase);
-    Update();
-}
-
-void DhWordButton::OnEnterWindow(wxMouseEvent& event) {
-    if (IsEnabled()) {
-        SetState(kCurrent, true);
-    }
-    event.Skip();
-}
-
-void DhWordButton::OnLeaveWindow(wxMouseEvent& event) {
-    if (IsEnabled()) {
-        SetState(kLeft, true);
-    }
-    event.Skip();
-}
-
-void DhWordButton::OnLeftDown(wxMouseEvent& event) {
-    SetState(kPressed, true);
-    event.Skip();
-}
-
-void DhWordButton::OnLeftDClick(wxMouseEvent& event) {
-    SetState(kPressed, false);
-    event.Skip();
-}
-
-void DhWordButton::OnLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    if (state != kPressed) {
-        return; // a press that left and came back, or a release without a press
-    }
-    SetState(kReleased, true);
-    wxCommandEvent click(wxEVT_BUTTON, GetId());
-    click.SetEventObject(this);
-    GetEventHandler()->ProcessEvent(click);
 }
 
 void DhWordButton::DrawBackground(wxDC& dc) {

@@ -1,17 +1,15 @@
 #pragma once
 
 #include "window/base/background_piece.h"
+#include "window/base/dh_push_button.h"
 
 #include <wx/bitmap.h>
-#include <wx/control.h>
 
 // A text button whose face is built from three-slice state images (left cap, centre piece
 // stretched under the label, right cap), painted double-buffered over a piece of its
 // parent's background. It follows the pointer and sends the ordinary button-click event.
-class DhWordButton : public wxControl {
+class DhWordButton : public DhPushButton {
 public:
-    // State codes, shared with the other themed buttons.
-    enum State { kNormal = 0, kCurrent = 1, kPressed = 2, kReleased = 3, kLeft = 4, kDisabled = 6 };
     // Background modes.
     enum BackgroundMode { kPiece = 0, kTiled = 1, kColour = 2 };
 
@@ -26,26 +24,16 @@ public:
     void SetLabelAndFont(const wxString& label, const wxFont& font);
     void SetBackgroundBitmap(const wxBitmap& background, int mode);
     bool SetBackgroundColour(const wxColour& colour) override;
-    bool Enable(bool enable = true) override;
-    virtual void Disable() { Enable(false); }
 
     // The label's vertical offset on the face.
     void SetTextY(int y) { textY = y; }
     int GetTextY() const { return textY; }
-    int GetState() const { return state; }
     wxString GetLabel() const override { return label; }
     // A copy of the composed normal face with the label drawn on it.
     wxBitmap GetLabelledBitmap() const;
 
 protected:
-    wxSize DoGetBestSize() const override;
-
     virtual void OnPaint(wxPaintEvent& event);
-    virtual void OnEnterWindow(wxMouseEvent& event);
-    virtual void OnLeaveWindow(wxMouseEvent& event);
-    virtual void OnLeftDown(wxMouseEvent& event);
-    virtual void OnLeftDClick(wxMouseEvent& event);
-    virtual void OnLeftUp(wxMouseEvent& event);
     virtual void DrawFaceOrFallback(wxDC& dc);
     virtual void DrawBackground(wxDC& dc);
     virtual void DrawLabelOn(wxDC& dc) const;
@@ -53,14 +41,11 @@ protected:
     virtual void UpdateTextPosition();
     virtual void OnTextPositionSet() {}
 
-    void SetState(int newState, bool erase);
-
     // Left cap, centre piece, right cap and composed face of each look.
     wxBitmap normal_bitmap_[4];
     wxBitmap pressed_bitmap_[4];
     wxBitmap current_bitmap_[4];
     wxBitmap disabled_bitmap_;
-    int state = kNormal;
     wxBitmap background_;
     BackgroundPiece piece;
     int backgroundMode = kColour;

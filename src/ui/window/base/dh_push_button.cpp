@@ -1,0 +1,64 @@
+#include "window/base/dh_push_button.h"
+
+wxIMPLEMENT_ABSTRACT_CLASS(DhPushButton, wxControl);
+
+void DhPushButton::BindPointerEvents() {
+    Bind(wxEVT_ENTER_WINDOW, &DhPushButton::OnEnterWindow, this);
+    Bind(wxEVT_LEAVE_WINDOW, &DhPushButton::OnLeaveWindow, this);
+    Bind(wxEVT_LEFT_DOWN, &DhPushButton::OnLeftDown, this);
+    Bind(wxEVT_LEFT_DCLICK, &DhPushButton::OnLeftDClick, this);
+    Bind(wxEVT_LEFT_UP, &DhPushButton::OnLeftUp, this);
+}
+
+bool DhPushButton::Enable(bool enable) {
+    state = enable ? kNormal : kDisabled;
+    Refresh(false);
+    Update();
+    return wxControl::Enable(enable);
+}
+
+wxSize DhPushButton::DoGetBestSize() const {
+    return GetSize();
+}
+
+void DhPushButton::SetState(int newState, bool erase) {
+    state = newState;
+    Refresh(erase);
+    Update();
+}
+
+void DhPushButton::OnEnterWindow(wxMouseEvent& event) {
+    if (IsEnabled()) {
+        SetState(kCurrent, true);
+    }
+    event.Skip();
+}
+
+void DhPushButton::OnLeaveWindow(wxMouseEvent& event) {
+    if (IsEnabled()) {
+        SetState(kLeft, true);
+    }
+    event.Skip();
+}
+
+void DhPushButton::OnLeftDown(wxMouseEvent& event) {
+    SetState(kPressed, true);
+    event.Skip();
+}
+
+void DhPushButton::OnLeftDClick(wxMouseEvent& event) {
+    // The second press of a double click: pressed again, without erasing the face.
+    SetState(kPressed, false);
+    event.Skip();
+}
+
+void DhPushButton::OnLeftUp(wxMouseEvent& event) {
+    event.Skip();
+    if (state != kPressed) {
+        return; // a press that left and came back, or a release without a press
+    }
+    SetState(kReleased, true);
+    wxCommandEvent click(wxEVT_BUTTON, GetId());
+    click.SetEventObject(this);
+    GetEventHandler()->ProcessEvent(click);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <wx/control.h>
+
+// The pointer-following states shared by the themed push buttons. The pointer entering makes
+// the button current and leaving it makes it left; a press makes it pressed, and a release
+// that ends a press over the button makes it released and sends the ordinary button-click
+// event. A press that leaves and comes back, or a release without a press, sends nothing.
+// Subclasses paint the state.
+class DhPushButton : public wxControl {
+public:
+    // State codes, shared by the themed buttons.
+    enum State { kNormal = 0, kCurrent = 1, kPressed = 2, kReleased = 3, kLeft = 4, kDisabled = 6 };
+
+    bool Enable(bool enable = true) override;
+    virtual void Disable() { Enable(false); }
+    int GetState() const { return state; }
+
+protected:
+    DhPushButton() = default;
+
+    // Binds the pointer handlers; the subclass's Create calls it once the window exists.
+    void BindPointerEvents();
+    wxSize DoGetBestSize() const override;
+    // Sets the state and repaints at once.
+    void SetState(int newState, bool erase);
+
+    virtual void OnEnterWindow(wxMouseEvent& event);
+    virtual void OnLeaveWindow(wxMouseEvent& event);
+    virtual void OnLeftDown(wxMouseEvent& event);
+    virtual void OnLeftDClick(wxMouseEvent& event);
+    virtual void OnLeftUp(wxMouseEvent& event);
+
+    int state = kNormal;
+
+    wxDECLARE_ABSTRACT_CLASS(DhPushButton);
+};

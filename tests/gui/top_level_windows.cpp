@@ -1,0 +1,122 @@
+#include "gui/top_level_windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <memory>
+
+namespace {
+struct XFreeDeleter {
+    void operator()(void* data) const { XFree(data); }
+};
+
+// A window may go away between the listing and the questions about it.
+int IgnoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// The items of a window property of the given type and format 32, or none.
+std::vector<unsigned long> Property(Display* display, ::Window window, const char* name,
+                                    Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 64, False, type,
+                           &actualType, &format, &count, &after, &raw) != Success) {
+        return {};
+    }
+    const std::unique_ptr<unsigned char, XFreeDeleter> owned(raw);
+    if (raw == nullptr || actualType != type || format != 32) {
+        return {};
+    }
+    const auto* items = reinterpret_cast<const unsigned long*>(raw);
+    return std::vector<unsigned long>(items, items + count);
+}
+
+std::string Title(Display* display, ::Window window) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* raw = nullptr;
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 256,
+                           False, utf8, &actualType, &format, &count, &after, &raw) == Success &&
+        raw != nullptr) {
+        const std::unique_ptr<unsigned char, XFreeDeleter> owned(raw);
+        if (actualType == utf8 && format == 8) {
+            return std::string(reinterpret_cast<const char*>(raw), count);
+        }
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+        const std::unique_ptr<char, XFreeDeleter> owned(name);
+        return name;
+    }
+    return {};
+}
+} // namespace
+
+TopLevelWindows::TopLevelWindows() : m_display(XOpenDisplay(nullptr)) {
+    XSetErrorHandler(IgnoreErrors);
+}
+
+TopLevelWindows::~TopLevelWindows() {
+    if (m_display != nullptr) {
+        XCloseDisplay(m_display);
+    }
+}
+
+std::vector<TopLevelWindows::Window> TopLevelWindows::ShownBy(pid_t pid) {
+    std::vector<Window> shown;
+    if (m_display == nullptr) {
+        return shown;
+    }
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count) ==
+        0) {
+        return shown;
+    }
+    const std::unique_ptr<::Window, XFreeDeleter> owned(children);
+    const Atom dialogType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(m_display, children[i], &attributes) == 0 ||
+            attributes.map_state != IsViewable) {
+            continue;
+        }
+        const std::vector<unsigned long> owner =
+            Property(m_display, children[i], "_NET_WM_PID", XA_CARDINAL);
+        if (owner.empty() || owner[0] != static_cast<unsigned long>(pid)) {
+            continue;
+        }
+        Window window;
+        window.id = children[i];
+        window.title = Title(m_display, children[i]);
+        for (unsigned long type :
+             Property(m_display, children[i], "_NET_WM_WINDOW_TYPE", XA_ATOM)) {
+            window.dialog = window.dialog || type == dialogType;
+        }
+        shown.push_back(window);
+    }
+    return shown;
+}
+
+void TopLevelWindows::PressEscape(unsigned long window) {
+    if (m_display == nullptr) {
+        return;
+    }
+    XSetInputFocus(m_display, window, RevertToPointerRoot, CurrentTime);
+    const KeyCode escape = XKeysymToKeycode(m_display, XK_Escape);
+    XTestFakeKeyEvent(m_display, escape, True, CurrentTime);
+    XTestFakeKeyEvent(m_display, escape, False, CurrentTime);
+    XSync(m_display, False);
+}

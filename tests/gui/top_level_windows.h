@@ -1,0 +1,33 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+// The top-level windows that a process shows on the display, as the X server has them, and
+// keys pressed in them: what a person at the screen sees and does. Connects to $DISPLAY.
+class TopLevelWindows {
+public:
+    struct Window {
+        unsigned long id = 0;
+        std::string title;
+        bool dialog = false;
+    };
+
+    TopLevelWindows();
+    ~TopLevelWindows();
+    TopLevelWindows(const TopLevelWindows&) = delete;
+    TopLevelWindows& operator=(const TopLevelWindows&) = delete;
+
+    bool Connected() const { return m_display != nullptr; }
+    // The process's top-level windows that are mapped and viewable.
+    std::vector<Window> ShownBy(pid_t pid);
+    // Gives the window the keyboard focus and presses and releases Escape there.
+    void PressEscape(unsigned long window);
+
+private:
+    _XDisplay* m_display = nullptr;
+};
