@@ -24,9 +24,9 @@ bool PreferenceDialog::Create(wxWindow* parent, wxWindowID id, const wxString& t
     auto* reset = new wxButton(panel, kResetButton, _("Reset"));
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->AddStretchSpacer(1);
-    buttons->Add(save, 0, wxALIGN_RIGHT | wxALIGN_BOTTOM);
+    buttons->Add(save, 0, wxALIGN_BOTTOM);
     buttons->AddSpacer(4);
-    buttons->Add(reset, 0, wxALIGN_RIGHT | wxALIGN_BOTTOM);
+    buttons->Add(reset, 0, wxALIGN_BOTTOM);
 
     auto* layout = new wxBoxSizer(wxVERTICAL);
     layout->Add(m_notebook, 1, wxEXPAND | wxALL, 0);

@@ -48,7 +48,10 @@ wxStaticText* MakeTitle(wxWindow* parent, const wxString& text) {
 wxSpinCtrl* MakeSpin(wxWindow* parent, const char* name, int min, int max, const char* key) {
     auto* spin = new wxSpinCtrl(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                 wxSP_ARROW_KEYS, min, max, wxAtoi(Named(key)), name);
-    spin->SetSizeHints(60, 24);
+    // At least 60 by 24, and never below what the toolkit needs to draw a spin control.
+    wxSize least(60, 24);
+    least.IncTo(spin->GetBestSize());
+    spin->SetSizeHints(least);
     return spin;
 }
 
