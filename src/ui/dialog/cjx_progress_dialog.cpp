@@ -12,7 +12,7 @@
 #include <wx/utils.h>
 
 namespace {
-constexpr int kTextWidth = 400;
+constexpr int kTextWidth = 440;
 
 std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());

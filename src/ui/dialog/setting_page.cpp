@@ -132,11 +132,12 @@ void SettingPage::BuildControls() {
     customRow->Add(m_customizeRadio, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
     AddLabelled(customRow, this, _("Width:"), m_width);
     AddLabelled(customRow, this, _("Height:"), m_height);
-    page->Add(customRow, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, border + 10);
-    page->AddSpacer(4);
+    page->AddSpacer(6);
+    page->Add(customRow, 0, wxEXPAND | wxLEFT | wxRIGHT, border + 10);
 
     m_defaultRadio = new wxRadioButton(this, kDefaultRadio, _("Default"));
-    page->Add(m_defaultRadio, 0, wxLEFT | wxRIGHT | wxTOP, border + 10);
+    page->AddSpacer(6);
+    page->Add(m_defaultRadio, 0, wxLEFT | wxRIGHT, border + 10);
 
     addTitle(_("Document Margins(mm)"));
     m_top = MakeSpin(this, "top", 0, 297, "page:top");
