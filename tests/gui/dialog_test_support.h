@@ -1,6 +1,7 @@
 #pragma once
 
 #include <wx/app.h>
+#include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/testing.h>
 
@@ -38,6 +39,25 @@ protected:
 private:
     wxString m_text;
     wxString m_caption;
+};
+
+// While it lives, any modal dialog is a test failure and is answered with Cancel at once, so
+// that a failing test does not wait for someone to close it.
+class NoDialogExpected : public wxModalDialogHook {
+public:
+    NoDialogExpected() { Register(); }
+    ~NoDialogExpected() override { Unregister(); }
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        wxString text = dialog->GetTitle();
+        if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
+            text += ": " + box->GetMessage();
+        }
+        ADD_FAILURE() << "unexpected dialog " << text;
+        return wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
 };
 
 // Sends a control the event a user's click or edit would.

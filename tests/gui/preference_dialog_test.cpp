@@ -96,9 +96,8 @@ protected:
     void PressReset() { Click(m_dialog->FindWindow(PreferenceDialog::kResetButton), wxEVT_BUTTON); }
     // Save with no message box expected; true when the dialog closed.
     bool SaveQuietly() {
-        wxTestingModalHook noDialog(__FILE__, __LINE__, __WXFUNCTION__);
+        NoDialogExpected noDialog;
         PressSave();
-        noDialog.CheckUnmetExpectations();
         return !m_dialog->IsShown();
     }
 
