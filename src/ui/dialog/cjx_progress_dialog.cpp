@@ -88,8 +88,15 @@ CjxProgressDialog::~CjxProgressDialog() {
 }
 
 bool CjxProgressDialog::Show(bool show) {
-    if (show && m_mayStart) {
-        StartCheck();
+    if (show) {
+        // The labels in the language of now (it may have changed since the last time).
+        m_ok->SetLabel(_("Ok"));
+        m_cancel->SetLabel(_("Cancel"));
+        if (m_mayStart) {
+            StartCheck();
+        } else if (m_state == kNewer || m_state == kLatest) {
+            ShowResult(m_result, m_version);
+        }
     }
     return wxDialog::Show(show);
 }
@@ -144,6 +151,8 @@ void CjxProgressDialog::SetTexts(const wxString& first, const wxString& second) 
 }
 
 void CjxProgressDialog::ShowResult(UpdateStatus status, const wxString& version) {
+    m_result = status;
+    m_version = version;
     m_pulse.Stop();
     m_channel.reset();
     const wxString name = AppUtil::GetDisplayName();

@@ -58,6 +58,9 @@ private:
     bool m_mayStart = true;
     State m_state = kIdle;
     long m_checkId = 0;
+    // The last result, shown again in the language of the time.
+    UpdateStatus m_result = UpdateStatus::kNoNetwork;
+    wxString m_version;
     std::shared_ptr<UpdateChannel> m_channel;
     UpdateLimits m_limits;
 };
