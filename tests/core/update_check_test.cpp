@@ -65,10 +65,7 @@ template <typename Condition> bool WaitFor(Condition condition) {
 class UpdateCheckTest : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
-                                 "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-            unsetenv(name);
-        }
+        LoopbackServer::ClearProxyEnvironment();
         UpdateFetcher::GlobalInit();
     }
 

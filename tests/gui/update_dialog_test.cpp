@@ -23,10 +23,7 @@ std::string Description(const std::string& version) {
 class UpdateDialogTest : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
-                                 "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-            unsetenv(name);
-        }
+        LoopbackServer::ClearProxyEnvironment();
         m_pages["/newer"] = LoopbackServer::Response(200, Description("2.2.0"));
         m_pages["/latest"] = LoopbackServer::Response(200, Description("2.1.13"));
         m_pages["/error"] = LoopbackServer::Response(500, Description("9.0"));

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -129,6 +130,13 @@ std::string LoopbackServer::PathOf(const std::string& head) {
     const size_t start = head.find(' ');
     const size_t end = head.find(' ', start + 1);
     return start == std::string::npos ? std::string() : head.substr(start + 1, end - start - 1);
+}
+
+void LoopbackServer::ClearProxyEnvironment() {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+        unsetenv(name);
+    }
 }
 
 int LoopbackServer::ClosedPort() {

@@ -45,6 +45,8 @@ public:
                                 const std::string& headers = "");
     // The path of a request head ("GET /a HTTP/1.1" gives "/a"; an absolute address stays).
     static std::string PathOf(const std::string& head);
+    // Unsets the proxy variables of the environment, so that requests go where a test says.
+    static void ClearProxyEnvironment();
     // A loopback port with nothing listening on it.
     static int ClosedPort();
 

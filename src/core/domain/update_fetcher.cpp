@@ -54,20 +54,6 @@ bool IsHttpUrl(const std::string& url) {
     return startsWith("http://") || startsWith("https://");
 }
 
-bool ValidPort(const std::string& port) {
-    if (port.empty() || port.size() > 5) {
-        return false;
-    }
-    long value = 0;
-    for (char c : port) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value >= 1 && value <= 65535;
-}
-
 UpdateStatus FromCurlError(CURLcode code) {
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
@@ -119,6 +105,20 @@ void UpdateFetcher::GlobalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+bool UpdateFetcher::IsValidPort(const std::string& port) {
+    if (port.empty() || port.size() > 5) {
+        return false;
+    }
+    long value = 0;
+    for (char c : port) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
 bool UpdateFetcher::ProxyUrl(const ProxyRecord& proxy, std::string& url) {
     url.clear();
     std::string address = std::string(proxy.address.utf8_str());
@@ -129,7 +129,7 @@ bool UpdateFetcher::ProxyUrl(const ProxyRecord& proxy, std::string& url) {
     if (address.rfind("http://", 0) == 0) {
         address.erase(0, 7);
     }
-    if (address.empty() || !ValidPort(port) ||
+    if (address.empty() || !IsValidPort(port) ||
         address.find_first_of(" \t\r\n/@?#") != std::string::npos) {
         return false;
     }

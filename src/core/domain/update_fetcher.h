@@ -35,6 +35,8 @@ public:
                               const UpdateLimits& limits, const std::atomic<bool>* cancel,
                               std::string& body);
 
+    // True for a port number from 1 to 65535, in decimal digits only.
+    static bool IsValidPort(const std::string& port);
     // The proxy address libcurl is given ("http://host:port"), or empty when the record names
     // no proxy. False when the record is incomplete.
     static bool ProxyUrl(const ProxyRecord& proxy, std::string& url);

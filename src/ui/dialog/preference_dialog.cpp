@@ -1,5 +1,6 @@
 #include "dialog/preference_dialog.h"
 
+#include "dialog/setting_code.h"
 #include "dialog/setting_page.h"
 #include "dialog/setting_proxy.h"
 
@@ -49,7 +50,7 @@ void PreferenceDialog::AddPage(wxWindow* page, const wxString& title) {
 void PreferenceDialog::OnSubjectChanged(CjxSubject*, void*) {}
 
 void PreferenceDialog::OnSave(wxCommandEvent&) {
-    SetCode(kCodeSave);
+    SetCode(kSettingSave);
     int refused = 0;
     Notify(&refused);
     if (refused != 0) {
@@ -64,7 +65,7 @@ void PreferenceDialog::OnSave(wxCommandEvent&) {
 }
 
 void PreferenceDialog::OnReset(wxCommandEvent&) {
-    SetCode(kCodeReset);
+    SetCode(kSettingReset);
     Notify(nullptr);
 }
 

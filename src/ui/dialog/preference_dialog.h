@@ -15,7 +15,6 @@ class wxNotebook;
 class PreferenceDialog : public wxDialog, public CjxObserver, public CjxSubject {
 public:
     enum { kSaveButton = 1, kResetButton = 2 };
-    enum { kCodeSave = 28, kCodeReset = 29 };
 
     PreferenceDialog() = default;
 

@@ -2,6 +2,7 @@
 
 #include "app/app_util.h"
 #include "common/face_reader.h"
+#include "dialog/setting_code.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
 
@@ -21,8 +22,6 @@
 #include <cmath>
 
 namespace {
-constexpr int kCodeSave = 28;
-constexpr int kCodeReset = 29;
 
 wxString Named(const char* key) {
     return DomainSettings::GetNamed(key);
@@ -248,16 +247,7 @@ void SettingPage::OnOwnerPassword(wxCommandEvent& event) {
 }
 
 void SettingPage::OnSubjectChanged(CjxSubject* subject, void* argument) {
-    if (subject == nullptr) {
-        return;
-    }
-    if (subject->GetCode() == kCodeSave) {
-        if (!Save() && argument != nullptr) {
-            *static_cast<int*>(argument) = 1;
-        }
-    } else if (subject->GetCode() == kCodeReset) {
-        Reset();
-    }
+    AnswerSettingCode(*this, subject, argument);
 }
 
 bool SettingPage::Save() {

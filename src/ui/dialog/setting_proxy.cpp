@@ -1,6 +1,7 @@
 #include "dialog/setting_proxy.h"
 
 #include "app/app_util.h"
+#include "dialog/setting_code.h"
 #include "domain/domain_config.h"
 #include "domain/update_fetcher.h"
 
@@ -12,15 +13,6 @@
 #include <wx/textctrl.h>
 
 namespace {
-constexpr int kCodeSave = 28;
-constexpr int kCodeReset = 29;
-
-bool IsPort(const wxString& text) {
-    unsigned long port = 0;
-    return !text.empty() && text.length() <= 5 &&
-           text.find_first_not_of("0123456789") == wxString::npos && text.ToULong(&port) &&
-           port >= 1 && port <= 65535;
-}
 
 bool Refuse(const wxString& message) {
     wxMessageBox(message, AppUtil::GetDisplayName(), wxOK | wxCENTRE);
@@ -72,16 +64,7 @@ bool SettingProxy::Create(wxWindow* parent, wxWindowID id, const wxPoint& positi
 }
 
 void SettingProxy::OnSubjectChanged(CjxSubject* subject, void* argument) {
-    if (subject == nullptr) {
-        return;
-    }
-    if (subject->GetCode() == kCodeSave) {
-        if (!Save() && argument != nullptr) {
-            *static_cast<int*>(argument) = 1;
-        }
-    } else if (subject->GetCode() == kCodeReset) {
-        Reset();
-    }
+    AnswerSettingCode(*this, subject, argument);
 }
 
 bool SettingProxy::Save() {
@@ -99,7 +82,7 @@ bool SettingProxy::Save() {
         if (proxy.address.empty()) {
             return Refuse(_("Please enter the proxy address."));
         }
-        if (!IsPort(proxy.port)) {
+        if (!UpdateFetcher::IsValidPort(std::string(proxy.port.utf8_str()))) {
             return Refuse(_("The proxy port must be a number from 1 to 65535."));
         }
         std::string url;
