@@ -2,7 +2,10 @@
 
 #include "app/app_util.h"
 #include "common/image_util.h"
+#include "domain/domain_settings.h"
 #include "window/base/dh_bitmap_button.h"
+#include "window/base/dh_hyperlink_ctrl.h"
+#include "window/base/dh_static_bitmap.h"
 #include "window/base/dh_static_text.h"
 #include "window/base/dh_window_move.h"
 
@@ -11,7 +14,6 @@
 #include <wx/dcmemory.h>
 #include <wx/region.h>
 #include <wx/settings.h>
-#include <wx/statbmp.h>
 #include <wx/toplevel.h>
 
 wxIMPLEMENT_DYNAMIC_CLASS(AboutDialogBase, wxDialog);
@@ -84,22 +86,44 @@ void AboutDialogBase::CreateTitleButtons() {
 }
 
 void AboutDialogBase::CreateContent() {
-    const int top = 50;
+    const int width = GetSize().x;
     if (logo) {
-        new wxStaticBitmap(this, wxID_ANY, *logo, wxPoint(28, top));
+        auto* image =
+            new DhStaticBitmap(this, wxID_ANY, *logo, wxPoint((width - logo->GetWidth()) / 2, 36));
+        image->SetParentBackground(background);
     }
-    wxFont bold = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    bold.SetPointSize(13);
-    bold.SetWeight(wxFONTWEIGHT_BOLD);
-    auto* name = new DhStaticText(this, wxID_ANY, AppUtil::GetDisplayName(), wxPoint(128, top + 8));
-    name->SetParentBackground(background);
-    name->SetFont(bold);
-    name->SetForegroundColour(wxColour(31, 41, 55));
-    auto* version =
-        new DhStaticText(this, wxID_ANY, wxString::Format(_("Version %s"), AppUtil::GetVersion()),
-                         wxPoint(128, top + 40));
-    version->SetParentBackground(background);
-    version->SetForegroundColour(wxColour(96, 112, 134));
+
+    // The product page as a link; without one there is nothing to show (an empty link is
+    // not a link).
+    const wxString link = DomainSettings::GetNamed("url:product");
+    if (!link.empty()) {
+        auto* control =
+            new DhHyperLinkCtrl(this, wxID_ANY, link, link, wxDefaultPosition, wxDefaultSize,
+                                wxBORDER_NONE | wxHL_CONTEXTMENU | wxHL_ALIGN_LEFT);
+        wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+        font.SetUnderlined(true);
+        control->SetFont(font);
+        control->SetSize(control->GetBestSize());
+        control->SetParentBackground(background);
+        control->Move((width - control->GetSize().x) / 2, 190);
+    }
+
+    auto centredText = [this, width](const wxString& text, int y) {
+        auto* label = new DhStaticText(this, wxID_ANY, text);
+        label->SetParentBackground(background);
+        label->SetForegroundColour(*wxBLACK);
+        const wxSize extent = label->GetTextExtent(text);
+        label->SetSize(label->GetBestSize());
+        label->Move((width - extent.x) / 2, y);
+        return label;
+    };
+    centredText(AppUtil::GetDisplayName() + " " + AppUtil::GetVersion(), 120);
+    // TRANSLATORS: the copyright line of the about dialog: the copyright sign, the year the
+    // program was built and the maker's name.
+    centredText(wxString::Format(_("Copyright %s %s %s. All rights reserved."),
+                                 wxString::FromUTF8("\xC2\xA9"), AppUtil::GetBuildYear(),
+                                 AppUtil::GetBrandName()),
+                150);
 }
 
 void AboutDialogBase::CreateOkButton() {

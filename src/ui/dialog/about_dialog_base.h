@@ -30,8 +30,8 @@ protected:
     virtual void DrawTitle(wxDC& dc);
     virtual void DrawBackground(wxDC& dc);
     virtual void CreateOkButton();
-    // The controls between the title bar and the OK button: the logo, the product's name and
-    // version.
+    // The controls between the title bar and the OK button, centred: the logo, the product's
+    // name and version, the copyright notice and the link to the product page.
     virtual void CreateContent();
     virtual void CreateTitleButtons();
     virtual void OnLeftDown(wxMouseEvent& event);

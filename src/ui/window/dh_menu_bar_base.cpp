@@ -2,19 +2,22 @@
 
 #include "app/app_util.h"
 #include "common/file_util.h"
+#include "dialog/cjx_progress_dialog.h"
 #include "domain/domain_settings.h"
 #include "window/language_event.h"
 #include "window/notify_code.h"
 
 #include <wx/app.h>
 #include <wx/filename.h>
-#include <wx/msgdlg.h>
 #include <wx/utils.h>
 #include <wx/window.h>
 
-DhMenuBarBase::DhMenuBarBase() = default;
+DhMenuBarBase::DhMenuBarBase()
+    : updateDialog(new CjxProgressDialog(nullptr, _("Check for Update"))) {}
 
-DhMenuBarBase::~DhMenuBarBase() = default;
+DhMenuBarBase::~DhMenuBarBase() {
+    updateDialog->Destroy();
+}
 
 void DhMenuBarBase::OnSubjectChanged(CjxSubject* subject, void*) {
     const int notified = subject->GetCode();
@@ -89,6 +92,9 @@ void DhMenuBarBase::OnSupport(wxCommandEvent&) {
 }
 
 void DhMenuBarBase::OnCheckForUpdate(wxCommandEvent&) {
-    wxMessageBox(_("The update check is not available in this version."), AppUtil::GetDisplayName(),
-                 wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
+    // The title in the language of now; the dialog starts a check when it has no result yet.
+    updateDialog->SetTitle(_("Check for Update"));
+    updateDialog->Centre(wxBOTH);
+    updateDialog->Show(true);
+    updateDialog->Raise();
 }

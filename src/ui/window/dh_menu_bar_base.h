@@ -5,7 +5,7 @@
 
 #include <wx/event.h>
 
-class wxDialog;
+class CjxProgressDialog;
 
 // What every custom menu bar of the product family does with its commands: the ones for the
 // file list and the preferences become notifications, the others act here. It also follows
@@ -51,10 +51,13 @@ public:
     virtual void OnCheckForUpdate(wxCommandEvent& event);
 
     int GetCurrentLanguage() const { return currentLanguage; }
+    // The update-check dialog, created with the menu bar and shown by "Check for Update".
+    CjxProgressDialog* GetUpdateDialog() const { return updateDialog; }
     void SetCurrentLanguage(int language) { currentLanguage = language; }
 
 protected:
     void NotifyCode(int code);
 
     int currentLanguage = 0;
+    CjxProgressDialog* updateDialog = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "common/face_reader.h"
 #include "common/face_style.h"
 #include "common/image_util.h"
+#include "dialog/preference_dialog.h"
 #include "domain/domain_convert_zuzur2aze.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
@@ -243,8 +244,7 @@ void MainFrameZUZUR2AZE::OpenSelectedSourceFolder() {
 }
 
 void MainFrameZUZUR2AZE::ShowPreferences() {
-    wxMessageBox(_("The preferences are not available in this version."), AppUtil::GetDisplayName(),
-                 wxOK | wxICON_INFORMATION, this);
+    PreferenceDialog::Open();
 }
 
 void MainFrameZUZUR2AZE::OnLanguageChanged(wxCommandEvent& event) {

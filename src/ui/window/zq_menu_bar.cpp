@@ -1,14 +1,12 @@
 #include "window/zq_menu_bar.h"
 
-#include "app/app_util.h"
 #include "app/language_file.h"
 #include "common/face_style.h"
+#include "dialog/about_dialog.h"
 #include "window/zl_menu_bar.h"
 
-#include <wx/app.h>
 #include <wx/dcbuffer.h>
 #include <wx/menu.h>
-#include <wx/msgdlg.h>
 
 namespace {
 // The languages of the interface, by their own names (not translated).
@@ -163,8 +161,7 @@ void ZqMenuBar::EnableMenus(bool enable) {
 }
 
 void ZqMenuBar::ShowAbout() {
-    wxMessageBox(AppUtil::GetDisplayName() + " " + AppUtil::GetVersion(), _("About"),
-                 wxOK | wxICON_INFORMATION, wxTheApp->GetTopWindow());
+    AboutDialog::Open();
 }
 
 void ZqMenuBar::OnPaint(wxPaintEvent&) {
