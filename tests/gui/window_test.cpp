@@ -574,3 +574,41 @@ TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {
     };
     check(frame);
 }
+
+TEST_F(WindowTest, TabReachesTheThemedControlsInOrder) {
+    Load(Paths({Image("t.png")}));
+    ZqToolBar* tools = frame->GetThemedToolBar();
+    OutputWindow* panel = frame->GetOutputPanel();
+    tools->GetButton(ZqToolBar::kAddFile)->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return tools->GetButton(ZqToolBar::kAddFile)->HasFocus(); }, 5));
+    const std::vector<wxWindow*> order = {
+        tools->GetButton(ZqToolBar::kAddFolder),
+        tools->GetButton(ZqToolBar::kDelete),
+        tools->GetButton(ZqToolBar::kClearAll),
+        list->GetGrid(),
+        panel->GetBesideSourceButton(),
+        panel->GetCustomizeButton(),
+        panel->GetFolderField(),
+        panel->FindWindow(OutputWindow::kBrowse),
+        panel->FindWindow(OutputWindow::kOpen),
+        panel->GetMergeBox(),
+        panel->GetStartButton(),
+    };
+    wxUIActionSimulator sim;
+    for (wxWindow* expected : order) {
+        sim.Char(WXK_TAB);
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                wxWindow* focus = wxWindow::FindFocus();
+                return focus == expected || (focus != nullptr && focus->GetParent() == expected);
+            },
+            5))
+            << expected->GetClassInfo()->GetClassName() << " " << expected->GetLabel()
+            << "; the focus is on "
+            << (wxWindow::FindFocus() ? wxWindow::FindFocus()->GetClassInfo()->GetClassName()
+                                      : L"nothing");
+    }
+    // Space on the focused Start button starts the conversion.
+    sim.Char(WXK_SPACE);
+    ASSERT_TRUE(WaitFor([&] { return wxFileExists(output + "/t.pdf"); }));
+}

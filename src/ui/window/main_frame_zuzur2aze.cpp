@@ -138,6 +138,8 @@ bool MainFrameZUZUR2AZE::Create(wxWindowID id, const wxString& title) {
     Centre(wxBOTH);
     PrepareGuideImages();
     fileList->Bind(wxEVT_PAINT, &MainFrameZUZUR2AZE::OnFileListPaint, this);
+    // The keyboard starts on the first tool button.
+    toolBar->GetButton(ZqToolBar::kAddFile)->SetFocus();
     Bind(wxEVT_CHAR_HOOK, &MainFrameZUZUR2AZE::OnCharHook, this);
     return true;
 }
@@ -296,6 +298,43 @@ void MainFrameZUZUR2AZE::OpenPaths(const wxArrayString& paths) {
     }
 }
 
+std::vector<wxWindow*> MainFrameZUZUR2AZE::FocusChain() const {
+    std::vector<wxWindow*> chain;
+    for (int id = ZqToolBar::kAddFile; id <= ZqToolBar::kClearAll; ++id) {
+        chain.push_back(toolBar->GetButton(id));
+    }
+    chain.push_back(fileList->GetGrid()->GetGridWindow());
+    for (wxWindow* control : outputPanel->GetChildren()) {
+        chain.push_back(control);
+    }
+    return chain;
+}
+
+void MainFrameZUZUR2AZE::MoveFocus(int step) {
+    // The themed controls in the order they are seen: the desktop's own traversal cannot leave
+    // the grid, and skips owner-drawn controls.
+    const std::vector<wxWindow*> chain = FocusChain();
+    const int count = static_cast<int>(chain.size());
+    wxWindow* focus = wxWindow::FindFocus();
+    int current = -1;
+    for (int i = 0; i < count; ++i) {
+        if (focus == chain[i] || (focus != nullptr && chain[i]->IsDescendant(focus)) ||
+            (focus == fileList->GetGrid() && chain[i] == fileList->GetGrid()->GetGridWindow())) {
+            current = i;
+            break;
+        }
+    }
+    for (int n = 1; n <= count; ++n) {
+        const int index =
+            ((current < 0 ? (step > 0 ? -1 : 0) : current) + step * n + count * 2) % count;
+        wxWindow* next = chain[index];
+        if (next->IsShownOnScreen() && next->IsEnabled() && next->AcceptsFocusFromKeyboard()) {
+            next->SetFocus();
+            return;
+        }
+    }
+}
+
 void MainFrameZUZUR2AZE::OnCharHook(wxKeyEvent& event) {
     const int key = event.GetKeyCode();
     const int modifiers = event.GetModifiers();
@@ -331,6 +370,9 @@ void MainFrameZUZUR2AZE::OnCharHook(wxKeyEvent& event) {
         fileList->RenameCurrent();
     } else if (!typing && modifiers == wxMOD_ALT && (key == WXK_UP || key == WXK_DOWN)) {
         fileList->MoveSelection(key == WXK_UP ? -1 : 1);
+    } else if (key == WXK_TAB && (modifiers == wxMOD_NONE || modifiers == wxMOD_SHIFT) &&
+               !fileList->GetGrid()->IsCellEditControlShown()) {
+        MoveFocus(modifiers == wxMOD_SHIFT ? -1 : 1);
     } else {
         event.Skip();
     }

@@ -5,6 +5,7 @@
 #include <wx/arrstr.h>
 
 #include <memory>
+#include <vector>
 
 class DomainConvert;
 class OutputWindow;
@@ -42,6 +43,9 @@ private:
     void PrepareGuideImages();
     void OnFileListPaint(wxPaintEvent& event);
     void OnCharHook(wxKeyEvent& event);
+    // The controls Tab moves through, in order; and the move itself.
+    std::vector<wxWindow*> FocusChain() const;
+    void MoveFocus(int step);
     void OpenSelectedSourceFolder();
     void ShowPreferences();
 

@@ -58,6 +58,7 @@ void SelectWindow::SetUpGrid() {
     grid->DisableDragGridSize();
     grid->DisableDragRowSize();
     grid->UseNativeColHeader(true);
+    grid->SetTabBehaviour(wxGrid::Tab_Leave);
     grid->SetColLabelAlignment(wxALIGN_LEFT, wxALIGN_CENTRE);
     BindGridHandlers(true);
     grid->Bind(wxEVT_GRID_CELL_LEFT_CLICK, &SelectWindow::OnCellLeftClick, this);
@@ -488,8 +489,7 @@ void SelectWindow::OnGridKeyDown(wxKeyEvent& event) {
     } else if (key == WXK_F2 && modifiers == wxMOD_NONE) {
         RenameCurrent();
     } else if (key == WXK_TAB) {
-        grid->Navigate(modifiers == wxMOD_SHIFT ? wxNavigationKeyEvent::IsBackward
-                                                : wxNavigationKeyEvent::IsForward);
+        event.Skip(); // the grid passes it on to the next control
     } else if (key == WXK_UP || key == WXK_DOWN || key == WXK_PAGEUP || key == WXK_PAGEDOWN ||
                key == WXK_HOME || key == WXK_END) {
         // Moving through the list, with Shift extending the selection, as the grid does.

@@ -46,6 +46,8 @@ DhBitmapButton* TitleWindow::MakeButton(wxWindowID id, const char* stem, int rig
     const wxSize size = images[first]->IsOk() ? images[first]->GetSize() : wxSize(16, 16);
     const wxPoint at(right - size.x, y);
     auto* button = new DhBitmapButton(this, id, at, size, wxBORDER_NONE);
+    // The window's own close and minimise: the desktop's keys reach them, Tab does not.
+    button->DisableFocusFromKeyboard();
     button->SetNormalBitmap(images[first].get())->SetPressedBitmap(images[first + 1].get());
     button->SetCurrentBitmap(images[first + 2].get());
     if (GetPiece() != nullptr && GetPiece()->IsOk()) {

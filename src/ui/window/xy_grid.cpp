@@ -9,6 +9,12 @@ wxBEGIN_EVENT_TABLE(XyGrid, wxGrid) EVT_GRID_CELL_LEFT_CLICK(XyGrid::OnCellLeftC
                        long style, const wxString& name) {
     Create(parent, id, position, size, style, name);
     GetGridWindow()->Bind(wxEVT_LEFT_DOWN, &XyGrid::OnTargetLeftDown, this);
+    // Focus given to the grid (Tab from the control before it) belongs to its cells, whose
+    // window handles the keys.
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+        CallAfter([this] { GetGridWindow()->SetFocus(); });
+        event.Skip();
+    });
 }
 
 bool XyGrid::DeleteRows(int pos, int count, bool updateLabels) {

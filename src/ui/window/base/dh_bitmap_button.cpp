@@ -75,4 +75,5 @@ void DhBitmapButton::OnPaint(wxPaintEvent&) {
     if (image != nullptr && image->IsOk()) {
         dc.DrawBitmap(*image, 0, 0, true);
     }
+    DrawFocus(dc);
 }

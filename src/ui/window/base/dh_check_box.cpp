@@ -21,6 +21,15 @@ bool DhCheckBox::Create(wxWindow* parent, wxWindowID id, const wxPoint& position
     Bind(wxEVT_LEFT_DOWN, &DhCheckBox::OnLeftDown, this);
     Bind(wxEVT_LEFT_DCLICK, &DhCheckBox::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &DhCheckBox::OnLeftUp, this);
+    Bind(wxEVT_KEY_DOWN, &DhCheckBox::OnKeyDown, this);
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+        Refresh(false);
+        event.Skip();
+    });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        Refresh(false);
+        event.Skip();
+    });
     return true;
 }
 
@@ -68,6 +77,10 @@ void DhCheckBox::OnLeftUp(wxMouseEvent& event) {
         return;
     }
     pressed = false;
+    Toggle();
+}
+
+void DhCheckBox::Toggle() {
     checked = !checked;
     display = checked ? kChecked : kUnchecked;
     Refresh(true);
@@ -75,6 +88,15 @@ void DhCheckBox::OnLeftUp(wxMouseEvent& event) {
     changed.SetEventObject(this);
     changed.SetInt(checked ? 1 : 0);
     GetEventHandler()->ProcessEvent(changed);
+}
+
+void DhCheckBox::OnKeyDown(wxKeyEvent& event) {
+    // Space toggles the box that has the keyboard focus, as a click does.
+    if (IsEnabled() && event.GetKeyCode() == WXK_SPACE && event.GetModifiers() == wxMOD_NONE) {
+        Toggle();
+        return;
+    }
+    event.Skip();
 }
 
 void DhCheckBox::OnPaint(wxPaintEvent&) {
@@ -109,4 +131,9 @@ void DhCheckBox::OnPaint(wxPaintEvent&) {
                                                        : GetForegroundColour());
     const wxSize text = dc.GetTextExtent(label);
     dc.DrawText(label, box.x + gap, std::abs(size.y - text.y) / 2);
+    if (HasFocus()) {
+        wxRendererNative::Get().DrawFocusRect(
+            this, dc,
+            wxRect(box.x + gap - 2, std::abs(size.y - text.y) / 2 - 1, text.x + 4, text.y + 2));
+    }
 }

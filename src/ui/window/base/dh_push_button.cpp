@@ -1,5 +1,8 @@
 #include "window/base/dh_push_button.h"
 
+#include <wx/dc.h>
+#include <wx/renderer.h>
+
 wxIMPLEMENT_ABSTRACT_CLASS(DhPushButton, wxControl);
 
 void DhPushButton::BindPointerEvents() {
@@ -8,6 +11,39 @@ void DhPushButton::BindPointerEvents() {
     Bind(wxEVT_LEFT_DOWN, &DhPushButton::OnLeftDown, this);
     Bind(wxEVT_LEFT_DCLICK, &DhPushButton::OnLeftDClick, this);
     Bind(wxEVT_LEFT_UP, &DhPushButton::OnLeftUp, this);
+    Bind(wxEVT_KEY_DOWN, &DhPushButton::OnKeyDown, this);
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+        Refresh(false);
+        event.Skip();
+    });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        Refresh(false);
+        event.Skip();
+    });
+}
+
+void DhPushButton::DrawFocus(wxDC& dc) {
+    if (HasFocus()) {
+        wxRect inside(GetClientSize());
+        inside.Deflate(3);
+        wxRendererNative::Get().DrawFocusRect(this, dc, inside);
+    }
+}
+
+void DhPushButton::SendClick() {
+    wxCommandEvent click(wxEVT_BUTTON, GetId());
+    click.SetEventObject(this);
+    GetEventHandler()->ProcessEvent(click);
+}
+
+void DhPushButton::OnKeyDown(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if (IsEnabled() && event.GetModifiers() == wxMOD_NONE &&
+        (key == WXK_SPACE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER)) {
+        SendClick();
+        return;
+    }
+    event.Skip();
 }
 
 bool DhPushButton::Enable(bool enable) {
@@ -58,7 +94,5 @@ void DhPushButton::OnLeftUp(wxMouseEvent& event) {
         return; // a press that left and came back, or a release without a press
     }
     SetState(kReleased, true);
-    wxCommandEvent click(wxEVT_BUTTON, GetId());
-    click.SetEventObject(this);
-    GetEventHandler()->ProcessEvent(click);
+    SendClick();
 }

@@ -2,6 +2,8 @@
 
 #include <wx/control.h>
 
+class wxDC;
+
 // The pointer-following states shared by the themed push buttons. The pointer entering makes
 // the button current and leaving it makes it left; a press makes it pressed, and a release
 // that ends a press over the button makes it released and sends the ordinary button-click
@@ -13,6 +15,9 @@ public:
     enum State { kNormal = 0, kCurrent = 1, kPressed = 2, kReleased = 3, kLeft = 4, kDisabled = 6 };
 
     bool Enable(bool enable = true) override;
+    // Tab reaches the button; Space or Return then clicks it.
+    bool AcceptsFocusFromKeyboard() const override { return m_keyboardFocus && IsEnabled(); }
+    void DisableFocusFromKeyboard() { m_keyboardFocus = false; }
     virtual void Disable() { Enable(false); }
     int GetState() const { return state; }
 
@@ -24,6 +29,10 @@ protected:
     wxSize DoGetBestSize() const override;
     // Sets the state and repaints at once.
     void SetState(int newState, bool erase);
+    // Marks a button that has the keyboard focus; the subclass's painting ends with it.
+    void DrawFocus(wxDC& dc);
+    // Sends the ordinary button-click event.
+    void SendClick();
 
     virtual void OnEnterWindow(wxMouseEvent& event);
     virtual void OnLeaveWindow(wxMouseEvent& event);
@@ -31,7 +40,12 @@ protected:
     virtual void OnLeftDClick(wxMouseEvent& event);
     virtual void OnLeftUp(wxMouseEvent& event);
 
+    virtual void OnKeyDown(wxKeyEvent& event);
+
     int state = kNormal;
+
+private:
+    bool m_keyboardFocus = true;
 
     wxDECLARE_ABSTRACT_CLASS(DhPushButton);
 };

@@ -3,6 +3,7 @@
 #include "window/base/dh_radio_group.h"
 
 #include <wx/dcbuffer.h>
+#include <wx/renderer.h>
 
 wxDEFINE_EVENT(DH_EVT_RADIO_BUTTON, wxCommandEvent);
 wxIMPLEMENT_DYNAMIC_CLASS(DhRadioButton, wxControl);
@@ -23,6 +24,15 @@ bool DhRadioButton::Create(wxWindow* parent, wxWindowID id, const wxBitmap& norm
     gap = 6;
     Bind(wxEVT_PAINT, &DhRadioButton::OnPaint, this);
     Bind(wxEVT_LEFT_DOWN, &DhRadioButton::OnLeftDown, this);
+    Bind(wxEVT_KEY_DOWN, &DhRadioButton::OnKeyDown, this);
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
+        Refresh(false);
+        event.Skip();
+    });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        Refresh(false);
+        event.Skip();
+    });
     return true;
 }
 
@@ -62,6 +72,19 @@ void DhRadioButton::SetSelected(bool value) {
 
 void DhRadioButton::OnLeftDown(wxMouseEvent& event) {
     event.Skip();
+    Press();
+}
+
+void DhRadioButton::OnKeyDown(wxKeyEvent& event) {
+    // Space selects the button that has the keyboard focus, as a click does.
+    if (IsEnabled() && event.GetKeyCode() == WXK_SPACE && event.GetModifiers() == wxMOD_NONE) {
+        Press();
+        return;
+    }
+    event.Skip();
+}
+
+void DhRadioButton::Press() {
     if (selected) {
         return;
     }
@@ -98,5 +121,10 @@ void DhRadioButton::OnPaint(wxPaintEvent&) {
         dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
         const wxSize text = dc.GetTextExtent(label);
         dc.DrawText(label, imageWidth + gap, (size.y - text.y) / 2);
+        if (HasFocus()) {
+            wxRendererNative::Get().DrawFocusRect(
+                this, dc,
+                wxRect(imageWidth + gap - 2, (size.y - text.y) / 2 - 1, text.x + 4, text.y + 2));
+        }
     }
 }

@@ -40,6 +40,9 @@ public:
 private:
     void OnPaint(wxPaintEvent& event);
     void OnLeftDown(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+    // A press: the group selects the button when a handler took its event.
+    void Press();
 
     DhRadioGroup* group = nullptr;
     int index = -1;

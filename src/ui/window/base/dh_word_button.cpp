@@ -178,6 +178,7 @@ void DhWordButton::OnPaint(wxPaintEvent&) {
     DrawBackground(dc);
     DrawFaceOrFallback(dc);
     DrawLabelOn(dc);
+    DrawFocus(dc);
 }
 
 wxBitmap DhWordButton::GetLabelledBitmap() const {

@@ -28,6 +28,8 @@ public:
     void* GetUserData() const { return userData; }
     void SetUserData(void* data) { userData = data; }
     bool Enable(bool enable = true) override;
+    // Menu titles are reached with F10, not with Tab.
+    bool AcceptsFocusFromKeyboard() const override { return false; }
     void Disable() { Enable(false); }
 
 protected:
