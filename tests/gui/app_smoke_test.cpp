@@ -5,11 +5,16 @@
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
+#include <wx/datetime.h>
 #include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -24,7 +29,7 @@ using namespace std::chrono_literals;
 
 class RunningApp {
 public:
-    explicit RunningApp(const TestHome& home) {
+    explicit RunningApp(const TestHome& home, std::vector<std::string> arguments = {}) {
         const fs::path stage = OMBRIX_STAGE_DIR;
         const fs::path root = std::string(home.InstallRoot().utf8_str());
         fs::copy(OMBRIX_APP_PATH, root / "bin", fs::copy_options::overwrite_existing);
@@ -47,8 +52,13 @@ public:
             envp.push_back(entry.data());
         }
         envp.push_back(nullptr);
-        char* argv[] = {m_program.data(), nullptr};
-        if (posix_spawn(&m_pid, m_program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) {
+        std::vector<char*> argv = {m_program.data()};
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, m_program.c_str(), nullptr, nullptr, argv.data(), envp.data()) !=
+            0) {
             m_pid = -1;
         }
     }
@@ -67,6 +77,11 @@ public:
     // not exit normally within the time allowed.
     int Close() {
         kill(m_pid, SIGTERM);
+        return Wait();
+    }
+
+    // Waits for the program to end by itself; its exit status, or -1.
+    int Wait() {
         for (auto waited = 0ms; waited < 20s; waited += 50ms) {
             int status = 0;
             if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
@@ -83,15 +98,25 @@ private:
     pid_t m_pid = -1;
 };
 
-// Checks the condition until it holds, for 30 s at the most.
-template <typename Condition> bool WaitUntil(Condition condition) {
-    for (auto waited = 0ms; waited < 30s; waited += 50ms) {
+// Checks the condition until it holds, for the given time at the most.
+template <typename Condition>
+bool WaitUntilFor(std::chrono::milliseconds limit, Condition condition) {
+    for (auto waited = 0ms; waited < limit; waited += 50ms) {
         if (condition()) {
             return true;
         }
         std::this_thread::sleep_for(50ms);
     }
     return condition();
+}
+
+template <typename Condition> bool WaitUntil(Condition condition) {
+    return WaitUntilFor(30s, condition);
+}
+
+// Today's log of the program in the home.
+wxString FileUtilLogPath(const TestHome& home) {
+    return home.UserData() + "/Log/" + wxDateTime::Now().Format("%Y%m%d") + ".log";
 }
 
 bool WaitForFiles(const std::vector<wxString>& paths) {
@@ -166,5 +191,66 @@ TEST(AppSmokeTest, DamagedInstallationFilesDoNotStopTheProgram) {
     }
     EXPECT_EQ(app.Close(), 0);
     EXPECT_NE(TestHome::ReadFile(home.UserData() + "/page.xml").find("<type name=\"A4\""),
+              std::string::npos);
+}
+
+TEST(AppSmokeTest, ConvertsTheFilesOnItsCommandLineFromTheKeyboard) {
+    TestHome home;
+    const wxString pictures = home.Documents() + "/Ferien Ü";
+    const wxString output = home.Documents() + "/PDF out";
+    wxFileName::Mkdir(pictures, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    wxFileName::Mkdir(output, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    const std::string in = std::string(pictures.utf8_str());
+    ASSERT_EQ(std::system(("convert -size 300x200 plasma:fractal '" + in +
+                           "/beach.jpg' && "
+                           "convert -size 200x300 gradient:red-blue '" +
+                           in + "/sunset.png'")
+                              .c_str()),
+              0);
+    // The settings file names the output folder, as a previous session left it.
+    const wxString config = home.UserData() + "/ZUZUR2AZE_OMBX.cfg";
+    TestHome::WriteFile(config, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<setting>\r\n"
+                                "   <last-convert-dir></last-convert-dir>\r\n"
+                                "   <last-output-dir>" +
+                                    std::string(output.utf8_str()) +
+                                    "</last-output-dir>\r\n</setting>\r\n");
+
+    RunningApp app(home, {in + "/beach.jpg", in + "/sunset.png"});
+    ASSERT_TRUE(app.Started());
+    TopLevelWindows screen;
+    ASSERT_TRUE(screen.Connected());
+    unsigned long window = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (window = FindWindow(screen, app.Pid(), false)) != 0; }));
+    const std::vector<wxString> pdfs = {output + "/beach.pdf", output + "/sunset.pdf"};
+    // A click on the list's empty space brings the window to the keyboard. Ctrl+Return starts
+    // the conversion once the files are in the list; pressed again until the files appear, as
+    // the list loads on its own.
+    screen.ClickAt(window, 450, 400);
+    bool converted = false;
+    for (int attempt = 0; attempt < 20 && !converted; ++attempt) {
+        screen.PressKey(window, XK_Return, true);
+        converted =
+            WaitUntilFor(2s, [&] { return wxFileExists(pdfs[0]) && wxFileExists(pdfs[1]); });
+    }
+    ASSERT_TRUE(converted);
+    for (const wxString& pdf : pdfs) {
+        EXPECT_EQ(
+            std::system(("qpdf --check '" + std::string(pdf.utf8_str()) + "' >/dev/null").c_str()),
+            0)
+            << pdf;
+    }
+    // Ctrl+Q closes the window; the program ends by itself.
+    screen.PressKey(window, XK_q, true);
+    EXPECT_EQ(app.Wait(), 0);
+
+    const std::string log = TestHome::ReadFile(FileUtilLogPath(home));
+    EXPECT_NE(log.find(in + "/beach.jpg [" + std::string(pdfs[0].utf8_str()) + "] [1]"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(in + "/sunset.png [" + std::string(pdfs[1].utf8_str()) + "] [1]"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(TestHome::ReadFile(config).find("<last-output-dir>" + std::string(output.utf8_str()) +
+                                              "</last-output-dir>"),
               std::string::npos);
 }

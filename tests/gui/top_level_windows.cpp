@@ -111,12 +111,38 @@ std::vector<TopLevelWindows::Window> TopLevelWindows::ShownBy(pid_t pid) {
 }
 
 void TopLevelWindows::PressEscape(unsigned long window) {
+    PressKey(window, XK_Escape);
+}
+
+void TopLevelWindows::ClickAt(unsigned long window, int x, int y) {
+    if (m_display == nullptr) {
+        return;
+    }
+    int rootX = 0;
+    int rootY = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY,
+                          &child);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), rootX, rootY, CurrentTime);
+    XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+    XSync(m_display, False);
+}
+
+void TopLevelWindows::PressKey(unsigned long window, unsigned long keysym, bool control) {
     if (m_display == nullptr) {
         return;
     }
     XSetInputFocus(m_display, window, RevertToPointerRoot, CurrentTime);
-    const KeyCode escape = XKeysymToKeycode(m_display, XK_Escape);
-    XTestFakeKeyEvent(m_display, escape, True, CurrentTime);
-    XTestFakeKeyEvent(m_display, escape, False, CurrentTime);
+    const KeyCode key = XKeysymToKeycode(m_display, keysym);
+    const KeyCode ctrl = XKeysymToKeycode(m_display, XK_Control_L);
+    if (control) {
+        XTestFakeKeyEvent(m_display, ctrl, True, CurrentTime);
+    }
+    XTestFakeKeyEvent(m_display, key, True, CurrentTime);
+    XTestFakeKeyEvent(m_display, key, False, CurrentTime);
+    if (control) {
+        XTestFakeKeyEvent(m_display, ctrl, False, CurrentTime);
+    }
     XSync(m_display, False);
 }

@@ -27,6 +27,11 @@ public:
     std::vector<Window> ShownBy(pid_t pid);
     // Gives the window the keyboard focus and presses and releases Escape there.
     void PressEscape(unsigned long window);
+    // The same for a key (an X key symbol), with Ctrl held when asked.
+    void PressKey(unsigned long window, unsigned long keysym, bool control = false);
+    // Moves the pointer to a point of the window and clicks the left button there, as a person
+    // does to bring a window to the front and give it the keyboard.
+    void ClickAt(unsigned long window, int x, int y);
 
 private:
     _XDisplay* m_display = nullptr;
