@@ -21,6 +21,7 @@
 #include "window/zq_menu_bar.h"
 #include "window/zq_tool_bar.h"
 
+#include <wx/dcmemory.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
@@ -611,4 +612,35 @@ TEST_F(WindowTest, TabReachesTheThemedControlsInOrder) {
     // Space on the focused Start button starts the conversion.
     sim.Char(WXK_SPACE);
     ASSERT_TRUE(WaitFor([&] { return wxFileExists(output + "/t.pdf"); }));
+}
+
+TEST_F(WindowTest, AStatusCellShowsTheLatestStatusOfItsRow) {
+    Load(Paths({Image("a.png"), Image("b.png")}));
+    XyGrid* grid = list->GetGrid();
+    const int col = list->GetTable()->FindKind(FileGridTable::kStatus);
+    // Draws the cell as the grid paints it, through the attribute the grid looks up (and
+    // keeps for the next lookup of the same cell), and tells whether the bar reaches 90 %.
+    auto barAt90 = [&](int row) {
+        const wxRect rect(0, 0, 100, 30);
+        wxBitmap bitmap(rect.GetSize());
+        wxMemoryDC dc(bitmap);
+        wxGridCellAttrPtr shown(grid->GetTable()->GetAttr(row, col, wxGridCellAttr::Any));
+        wxGridCellRendererPtr renderer(grid->GetCellRenderer(row, col));
+        renderer->Draw(*grid, *shown, dc, rect, row, col, false);
+        dc.SelectObject(wxNullBitmap);
+        const wxImage image = bitmap.ConvertToImage();
+        return image.GetRed(90, 15) == 252 && image.GetGreen(90, 15) == 156;
+    };
+    auto render = [&](int row, int percent) {
+        DhGridCellRenderCommandEvent event(EVT_CELL_RENDER, list->GetId(), row, col,
+                                           DhGridCellRenderCommandEvent::kProgress);
+        event.SetInt(percent);
+        list->OnCellRender(event);
+    };
+    render(0, 30);
+    render(1, 30);
+    EXPECT_FALSE(barAt90(0));
+    render(0, 100);
+    EXPECT_TRUE(barAt90(0)) << "the row's own status, not the one drawn before";
+    EXPECT_FALSE(barAt90(1));
 }

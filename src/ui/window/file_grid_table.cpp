@@ -13,10 +13,14 @@ void FileGridTable::AddColumn(const wxString& label, int kind) {
     m_kinds.push_back(kind);
     m_labels.Add(label);
     auto* attr = new wxGridCellAttr;
-    attr->SetAlignment(wxALIGN_LEFT, wxALIGN_CENTRE_VERTICAL);
+    // The grid centres a line vertically for wxALIGN_CENTRE only.
+    attr->SetAlignment(wxALIGN_LEFT, wxALIGN_CENTRE);
     if (kind == kChoice) {
         attr->SetRenderer(new ZqChoiceCellRenderer(m_choices));
         attr->SetEditor(new DhGridCellChoiceEditor(m_choices));
+    } else if (kind == kStatus) {
+        attr->SetRenderer(new ZqGridCellRenderer);
+        attr->SetReadOnly();
     } else if (kind != kEditable) {
         attr->SetReadOnly();
     }
@@ -132,42 +136,46 @@ void FileGridTable::SetColLabelValue(int col, const wxString& label) {
     }
 }
 
-wxGridCellAttr* FileGridTable::GetAttr(int row, int col, wxGridCellAttr::wxAttrKind) {
+wxGridCellAttr* FileGridTable::GetAttr(int, int col, wxGridCellAttr::wxAttrKind) {
     if (col < 0 || static_cast<size_t>(col) >= m_kinds.size()) {
         return nullptr;
     }
-    if (m_kinds[col] != kStatus || row < 0 || static_cast<size_t>(row) >= m_rows.size()) {
-        // A new reference to the column's shared attribute: the grid releases it.
-        m_columnAttrs[col]->IncRef();
-        return m_columnAttrs[col].get();
+    // A new reference to the column's shared attribute: the grid releases it. The grid keeps
+    // the last one it looked up, so nothing of a row's own may live in it: the status renderer
+    // asks for its row's status when it draws.
+    m_columnAttrs[col]->IncRef();
+    return m_columnAttrs[col].get();
+}
+
+void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const {
+    renderer.percent = 0;
+    renderer.SetColour(wxColour());
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size()) {
+        renderer.SetText(wxString());
+        return;
     }
-    // A status cell gets a renderer set up from its row's status, translated now.
     const Status& status = m_rows[row].status;
-    auto* renderer = new ZqGridCellRenderer;
     switch (status.state) {
     case DhGridCellRenderCommandEvent::kConverting:
-        renderer->SetColour(wxColour(255, 255, 255));
-        renderer->SetText(_("Converting..."));
+        renderer.SetColour(wxColour(255, 255, 255));
+        renderer.SetText(_("Converting..."));
         break;
     case DhGridCellRenderCommandEvent::kProgress:
-        renderer->SetColour(wxColour(252, 156, 0));
-        renderer->SetText(wxString::Format("%d%%", status.percent));
-        renderer->percent = status.percent;
+        renderer.SetColour(wxColour(252, 156, 0));
+        renderer.SetText(wxString::Format("%d%%", status.percent));
+        renderer.percent = status.percent;
         break;
     case DhGridCellRenderCommandEvent::kStopped:
-        renderer->SetColour(wxColour(252, 156, 0));
-        renderer->SetText(_("Stop"));
-        renderer->percent = status.percent;
+        renderer.SetColour(wxColour(252, 156, 0));
+        renderer.SetText(_("Stop"));
+        renderer.percent = status.percent;
         break;
     case DhGridCellRenderCommandEvent::kFailed:
         // A failed row shows no bar: a full one would read as done.
-        renderer->SetText(_("Failed"));
+        renderer.SetText(_("Failed"));
         break;
     default:
-        renderer->SetText(_("Not Converted"));
+        renderer.SetText(_("Not Converted"));
         break;
     }
-    wxGridCellAttr* attr = m_columnAttrs[col]->Clone();
-    attr->SetRenderer(renderer);
-    return attr;
 }

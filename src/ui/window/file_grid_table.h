@@ -5,6 +5,8 @@
 
 #include <vector>
 
+class ZqGridCellRenderer;
+
 // The rows of the file list, held by the grid as its table: the cell texts of each row and the
 // conversion status shown in the status column. Rows live here, not as per-cell attributes of
 // the grid, so that tens of thousands of them are added, drawn and deleted quickly.
@@ -35,6 +37,8 @@ public:
     void SwapRows(int a, int b);
     // Every row back to "Not Converted".
     void ResetStatuses();
+    // Sets the status renderer's bar, colour and text for the row, translated now.
+    void DescribeStatus(int row, ZqGridCellRenderer& renderer) const;
 
     // wxGridTableBase.
     int GetNumberRows() override { return static_cast<int>(m_rows.size()); }

@@ -1,5 +1,7 @@
 #include "window/zq_grid_cell_renderer.h"
 
+#include "window/file_grid_table.h"
+
 #include <wx/dc.h>
 #include <wx/settings.h>
 
@@ -7,6 +9,11 @@
 
 void ZqGridCellRenderer::Draw(wxGrid& grid, wxGridCellAttr& attr, wxDC& dc, const wxRect& rect,
                               int row, int col, bool isSelected) {
+    // In the file list one renderer serves the whole column: the row's status comes from the
+    // list's table.
+    if (auto* table = dynamic_cast<FileGridTable*>(grid.GetTable())) {
+        table->DescribeStatus(row, *this);
+    }
     wxDCClipper clip(dc, rect);
     // The background and selection; the cell's own value is blank.
     wxGridCellStringRenderer::Draw(grid, attr, dc, rect, row, col, isSelected);
