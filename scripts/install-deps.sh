@@ -13,6 +13,8 @@ packages=(
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
+    # developer tools: screenshots of the real program
+    xdotool
 )
 
 missing=()
