@@ -22,6 +22,8 @@
 #include "window/zq_tool_bar.h"
 
 #include <wx/dcmemory.h>
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
@@ -643,4 +645,90 @@ TEST_F(WindowTest, AStatusCellShowsTheLatestStatusOfItsRow) {
     render(0, 100);
     EXPECT_TRUE(barAt90(0)) << "the row's own status, not the one drawn before";
     EXPECT_FALSE(barAt90(1));
+}
+
+TEST_F(WindowTest, TheFileDialogOffersEveryImageWhateverTheCaseOfItsName) {
+    wxString wildcard;
+    DialogAnswer<wxFileDialog> answer([&](wxFileDialog* dialog) {
+        wildcard = dialog->GetWildcard();
+        return wxID_CANCEL;
+    });
+    list->AddFiles();
+    ASSERT_EQ(answer.shown, 1);
+    // The desktop's dialog compares names case-sensitively: each pattern takes both cases.
+    for (const char* pattern :
+         {"*.[jJ][pP][gG]", "*.[jJ][pP][eE][gG]", "*.[pP][nN][gG]", "*.[tT][iI][fF]",
+          "*.[tT][iI][fF][fF]", "*.[bB][mM][pP]", "*.[gG][iI][fF]"}) {
+        EXPECT_TRUE(wildcard.Contains(pattern)) << pattern << " in " << wildcard;
+    }
+    EXPECT_TRUE(wildcard.EndsWith("|*")) << "an \"All files\" filter: " << wildcard;
+}
+
+TEST_F(WindowTest, AnEditedOutputNameIsCheckedLikeTheMergedName) {
+    Load(Paths({Image("edit me.png")}));
+    XyGrid* grid = list->GetGrid();
+    auto commit = [&](const char* text) {
+        wxGridEvent changing(grid->GetId(), wxEVT_GRID_CELL_CHANGING, grid, 0,
+                             FileRowInfo::kOutputName);
+        changing.SetString(wxString::FromUTF8(text));
+        grid->ProcessWindowEvent(changing);
+    };
+    MessageRecorder messages;
+    commit("../elsewhere");
+    ASSERT_TRUE(WaitFor([&] { return messages.messages.size() == 1; }, 5));
+    EXPECT_EQ(messages.messages[0], "Invalid file name!");
+    EXPECT_EQ(list->GetCellText(0, FileRowInfo::kOutputName), "edit me");
+    commit("  Urlaub 2024  ");
+    EXPECT_EQ(list->GetCellText(0, FileRowInfo::kOutputName), "Urlaub 2024");
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(wxFileExists(output + "/Urlaub 2024.pdf"));
+}
+
+TEST_F(WindowTest, BrowseKeepsTheFolderWhenTheChosenOneCannotBeWritten) {
+    OutputWindow* panel = frame->GetOutputPanel();
+    const wxString before = panel->GetFolderField()->GetValue();
+    const wxString file = m_home.Documents() + "/a file";
+    TestHome::WriteFile(file, "x");
+    const wxString locked = m_home.Documents() + "/locked";
+    wxMkdir(locked, 0500);
+    std::vector<wxString> refused = {file, m_home.Documents() + "/gone"};
+    if (geteuid() != 0) { // root writes anywhere
+        refused.push_back(locked);
+    }
+    for (const wxString& folder : refused) {
+        MessageRecorder messages;
+        EXPECT_FALSE(panel->ChooseFolder(folder)) << folder;
+        EXPECT_EQ(messages.messages,
+                  std::vector<wxString>{"The folder is unwritable, please choose another one!"});
+        EXPECT_EQ(panel->GetFolderField()->GetValue(), before);
+        EXPECT_EQ(DomainSettings::GetKeyed(DomainSettings::kOutputDir), before);
+    }
+    const wxString fresh = m_home.Documents() + "/fresh";
+    wxMkdir(fresh);
+    EXPECT_TRUE(panel->ChooseFolder(fresh));
+    EXPECT_EQ(panel->GetFolderField()->GetValue(), fresh);
+    EXPECT_EQ(DomainSettings::GetKeyed(DomainSettings::kOutputDir), fresh);
+}
+
+TEST_F(WindowTest, F10OpensTheMenusAndTheArrowKeysMoveBetweenThem) {
+    ZLMenuBar* bar = frame->GetThemedMenuBar()->GetTitleBar();
+    wxUIActionSimulator sim;
+    frame->GetThemedToolBar()->GetButton(ZqToolBar::kAddFile)->SetFocus();
+    std::vector<int> opened;
+    Script script({Script::Wait([&] { return bar->GetOpenMenu() == DhMenuBarBase::kFileTitle; }),
+                   Script::Act([&] {
+                       opened.push_back(bar->GetOpenMenu());
+                       sim.Char(WXK_RIGHT);
+                   }),
+                   Script::Wait([&] { return bar->GetOpenMenu() == DhMenuBarBase::kEditTitle; }),
+                   Script::Act([&] {
+                       opened.push_back(bar->GetOpenMenu());
+                       sim.Char(WXK_LEFT);
+                   }),
+                   Script::Wait([&] { return bar->GetOpenMenu() == DhMenuBarBase::kFileTitle; }),
+                   Script::Act([&] { sim.Char(WXK_ESCAPE); })});
+    sim.Char(WXK_F10);
+    ASSERT_TRUE(WaitFor([&] { return script.Done() && bar->GetOpenMenu() < 0; }, 20));
+    EXPECT_EQ(opened, (std::vector<int>{DhMenuBarBase::kFileTitle, DhMenuBarBase::kEditTitle}));
 }

@@ -70,6 +70,30 @@ private:
     size_t m_next = 0;
 };
 
+// Answers the dialogs of one kind with what `answer` returns (after it looked at them or
+// filled them in), for its lifetime; other dialogs run as they would for a user.
+template <typename Dialog> class DialogAnswer : public wxModalDialogHook {
+public:
+    explicit DialogAnswer(std::function<int(Dialog*)> answer) : m_answer(std::move(answer)) {
+        Register();
+    }
+    ~DialogAnswer() override { Unregister(); }
+    int shown = 0;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        if (auto* wanted = dynamic_cast<Dialog*>(dialog)) {
+            ++shown;
+            return m_answer(wanted);
+        }
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    std::function<int(Dialog*)> m_answer;
+};
+
 // Steps run one after another from a timer, so that they also run inside the loops of
 // modal dialogs and popup menus. A wait step is tried at every tick until it holds; an action
 // step runs once, from the event loop rather than from the timer, so that an action that

@@ -294,15 +294,19 @@ void OutputWindow::OnBrowse(wxCommandEvent&) {
     if (dialog.ShowModal() != wxID_OK) {
         return;
     }
-    const wxString folder = dialog.GetPath();
+    ChooseFolder(dialog.GetPath());
+}
+
+bool OutputWindow::ChooseFolder(const wxString& folder) {
     const wxString problem =
         FolderProblem(folder, _("The folder is unwritable, please choose another one!"));
     if (!problem.empty()) {
         Tell(this, problem, wxOK | wxICON_INFORMATION);
-        return;
+        return false;
     }
     folderField->SetValue(folder);
     DomainSettings::SetKeyed(DomainSettings::kOutputDir, folder);
+    return true;
 }
 
 void OutputWindow::OnOpen(wxCommandEvent&) {

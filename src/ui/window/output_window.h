@@ -42,6 +42,9 @@ public:
     // What Start and Stop do (the keyboard's Ctrl+Return and Escape too).
     void RequestStart();
     void RequestStop();
+    // What Browse does with the folder the user picked: takes it when files can be written
+    // there, else says so and keeps the one it had. Returns whether it was taken.
+    bool ChooseFolder(const wxString& folder);
 
     void OnSubjectChanged(CjxSubject* subject, void* argument) override;
     void DrawBackground(wxDC& dc) override;
