@@ -5,6 +5,7 @@
 #include "dialog/cjx_progress_dialog.h"
 #include "domain/domain_settings.h"
 #include "window/language_event.h"
+#include "window/main_frame.h"
 #include "window/notify_code.h"
 
 #include <wx/app.h>
@@ -55,12 +56,7 @@ void DhMenuBarBase::OnOpenLogFolder(wxCommandEvent&) {
 }
 
 void DhMenuBarBase::OnExit(wxCommandEvent&) {
-    if (wxWindow* top = wxTheApp->GetTopWindow()) {
-        auto* close = new wxCloseEvent(wxEVT_CLOSE_WINDOW, top->GetId());
-        close->SetEventObject(top);
-        close->SetCanVeto(true);
-        top->GetEventHandler()->QueueEvent(close);
-    }
+    MainFrame::QueueCloseRequest();
 }
 
 void DhMenuBarBase::OnDelete(wxCommandEvent&) {

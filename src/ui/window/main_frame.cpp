@@ -5,6 +5,7 @@
 #include "common/image_util.h"
 #include "window/language_event.h"
 
+#include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/region.h>
 
@@ -64,6 +65,15 @@ void MainFrame::OnSubjectChanged(CjxSubject*, void*) {}
 
 void MainFrame::OnClose(wxCloseEvent&) {
     EndProcess();
+}
+
+void MainFrame::QueueCloseRequest() {
+    if (wxWindow* top = wxTheApp->GetTopWindow()) {
+        auto* close = new wxCloseEvent(wxEVT_CLOSE_WINDOW, top->GetId());
+        close->SetEventObject(top);
+        close->SetCanVeto(true);
+        top->GetEventHandler()->QueueEvent(close);
+    }
 }
 
 void MainFrame::SetLanguage(int language) {

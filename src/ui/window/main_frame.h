@@ -26,6 +26,10 @@ public:
     virtual void OnClose(wxCloseEvent& event);
     virtual float GetCornerRadius() const { return 10.9f; }
 
+    // Queues a close request (that may be refused) on the application's top window, as its
+    // close button and File › Exit do; the window decides when it runs.
+    static void QueueCloseRequest();
+
     // Replaces the locale by one for the language (a stored language number).
     void SetLanguage(int language);
     const wxBitmap* GetBackground() const { return background.get(); }

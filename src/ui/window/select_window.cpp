@@ -288,14 +288,9 @@ void SelectWindow::DeleteSelected() {
                      wxOK | wxICON_INFORMATION, this);
         return;
     }
-    wxMessageDialog ask(this,
-                        _("Are you sure you want to remove the selected items from the list?"),
-                        AppUtil::GetDisplayName(), wxOK | wxCANCEL | wxICON_INFORMATION);
-    if (ask.ShowModal() == wxID_CANCEL) {
+    if (!AskBeforeRemoving(
+            _("Are you sure you want to remove the selected items from the list?"))) {
         return;
-    }
-    if (grid->IsCellEditControlShown()) {
-        grid->DisableCellEditControl();
     }
     grid->BeginBatch();
     // From the last row up, one range of neighbouring rows at a time.
@@ -324,17 +319,25 @@ void SelectWindow::DeleteSelected() {
     grid->ForceRefresh();
 }
 
+bool SelectWindow::AskBeforeRemoving(const wxString& question) {
+    wxMessageDialog ask(this, question, AppUtil::GetDisplayName(),
+                        wxOK | wxCANCEL | wxICON_INFORMATION);
+    // Anything but Cancel goes on.
+    if (ask.ShowModal() == wxID_CANCEL) {
+        return false;
+    }
+    if (grid->IsCellEditControlShown()) {
+        grid->DisableCellEditControl();
+    }
+    return true;
+}
+
 void SelectWindow::ClearAll() {
     if (state != State::kIdle || GetRowCount() == 0) {
         return;
     }
-    wxMessageDialog ask(this, _("Are you sure you want to clear all the items from the list?"),
-                        AppUtil::GetDisplayName(), wxOK | wxCANCEL | wxICON_INFORMATION);
-    if (ask.ShowModal() == wxID_CANCEL) {
+    if (!AskBeforeRemoving(_("Are you sure you want to clear all the items from the list?"))) {
         return;
-    }
-    if (grid->IsCellEditControlShown()) {
-        grid->DisableCellEditControl();
     }
     grid->ClearSelection();
     grid->DeleteRows(0, GetRowCount());

@@ -102,6 +102,8 @@ private:
     };
 
     void SetUpGrid();
+    // Asks the question; true on anything but Cancel, with any cell edit ended.
+    bool AskBeforeRemoving(const wxString& question);
     void FillWidth();
     void BindGridHandlers(bool bind);
     void EnterState(State next);

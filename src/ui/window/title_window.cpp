@@ -6,6 +6,7 @@
 #include "common/image_util.h"
 #include "window/base/dh_bitmap_button.h"
 #include "window/base/dh_window_move.h"
+#include "window/main_frame.h"
 
 #include <wx/app.h>
 #include <wx/dc.h>
@@ -78,12 +79,7 @@ void TitleWindow::DrawBackground(wxDC& dc) {
 }
 
 void TitleWindow::OnClose(wxCommandEvent&) {
-    if (wxWindow* top = wxTheApp->GetTopWindow()) {
-        auto* close = new wxCloseEvent(wxEVT_CLOSE_WINDOW, top->GetId());
-        close->SetEventObject(top);
-        close->SetCanVeto(true);
-        top->GetEventHandler()->QueueEvent(close);
-    }
+    MainFrame::QueueCloseRequest();
 }
 
 void TitleWindow::OnMinimize(wxCommandEvent&) {

@@ -1,5 +1,7 @@
 #include "window/base/dh_check_box.h"
 
+#include "window/base/focus_mark.h"
+
 #include <wx/dcclient.h>
 #include <wx/renderer.h>
 
@@ -22,14 +24,7 @@ bool DhCheckBox::Create(wxWindow* parent, wxWindowID id, const wxPoint& position
     Bind(wxEVT_LEFT_DCLICK, &DhCheckBox::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &DhCheckBox::OnLeftUp, this);
     Bind(wxEVT_KEY_DOWN, &DhCheckBox::OnKeyDown, this);
-    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
-        Refresh(false);
-        event.Skip();
-    });
-    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
-        Refresh(false);
-        event.Skip();
-    });
+    FocusMark::Follow(this);
     return true;
 }
 
@@ -131,9 +126,7 @@ void DhCheckBox::OnPaint(wxPaintEvent&) {
                                                        : GetForegroundColour());
     const wxSize text = dc.GetTextExtent(label);
     dc.DrawText(label, box.x + gap, std::abs(size.y - text.y) / 2);
-    if (HasFocus()) {
-        wxRendererNative::Get().DrawFocusRect(
-            this, dc,
-            wxRect(box.x + gap - 2, std::abs(size.y - text.y) / 2 - 1, text.x + 4, text.y + 2));
-    }
+    FocusMark::Draw(
+        this, dc,
+        wxRect(box.x + gap - 2, std::abs(size.y - text.y) / 2 - 1, text.x + 4, text.y + 2));
 }

@@ -1,5 +1,7 @@
 #include "window/base/dh_push_button.h"
 
+#include "window/base/focus_mark.h"
+
 #include <wx/dc.h>
 #include <wx/renderer.h>
 
@@ -12,22 +14,13 @@ void DhPushButton::BindPointerEvents() {
     Bind(wxEVT_LEFT_DCLICK, &DhPushButton::OnLeftDClick, this);
     Bind(wxEVT_LEFT_UP, &DhPushButton::OnLeftUp, this);
     Bind(wxEVT_KEY_DOWN, &DhPushButton::OnKeyDown, this);
-    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
-        Refresh(false);
-        event.Skip();
-    });
-    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
-        Refresh(false);
-        event.Skip();
-    });
+    FocusMark::Follow(this);
 }
 
 void DhPushButton::DrawFocus(wxDC& dc) {
-    if (HasFocus()) {
-        wxRect inside(GetClientSize());
-        inside.Deflate(3);
-        wxRendererNative::Get().DrawFocusRect(this, dc, inside);
-    }
+    wxRect inside(GetClientSize());
+    inside.Deflate(3);
+    FocusMark::Draw(this, dc, inside);
 }
 
 void DhPushButton::SendClick() {

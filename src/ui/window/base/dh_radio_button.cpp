@@ -1,5 +1,7 @@
 #include "window/base/dh_radio_button.h"
 
+#include "window/base/focus_mark.h"
+
 #include "window/base/dh_radio_group.h"
 
 #include <wx/dcbuffer.h>
@@ -25,14 +27,7 @@ bool DhRadioButton::Create(wxWindow* parent, wxWindowID id, const wxBitmap& norm
     Bind(wxEVT_PAINT, &DhRadioButton::OnPaint, this);
     Bind(wxEVT_LEFT_DOWN, &DhRadioButton::OnLeftDown, this);
     Bind(wxEVT_KEY_DOWN, &DhRadioButton::OnKeyDown, this);
-    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) {
-        Refresh(false);
-        event.Skip();
-    });
-    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
-        Refresh(false);
-        event.Skip();
-    });
+    FocusMark::Follow(this);
     return true;
 }
 
@@ -121,10 +116,8 @@ void DhRadioButton::OnPaint(wxPaintEvent&) {
         dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
         const wxSize text = dc.GetTextExtent(label);
         dc.DrawText(label, imageWidth + gap, (size.y - text.y) / 2);
-        if (HasFocus()) {
-            wxRendererNative::Get().DrawFocusRect(
-                this, dc,
-                wxRect(imageWidth + gap - 2, (size.y - text.y) / 2 - 1, text.x + 4, text.y + 2));
-        }
+        FocusMark::Draw(
+            this, dc,
+            wxRect(imageWidth + gap - 2, (size.y - text.y) / 2 - 1, text.x + 4, text.y + 2));
     }
 }
