@@ -222,12 +222,12 @@ TEST(AppSmokeTest, ConvertsTheFilesOnItsCommandLineFromTheKeyboard) {
     unsigned long window = 0;
     ASSERT_TRUE(WaitUntil([&] { return (window = FindWindow(screen, app.Pid(), false)) != 0; }));
     const std::vector<wxString> pdfs = {output + "/beach.pdf", output + "/sunset.pdf"};
-    // A click on the list's empty space brings the window to the keyboard. Ctrl+Return starts
-    // the conversion once the files are in the list; pressed again until the files appear, as
-    // the list loads on its own.
-    screen.ClickAt(window, 450, 400);
+    // A click on the list's empty space brings the window to the keyboard, and Ctrl+Return
+    // starts the conversion once the files are in the list: both again until the files
+    // appear, as the window comes up and the list loads on their own.
     bool converted = false;
     for (int attempt = 0; attempt < 20 && !converted; ++attempt) {
+        screen.ClickAt(window, 450, 400);
         screen.PressKey(window, XK_Return, true);
         converted =
             WaitUntilFor(2s, [&] { return wxFileExists(pdfs[0]) && wxFileExists(pdfs[1]); });
