@@ -15,6 +15,8 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
+#include <wx/stdpaths.h>
+#include <wx/utils.h>
 
 #include <memory>
 
@@ -36,6 +38,17 @@ wxString FilterLabel(const DomainConvert& converter) {
     return converter.GetFileFilter().BeforeFirst('|');
 }
 
+// Where the file and folder dialogs open: the folder files were last added from, else the
+// user's pictures, else the home folder (never the program's working folder).
+wxString StartFolder() {
+    DomainConfig* config = DomainConfig::GetInstance();
+    if (config != nullptr && wxFileName::DirExists(config->GetLastConvertDir())) {
+        return config->GetLastConvertDir();
+    }
+    const wxString pictures = wxStandardPaths::Get().GetUserDir(wxStandardPaths::Dir_Pictures);
+    return wxFileName::DirExists(pictures) ? pictures : wxGetHomeDir();
+}
+
 wxString Extension(const wxString& path) {
     const wxString name = wxFileName(path).GetFullName();
     return name.Contains(".") ? name.AfterLast('.').Lower() : wxString();
@@ -52,9 +65,8 @@ void SelectWindow::AddFiles() {
     }
     const wxString filter = FilterLabel(*converter) + "|" + patterns + "|" + _("All files") + "|*";
     DomainConfig* config = DomainConfig::GetInstance();
-    wxFileDialog dialog(wxTheApp->GetTopWindow(), _("Select One or More Files"),
-                        config != nullptr ? config->GetLastConvertDir() : wxString(), wxString(),
-                        filter, wxFD_OPEN | wxFD_FILE_MUST_EXIST | wxFD_MULTIPLE);
+    wxFileDialog dialog(wxTheApp->GetTopWindow(), _("Select One or More Files"), StartFolder(),
+                        wxString(), filter, wxFD_OPEN | wxFD_FILE_MUST_EXIST | wxFD_MULTIPLE);
     if (dialog.ShowModal() != wxID_OK) {
         return;
     }
@@ -74,8 +86,7 @@ void SelectWindow::AddFolder() {
         return;
     }
     DomainConfig* config = DomainConfig::GetInstance();
-    wxDirDialog dialog(wxTheApp->GetTopWindow(), _("Select a folder"),
-                       config != nullptr ? config->GetLastConvertDir() : wxString(),
+    wxDirDialog dialog(wxTheApp->GetTopWindow(), _("Select a folder"), StartFolder(),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
         return;
