@@ -4,6 +4,7 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(GIF REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
 # Xlib and XTest: the GUI tests look at the display and press keys as a person does.
 find_package(X11 REQUIRED COMPONENTS Xtst)
 

@@ -2,9 +2,10 @@
 
 #include "app/app_util.h"
 #include "app/language_file.h"
-#include "cli/cli_reporter.h"
+#include "cli/convert_pool.h"
 #include "common/file_util.h"
 #include "common/platform.h"
+#include "common/temp_folder.h"
 #include "domain/domain_config.h"
 #include "domain/domain_convert_zuzur2aze.h"
 #include "domain/domain_page.h"
@@ -15,184 +16,254 @@
 #include <wx/filename.h>
 #include <wx/intl.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
+#include <set>
 
 namespace {
-void OnInterrupt(int) {
-    // The file in hand finishes; the rest are left.
+void OnStopSignal(int) {
+    // The files in hand finish; the rest are left. The handler is reset by the signal, so a
+    // second one ends the program at once.
     ConvertState = DomainConvert::kStopRequested;
 }
 
-bool IsNumber(const wxString& text) {
-    double value = 0;
-    return text.ToCDouble(&value) && value >= 0;
-}
-} // namespace
+// Ctrl+C and a termination request stop the conversion while the object lives.
+class StopSignals {
+public:
+    StopSignals() {
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previousInterrupt);
+        sigaction(SIGTERM, &action, &m_previousTerminate);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &m_previousInterrupt, nullptr);
+        sigaction(SIGTERM, &m_previousTerminate, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
 
-const char* ConvertCommand::Usage() {
-    return "Usage: ombrix-convert [OPTION]... INPUT...\n"
-           "Convert images (JPEG, PNG, TIFF, BMP, GIF) into PDF documents: one PDF per image,\n"
-           "or all images merged into one. An INPUT is an image file or a folder, whose images\n"
-           "(not those of its sub-folders) are taken in name order.\n"
-           "\n"
-           "Where the PDFs go:\n"
-           "  -o, --output DIR        the output folder (made when missing); default: the\n"
-           "                          output folder the application remembers\n"
-           "      --beside-source     save each PDF in its image's folder\n"
-           "  -m, --merge NAME        merge all images, in the order given, into DIR/NAME.pdf\n"
-           "\n"
-           "Page settings for this run (default: the application's page settings):\n"
-           "      --page-type NAME    A4, Letter, Legal, B5, \"Image Size\", ...\n"
-           "      --size WxH          custom page size in millimetres, for example 210x297\n"
-           "      --margins T,B,L,R   top, bottom, left and right margins in millimetres\n"
-           "      --author TEXT       the documents' author\n"
-           "      --owner-password TEXT\n"
-           "      --user-password TEXT  encrypt the PDFs (AES-256) with these passwords\n"
-           "      --no-copy           forbid copying text and images from the PDFs\n"
-           "      --no-print          forbid printing the PDFs\n"
-           "\n"
-           "  -h, --help              show this help\n"
-           "\n"
-           "Each file's progress is shown, then a summary with the reason of every failure;\n"
-           "every file is also logged in the application's daily log. Ctrl+C stops after the\n"
-           "file in hand (a merge runs to its end). Existing PDFs of the same name are replaced.\n"
-           "\n"
-           "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error.\n";
+private:
+    struct sigaction m_previousInterrupt {};
+    struct sigaction m_previousTerminate {};
+};
+
+std::filesystem::path NativePath(const wxString& path) {
+    return std::filesystem::path(std::string(path.utf8_str()));
 }
 
-bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& options,
-                           wxString& error) {
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& arg = arguments[i];
-        auto value = [&](wxString& out) {
-            if (i + 1 >= arguments.size()) {
-                error = "option " + wxString::FromUTF8(arg) + " needs a value";
-                return false;
-            }
-            out = wxString::FromUTF8(arguments[++i]);
-            return true;
-        };
-        wxString text;
-        if (arg == "-o" || arg == "--output") {
-            if (!value(options.outputDir)) {
-                return false;
-            }
-        } else if (arg == "--beside-source") {
-            options.besideSource = true;
-        } else if (arg == "-m" || arg == "--merge") {
-            if (!value(text)) {
-                return false;
-            }
-            if (text.Lower().EndsWith(".pdf")) {
-                text.RemoveLast(4);
-            }
-            const wxString problem = DomainConvertPdfCreator::CheckOutputName(text);
-            if (!problem.empty()) {
-                error = problem;
-                return false;
-            }
-            options.mergeName = text;
-        } else if (arg == "--page-type") {
-            if (!value(text)) {
-                return false;
-            }
-            options.pageType = text;
-        } else if (arg == "--size") {
-            if (!value(text)) {
-                return false;
-            }
-            const wxString width = text.BeforeFirst('x');
-            const wxString height = text.AfterFirst('x');
-            if (!IsNumber(width) || !IsNumber(height)) {
-                error = "--size takes WIDTHxHEIGHT in millimetres, for example 210x297";
-                return false;
-            }
-            options.size = std::make_pair(width, height);
-        } else if (arg == "--margins") {
-            if (!value(text)) {
-                return false;
-            }
-            const wxArrayString parts = wxSplit(text, ',', '\0');
-            if (parts.size() != 4 || !IsNumber(parts[0]) || !IsNumber(parts[1]) ||
-                !IsNumber(parts[2]) || !IsNumber(parts[3])) {
-                error =
-                    "--margins takes TOP,BOTTOM,LEFT,RIGHT in millimetres, for example 10,10,15,15";
-                return false;
-            }
-            options.margins = std::vector<wxString>(parts.begin(), parts.end());
-        } else if (arg == "--author") {
-            if (!value(text)) {
-                return false;
-            }
-            options.author = text;
-        } else if (arg == "--owner-password") {
-            if (!value(text)) {
-                return false;
-            }
-            options.ownerPassword = text;
-        } else if (arg == "--user-password") {
-            if (!value(text)) {
-                return false;
-            }
-            options.userPassword = text;
-        } else if (arg == "--no-copy") {
-            options.noCopy = true;
-        } else if (arg == "--no-print") {
-            options.noPrint = true;
-        } else if (arg == "--") {
-            for (++i; i < arguments.size(); ++i) {
-                options.inputs.Add(wxString::FromUTF8(arguments[i]));
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + wxString::FromUTF8(arg);
+// True when `output` exists and was written after every one of `sources`.
+bool IsNewer(const wxString& output, const std::vector<wxString>& sources) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(NativePath(output), error)) {
+        return false;
+    }
+    const auto made = std::filesystem::last_write_time(NativePath(output), error);
+    if (error) {
+        return false;
+    }
+    for (const wxString& source : sources) {
+        const auto changed = std::filesystem::last_write_time(NativePath(source), error);
+        if (error || !(made > changed)) {
             return false;
-        } else {
-            options.inputs.Add(wxString::FromUTF8(arg));
         }
-    }
-    if (options.inputs.empty()) {
-        error = "no input given";
-        return false;
-    }
-    if (options.mergeName && options.besideSource) {
-        error = "--merge and --beside-source cannot go together: a merged PDF goes to the output "
-                "folder";
-        return false;
-    }
-    if (options.pageType && options.size) {
-        error = "--page-type and --size cannot go together";
-        return false;
     }
     return true;
 }
 
-wxArrayString ConvertCommand::CollectImages(const wxArrayString& inputs,
-                                            const wxArrayString& wildcards) {
-    wxArrayString paths;
-    for (const wxString& input : inputs) {
-        wxFileName name(input);
-        name.MakeAbsolute();
-        wxString path = name.GetFullPath();
-        path = Platform::ToSlashes(path);
-        if (wxDir::Exists(path)) {
-            const size_t before = paths.size();
-            while (path.length() > 1 && path.EndsWith("/")) {
-                path.RemoveLast();
+wxString StripTrailingSlashes(wxString path) {
+    while (path.length() > 1 && path.EndsWith("/")) {
+        path.RemoveLast();
+    }
+    return path;
+}
+
+const char kNotUtf8[] = "the file name is not valid UTF-8";
+} // namespace
+
+int ConvertCommand::ResolvePasswords(Options& options, wxString& error) {
+    struct Password {
+        std::optional<wxString>& value;
+        const std::optional<wxString>& file;
+        const char* variable;
+        const char* what;
+    };
+    const Password passwords[] = {
+        {options.userPassword, options.userPasswordFile, "OMBRIX_USER_PASSWORD", "user"},
+        {options.ownerPassword, options.ownerPasswordFile, "OMBRIX_OWNER_PASSWORD", "owner"},
+    };
+    for (const Password& password : passwords) {
+        if (password.value) {
+            continue;
+        }
+        std::string text;
+        wxString source;
+        if (password.file) {
+            // The first line, without its line end. A pipe is fine here (a shell's <(...)).
+            source = "the " + wxString(password.what) + " password file " + *password.file;
+            std::ifstream in(NativePath(*password.file), std::ios::binary);
+            if (!in) {
+                error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
+                return 1;
             }
-            for (const wxString& wildcard : wildcards) {
-                FileUtil::ListFiles(path, paths, wildcard);
+            std::getline(in, text);
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
             }
-            if (paths.size() == before) {
-                std::fprintf(stderr, "ombrix-convert: no images in %s\n",
-                             static_cast<const char*>(path.utf8_str()));
-            }
+        } else if (const char* value = std::getenv(password.variable)) {
+            source = password.variable;
+            text = value;
         } else {
-            paths.Add(path); // a missing or unreadable file fails with its reason
+            continue;
+        }
+        if (text.empty()) {
+            // An empty password would leave the PDF unencrypted.
+            error = source + " gives an empty password";
+            return 2;
+        }
+        if (!FileUtil::IsUtf8(text)) {
+            error = source + " is not valid UTF-8";
+            return 2;
+        }
+        password.value = wxString::FromUTF8(text);
+    }
+    return 0;
+}
+
+wxString ConvertCommand::CheckSecurity(const Options& options) {
+    const bool noCopy = DomainSettings::GetNamed("page:permission:copy") == "0";
+    const bool noPrint = DomainSettings::GetNamed("page:permission:print") == "0";
+    if (!noCopy && !noPrint) {
+        return wxString();
+    }
+    const wxString what = noCopy && noPrint ? "copying and printing"
+                          : noCopy          ? "copying"
+                                            : "printing";
+    const wxString where = options.noCopy || options.noPrint
+                               ? wxString()
+                               : " (the application's page settings forbid " + what + ")";
+    const wxString user = DomainSettings::GetNamed("page:permission:userpassword");
+    const wxString owner = DomainSettings::GetNamed("page:permission:ownerpassword");
+    if (user.empty() && owner.empty()) {
+        return "forbidding " + what +
+               " needs an encrypted PDF: give a password (--owner-password-file, "
+               "--user-password-file or OMBRIX_OWNER_PASSWORD)" +
+               where;
+    }
+    if (user == owner) {
+        return "the user and owner passwords are the same, so whoever opens the PDF could "
+               "lift the ban on " +
+               what + ": choose different passwords" + where;
+    }
+    return wxString();
+}
+
+void ConvertCommand::AddPath(const wxString& text, const wxArrayString& wildcards,
+                             std::vector<Item>& items) {
+    wxFileName name(text);
+    name.MakeAbsolute();
+    wxString path = name.GetFullPath();
+    path = Platform::ToSlashes(path);
+    if (wxDir::Exists(path)) {
+        path = StripTrailingSlashes(path);
+        const wxString given = StripTrailingSlashes(text);
+        const wxString prefix = given.EndsWith("/") ? given : given + "/";
+        wxArrayString files;
+        wxArrayString undecodable;
+        FileUtil::ListFiles(path, files, wildcards, &undecodable);
+        // One natural order over every type, so that a merged folder keeps its page order.
+        std::stable_sort(files.begin(), files.end(), [](const wxString& a, const wxString& b) {
+            return FileUtil::CompareNatural(a, b) < 0;
+        });
+        for (const wxString& file : files) {
+            const wxString fileName = file.AfterLast('/');
+            items.push_back({prefix + fileName, file, fileName, wxString()});
+        }
+        for (const wxString& file : undecodable) {
+            const wxString fileName = file.AfterLast('/');
+            items.push_back({prefix + fileName, file, fileName, kNotUtf8});
+        }
+        if (files.empty() && undecodable.empty()) {
+            std::fprintf(stderr, "ombrix-convert: no images in %s\n",
+                         static_cast<const char*>(FileUtil::EscapeControls(path).utf8_str()));
+        }
+        return;
+    }
+    Item item{text, path, FileUtil::GetFileName(path), wxString()};
+    // A pipe or a device named like an image would block its reader; stat does not open it.
+    // A missing file fails in the conversion with its reason.
+    if (!wxFileExists(path) && wxFileName::Exists(path, wxFILE_EXISTS_ANY)) {
+        item.reason = "not a regular file";
+    }
+    items.push_back(item);
+}
+
+bool ConvertCommand::ReadList(const wxString& path, bool nullSeparated,
+                              const wxArrayString& wildcards, std::vector<Item>& items,
+                              wxString& error) {
+    std::string data;
+    if (path == "-") {
+        char buffer[1 << 16];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+            data.append(buffer, n);
+        }
+        if (std::ferror(stdin)) {
+            error = "cannot read the list from the standard input";
+            return false;
+        }
+    } else {
+        std::ifstream in(NativePath(path), std::ios::binary);
+        if (!in) {
+            error =
+                "cannot read the list " + path + ": " + wxString::FromUTF8(std::strerror(errno));
+            return false;
+        }
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const char separator = nullSeparated ? '\0' : '\n';
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find(separator, start);
+        if (end == std::string::npos) {
+            end = data.size();
+        }
+        const std::string entry = data.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty()) {
+            continue;
+        }
+        if (FileUtil::IsUtf8(entry)) {
+            AddPath(wxString::FromUTF8(entry), wildcards, items);
+        } else {
+            const wxString shown = FileUtil::ShowBytes(entry);
+            items.push_back({shown, shown, shown.AfterLast('/'), kNotUtf8});
         }
     }
-    return paths;
+    return true;
+}
+
+bool ConvertCommand::CollectItems(const Options& options, const wxArrayString& wildcards,
+                                  std::vector<Item>& items, wxString& error) {
+    for (const Options::Input& input : options.inputs) {
+        if (!input.list) {
+            AddPath(input.text, wildcards, items);
+        } else if (!ReadList(input.text, options.nullSeparated, wildcards, items, error)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void ConvertCommand::ApplyPageSettings(const Options& options) {
@@ -234,13 +305,24 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
             return 0;
         }
     }
+    auto usageError = [](const wxString& message) {
+        std::fprintf(stderr,
+                     "ombrix-convert: %s\nTry 'ombrix-convert --help' for more information.\n",
+                     static_cast<const char*>(FileUtil::EscapeControls(message).utf8_str()));
+        return 2;
+    };
+    auto failure = [](const wxString& message) {
+        std::fprintf(stderr, "ombrix-convert: %s\n",
+                     static_cast<const char*>(FileUtil::EscapeControls(message).utf8_str()));
+        return 1;
+    };
     Options options;
     wxString error;
     if (!Parse(arguments, options, error)) {
-        std::fprintf(stderr,
-                     "ombrix-convert: %s\nTry 'ombrix-convert --help' for more information.\n",
-                     static_cast<const char*>(error.utf8_str()));
-        return 2;
+        return usageError(error);
+    }
+    if (const int status = ResolvePasswords(options, error); status != 0) {
+        return status == 2 ? usageError(error) : failure(error);
     }
 
     // The settings, page settings and language of the application.
@@ -254,6 +336,10 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     }
     std::unique_ptr<wxLocale> locale = LanguageFile::CreateLocale(LanguageFile::ReadLanguage());
     ApplyPageSettings(options);
+    error = CheckSecurity(options);
+    if (!error.empty()) {
+        return usageError(error);
+    }
 
     wxString outputDir = remembered;
     if (!options.outputDir.empty()) {
@@ -263,17 +349,20 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         outputDir = Platform::ToSlashes(outputDir);
         if (!wxDir::Exists(outputDir) &&
             !wxFileName::Mkdir(outputDir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
-            std::fprintf(stderr, "ombrix-convert: cannot create the output folder %s\n",
-                         static_cast<const char*>(outputDir.utf8_str()));
-            return 2;
+            return failure("cannot create the output folder " + outputDir);
         }
     }
 
+    // Job folders of runs that were killed.
+    TempFolder::RemoveStale();
+
     DomainConvertZUZUR2AZE convert;
-    const wxArrayString paths = CollectImages(options.inputs, convert.GetWildcards());
-    if (paths.empty()) {
-        std::fprintf(stderr, "ombrix-convert: no images to convert\n");
-        return 1;
+    std::vector<Item> items;
+    if (!CollectItems(options, convert.GetWildcards(), items, error)) {
+        return failure(error);
+    }
+    if (items.empty()) {
+        return failure("no images to convert");
     }
 
     DomainSettings::SetKeyed(DomainSettings::kOutputDir, outputDir);
@@ -284,33 +373,121 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     DomainSettings::SetKeyed(DomainSettings::kOutputType, "0");
     DomainSettings::SetKeyed(DomainSettings::kStatusColumn, "4");
 
+    // Rows for the files that can be handed to the engine; the job's keys are report rows.
+    wxArrayString paths;
+    for (const Item& item : items) {
+        if (item.reason.empty()) {
+            paths.Add(item.path);
+        }
+    }
     std::unique_ptr<FileRowArray> rows(convert.BuildRowsFromPaths(paths));
     auto job = std::make_unique<ConvertJob>();
     std::vector<CliReporter::Row> reportRows;
-    for (size_t i = 0; i < rows->size(); ++i) {
-        const FileRowInfo& row = (*rows)[i];
-        (*job)[static_cast<int>(i)] = row.cells;
-        const wxString folder =
-            options.besideSource ? row.cells[FileRowInfo::kSourceDir] : outputDir;
-        const wxString name =
-            options.mergeName ? *options.mergeName : row.cells[FileRowInfo::kOutputName];
+    size_t next = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
         CliReporter::Row entry;
-        entry.name = row.cells[FileRowInfo::kFileName];
-        entry.output = folder + "/" + name + ".pdf";
+        entry.name = items[i].name;
+        entry.input = items[i].input;
+        if (items[i].reason.empty()) {
+            const FileRowInfo& row = (*rows)[next++];
+            (*job)[static_cast<int>(i)] = row.cells;
+            const wxString folder =
+                options.besideSource ? row.cells[FileRowInfo::kSourceDir] : outputDir;
+            const wxString name =
+                options.mergeName ? *options.mergeName : row.cells[FileRowInfo::kOutputName];
+            entry.output = folder + "/" + name + ".pdf";
+        }
         reportRows.push_back(entry);
     }
+
+    FILE* human = options.jsonReport ? stderr : stdout;
+    CliReporter reporter(std::move(reportRows), options.mergeName.has_value(), human,
+                         options.jsonReport ? stdout : nullptr);
+    const auto& report = reporter.Rows();
+    auto refuse = [&](size_t row, const wxString& reason) {
+        reporter.Fail(row, reason);
+        convert.WriteLog(items[row].path,
+                         report[row].output.empty() ? reason : report[row].output + ": " + reason,
+                         0);
+    };
+    bool refused = false;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].reason.empty()) {
+            refuse(i, items[i].reason);
+            refused = true;
+        }
+    }
     if (options.mergeName) {
-        std::printf("Merging %zu images into %s\n", reportRows.size(),
-                    static_cast<const char*>(reportRows.front().output.utf8_str()));
+        // A merge is made whole or not at all.
+        if (refused) {
+            for (const auto& [row, cells] : *job) {
+                reporter.Fail(static_cast<size_t>(row),
+                              "the merge is not made: another of its images cannot be read");
+            }
+            job->clear();
+        } else if (options.skipExisting && !job->empty()) {
+            std::vector<wxString> sources;
+            for (const auto& [row, cells] : *job) {
+                sources.push_back(cells[FileRowInfo::kSourcePath]);
+            }
+            if (IsNewer(report[job->begin()->first].output, sources)) {
+                for (const auto& [row, cells] : *job) {
+                    reporter.Skip(static_cast<size_t>(row));
+                }
+                job->clear();
+            }
+        }
+    } else {
+        // Two images that would make the same PDF: the first makes it, the others are
+        // reported. A PDF that existed before the run is replaced as usual.
+        std::map<wxString, size_t> made;
+        for (auto it = job->begin(); it != job->end();) {
+            const auto row = static_cast<size_t>(it->first);
+            const auto [first, inserted] = made.emplace(report[row].output, row);
+            if (!inserted) {
+                refuse(row, "another image of this run, " + report[first->second].name +
+                                ", makes the same PDF");
+                it = job->erase(it);
+            } else if (options.skipExisting &&
+                       IsNewer(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
+                reporter.Skip(row);
+                it = job->erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
 
-    CliReporter reporter(std::move(reportRows), options.mergeName.has_value(), stdout);
-    convert.SetTarget(&reporter);
-    ConvertState = DomainConvert::kRunning;
-    auto* previous = std::signal(SIGINT, OnInterrupt);
-    ConvertWorker::ConvertWorkerProc(new ConvertTask{&convert, std::move(job)});
-    std::signal(SIGINT, previous);
-    ConvertState = 0;
+    if (!job->empty()) {
+        // Part files that killed runs left where this one writes.
+        std::set<wxString> folders;
+        for (const auto& [row, cells] : *job) {
+            folders.insert(report[static_cast<size_t>(row)].output.BeforeLast('/'));
+        }
+        for (const wxString& folder : folders) {
+            Platform::RemoveStalePartFiles(folder);
+        }
+
+        if (options.mergeName) {
+            std::fprintf(
+                human, "Merging %zu images into %s\n", job->size(),
+                static_cast<const char*>(
+                    FileUtil::EscapeControls(report[job->begin()->first].output).utf8_str()));
+            std::fflush(human);
+        }
+        convert.SetTarget(&reporter);
+        ConvertState = DomainConvert::kRunning;
+        {
+            StopSignals signals;
+            const int jobs = options.jobs > 0 ? options.jobs : Platform::GetProcessorCount();
+            if (options.mergeName || jobs == 1 || job->size() == 1) {
+                ConvertWorker::ConvertWorkerProc(new ConvertTask{&convert, std::move(job)});
+            } else {
+                ConvertPool::Run(*job, JobSettings::Capture(), &reporter, jobs);
+            }
+        }
+        ConvertState = 0;
+    }
 
     const bool allConverted = reporter.PrintSummary();
     // The command does not change the output folder the application remembers.

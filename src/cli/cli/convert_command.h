@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/cli_reporter.h"
+
 #include <wx/arrstr.h>
 #include <wx/string.h>
 
@@ -7,18 +9,25 @@
 #include <string>
 #include <vector>
 
+class DomainConvert;
+
 // The command-line converter: turns images and folders of images into PDFs with the same
 // conversion object, page settings and daily log as the desktop application.
 class ConvertCommand {
 public:
-    // Runs the command; returns the exit status: 0 every file converted, 1 a file failed,
-    // 2 a usage error.
+    // Runs the command; returns the exit status: 0 every file converted (or skipped), 1 a
+    // file failed or the run could not be set up, 2 a usage error.
     int Run(const std::vector<std::string>& arguments);
 
     static const char* Usage();
 
-private:
+    // What the command line asks for.
     struct Options {
+        // An input path, or (`list`) a file naming one input path per line.
+        struct Input {
+            wxString text;
+            bool list = false;
+        };
         wxString outputDir;
         bool besideSource = false;
         std::optional<wxString> mergeName;
@@ -28,14 +37,40 @@ private:
         std::optional<wxString> author;
         std::optional<wxString> ownerPassword;
         std::optional<wxString> userPassword;
+        std::optional<wxString> ownerPasswordFile;
+        std::optional<wxString> userPasswordFile;
         bool noCopy = false;
         bool noPrint = false;
-        wxArrayString inputs;
+        bool skipExisting = false;
+        bool jsonReport = false;
+        bool nullSeparated = false; // lists name their paths separated by NUL, not newlines
+        int jobs = 0;               // files converted at once; 0: one per processor
+        std::vector<Input> inputs;
     };
 
     // Parses the arguments; false with a message for a usage error.
-    bool Parse(const std::vector<std::string>& arguments, Options& options, wxString& error);
-    // The images of the inputs: files as given, folders listed as the application lists them.
-    wxArrayString CollectImages(const wxArrayString& inputs, const wxArrayString& wildcards);
+    static bool Parse(const std::vector<std::string>& arguments, Options& options, wxString& error);
+
+private:
+    // One file the run is about, before its row is built.
+    struct Item {
+        wxString input;  // as given
+        wxString path;   // absolute (shown when the name is not valid UTF-8)
+        wxString name;   // shown
+        wxString reason; // why it fails before conversion, or empty
+    };
+
+    // The passwords from the options, their files or the environment. Returns the exit
+    // status of a failure (1 a file cannot be read, 2 a usage error) with a message, or 0.
+    int ResolvePasswords(Options& options, wxString& error);
+    // The items of the inputs in order: files as given, folders listed in natural name order,
+    // lists read. Returns false with a message when a list cannot be read.
+    bool CollectItems(const Options& options, const wxArrayString& wildcards,
+                      std::vector<Item>& items, wxString& error);
+    void AddPath(const wxString& text, const wxArrayString& wildcards, std::vector<Item>& items);
+    bool ReadList(const wxString& path, bool nullSeparated, const wxArrayString& wildcards,
+                  std::vector<Item>& items, wxString& error);
     void ApplyPageSettings(const Options& options);
+    // Why the page settings of the run cannot be honoured, or an empty string.
+    static wxString CheckSecurity(const Options& options);
 };

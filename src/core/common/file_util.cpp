@@ -7,7 +7,6 @@
 #include <wx/datetime.h>
 #include <wx/file.h>
 #include <wx/filename.h>
-#include <wx/log.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,27 +37,28 @@ void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths, const wxS
 }
 
 void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths,
-                         const wxArrayString& patterns) {
-    wxDir dir;
-    {
-        wxLogNull quiet; // an unreadable folder simply lists nothing
-        if (!wxDir::Exists(folder) || !dir.Open(folder)) {
-            return;
-        }
+                         const wxArrayString& patterns, wxArrayString* undecodable) {
+    std::vector<Platform::FolderEntry> entries;
+    if (!Platform::ReadFolder(folder, entries)) {
+        return; // an unreadable folder simply lists nothing
     }
     std::vector<std::vector<wxString>> groups(patterns.size());
-    wxString name;
-    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES); more;
-         more = dir.GetNext(&name)) {
+    for (const Platform::FolderEntry& entry : entries) {
+        if (!entry.regular) {
+            continue;
+        }
+        const bool utf8 = IsUtf8(entry.name);
+        const wxString name = utf8 ? wxString::FromUTF8(entry.name) : ShowBytes(entry.name);
         if (!name.Contains(".")) {
             continue;
         }
         const wxString extension = name.AfterLast('.').Lower();
         for (size_t i = 0; i < patterns.size(); ++i) {
             if (extension == patterns[i].AfterLast('.')) {
-                // wxFileExists is true for regular files only (it follows links).
-                if (wxFileExists(folder + "/" + name)) {
+                if (utf8) {
                     groups[i].push_back(name);
+                } else if (undecodable != nullptr) {
+                    undecodable->Add(folder + "/" + name);
                 }
                 break;
             }
@@ -71,6 +71,95 @@ void FileUtil::ListFiles(const wxString& folder, wxArrayString& paths,
             paths.Add(folder + "/" + found);
         }
     }
+}
+
+namespace {
+// The length of the valid UTF-8 sequence at `p` (of `n` bytes left), or 0.
+size_t Utf8SequenceLength(const unsigned char* p, size_t n) {
+    if (p[0] < 0x80) {
+        return 1;
+    }
+    size_t length = 0;
+    uint32_t value = 0;
+    if ((p[0] & 0xE0) == 0xC0) {
+        length = 2;
+        value = p[0] & 0x1F;
+    } else if ((p[0] & 0xF0) == 0xE0) {
+        length = 3;
+        value = p[0] & 0x0F;
+    } else if ((p[0] & 0xF8) == 0xF0) {
+        length = 4;
+        value = p[0] & 0x07;
+    } else {
+        return 0;
+    }
+    if (length > n) {
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+        value = (value << 6) | (p[i] & 0x3F);
+    }
+    static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+} // namespace
+
+bool FileUtil::IsUtf8(const std::string& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = Utf8SequenceLength(p + i, bytes.size() - i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+wxString FileUtil::ShowBytes(const std::string& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::string shown;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = Utf8SequenceLength(p + i, bytes.size() - i);
+        if (length == 0) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", p[i]);
+            shown += escape;
+            ++i;
+        } else {
+            shown.append(bytes, i, length);
+            i += length;
+        }
+    }
+    return wxString::FromUTF8(shown);
+}
+
+wxString FileUtil::EscapeControls(const wxString& text) {
+    wxString escaped;
+    escaped.reserve(text.length());
+    for (const wxUniChar c : text) {
+        const auto code = static_cast<uint32_t>(c.GetValue());
+        if (code == '\n') {
+            escaped += "\\n";
+        } else if (code == '\r') {
+            escaped += "\\r";
+        } else if (code == '\t') {
+            escaped += "\\t";
+        } else if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
+            escaped += wxString::Format("\\x%02X", code);
+        } else if (code == 0x2028 || code == 0x2029) {
+            escaped += wxString::Format("\\u%04X", code);
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
 }
 
 int FileUtil::CompareNatural(const wxString& a, const wxString& b) {

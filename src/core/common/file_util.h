@@ -27,9 +27,21 @@ public:
     static void ListFiles(const wxString& folder, wxArrayString& paths, const wxString& pattern);
     // The same for several patterns with one reading of the folder: the files of the first
     // pattern, then those of the next. Only regular files (or links to them) are listed, so
-    // that a pipe or device named like an image never reaches a reader.
+    // that a pipe or device named like an image never reaches a reader. A matching name that
+    // is not valid UTF-8 cannot be reached through a path of text: it is left out of `paths`
+    // and, when `undecodable` is given, appended there as folder + "/" + ShowBytes(name).
     static void ListFiles(const wxString& folder, wxArrayString& paths,
-                          const wxArrayString& patterns);
+                          const wxArrayString& patterns, wxArrayString* undecodable = nullptr);
+
+    // True when the bytes are valid UTF-8 (no overlong forms, surrogates or values beyond
+    // U+10FFFF).
+    static bool IsUtf8(const std::string& bytes);
+    // The bytes as text: valid UTF-8 decoded, every other byte written as "\xHH".
+    static wxString ShowBytes(const std::string& bytes);
+    // The text with its control characters (and line and paragraph separators) written as
+    // "\n", "\r", "\t" or "\xHH" / "\u2028", so that a file name cannot break a log line or
+    // steer a terminal.
+    static wxString EscapeControls(const wxString& text);
 
     // Orders names as a file manager shows them: case-insensitive, digit runs by value.
     static int CompareNatural(const wxString& a, const wxString& b);

@@ -3,6 +3,8 @@
 #include <wx/string.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // The operating-system facilities the application needs, one implementation per platform
 // (platform_unix.cpp, platform_msw.cpp), so that callers carry no platform conditionals.
@@ -34,8 +36,36 @@ public:
 
     // Moves `from` to `to` so that `to` names either its old file or the complete new one:
     // a rename on the same file system, else a copy beside `to` (flushed to disk) renamed
-    // into place. Returns false with a reason on failure; `from` is left for the caller.
+    // into place. The copy is named ".ombrix-part-" + the process tag + a random suffix and
+    // held locked while it is written, so that RemoveStalePartFiles recognises one left by a
+    // process that was killed. Returns false with a reason on failure; `from` is left for the
+    // caller.
     static bool MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason);
+    // Removes the part files of MoveIntoPlace that ended processes left in `folder`.
+    static void RemoveStalePartFiles(const wxString& folder);
+
+    // An entry of a folder, as the system names it.
+    struct FolderEntry {
+        std::string name;     // the name's bytes (UTF-8 unless the file was named otherwise)
+        bool regular = false; // a regular file, or a link to one
+    };
+    // The entries directly inside `folder` whose names do not start with "."; nothing is
+    // opened, so a pipe or a device among them does no harm. False when it cannot be read.
+    static bool ReadFolder(const wxString& folder, std::vector<FolderEntry>& entries);
+
+    // The number of processors this process may run on (at least 1).
+    static int GetProcessorCount();
+
+    // Temporary files and folders carry the tag of the process that made them (its id + "-")
+    // after a fixed prefix, and that process holds them locked while it uses them.
+    static wxString GetProcessTag();
+    // Takes the lock on a file or folder; returns a handle for ReleaseLock, or -1.
+    static int HoldLock(const wxString& path);
+    static void ReleaseLock(int handle);
+    // Removes the entries of `folder` named `prefix` + a process tag + anything that belong to
+    // this user, whose process has ended and that no process holds locked: folders with their
+    // content. Anything else is left alone.
+    static void RemoveStale(const wxString& folder, const wxString& prefix);
 
     // Opens a file by its path with a C stdio mode; null on failure.
     static FILE* OpenFile(const wxString& path, const char* mode);

@@ -10,15 +10,34 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <langinfo.h>
+#include <memory>
 #include <random>
+#include <sched.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+const char kPartPrefix[] = ".ombrix-part-";
+
 std::string NativePath(const wxString& path) {
     return std::string(path.utf8_str());
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirPtr = std::unique_ptr<DIR, DirCloser>;
+
+// True when the process is known to be gone (a process of another user still counts as
+// running).
+bool ProcessEnded(pid_t pid) {
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 } // namespace
 
@@ -129,8 +148,8 @@ bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString*
     const size_t slash = target.find_last_of('/');
     std::string partial;
     const int out = UniqueFile::Create(
-        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) +
-            "/.ombrix-part-",
+        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/" +
+            kPartPrefix + NativePath(GetProcessTag()),
         partial);
     if (out < 0) {
         if (reason != nullptr) {
@@ -138,6 +157,9 @@ bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString*
         }
         return false;
     }
+    // Locked until it is closed: a part file nobody holds, of a process that has ended, is
+    // stale.
+    ::flock(out, LOCK_EX | LOCK_NB);
     bool ok = CopyAndSync(source, out);
     int saved = errno;
     if (::close(out) != 0 && ok) {
@@ -157,4 +179,111 @@ bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString*
     }
     std::remove(source.c_str());
     return true;
+}
+
+void Platform::RemoveStalePartFiles(const wxString& folder) {
+    RemoveStale(folder, kPartPrefix);
+}
+
+bool Platform::ReadFolder(const wxString& folder, std::vector<FolderEntry>& entries) {
+    const DirPtr dir(::opendir(NativePath(folder).c_str()));
+    if (!dir) {
+        return false;
+    }
+    const int fd = ::dirfd(dir.get());
+    while (const dirent* found = ::readdir(dir.get())) {
+        if (found->d_name[0] == '.') {
+            continue;
+        }
+        FolderEntry entry;
+        entry.name = found->d_name;
+        if (found->d_type == DT_REG) {
+            entry.regular = true;
+        } else if (found->d_type == DT_LNK || found->d_type == DT_UNKNOWN) {
+            // stat follows a link without opening what it names.
+            struct stat status {};
+            entry.regular =
+                ::fstatat(fd, found->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+        }
+        entries.push_back(std::move(entry));
+    }
+    return true;
+}
+
+int Platform::GetProcessorCount() {
+    // The processors this process may use: a batch scheduler or taskset narrows them.
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return CPU_COUNT(&set);
+    }
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(online) : 1;
+}
+
+wxString Platform::GetProcessTag() {
+    return wxString::Format("%ld-", static_cast<long>(::getpid()));
+}
+
+int Platform::HoldLock(const wxString& path) {
+    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void Platform::ReleaseLock(int handle) {
+    if (handle >= 0) {
+        ::close(handle);
+    }
+}
+
+void Platform::RemoveStale(const wxString& folder, const wxString& prefix) {
+    const std::string base = NativePath(folder);
+    const std::string start = NativePath(prefix);
+    const DirPtr dir(::opendir(base.c_str()));
+    if (!dir) {
+        return;
+    }
+    const int dirFd = ::dirfd(dir.get());
+    std::vector<std::string> stale;
+    while (const dirent* found = ::readdir(dir.get())) {
+        const std::string name = found->d_name;
+        if (name.compare(0, start.size(), start) != 0) {
+            continue;
+        }
+        // prefix + decimal process id + "-" + anything
+        size_t end = start.size();
+        while (end < name.size() && name[end] >= '0' && name[end] <= '9') {
+            ++end;
+        }
+        if (end == start.size() || end - start.size() > 9 || end >= name.size() ||
+            name[end] != '-') {
+            continue;
+        }
+        const pid_t pid =
+            static_cast<pid_t>(std::stol(name.substr(start.size(), end - start.size())));
+        if (!ProcessEnded(pid)) {
+            continue;
+        }
+        // Ours (this user's file or folder, not a link) and held by nobody.
+        const int fd =
+            ::openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && status.st_uid == ::geteuid() &&
+            (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            stale.push_back(base + "/" + name);
+        }
+        ::close(fd);
+    }
+    for (const std::string& path : stale) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
 }

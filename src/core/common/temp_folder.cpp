@@ -7,13 +7,18 @@
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
 
+namespace {
+const char kPrefix[] = "ombrix-job-";
+} // namespace
+
 TempFolder::TempFolder() {
     for (const wxString& base : {GetBaseDir(), wxFileName::GetTempDir()}) {
         if (base.empty()) {
             continue;
         }
-        m_path = Platform::MakeUniqueDir(base + "/job-");
+        m_path = Platform::MakeUniqueDir(base + "/" + kPrefix + Platform::GetProcessTag());
         if (!m_path.empty()) {
+            m_lock = Platform::HoldLock(m_path);
             return;
         }
     }
@@ -23,6 +28,7 @@ TempFolder::~TempFolder() {
     if (!m_path.empty()) {
         FileUtil::RemoveDir(m_path, wxPATH_RMDIR_RECURSIVE);
     }
+    Platform::ReleaseLock(m_lock);
 }
 
 wxString TempFolder::GetBaseDir() {
@@ -35,4 +41,12 @@ wxString TempFolder::GetBaseDir() {
     Platform::MakeDir(cache);
     Platform::MakeDir(base);
     return base;
+}
+
+void TempFolder::RemoveStale() {
+    for (const wxString& base : {GetBaseDir(), wxFileName::GetTempDir()}) {
+        if (!base.empty()) {
+            Platform::RemoveStale(base, kPrefix);
+        }
+    }
 }

@@ -5,6 +5,8 @@
 // A private folder for the temporary files of one job, made in the user's cache folder (on
 // the same file system as the documents, so that finished files are moved, not copied) or
 // else in the system's temporary folder; removed with its content when the object goes.
+// Its name carries the process's tag and the process holds it locked, so that a folder left
+// by a process that was killed is recognised as stale.
 class TempFolder {
 public:
     TempFolder();
@@ -18,7 +20,11 @@ public:
 
     // Where job folders are made.
     static wxString GetBaseDir();
+    // Removes the job folders of processes that have ended (killed before they could remove
+    // them); folders of running processes are left alone.
+    static void RemoveStale();
 
 private:
     wxString m_path;
+    int m_lock = -1;
 };

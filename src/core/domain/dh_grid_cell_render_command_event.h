@@ -3,7 +3,8 @@
 #include <wx/event.h>
 
 // Progress or status of one cell of the file list, sent by conversion workers. The inherited
-// integer is the percent; the string, for a failure, the reason. A thread event (wxBase), as
+// integer is the percent; the extra long, at 100 %, the pages written; the string, for a
+// failure, the reason. A thread event (wxBase), as
 // the engine runs without the GUI library; its copies own their string.
 class DhGridCellRenderCommandEvent : public wxThreadEvent {
 public:
@@ -20,6 +21,7 @@ public:
     int GetColumn() const { return m_column; }
     int GetState() const { return m_state; }
     int GetPercent() const { return GetInt(); }
+    int GetPages() const { return static_cast<int>(GetExtraLong()); }
 
     wxEvent* Clone() const override { return new DhGridCellRenderCommandEvent(*this); }
 

@@ -114,13 +114,14 @@ void DomainConvert::Stop() {
     ConvertState = kStopRequested;
 }
 
-void DomainConvert::PostProgress(int done, int total, int row, int column) {
+void DomainConvert::PostProgress(int done, int total, int row, int column, int pages) {
     if (target == nullptr || total == 0) {
         return;
     }
     auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, targetId, row, column,
                                                    DhGridCellRenderCommandEvent::kProgress);
     event->SetInt(done * 100 / total);
+    event->SetExtraLong(pages);
     target->QueueEvent(event);
 }
 
@@ -135,5 +136,7 @@ void DomainConvert::PostStatus(int row, int column, int state, const wxString& r
 }
 
 void DomainConvert::WriteLog(const wxString& first, const wxString& second, int code) {
-    FileUtil::AppendLog(first + " [" + second + "] [" + wxString::Format("%d", code) + "]\n");
+    // A file name cannot add lines of its own.
+    FileUtil::AppendLog(FileUtil::EscapeControls(first) + " [" + FileUtil::EscapeControls(second) +
+                        "] [" + wxString::Format("%d", code) + "]\n");
 }

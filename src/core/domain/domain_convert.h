@@ -69,11 +69,12 @@ public:
     // Rows for a list of file paths, in the given order (empty paths are dropped).
     FileRowArray* BuildRowsFromPaths(const wxArrayString& paths);
 
-    // Queues a cell-render event: progress (state 1, percent done * 100 / total).
-    void PostProgress(int done, int total, int row, int column);
+    // Queues a cell-render event: progress (state 1, percent done * 100 / total); at 100 %,
+    // the pages of the PDF written.
+    void PostProgress(int done, int total, int row, int column, int pages = 0);
     // Queues a cell-render event with a state; a failure carries its reason.
     void PostStatus(int row, int column, int state, const wxString& reason = wxString());
-    // Appends "first [second] [code]" to today's log.
+    // Appends "first [second] [code]" to today's log, control characters escaped.
     void WriteLog(const wxString& first, const wxString& second, int code);
 
     // The receiver of the events, and the window id they carry.

@@ -181,6 +181,7 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
         const wxString output = folder + "/" + name + ".pdf";
 
         ServicePtr service;
+        int pages = 0;
         wxString reason = PrepareOutput(name, temp, service);
         if (reason.empty()) {
             const int type = cells.size() > FileRowInfo::kProductType
@@ -194,11 +195,12 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
                 service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                    temp.Path().utf8_str(), NoProgress, 0);
             reason = PlaceResult(result, output);
+            pages = result != nullptr ? result->pageCount : 0;
         }
         service.reset();
 
         if (reason.empty()) {
-            PostProgress(100, 100, row, column);
+            PostProgress(100, 100, row, column, pages);
             ++count;
             WriteLog(source, output, 1);
         } else {

@@ -31,6 +31,7 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
     // The service and the temporary folder are released on every path.
     TempFolder temp;
     ServicePtr service;
+    int pages = 0;
     wxString reason = PrepareOutput(name, temp, service);
     if (reason.empty()) {
         for (const auto& [row, cells] : job) {
@@ -43,12 +44,13 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
             service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                temp.Path().utf8_str(), CancelWhenAbandoned, 0);
         reason = PlaceResult(result, output);
+        pages = result != nullptr ? result->pageCount : 0;
     }
 
     // All or nothing: one merged file, or every row failed.
     for (const auto& [row, cells] : job) {
         if (reason.empty()) {
-            PostProgress(100, 100, row, column);
+            PostProgress(100, 100, row, column, pages);
         } else {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
         }

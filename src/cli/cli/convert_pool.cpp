@@ -1,0 +1,51 @@
+#include "cli/convert_pool.h"
+
+#include "domain/domain_convert_zuzur2aze.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+int ConvertPool::Run(const ConvertJob& job, const JobSettings& settings, wxEvtHandler* target,
+                     int threads) {
+    DomainConvertZUZUR2AZE logger;
+    logger.WriteLog("Begin", wxString(), 0);
+
+    std::mutex mutex;
+    auto next = job.begin();
+    std::atomic<int> written{0};
+    auto work = [&] {
+        DomainConvertZUZUR2AZE convert;
+        convert.SetTarget(target);
+        for (;;) {
+            ConvertJob one;
+            {
+                std::lock_guard lock(mutex);
+                if (next == job.end() || ConvertState == DomainConvert::kStopRequested) {
+                    return;
+                }
+                one.insert(*next++);
+            }
+            written += convert.Run(one, settings);
+        }
+    };
+    const int count = std::clamp(threads, 1, static_cast<int>(std::max<size_t>(job.size(), 1)));
+    std::vector<std::thread> pool;
+    for (int i = 1; i < count; ++i) {
+        pool.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : pool) {
+        thread.join();
+    }
+
+    logger.WriteLog("Finish", wxString(), 0);
+    if (target != nullptr) {
+        auto* event = new wxThreadEvent(EVT_CONVERSION_FINISHED);
+        event->SetInt(written);
+        target->QueueEvent(event);
+    }
+    return written;
+}
