@@ -7,6 +7,8 @@
 #include <wx/datetime.h>
 #include <wx/filename.h>
 
+#include <fstream>
+
 TEST(FileUtilTest, FormatSizeSwitchesUnitAtEachPowerOf1024) {
     struct Case {
         uint64_t bytes;
@@ -67,6 +69,42 @@ TEST(FileUtilTest, ListFilesOrdersNamesAsAFileManagerDoes) {
         expected.Add(folder + "/" + name);
     }
     EXPECT_EQ(found, expected);
+}
+
+TEST(FileUtilTest, ListFilesKeepsNamesThatAreNotUtf8Apart) {
+    TestHome home;
+    const wxString folder = home.Documents() + "/pics";
+    TestHome::WriteFile(folder + "/" + wxString::FromUTF8("café.png"), "data");
+    // The same name in Latin-1: it cannot be reached through text, and it is not the other.
+    std::ofstream(std::string(folder.utf8_str()) + "/caf\xe9.png") << "data";
+    wxArrayString found;
+    wxArrayString undecodable;
+    FileUtil::ListFiles(folder, found, wxArrayString(1, "*.png"), &undecodable);
+    EXPECT_EQ(found, wxArrayString(1, folder + "/" + wxString::FromUTF8("café.png")));
+    EXPECT_EQ(undecodable, wxArrayString(1, folder + "/caf\\xE9.png"));
+}
+
+TEST(FileUtilTest, Utf8CheckShownBytesAndEscapedControls) {
+    struct Case {
+        std::string bytes;
+        bool utf8;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"plain.png", true, "plain.png"},
+        {"\xe7\x85\xa7\xe7\x89\x87", true, "照片"},
+        {"caf\xe9", false, "caf\\xE9"},
+        {"\xc0\xaf", false, "\\xC0\\xAF"},                   // overlong "/"
+        {"\xed\xa0\x80", false, "\\xED\\xA0\\x80"},          // a surrogate
+        {"\xf4\x90\x80\x80", false, "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF
+        {"\xe7\x85", false, "\\xE7\\x85"},                   // cut short
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileUtil::IsUtf8(c.bytes), c.utf8) << c.shown;
+        EXPECT_EQ(FileUtil::ShowBytes(c.bytes), wxString::FromUTF8(c.shown));
+    }
+    EXPECT_EQ(FileUtil::EscapeControls(wxString::FromUTF8("a\nb\rc\td\x1b[0m\u0085e\u2028f ü\\")),
+              wxString::FromUTF8("a\\nb\\rc\\td\\x1B[0m\\x85e\\u2028f ü\\"));
 }
 
 TEST(FileUtilTest, CompareNatural) {

@@ -1,11 +1,28 @@
 // The command-line converter, run as a user runs it.
+#include "common/temp_folder.h"
 #include "pdf/pdf_test_support.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <wx/dir.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
 
 namespace {
 struct Outcome {
@@ -13,15 +30,27 @@ struct Outcome {
     std::string output;
 };
 
-Outcome RunCli(const TestHome& home, const std::string& arguments) {
+// Runs the converter under a time limit, so that a run that blocks fails (status 124)
+// instead of hanging the suite. `tail` redirects its streams.
+Outcome RunCli(const TestHome& home, const std::string& arguments,
+               const std::string& environment = "", const std::string& tail = "2>&1") {
     Outcome outcome;
-    outcome.status = pdftest::RunCommand(
-        home.Environment() + "'" OMBRIX_CLI_PATH "' " + arguments + " 2>&1", &outcome.output);
+    outcome.status = pdftest::RunCommand(home.Environment() + environment + " timeout 60 '" +
+                                             OMBRIX_CLI_PATH "' " + arguments + " " + tail,
+                                         &outcome.output);
     return outcome;
 }
 
+std::string Native(const wxString& path) {
+    return std::string(path.utf8_str());
+}
+
 std::string Quoted(const wxString& path) {
-    return "'" + std::string(path.utf8_str()) + "'";
+    return "'" + Native(path) + "'";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 wxString Image(const TestHome& home, const wxString& relative, const std::string& spec) {
@@ -29,6 +58,100 @@ wxString Image(const TestHome& home, const wxString& relative, const std::string
     wxFileName::Mkdir(wxFileName(path).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
     EXPECT_EQ(pdftest::RunCommand("convert " + spec + " " + Quoted(path)), 0);
     return path;
+}
+
+// The lines of a JSON report; every line must be one JSON object.
+std::vector<nlohmann::json> ReportLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(nlohmann::json::parse(text.substr(start, end - start), nullptr, false));
+        EXPECT_TRUE(lines.back().is_object()) << text.substr(start, end - start);
+    }
+    EXPECT_EQ(start, text.size()) << "the report ends with a whole line";
+    return lines;
+}
+
+// The report line of the input whose path ends with `name`.
+nlohmann::json LineOf(const std::vector<nlohmann::json>& lines, const std::string& name) {
+    for (const nlohmann::json& line : lines) {
+        const std::string input = line.value("input", "");
+        if (input.size() >= name.size() &&
+            input.compare(input.size() - name.size(), name.size(), name) == 0) {
+            return line;
+        }
+    }
+    ADD_FAILURE() << "no report line for " << name;
+    return nlohmann::json::object();
+}
+
+std::vector<std::string> Names(const wxString& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(Native(folder), error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The id of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// The converter started in the background, its streams into a file.
+pid_t StartCli(const std::vector<std::string>& arguments, const std::string& log) {
+    std::vector<std::string> argv = {OMBRIX_CLI_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) {
+        pointers.push_back(argument.data());
+    }
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, OMBRIX_CLI_PATH, &actions, nullptr, pointers.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits until the folder holds a PDF (or a minute has passed).
+bool WaitForPdf(const wxString& folder) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (const std::string& name : Names(folder)) {
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+int WaitForExit(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::vector<std::string> JobFolders() {
+    std::vector<std::string> found;
+    for (const std::string& name : Names(TempFolder::GetBaseDir())) {
+        if (name.rfind("ombrix-job-", 0) == 0) {
+            found.push_back(name);
+        }
+    }
+    return found;
 }
 } // namespace
 
@@ -44,19 +167,20 @@ TEST(CliTest, ConvertsAFolderIntoOnePdfPerImage) {
         RunCli(home, "-o " + Quoted(out) + " " + Quoted(home.Documents() + "/scans"));
     EXPECT_EQ(outcome.status, 0) << outcome.output;
     for (const char* name : {"page1.pdf", "page2.pdf", "page10.pdf"}) {
-        EXPECT_TRUE(pdftest::QpdfCheckPasses(std::string((out + "/" + name).utf8_str()))) << name;
+        EXPECT_TRUE(pdftest::QpdfCheckPasses(Native(out + "/" + name))) << name;
     }
     EXPECT_FALSE(wxFileExists(out + "/readme.pdf"));
-    EXPECT_NE(outcome.output.find("3 converted, 0 failed"), std::string::npos) << outcome.output;
-    // A folder is listed as the application lists it: by type, each type in name order.
-    EXPECT_LT(outcome.output.find("page10.jpg"), outcome.output.find("page2.png"))
-        << outcome.output;
-    EXPECT_LT(outcome.output.find("page2.png"), outcome.output.find("page1.tif")) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "3 converted, 0 failed")) << outcome.output;
+    // A folder's images in natural name order, whatever their type.
+    for (const char* row : {"[1/3] page1.tif", "[2/3] page2.png", "[3/3] page10.jpg"}) {
+        EXPECT_TRUE(Contains(outcome.output, row)) << row << "\n" << outcome.output;
+    }
     // The same daily log as the application.
     wxArrayString logs;
     wxDir::GetAllFiles(home.UserData() + "/Log", &logs);
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_NE(TestHome::ReadFile(logs[0]).find("page10.jpg ["), std::string::npos);
+    EXPECT_TRUE(Contains(TestHome::ReadFile(logs[0]), "page10.jpg ["));
+    EXPECT_TRUE(JobFolders().empty());
 }
 
 TEST(CliTest, MergesWithPageSettingsAndSecurity) {
@@ -69,14 +193,14 @@ TEST(CliTest, MergesWithPageSettingsAndSecurity) {
                                              "--author 'Zoë' --user-password secret --no-print " +
                                              Quoted(b) + " " + Quoted(a));
     ASSERT_EQ(outcome.status, 0) << outcome.output;
-    const std::string pdf = std::string((out + "/Album.pdf").utf8_str());
+    const std::string pdf = Native(out + "/Album.pdf");
     std::string info;
     pdftest::RunCommand("pdfinfo -upw secret '" + pdf + "'", &info);
-    EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
-    EXPECT_NE(info.find("Author:          Zoë"), std::string::npos) << info;
-    EXPECT_NE(info.find("Title:           Album"), std::string::npos) << info;
-    EXPECT_NE(info.find("Encrypted:       yes (print:no"), std::string::npos) << info;
-    EXPECT_NE(info.find("612 x 792 pts (letter)"), std::string::npos) << info;
+    EXPECT_TRUE(Contains(info, "Pages:           2")) << info;
+    EXPECT_TRUE(Contains(info, "Author:          Zoë")) << info;
+    EXPECT_TRUE(Contains(info, "Title:           Album")) << info;
+    EXPECT_TRUE(Contains(info, "Encrypted:       yes (print:no")) << info;
+    EXPECT_TRUE(Contains(info, "612 x 792 pts (letter)")) << info;
     const auto images = pdftest::ReadImages(pdf, "secret");
     ASSERT_EQ(images.size(), 2u);
     EXPECT_EQ(images[0].width, 100) << "pages follow the order given";
@@ -87,27 +211,78 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
     const wxString good = Image(home, "good.png", "-size 20x20 xc:red");
     const wxString bad = home.Documents() + "/bad.jpg";
     TestHome::WriteFile(bad, "not a JPEG at all");
+    TestHome::WriteFile(home.Documents() + "/a file", "");
     const wxString out = home.Documents() + "/out";
 
     Outcome outcome = RunCli(home, "-o " + Quoted(out) + " " + Quoted(good) + " " + Quoted(bad));
     EXPECT_EQ(outcome.status, 1) << outcome.output;
-    EXPECT_NE(outcome.output.find("1 converted, 1 failed"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("bad.jpg: "), std::string::npos) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "1 converted, 1 failed")) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "bad.jpg: ")) << outcome.output;
     EXPECT_TRUE(wxFileExists(out + "/good.pdf"));
     EXPECT_FALSE(wxFileExists(out + "/bad.pdf"));
 
-    for (const char* arguments : {"", "--size 210 x.png", "--margins 1,2,3 x.png", "--bogus x.png",
-                                  "-m a --beside-source x.png", "-m ../up x.png", "-o"}) {
-        outcome = RunCli(home, arguments);
-        EXPECT_EQ(outcome.status, 2) << arguments << "\n" << outcome.output;
-        EXPECT_NE(outcome.output.find("--help"), std::string::npos) << arguments;
+    const std::string image = Quoted(good);
+    const std::string notUtf8 = "\"$(printf 'caf\\351')\"";
+    struct Case {
+        std::string arguments;
+        std::string environment;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"", "", 2, "no input given"},
+        {"--size 210 " + image, "", 2, "--size takes"},
+        {"--margins 1,2,3 " + image, "", 2, "--margins takes"},
+        {"--bogus " + image, "", 2, "unknown option --bogus"},
+        {"--no-copy=1 " + image, "", 2, "unknown option"},
+        {"-m a --beside-source " + image, "", 2, "cannot go together"},
+        {"-m ../up " + image, "", 2, "not a plain file name"},
+        {"-o", "", 2, "--output needs a value"},
+        {"-j 0 " + image, "", 2, "--jobs takes"},
+        {"--jobs=many " + image, "", 2, "--jobs takes"},
+        {"--report xml " + image, "", 2, "--report takes"},
+        {"''", "", 2, "an input is empty"},
+        {"--user-password '' " + image, "", 2, "password is empty"},
+        {"--files-from - --files-from - " + image, "", 2, "standard input"},
+        // Arguments that are not UTF-8 would read as empty: no password, the current folder
+        // as input, the remembered output folder.
+        {notUtf8, "", 2, "argument 1 is not valid UTF-8: caf\\xE9"},
+        {"--user-password " + notUtf8 + " " + image, "", 2, "argument 2 is not valid UTF-8"},
+        {"-o " + notUtf8 + " " + image, "", 2, "argument 2 is not valid UTF-8"},
+        {image, "OMBRIX_USER_PASSWORD=" + notUtf8, 2, "OMBRIX_USER_PASSWORD is not valid UTF-8"},
+        {image, "OMBRIX_OWNER_PASSWORD=", 2, "OMBRIX_OWNER_PASSWORD gives an empty password"},
+        // Restrictions without encryption would not hold.
+        {"--no-print " + image, "", 2, "forbidding printing needs an encrypted PDF"},
+        {"--no-copy --user-password same --owner-password same " + image, "", 2,
+         "passwords are the same"},
+        // Failures of the run, not of its command line.
+        {"-o " + Quoted(home.Documents() + "/a file/sub") + " " + image, "", 1,
+         "cannot create the output folder"},
+        {"--files-from " + Quoted(home.Documents() + "/no list") + " " + image, "", 1,
+         "cannot read the list"},
+        {"--user-password-file " + Quoted(home.Documents() + "/no file") + " " + image, "", 1,
+         "cannot read the user password file"},
+        {"--owner-password-file " + Quoted(home.Documents() + "/a file") + " " + image, "", 2,
+         "gives an empty password"},
+        {"-o " + Quoted(out) + " " + Quoted(home.Documents() + "/nowhere"), "", 1, "nowhere"},
+    };
+    for (const Case& c : cases) {
+        outcome = RunCli(home, c.arguments, c.environment);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
+        EXPECT_TRUE(Contains(outcome.output, c.says)) << c.arguments << "\n" << outcome.output;
+        if (c.status == 2) {
+            EXPECT_TRUE(Contains(outcome.output, "--help")) << c.arguments;
+        }
     }
+    // Nothing was converted by a refused command, not even into the remembered folder.
+    EXPECT_TRUE(Names(home.Documents() + "/Ombrix/Ombrix Image to PDF Converter").empty());
+    EXPECT_EQ(Names(out), std::vector<std::string>{"good.pdf"});
+
     outcome = RunCli(home, "--help");
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_NE(outcome.output.find("Exit status"), std::string::npos);
-
-    outcome = RunCli(home, Quoted(home.Documents() + "/nowhere"));
-    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    for (const char* text : {"Exit status", "OMBRIX_USER_PASSWORD", "can read them"}) {
+        EXPECT_TRUE(Contains(outcome.output, text)) << text;
+    }
 }
 
 TEST(CliTest, LeavesTheApplicationsOutputFolderAlone) {
@@ -121,4 +296,395 @@ TEST(CliTest, LeavesTheApplicationsOutputFolderAlone) {
     ASSERT_EQ(outcome.status, 0) << outcome.output;
     EXPECT_EQ(TestHome::ReadFile(home.UserData() + "/ZUZUR2AZE_OMBX.cfg").find("elsewhere"),
               std::string::npos);
+}
+
+TEST(CliTest, FilesFromNamesInputsInAFileOrOnTheStandardInput) {
+    TestHome home;
+    const wxString one = Image(home, "in/one photo.png", "-size 20x20 xc:red");
+    const wxString two = Image(home, "in/two.gif", "-size 20x20 xc:blue");
+    Image(home, "folder/three.bmp", "-size 20x20 xc:green");
+    const std::string lines[] = {Native(one), Native(two), Native(home.Documents() + "/folder")};
+    TestHome::WriteFile(home.Documents() + "/list", lines[0] + "\n\n" + lines[1] + "\n" + lines[2]);
+    TestHome::WriteFile(home.Documents() + "/list0",
+                        lines[0] + '\0' + lines[1] + '\0' + lines[2] + '\0');
+    const std::string list = Quoted(home.Documents() + "/list");
+    const std::string list0 = Quoted(home.Documents() + "/list0");
+
+    for (const std::string& arguments :
+         {"--files-from " + list, "--files-from - < " + list, "--null --files-from=" + list0}) {
+        const wxString out = home.Documents() + "/out";
+        wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+        const Outcome outcome = RunCli(home, "-o " + Quoted(out) + " " + arguments);
+        EXPECT_EQ(outcome.status, 0) << arguments << "\n" << outcome.output;
+        EXPECT_EQ(Names(out), (std::vector<std::string>{"one photo.pdf", "three.pdf", "two.pdf"}))
+            << arguments;
+        EXPECT_TRUE(Contains(outcome.output, "[3/3] three.bmp")) << outcome.output;
+    }
+}
+
+TEST(CliTest, JsonReportHasOneLinePerFileOnTheStandardOutput) {
+    TestHome home;
+    const wxString folder = home.Documents() + "/in";
+    Image(home, "in/plain.png", "-size 30x20 xc:red");
+    Image(home, "in/three pages.tif", "-size 20x20 xc:red xc:green xc:blue");
+    // A name with a quote, a line feed and a tab, which the JSON escapes.
+    fs::copy_file(Native(folder + "/plain.png"), Native(folder) + "/say \"hi\"\n\tagain.png");
+    TestHome::WriteFile(folder + "/broken.jpg", "not a JPEG");
+    const wxString out = home.Documents() + "/out";
+    const wxString errors = home.Documents() + "/errors";
+
+    const Outcome outcome =
+        RunCli(home, "--report json -j 2 -o " + Quoted(out) + " " + Quoted(folder), "",
+               "2>" + Quoted(errors));
+    EXPECT_EQ(outcome.status, 1);
+    const auto lines = ReportLines(outcome.output);
+    ASSERT_EQ(lines.size(), 4u) << outcome.output;
+    for (const nlohmann::json& line : lines) {
+        for (const char* key : {"input", "output", "status", "pages", "bytes", "reason"}) {
+            EXPECT_TRUE(line.contains(key)) << key << " in " << line;
+        }
+    }
+    struct Expected {
+        std::string name;
+        std::string status;
+        int pages;
+    };
+    const Expected expected[] = {
+        {"in/plain.png", "converted", 1},
+        {"in/three pages.tif", "converted", 3},
+        {"in/say \"hi\"\n\tagain.png", "converted", 1},
+        {"in/broken.jpg", "failed", -1},
+    };
+    for (const Expected& e : expected) {
+        const nlohmann::json line = LineOf(lines, e.name);
+        EXPECT_EQ(line.value("status", ""), e.status) << e.name;
+        if (e.pages < 0) {
+            EXPECT_TRUE(line["pages"].is_null()) << line;
+            EXPECT_FALSE(line.value("reason", "").empty()) << line;
+            continue;
+        }
+        EXPECT_EQ(line.value("pages", 0), e.pages) << line;
+        const std::string pdf = line.value("output", "");
+        EXPECT_EQ(line.value("bytes", int64_t{0}), static_cast<int64_t>(fs::file_size(pdf)))
+            << line;
+        EXPECT_EQ(line.value("reason", "x"), "") << line;
+    }
+    // The human report goes to the standard error.
+    EXPECT_TRUE(Contains(TestHome::ReadFile(errors), "3 converted, 1 failed"));
+}
+
+TEST(CliTest, SkipExistingLeavesPdfsNewerThanTheirImages) {
+    TestHome home;
+    const wxString a = Image(home, "in/a.png", "-size 20x20 xc:red");
+    const wxString b = Image(home, "in/b.png", "-size 20x20 xc:blue");
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const auto twoHoursAgo = hourAgo - std::chrono::hours(1);
+    fs::last_write_time(Native(a), hourAgo);
+    fs::last_write_time(Native(b), hourAgo);
+    const wxString out = home.Documents() + "/out";
+    const std::string inputs = Quoted(a) + " " + Quoted(b);
+    ASSERT_EQ(RunCli(home, "-o " + Quoted(out) + " " + inputs).status, 0);
+    ASSERT_EQ(RunCli(home, "-o " + Quoted(out) + " -m All " + inputs).status, 0);
+
+    // b changed after its PDF was made; a did not.
+    const auto aMade = fs::last_write_time(Native(out + "/a.pdf"));
+    fs::last_write_time(Native(out + "/b.pdf"), twoHoursAgo);
+    Outcome outcome = RunCli(home, "--skip-existing --report json -o " + Quoted(out) + " " + inputs,
+                             "", "2>/dev/null");
+    EXPECT_EQ(outcome.status, 0);
+    auto lines = ReportLines(outcome.output);
+    EXPECT_EQ(LineOf(lines, "a.png").value("status", ""), "skipped");
+    EXPECT_EQ(LineOf(lines, "a.png").value("bytes", int64_t{0}),
+              static_cast<int64_t>(fs::file_size(Native(out + "/a.pdf"))));
+    EXPECT_EQ(LineOf(lines, "b.png").value("status", ""), "converted");
+    EXPECT_EQ(fs::last_write_time(Native(out + "/a.pdf")), aMade) << "a.pdf is not rewritten";
+    EXPECT_GT(fs::last_write_time(Native(out + "/b.pdf")), hourAgo) << "b.pdf is made again";
+
+    // A merge is skipped only when its PDF is newer than every image.
+    fs::last_write_time(Native(out + "/All.pdf"), twoHoursAgo);
+    fs::last_write_time(Native(a), twoHoursAgo - std::chrono::hours(1));
+    outcome = RunCli(home, "--skip-existing -o " + Quoted(out) + " -m All " + inputs);
+    EXPECT_TRUE(Contains(outcome.output, "2 converted, 0 failed")) << outcome.output;
+    outcome = RunCli(home, "--skip-existing -o " + Quoted(out) + " -m All " + inputs);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(Contains(outcome.output, "0 converted, 0 failed, 2 skipped")) << outcome.output;
+}
+
+TEST(CliTest, PasswordsFromFilesAndTheEnvironment) {
+    TestHome home;
+    const wxString image = Image(home, "x.png", "-size 20x20 xc:red");
+    TestHome::WriteFile(home.Documents() + "/user", "s3cret pass\n");
+    TestHome::WriteFile(home.Documents() + "/owner", "0wner\r\nsecond line\n");
+    struct Case {
+        std::string arguments;
+        std::string environment;
+    };
+    const Case cases[] = {
+        {"--user-password-file " + Quoted(home.Documents() + "/user") + " --owner-password-file " +
+             Quoted(home.Documents() + "/owner"),
+         ""},
+        {"", "OMBRIX_USER_PASSWORD='s3cret pass' OMBRIX_OWNER_PASSWORD=0wner"},
+        // An option beats the environment.
+        {"--owner-password 0wner", "OMBRIX_USER_PASSWORD='s3cret pass' OMBRIX_OWNER_PASSWORD=x"},
+    };
+    for (const Case& c : cases) {
+        const wxString out = home.Documents() + "/out";
+        const Outcome outcome =
+            RunCli(home, "--no-print -o " + Quoted(out) + " " + c.arguments + " " + Quoted(image),
+                   c.environment);
+        ASSERT_EQ(outcome.status, 0) << c.arguments << "\n" << outcome.output;
+        const std::string pdf = Native(out + "/x.pdf");
+        std::string info;
+        EXPECT_NE(pdftest::RunCommand("pdfinfo '" + pdf + "' 2>&1"), 0) << "a password is needed";
+        EXPECT_EQ(pdftest::RunCommand("pdfinfo -upw 's3cret pass' '" + pdf + "'", &info), 0);
+        EXPECT_TRUE(Contains(info, "print:no")) << info;
+        // The owner password lifts the restriction.
+        EXPECT_EQ(pdftest::RunCommand("qpdf --password=0wner --decrypt '" + pdf + "' '" + pdf +
+                                      ".plain'"),
+                  0)
+            << c.arguments;
+        EXPECT_FALSE(Contains(outcome.output, "s3cret")) << "no password is shown";
+    }
+}
+
+TEST(CliTest, PipesAndDevicesNamedLikeImagesFailWithoutBlocking) {
+    TestHome home;
+    const wxString folder = home.Documents() + "/in";
+    const wxString good = Image(home, "in/good.png", "-size 20x20 xc:red");
+    const wxString fifo = folder + "/pipe.png";
+    ASSERT_EQ(::mkfifo(Native(fifo).c_str(), 0600), 0);
+    const wxString device = folder + "/zero.jpg";
+    fs::create_symlink("/dev/zero", Native(device));
+    const wxString out = home.Documents() + "/out";
+
+    // Given by name: each fails with its reason; nothing waits for a writer (the run has a time
+    // limit: a run that blocks ends with 124).
+    Outcome outcome = RunCli(home,
+                             "--report json -o " + Quoted(out) + " " + Quoted(fifo) + " " +
+                                 Quoted(device) + " " + Quoted(good),
+                             "", "2>/dev/null");
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    auto lines = ReportLines(outcome.output);
+    for (const char* name : {"pipe.png", "zero.jpg"}) {
+        EXPECT_EQ(LineOf(lines, name).value("status", ""), "failed") << name;
+        EXPECT_EQ(LineOf(lines, name).value("reason", ""), "not a regular file") << name;
+    }
+    EXPECT_EQ(LineOf(lines, "good.png").value("status", ""), "converted");
+
+    // In a folder they are not images of the folder.
+    outcome = RunCli(home, "-o " + Quoted(out) + " " + Quoted(folder));
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "1 converted, 0 failed")) << outcome.output;
+}
+
+TEST(CliTest, NamesThatAreNotUtf8FailWithAReasonThatSaysSo) {
+    TestHome home;
+    const wxString folder = home.Documents() + "/in";
+    Image(home, "in/café.png", "-size 20x20 xc:red");
+    // Latin-1 "café.png" beside the UTF-8 one: it must neither vanish nor pass as the other.
+    const std::string latin1 = Native(folder) + "/caf\xe9.png";
+    fs::copy_file(Native(folder + "/café.png"), latin1);
+    TestHome::WriteFile(home.Documents() + "/list", latin1 + "\n");
+    const wxString out = home.Documents() + "/out";
+
+    const Outcome outcome = RunCli(home,
+                                   "--report json -o " + Quoted(out) + " " + Quoted(folder) +
+                                       " --files-from " + Quoted(home.Documents() + "/list"),
+                                   "", "2>/dev/null");
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    const auto lines = ReportLines(outcome.output);
+    ASSERT_EQ(lines.size(), 3u) << outcome.output;
+    EXPECT_EQ(LineOf(lines, "café.png").value("status", ""), "converted");
+    int failed = 0;
+    for (const nlohmann::json& line : lines) {
+        if (line.value("status", "") == "failed") {
+            ++failed;
+            EXPECT_TRUE(Contains(line.value("input", ""), "caf\\xE9.png")) << line;
+            EXPECT_EQ(line.value("reason", ""), "the file name is not valid UTF-8") << line;
+        }
+    }
+    EXPECT_EQ(failed, 2) << "the name in the folder and the one in the list";
+    EXPECT_EQ(Names(out), std::vector<std::string>{"café.pdf"});
+}
+
+TEST(CliTest, TwoImagesThatMakeOnePdfAreReported) {
+    TestHome home;
+    const wxString folder = home.Documents() + "/in";
+    Image(home, "in/x.png", "-size 30x30 xc:red");
+    Image(home, "in/x.jpg", "-size 50x50 plasma:fractal");
+    const wxString out = home.Documents() + "/out";
+    TestHome::WriteFile(out + "/x.pdf", "a PDF from an earlier run");
+
+    Outcome outcome = RunCli(home, "-o " + Quoted(out) + " " + Quoted(folder));
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output,
+                         "x.png: failed: another image of this run, x.jpg, makes the same PDF"))
+        << outcome.output;
+    // The file from before the run is replaced, by the first image only.
+    const auto images = pdftest::ReadImages(Native(out + "/x.pdf"));
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].width, 50);
+
+    // The same image twice.
+    outcome = RunCli(home, "-o " + Quoted(out) + " " + Quoted(folder + "/x.png") + " " +
+                               Quoted(folder + "/x.png"));
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "1 converted, 1 failed")) << outcome.output;
+}
+
+TEST(CliTest, ANewlineInANameStaysOnItsLogLine) {
+    TestHome home;
+    const wxString plain = Image(home, "plain.png", "-size 20x20 xc:red");
+    const wxString image = home.Documents() + "/two\nlines\x1b[31m.png";
+    fs::copy_file(Native(plain), Native(image));
+    const Outcome outcome =
+        RunCli(home, "-o " + Quoted(home.Documents() + "/out") + " " + Quoted(image));
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "two\\nlines\\x1B[31m.png ->")) << outcome.output;
+    wxArrayString logs;
+    wxDir::GetAllFiles(home.UserData() + "/Log", &logs);
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string log = TestHome::ReadFile(logs[0]);
+    EXPECT_TRUE(Contains(log, "/two\\nlines\\x1B[31m.png [")) << log;
+    EXPECT_FALSE(Contains(log, "\x1b")) << log;
+    size_t start = 0;
+    for (size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+        EXPECT_EQ(log.compare(start, 2, "# "), 0) << log.substr(start, end - start);
+    }
+}
+
+TEST(CliTest, StaleJobFoldersAndPartFilesOfEndedProcessesAreRemoved) {
+    TestHome home;
+    const wxString image = Image(home, "x.png", "-size 20x20 xc:red");
+    const wxString out = home.Documents() + "/out";
+    const wxString cache = TempFolder::GetBaseDir();
+    const std::string ended = std::to_string(EndedProcess());
+    const std::string running = std::to_string(::getpid());
+    struct Entry {
+        wxString folder;
+        std::string name;
+        bool directory;
+        bool removed;
+    };
+    const Entry entries[] = {
+        {cache, "ombrix-job-" + ended + "-abc123", true, true},
+        {cache, "ombrix-job-" + running + "-abc123", true, false},
+        {cache, "ombrix-job-" + ended + "-locked", true, false}, // held by a process elsewhere
+        {cache, "ombrix-job-x" + ended + "-abc123", true, false},
+        {cache, "other-" + ended + "-abc123", true, false},
+        {out, ".ombrix-part-" + ended + "-abc123", false, true},
+        {out, ".ombrix-part-" + running + "-abc123", false, false},
+        {out, ".ombrix-part-" + ended + "-locked", false, false},
+        {out, ".other-part-" + ended + "-abc123", false, false},
+    };
+    std::vector<int> locks;
+    for (const Entry& entry : entries) {
+        const std::string path = Native(entry.folder) + "/" + entry.name;
+        if (entry.directory) {
+            fs::create_directories(path);
+            TestHome::WriteFile(wxString::FromUTF8(path + "/partial.pdf"), "%PDF-");
+        } else {
+            TestHome::WriteFile(wxString::FromUTF8(path), "%PDF-");
+        }
+        if (entry.name.find("locked") != std::string::npos) {
+            locks.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+            ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
+        }
+    }
+    ASSERT_EQ(RunCli(home, "-o " + Quoted(out) + " " + Quoted(image)).status, 0);
+    for (const Entry& entry : entries) {
+        EXPECT_EQ(fs::exists(Native(entry.folder) + "/" + entry.name), !entry.removed)
+            << entry.name;
+    }
+    for (const int lock : locks) {
+        ::close(lock);
+    }
+
+    // A converter killed in the middle of a job: the next run leaves no job folder of it.
+    const wxString noise = Image(home, "many/00.bmp", "-size 1000x1000 xc: +noise Random");
+    for (int i = 1; i < 12; ++i) {
+        fs::copy_file(Native(noise),
+                      Native(home.Documents() + wxString::Format("/many/%02d.bmp", i)));
+    }
+    const wxString log = home.Documents() + "/log";
+    const pid_t pid = StartCli(
+        {"-j", "2", "-o", Native(home.Documents() + "/killed"), Native(home.Documents() + "/many")},
+        Native(log));
+    EXPECT_TRUE(WaitForPdf(home.Documents() + "/killed"));
+    ::kill(pid, SIGKILL);
+    WaitForExit(pid);
+    ASSERT_EQ(RunCli(home, "-o " + Quoted(out) + " " + Quoted(image)).status, 0);
+    for (const std::string& name : JobFolders()) {
+        EXPECT_EQ(name.find("ombrix-job-" + std::to_string(pid) + "-"), std::string::npos) << name;
+    }
+}
+
+TEST(CliTest, ATerminationRequestStopsAfterTheFilesInHand) {
+    TestHome home;
+    // Noise in BMP files: each is compressed afresh, which takes a while.
+    const wxString first = Image(home, "many/00.bmp", "-size 1000x1000 xc: +noise Random");
+    for (int i = 1; i < 40; ++i) {
+        fs::copy_file(Native(first),
+                      Native(home.Documents() + wxString::Format("/many/%02d.bmp", i)));
+    }
+    const wxString out = home.Documents() + "/out";
+    const wxString log = home.Documents() + "/log";
+    const pid_t pid =
+        StartCli({"-j", "2", "-o", Native(out), Native(home.Documents() + "/many")}, Native(log));
+    ASSERT_TRUE(WaitForPdf(out));
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(WaitForExit(pid), 1);
+    const std::string report = TestHome::ReadFile(log);
+    EXPECT_TRUE(Contains(report, "Stopped.")) << report;
+    EXPECT_TRUE(Contains(report, "not converted")) << report;
+    // The files in hand were finished and placed whole; nothing temporary is left.
+    const std::vector<std::string> made = Names(out);
+    EXPECT_LT(made.size(), 40u);
+    for (const std::string& name : made) {
+        EXPECT_TRUE(pdftest::QpdfCheckPasses(Native(out) + "/" + name)) << name;
+    }
+    EXPECT_TRUE(JobFolders().empty());
+}
+
+TEST(CliTest, ParallelRunsMakeTheSamePdfsAsASequentialOne) {
+    TestHome home;
+    const wxString folder = home.Documents() + "/in";
+    Image(home, "in/photo.jpg", "-size 120x80 plasma:fractal");
+    Image(home, "in/screen.png", "-size 200x100 gradient:blue-white");
+    Image(home, "in/pages.tif", "-size 40x40 xc:red xc:green");
+    Image(home, "in/fax.tif", "-size 300x300 xc:white -monochrome -compress Group4");
+    Image(home, "in/icon.gif", "-size 16x16 xc:red");
+    Image(home, "in/bitmap.bmp", "-size 33x17 gradient:");
+    Image(home, "in/alpha.png", "-size 50x50 xc:none -fill red -draw 'circle 25,25 25,10'");
+    TestHome::WriteFile(folder + "/broken.png", "not a PNG");
+
+    // The PDFs with their dates and identifiers made equal.
+    auto normalised = [](const std::string& pdf) {
+        const std::string qdf = pdf + ".qdf";
+        EXPECT_EQ(pdftest::RunCommand("qpdf --qdf --object-streams=disable --static-id '" + pdf +
+                                      "' '" + qdf + "'"),
+                  0);
+        const std::string text = pdftest::ReadFile(qdf);
+        fs::remove(qdf);
+        return std::regex_replace(text, std::regex("\\(D:[0-9+\\-Z']+\\)"), "(date)");
+    };
+    const wxString sequential = home.Documents() + "/one";
+    const wxString parallel = home.Documents() + "/four";
+    const Outcome one = RunCli(home, "-j 1 -o " + Quoted(sequential) + " " + Quoted(folder));
+    const Outcome four = RunCli(home, "-j 4 -o " + Quoted(parallel) + " " + Quoted(folder));
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(four.status, 1);
+    for (const Outcome* outcome : {&one, &four}) {
+        EXPECT_TRUE(Contains(outcome->output, "\n7 converted, 1 failed\nFailed:\n  broken.png: "))
+            << outcome->output;
+    }
+    const std::vector<std::string> names = Names(sequential);
+    ASSERT_EQ(names.size(), 7u);
+    EXPECT_EQ(Names(parallel), names);
+    for (const std::string& name : names) {
+        EXPECT_EQ(normalised(Native(parallel) + "/" + name),
+                  normalised(Native(sequential) + "/" + name))
+            << name;
+    }
+    EXPECT_TRUE(JobFolders().empty());
 }

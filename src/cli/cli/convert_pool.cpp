@@ -23,7 +23,13 @@ int ConvertPool::Run(const ConvertJob& job, const JobSettings& settings, wxEvtHa
             ConvertJob one;
             {
                 std::lock_guard lock(mutex);
-                if (next == job.end() || ConvertState == DomainConvert::kStopRequested) {
+                if (next == job.end()) {
+                    return;
+                }
+                if (ConvertState == DomainConvert::kStopRequested) {
+                    // Rows are left: say that the job stopped (the target shows it once).
+                    convert.PostStatus(next->first, settings.statusColumn,
+                                       DhGridCellRenderCommandEvent::kStopped);
                     return;
                 }
                 one.insert(*next++);
