@@ -30,12 +30,13 @@ struct Outcome {
     std::string output;
 };
 
-// Runs the converter under a time limit, so that a run that blocks fails (status 124)
-// instead of hanging the suite. `tail` redirects its streams.
+// Runs the converter under a time limit, so that a run that blocks fails (status 124, or 137
+// when the termination request only stops it after the file in hand) instead of hanging the
+// suite. `tail` redirects its streams.
 Outcome RunCli(const TestHome& home, const std::string& arguments,
                const std::string& environment = "", const std::string& tail = "2>&1") {
     Outcome outcome;
-    outcome.status = pdftest::RunCommand(home.Environment() + environment + " timeout 60 '" +
+    outcome.status = pdftest::RunCommand(home.Environment() + environment + " timeout -k 5 60 '" +
                                              OMBRIX_CLI_PATH "' " + arguments + " " + tail,
                                          &outcome.output);
     return outcome;
