@@ -472,6 +472,12 @@ TEST(CliTest, PipesAndDevicesNamedLikeImagesFailWithoutBlocking) {
     }
     EXPECT_EQ(LineOf(lines, "good.png").value("status", ""), "converted");
 
+    // A merge is made whole or not at all.
+    outcome = RunCli(home, "-m All -o " + Quoted(out) + " " + Quoted(good) + " " + Quoted(fifo));
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "0 converted, 2 failed")) << outcome.output;
+    EXPECT_FALSE(wxFileExists(out + "/All.pdf"));
+
     // In a folder they are not images of the folder.
     outcome = RunCli(home, "-o " + Quoted(out) + " " + Quoted(folder));
     EXPECT_EQ(outcome.status, 0) << outcome.output;

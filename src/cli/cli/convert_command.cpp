@@ -419,11 +419,13 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     }
     if (options.mergeName) {
         // A merge is made whole or not at all.
-        if (refused) {
+        if (refused && !job->empty()) {
+            const wxString reason = "the merge is not made: another of its images cannot be read";
             for (const auto& [row, cells] : *job) {
-                reporter.Fail(static_cast<size_t>(row),
-                              "the merge is not made: another of its images cannot be read");
+                reporter.Fail(static_cast<size_t>(row), reason);
             }
+            convert.WriteLog(wxString::Format("%zu", items.size()),
+                             report[job->begin()->first].output + ": " + reason, 0);
             job->clear();
         } else if (options.skipExisting && !job->empty()) {
             std::vector<wxString> sources;
