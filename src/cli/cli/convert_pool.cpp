@@ -26,7 +26,7 @@ int ConvertPool::Run(const ConvertJob& job, const JobSettings& settings, wxEvtHa
                 if (next == job.end()) {
                     return;
                 }
-                if (ConvertState == DomainConvert::kStopRequested) {
+                if (DomainConvert::StopRequested()) {
                     // Rows are left: say that the job stopped (the target shows it once).
                     convert.PostStatus(next->first, settings.statusColumn,
                                        DhGridCellRenderCommandEvent::kStopped);
