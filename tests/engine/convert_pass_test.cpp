@@ -180,6 +180,30 @@ TEST(ConvertPassTest, BesideTheSourceWhenAsked) {
     EXPECT_FALSE(wxFileExists(home.output + "/a.pdf"));
 }
 
+TEST(ConvertPassTest, TwoImagesOfAJobThatMakeTheSamePdfDoNotReplaceEachOther) {
+    Engine home;
+    const wxString png = home.Image("holiday.png", "-size 30x20 xc:red");
+    const wxString jpg = home.Image("holiday.jpg", "-size 20x30 xc:blue");
+    TestHome::WriteFile(home.output + "/holiday.pdf", "a PDF from before the job");
+    EventCollector collector;
+    DomainConvertZUZUR2AZE convert;
+    convert.SetTarget(&collector);
+    ConvertJob job = home.Job(convert, {png, jpg});
+    EXPECT_EQ(convert.Run(job), 1);
+    // The first image makes the PDF, replacing the old one; the second fails and says why.
+    const auto images = pdftest::ReadImages(std::string((home.output + "/holiday.pdf").utf8_str()));
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].width, 30) << "the PNG's page";
+    bool told = false;
+    for (const auto& cell : collector.Cells()) {
+        if (cell.row == 1 && cell.state == State::kFailed) {
+            told = cell.reason.find("holiday.png") != std::string::npos;
+        }
+        EXPECT_FALSE(cell.row == 1 && cell.percent == 100);
+    }
+    EXPECT_TRUE(told);
+}
+
 TEST(ConvertPassTest, MergingPutsEveryImageIntoOnePdfInRowOrder) {
     Engine home;
     const wxString wide = home.Image("wide.png", "-size 300x100 xc:green");

@@ -383,7 +383,7 @@ TEST_F(WindowTest, TheMergedNamePromptRefusesAPastedBadNameAndMergesInListOrder)
     wxTextEntryDialog* prompt = nullptr;
     auto findPrompt = [&prompt] {
         for (wxWindow* top : wxTopLevelWindows) {
-            if (auto* dialog = wxDynamicCast(top, wxTextEntryDialog); dialog && dialog->IsShown()) {
+            if (auto* dialog = dynamic_cast<wxTextEntryDialog*>(top); dialog && dialog->IsShown()) {
                 prompt = dialog;
                 return true;
             }
@@ -570,7 +570,7 @@ TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {
                 << child->GetRect().width << "x" << child->GetRect().height << " in "
                 << parent->GetClassInfo()->GetClassName() << " " << inside.width << "x"
                 << inside.height;
-            if (!wxDynamicCast(child, wxGrid)) {
+            if (dynamic_cast<wxGrid*>(child) == nullptr) {
                 check(child);
             }
         }

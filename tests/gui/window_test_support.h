@@ -53,7 +53,7 @@ public:
 
 protected:
     int Enter(wxDialog* dialog) override {
-        auto* box = wxDynamicCast(dialog, wxMessageDialog);
+        auto* box = dynamic_cast<wxMessageDialog*>(dialog);
         if (box == nullptr) {
             return wxID_NONE;
         }

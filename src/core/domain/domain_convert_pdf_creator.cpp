@@ -9,6 +9,7 @@
 
 #include <wx/filename.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -173,6 +174,8 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
     const int column = settings.statusColumn;
     TempFolder temp;
     int count = 0;
+    // The PDFs of this job by path, with the image that made each.
+    std::map<wxString, wxString> made;
     for (const auto& [row, cells] : job) {
         wxString folder =
             settings.saveBesideSource ? cells[FileRowInfo::kSourceDir] : settings.outputDir;
@@ -182,7 +185,15 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
 
         ServicePtr service;
         int pages = 0;
-        wxString reason = PrepareOutput(name, temp, service);
+        wxString reason;
+        // Two images of one job that would make the same PDF: the first makes it, the others
+        // fail, rather than replace it. A PDF from before the job is replaced as usual.
+        if (const auto found = made.find(output); found != made.end()) {
+            reason = "another image of this run, " + found->second + ", makes the same PDF";
+        } else {
+            made.emplace(output, cells[FileRowInfo::kFileName]);
+            reason = PrepareOutput(name, temp, service);
+        }
         if (reason.empty()) {
             const int type = cells.size() > FileRowInfo::kProductType
                                  ? wxAtoi(cells[FileRowInfo::kProductType])

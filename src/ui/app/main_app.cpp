@@ -3,6 +3,7 @@
 #include "app/app_util.h"
 #include "common/face_reader.h"
 #include "common/platform.h"
+#include "common/temp_folder.h"
 #include "domain/domain_config.h"
 #include "domain/domain_option.h"
 #include "window/main_frame_zuzur2aze.h"
@@ -33,6 +34,8 @@ bool MainApp::OnInit() {
 #endif
 
     DomainConfig::SetInstance(new DomainConfig(AppUtil::GetConfigPath()));
+    // Job folders that killed runs left behind.
+    TempFolder::RemoveStale();
 
     DomainOption option;
     if (!option.Load()) {

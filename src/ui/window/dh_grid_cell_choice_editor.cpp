@@ -15,7 +15,7 @@ DhGridCellChoiceEditor::DhGridCellChoiceEditor(const wxArrayString& choices)
 
 void DhGridCellChoiceEditor::BeginEdit(int row, int col, wxGrid* grid) {
     wxGridCellEnumEditor::BeginEdit(row, col, grid);
-    if (auto* combo = wxDynamicCast(GetControl(), wxComboBox)) {
+    if (auto* combo = dynamic_cast<wxComboBox*>(GetControl())) {
         combo->CallAfter([combo] {
             if (combo->IsShownOnScreen()) {
                 combo->Popup();

@@ -49,15 +49,16 @@ const struct {
 // (Delete, Ctrl+A) belong to it then.
 bool TypingInText(const SelectWindow* list) {
     wxWindow* focus = wxWindow::FindFocus();
-    return list->GetGrid()->IsCellEditControlShown() || wxDynamicCast(focus, wxTextCtrl) ||
-           wxDynamicCast(focus, wxComboBox);
+    return list->GetGrid()->IsCellEditControlShown() ||
+           dynamic_cast<wxTextEntry*>(focus) != nullptr;
 }
 } // namespace
 
 MainFrameZUZUR2AZE::MainFrameZUZUR2AZE() = default;
 
 MainFrameZUZUR2AZE::~MainFrameZUZUR2AZE() {
-    // The list goes with the window tree; the engine must not post to it afterwards.
+    // The panels go first: the list still speaks to the conversion object as it goes.
+    DestroyChildren();
     if (converter) {
         converter->SetTarget(nullptr);
     }

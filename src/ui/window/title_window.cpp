@@ -83,7 +83,7 @@ void TitleWindow::OnClose(wxCommandEvent&) {
 }
 
 void TitleWindow::OnMinimize(wxCommandEvent&) {
-    if (auto* top = wxDynamicCast(wxTheApp->GetTopWindow(), wxTopLevelWindow)) {
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(wxTheApp->GetTopWindow())) {
         top->Iconize(true);
     }
 }
