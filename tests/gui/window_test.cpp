@@ -207,7 +207,6 @@ TEST_F(WindowTest, StopEndsTheJobAfterTheFileInHand) {
         paths.Add(Image(wxString::Format("%d.png", i), 600, 400));
     }
     Load(paths);
-    GatedConvert gated;
     list->SetConverter(&gated);
     OutputWindow* panel = frame->GetOutputPanel();
     panel->RequestStart();
@@ -531,7 +530,6 @@ TEST_F(WindowTest, ClosingDuringAConversionAsksAndEndsWhenTheFileInHandIsDone) {
         paths.Add(Image(wxString::Format("z%d.png", i), 800, 600));
     }
     Load(paths);
-    GatedConvert gated;
     list->SetConverter(&gated);
     frame->GetOutputPanel()->RequestStart();
     {

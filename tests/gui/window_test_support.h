@@ -237,6 +237,8 @@ protected:
     }
 
     TestHome m_home;
+    // A converter a test may give the list instead of the window's own; it outlives the window.
+    GatedConvert gated;
     wxString output;
     TestFrame* frame = nullptr;
     SelectWindow* list = nullptr;
