@@ -70,9 +70,9 @@ TEST(DomainConvertTest, AddFilesAndAddFolderSendTheirRows) {
     for (const FileRowInfo& row : *loaded[0].second) {
         names.push_back(row.cells[FileRowInfo::kFileName]);
     }
-    // Grouped by pattern in the product's order, each group in file-manager order.
-    const std::vector<wxString> expected = {"scan1.JPG", "scan2.jpg", "scan10.jpg",
-                                            "b.jpeg",    "cover.png", "a.tiff"};
+    // One file-manager order over every type.
+    const std::vector<wxString> expected = {"a.tiff",    "b.jpeg",    "cover.png",
+                                            "scan1.JPG", "scan2.jpg", "scan10.jpg"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(loaded[1].first, 0) << "a folder without images";
     EXPECT_EQ(loaded[1].second, nullptr);

@@ -183,9 +183,7 @@ void ConvertCommand::AddPath(const wxString& text, const wxArrayString& wildcard
         wxArrayString undecodable;
         FileUtil::ListFiles(path, files, wildcards, &undecodable);
         // One natural order over every type, so that a merged folder keeps its page order.
-        std::stable_sort(files.begin(), files.end(), [](const wxString& a, const wxString& b) {
-            return FileUtil::CompareNatural(a, b) < 0;
-        });
+        FileUtil::SortNatural(files);
         for (const wxString& file : files) {
             const wxString fileName = file.AfterLast('/');
             items.push_back({prefix + fileName, file, fileName, wxString()});

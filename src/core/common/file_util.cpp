@@ -162,6 +162,11 @@ wxString FileUtil::EscapeControls(const wxString& text) {
     return escaped;
 }
 
+void FileUtil::SortNatural(wxArrayString& paths) {
+    std::stable_sort(paths.begin(), paths.end(),
+                     [](const wxString& a, const wxString& b) { return CompareNatural(a, b) < 0; });
+}
+
 int FileUtil::CompareNatural(const wxString& a, const wxString& b) {
     size_t i = 0;
     size_t j = 0;

@@ -45,6 +45,8 @@ public:
 
     // Orders names as a file manager shows them: case-insensitive, digit runs by value.
     static int CompareNatural(const wxString& a, const wxString& b);
+    // Sorts paths into that order, keeping the order of equal ones.
+    static void SortNatural(wxArrayString& paths);
 
     // "1023.0B", "1.0KB", "1024.0KB", "1.0MB", "1.0GB".
     static wxString FormatSize(uint64_t bytes);

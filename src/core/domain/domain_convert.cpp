@@ -75,12 +75,14 @@ int DomainConvert::Run(ConvertJob&, const JobSettings&) {
 }
 
 size_t DomainConvert::ListFolder(const wxString& folder, wxArrayString& paths) const {
-    const size_t before = paths.size();
-    FileUtil::ListFiles(folder, paths, GetWildcards());
-    for (size_t i = before; i < paths.size(); ++i) {
-        paths[i] = Platform::ToSlashes(paths[i]);
+    wxArrayString found;
+    FileUtil::ListFiles(folder, found, GetWildcards());
+    // One natural order over every type, so that a merged folder keeps its page order.
+    FileUtil::SortNatural(found);
+    for (const wxString& path : found) {
+        paths.Add(Platform::ToSlashes(path));
     }
-    return paths.size() - before;
+    return found.size();
 }
 
 void DomainConvert::AddFolder(const wxString& folder) {

@@ -59,8 +59,8 @@ public:
     // Sends the rows of the paths, in order; a folder among them stands for its matching
     // files (worker thread).
     virtual void AddFiles(const wxArrayString& paths);
-    // Appends the regular files directly inside the folder that match the wildcards, grouped
-    // by wildcard, each group in natural name order; returns how many were found.
+    // Appends the regular files directly inside the folder that match the wildcards, in
+    // natural name order ("scan2.png" before "scan10.jpg"); returns how many were found.
     size_t ListFolder(const wxString& folder, wxArrayString& paths) const;
     virtual void Stop();
     void Abandon() { ConvertState = kAbandonRequested; }
