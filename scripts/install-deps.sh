@@ -12,6 +12,8 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
+    # the release: the package, its checks and the clean-machine test
+    dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
     # developer tools: screenshots of the real program

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Draws the default theme of the Ombrix Image to PDF Converter.
 
-Writes every theme image (PNG) under theme/default/ and the face description theme/face.xml.
+Writes every theme image (PNG) under theme/default/ and the face description theme/face.xml,
+and the application icon in the desktop's sizes under packaging/icons/.
 The build zips theme/default/ into Themes/default.zip. Run it after changing the artwork and
 commit its output with it:
 
@@ -14,6 +15,10 @@ from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "default")
+# The application icon for the desktop (menus, docks, file managers' "Open with").
+DESKTOP_ICONS = os.path.join(HERE, "..", "packaging", "icons", "hicolor")
+DESKTOP_ICON_NAME = "com.ombrix.ImageToPdf"
+DESKTOP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 SS = 4  # supersampling factor for smooth edges
 FONT_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
@@ -219,19 +224,29 @@ def radio_image():
 
 # --- Application icon, information icon -------------------------------------------------
 
-def application_icon():
-    size = 128
-    image = rounded((size, size), 26, (58, 110, 180), NAVY_DARK)
+def application_icon(size=128):
+    """The application's icon at `size` pixels, drawn on a 128-unit grid."""
+    image = rounded((size, size), round(26 * size / 128), (58, 110, 180), NAVY_DARK)
     big = canvas((size, size))
     d = ImageDraw.Draw(big)
-    u = SS
+    u = SS * size / 128
     icon_document(d, 30 * u, 16 * u, 62 * u, WHITE, (210, 222, 238))
     icon_picture(d, 40 * u, 34 * u, 42 * u, 30 * u, (190, 215, 245), ACCENT, (70, 145, 105))
     d.rounded_rectangle([24 * u, 76 * u, 104 * u, 104 * u], 6 * u, fill=ACCENT)
-    font = ImageFont.truetype(FONT_BOLD, 22 * u)
-    d.text((64 * u, 90 * u), "PDF", font=font, fill=WHITE, anchor="mm")
+    if size >= 32:
+        # Below 32 pixels the letters would be a blur: the orange band alone stands for them.
+        font = ImageFont.truetype(FONT_BOLD, round(22 * u))
+        d.text((64 * u, 90 * u), "PDF", font=font, fill=WHITE, anchor="mm")
     image.alpha_composite(shrink(big))
-    save(image, "application/application.png")
+    return image
+
+
+def desktop_icons():
+    """The icon in the desktop's hicolor sizes, installed with the package."""
+    for size in DESKTOP_ICON_SIZES:
+        path = os.path.join(DESKTOP_ICONS, f"{size}x{size}", "apps", DESKTOP_ICON_NAME + ".png")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        application_icon(size).save(path, optimize=True)
 
 
 def information_icon():
@@ -364,7 +379,8 @@ def face():
 if __name__ == "__main__":
     main_background()
     dialog_background()
-    application_icon()
+    save(application_icon(), "application/application.png")
+    desktop_icons()
     information_icon()
     big_buttons()
     small_buttons()

@@ -298,6 +298,12 @@ void ConvertCommand::ApplyPageSettings(const Options& options) {
 
 int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     for (const std::string& arg : arguments) {
+        if (arg == "--version") {
+            std::printf("ombrix-convert (%s) %s\n",
+                        static_cast<const char*>(AppUtil::GetDisplayName().utf8_str()),
+                        static_cast<const char*>(AppUtil::GetVersion().utf8_str()));
+            return 0;
+        }
         if (arg == "-h" || arg == "--help") {
             std::fputs(Usage(), stdout);
             return 0;

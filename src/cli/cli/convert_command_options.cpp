@@ -208,6 +208,7 @@ const char* ConvertCommand::Usage() {
            "                          progress and summary go to the standard error\n"
            "\n"
            "  -h, --help              show this help\n"
+           "      --version           show the version\n"
            "\n"
            "Environment:\n"
            "  OMBRIX_USER_PASSWORD, OMBRIX_OWNER_PASSWORD\n"

@@ -100,7 +100,7 @@ wxString AppUtil::GetProductId() {
 }
 
 wxString AppUtil::GetVersion() {
-    return "2.1.13";
+    return OMBRIX_VERSION;
 }
 
 wxString AppUtil::GetDisplayName() {

@@ -1,7 +1,25 @@
+#include "app/app_util.h"
 #include "app/main_app.h"
 #include "common/platform.h"
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so that they need no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", static_cast<const char*>(AppUtil::GetDisplayName().utf8_str()),
+                    static_cast<const char*>(AppUtil::GetVersion().utf8_str()));
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf("Usage: ombrix-image-to-pdf [FILE|FOLDER]...\n"
+                    "Open the converter's window with the images named (a folder: the images "
+                    "directly inside it)\nin its file list.\n\n"
+                    "      --help     show this help\n"
+                    "      --version  show the version\n");
+        return 0;
+    }
     Platform::UseUtf8Locale();
     wxApp::SetInstance(new MainApp);
     return wxEntry(argc, argv);

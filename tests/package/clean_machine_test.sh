@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# The package on a clean Debian 12 machine: makes the package of a build, checks it with
+# lintian, installs it into a fresh Debian 12 root (debootstrap, minimal variant) with only
+# the dependencies it declares, converts a few images there with ombrix-convert, starts the
+# application as a file manager's "Open with" does (gio launch of the installed desktop entry,
+# with files) under Xvfb, checks that its window shows and that its list holds those files
+# (Ctrl+Return converts exactly them), then purges the package and checks that it left
+# nothing behind.
+#   clean_machine_test.sh BUILD_DIR CACHE_DIR
+# Needs root (debootstrap, chroot, mounts) and Debian's package mirror; exits 77 (skipped)
+# without root. The pristine root and the downloaded packages are kept in CACHE_DIR, so
+# that a second run needs the network for the package lists only; every run installs into a
+# root of its own, unpacked afresh. Leaves a screenshot of the application as installed in
+# CACHE_DIR/installed-app.png.
+set -euo pipefail
+root_dir=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root_dir/scripts/x11-helpers.sh"
+build=$(cd "$1" && pwd)
+cache=$(mkdir -p "$2" && cd "$2" && pwd)
+suite=bookworm
+package=ombrix-image-to-pdf
+desktop_id=com.ombrix.ImageToPdf
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: the clean-machine test needs root (debootstrap, chroot, mount)"
+    exit 77
+fi
+
+start=$SECONDS
+step() { echo "== [$((SECONDS - start)) s] $*"; }
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+work=$(mktemp -d)
+chroot_dir=$work/root
+xvfb_pid=
+cleanup() {
+    set +e
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    # Whatever the test started inside the root ends with it.
+    for pid in $(ls /proc | grep -E '^[0-9]+$'); do
+        [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$chroot_dir" ] && kill -9 "$pid"
+    done
+    for mount in "$chroot_dir/var/cache/apt/archives" "$chroot_dir/proc"; do
+        mountpoint -q "$mount" && umount -l "$mount"
+    done
+    rm -rf --one-file-system "$work"
+}
+trap cleanup EXIT
+
+# Commands inside the root: as root, and as an ordinary user with a home of their own.
+in_root() { chroot "$chroot_dir" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+    DEBIAN_FRONTEND=noninteractive "$@"; }
+as_user() { chroot --userspec=tester:tester "$chroot_dir" env -i PATH=/usr/bin:/bin \
+    LANG=C.UTF-8 HOME=/home/tester ${DISPLAY:+DISPLAY=$DISPLAY} "$@"; }
+
+step "making the package"
+deb=$("$root_dir/scripts/make-deb.sh" "$build" "$work")
+[ -f "$deb" ] || fail "no package made"
+version=$(dpkg-deb -f "$deb" Version)
+dpkg-deb -I "$deb" | sed -n '/Package:/,$p'
+
+step "lintian"
+# Errors and warnings fail; the remarks that hold by design are overridden in the package.
+lintian --fail-on error,warning --display-info --show-overrides "$deb" ||
+    fail "lintian finds errors or warnings in the package"
+
+# The host's Debian mirrors for the suite, as its apt knows them.
+mirrors=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 'Created-By: Packages' \
+    2>/dev/null | grep -E " $suite(-updates|-security)?\$" | sort -u || true)
+mirror=$(awk -v s="$suite" '$2 == s { print $1; exit }' <<<"$mirrors")
+
+base=$cache/debian-12-minbase.tar
+if [ ! -f "$base" ]; then
+    step "debootstrap $suite (once; kept in $base)"
+    mkdir -p "$cache/debootstrap-debs" "$work/base"
+    debootstrap --variant=minbase --cache-dir="$cache/debootstrap-debs" "$suite" "$work/base" \
+        $mirror >"$work/debootstrap.log" 2>&1 || {
+        tail -n 20 "$work/debootstrap.log"
+        fail "debootstrap failed"
+    }
+    tar -C "$work/base" -cf "$base.part" . && mv "$base.part" "$base"
+    rm -rf --one-file-system "$work/base"
+fi
+
+step "a fresh root"
+mkdir -p "$chroot_dir"
+tar -C "$chroot_dir" -xf "$base"
+if [ -n "$mirrors" ]; then
+    awk '{ print "deb " $1 " " $2 " main" }' <<<"$mirrors" >"$chroot_dir/etc/apt/sources.list"
+fi
+cp /etc/resolv.conf "$chroot_dir/etc/resolv.conf"
+proxy=$(apt-config dump --format '%v' Acquire::http::Proxy 2>/dev/null || true)
+[ -z "$proxy" ] || echo "Acquire::http::Proxy \"$proxy\";" >"$chroot_dir/etc/apt/apt.conf.d/01proxy"
+mount -t proc proc "$chroot_dir/proc"
+mkdir -p "$cache/apt-archives/partial"
+mount --bind "$cache/apt-archives" "$chroot_dir/var/cache/apt/archives"
+in_root useradd --create-home --shell /bin/sh tester
+
+step "the declared dependencies (no recommended packages), and gio to launch the entry"
+in_root apt-get update -qq >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get update failed"; }
+depends=$(dpkg-deb -f "$deb" Depends)
+in_root apt-get satisfy -y -qq --no-install-recommends "$depends, libglib2.0-bin" \
+    >>"$work/apt.log" 2>&1 || { tail -n 30 "$work/apt.log"; fail "the dependencies do not install"; }
+
+# Everything on the machine before the package, less the package manager's own records,
+# logs, caches and the user's home.
+snapshot() {
+    (cd "$chroot_dir" && find . -xdev \( -path ./proc -o -path ./tmp -o -path ./home \
+        -o -path ./root -o -path ./run -o -path ./var/lib/dpkg -o -path ./var/lib/apt \
+        -o -path ./var/cache -o -path ./var/log \) -prune -o -print | sort)
+}
+snapshot >"$work/before"
+
+step "installing $(basename "$deb")"
+cp "$deb" "$chroot_dir/tmp/"
+in_root dpkg -i "/tmp/$(basename "$deb")" || fail "dpkg -i failed"
+for command in ombrix-convert ombrix-image-to-pdf; do
+    [ "$(in_root sh -c "command -v $command")" = "/usr/bin/$command" ] || fail "$command is not on the PATH"
+done
+missing=$(in_root sh -c 'ldd /opt/ombrix-image-to-pdf/bin/* /opt/ombrix-image-to-pdf/lib/*' | grep 'not found' || true)
+[ -z "$missing" ] || fail "libraries the package does not bring: $missing"
+for command in ombrix-convert ombrix-image-to-pdf; do
+    shown=$(as_user "$command" --version)
+    [[ $version == "${shown##* }"-* ]] || fail "$command --version shows '$shown' for package $version"
+done
+
+step "ombrix-convert on a few images"
+home=$chroot_dir/home/tester
+mkdir -p "$home/in"
+convert -size 300x200 gradient:navy-orange "$home/in/holiday photo.jpg"
+convert -size 120x80 xc:white -fill red -draw 'circle 60,40 60,10' "$home/in/logo.png"
+convert -size 200x280 pattern:checkerboard -monochrome -compress Group4 "$home/in/scan.tif"
+convert -size 64x64 plasma:fractal "$home/in/Übersicht.gif"
+chroot "$chroot_dir" chown -R tester:tester /home/tester/in
+as_user ombrix-convert -o /home/tester/out /home/tester/in >"$work/convert.log" 2>&1 || {
+    cat "$work/convert.log"
+    fail "ombrix-convert failed"
+}
+for name in "holiday photo" logo scan Übersicht; do
+    pdf=$home/out/$name.pdf
+    [ -f "$pdf" ] || { cat "$work/convert.log"; fail "no $name.pdf"; }
+    qpdf --check "$pdf" >/dev/null || fail "$name.pdf does not pass qpdf --check"
+done
+as_user ombrix-convert -o /home/tester/out -m all /home/tester/in >>"$work/convert.log" 2>&1 ||
+    fail "the merge failed"
+[ "$(pdfinfo "$home/out/all.pdf" | awk '/^Pages:/ { print $2 }')" = 4 ] || fail "all.pdf has not 4 pages"
+
+step "the application from its desktop entry, under Xvfb"
+entry=$chroot_dir/usr/share/applications/$desktop_id.desktop
+[ -f "$entry" ] || fail "the desktop entry is not installed"
+start_xvfb "$work" || fail "Xvfb did not start"
+xvfb_pid=$XVFB_PID
+shot=$cache/installed-app.png
+rm -f "$shot"
+mkdir -p "$home/files"
+cp "$home/in/holiday photo.jpg" "$home/in/logo.png" "$home/in/scan.tif" "$home/files/"
+chroot "$chroot_dir" chown -R tester:tester /home/tester/files
+# gio launch expands the entry's Exec line as a file manager's "Open with" does.
+as_user gio launch "/usr/share/applications/$desktop_id.desktop" "/home/tester/files/holiday photo.jpg" \
+    /home/tester/files/logo.png /home/tester/files/scan.tif >"$work/app.log" 2>&1 || {
+    cat "$work/app.log"
+    fail "gio launch failed"
+}
+window=$(wait_for_window "Ombrix Image to PDF Converter") ||
+    { cat "$work/app.log"; fail "the application's window did not appear"; }
+# Startup notification and the desktop's dock match the window to the entry by its class.
+wm_class=$(xprop -id "$window" WM_CLASS)
+[[ $wm_class == *'"ombrix-image-to-pdf"'* ]] || fail "the window's class is $wm_class"
+app_pid=$(xdotool getwindowpid "$window")
+[ "$(readlink "/proc/$app_pid/exe")" = "$chroot_dir/opt/ombrix-image-to-pdf/bin/ombrix-image-to-pdf" ] ||
+    fail "the window is not the installed program's"
+
+# The list shows its rows once the files are loaded.
+wait_until_steady "$window" || fail "the window does not settle"
+import -window "$window" "$shot"
+
+# Ctrl+Return converts the list: exactly the three files passed make PDFs in the default
+# output folder, so the list held them.
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers ctrl+Return
+outputs=
+for _ in $(seq 600); do
+    outputs=$(cd "$home" && find . -path ./out -prune -o -name '*.pdf' -printf '%f\n' | sort)
+    [ "$(wc -l <<<"$outputs")" -ge 3 ] && break
+    sleep 0.1
+done
+expected=$(printf '%s\n' "holiday photo.pdf" logo.pdf scan.pdf)
+[ "$outputs" = "$expected" ] || { cat "$work/app.log"; fail "the application made [$outputs], not the three files passed"; }
+step "the window showed the files; its conversion made: $(echo $outputs)"
+
+xdotool key --clearmodifiers ctrl+q
+for _ in $(seq 200); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+done
+! kill -0 "$app_pid" 2>/dev/null || fail "the application did not quit on Ctrl+Q"
+
+step "purging the package"
+in_root dpkg --purge "$package" || fail "dpkg --purge failed"
+snapshot >"$work/after"
+left=$(diff "$work/before" "$work/after" || true)
+[ -z "$left" ] || fail "the package left changes behind: $left"
+echo "screenshot of the installed application: $shot"
+step "passed"
