@@ -38,12 +38,13 @@ chroot_dir=$work/root
 xvfb_pid=
 cleanup() {
     set +e
+    echo "== [$((SECONDS - start)) s] cleaning up"
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     # Whatever the test started inside the root ends with it.
     for pid in $(ls /proc | grep -E '^[0-9]+$'); do
         [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$chroot_dir" ] && kill -9 "$pid"
     done
-    for mount in "$chroot_dir/var/cache/apt/archives" "$chroot_dir/proc"; do
+    for mount in "$chroot_dir/var/cache/apt/archives" "$chroot_dir/proc" "$chroot_dir"; do
         mountpoint -q "$mount" && umount -l "$mount"
     done
     rm -rf --one-file-system "$work"
@@ -64,7 +65,7 @@ dpkg-deb -I "$deb" | sed -n '/Package:/,$p'
 
 step "lintian"
 # Errors and warnings fail; the remarks that hold by design are overridden in the package.
-lintian --fail-on error,warning --display-info --show-overrides "$deb" ||
+lintian --fail-on error,warning --display-info "$deb" ||
     fail "lintian finds errors or warnings in the package"
 
 # The host's Debian mirrors for the suite, as its apt knows them.
@@ -72,22 +73,23 @@ mirrors=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 'Created-By: Pa
     2>/dev/null | grep -E " $suite(-updates|-security)?\$" | sort -u || true)
 mirror=$(awk -v s="$suite" '$2 == s { print $1; exit }' <<<"$mirrors")
 
+# In memory: unpacking is quick, and so is throwing it away.
+mkdir -p "$chroot_dir"
+mount -t tmpfs -o size=4g,mode=0755 tmpfs "$chroot_dir"
 base=$cache/debian-12-minbase.tar
-if [ ! -f "$base" ]; then
-    step "debootstrap $suite (once; kept in $base)"
-    mkdir -p "$cache/debootstrap-debs" "$work/base"
-    debootstrap --variant=minbase --cache-dir="$cache/debootstrap-debs" "$suite" "$work/base" \
+if [ -f "$base" ]; then
+    step "a fresh root from $base"
+    tar -C "$chroot_dir" -xf "$base"
+else
+    step "a fresh root: debootstrap $suite (kept in $base for the next runs)"
+    mkdir -p "$cache/debootstrap-debs"
+    debootstrap --variant=minbase --cache-dir="$cache/debootstrap-debs" "$suite" "$chroot_dir" \
         $mirror >"$work/debootstrap.log" 2>&1 || {
         tail -n 20 "$work/debootstrap.log"
         fail "debootstrap failed"
     }
-    tar -C "$work/base" -cf "$base.part" . && mv "$base.part" "$base"
-    rm -rf --one-file-system "$work/base"
+    tar -C "$chroot_dir" -cf "$base.part" . && mv "$base.part" "$base"
 fi
-
-step "a fresh root"
-mkdir -p "$chroot_dir"
-tar -C "$chroot_dir" -xf "$base"
 if [ -n "$mirrors" ]; then
     awk '{ print "deb " $1 " " $2 " main" }' <<<"$mirrors" >"$chroot_dir/etc/apt/sources.list"
 fi
@@ -168,7 +170,9 @@ window=$(wait_for_window "Ombrix Image to PDF Converter") ||
     { cat "$work/app.log"; fail "the application's window did not appear"; }
 # Startup notification and the desktop's dock match the window to the entry by its class.
 wm_class=$(xprop -id "$window" WM_CLASS)
-[[ $wm_class == *'"ombrix-image-to-pdf"'* ]] || fail "the window's class is $wm_class"
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[[ -n $entry_class && $wm_class == *"\"$entry_class\""* ]] ||
+    fail "the window's class is $wm_class, the entry's StartupWMClass '$entry_class'"
 app_pid=$(xdotool getwindowpid "$window")
 [ "$(readlink "/proc/$app_pid/exe")" = "$chroot_dir/opt/ombrix-image-to-pdf/bin/ombrix-image-to-pdf" ] ||
     fail "the window is not the installed program's"
@@ -179,7 +183,9 @@ import -window "$window" "$shot"
 
 # Ctrl+Return converts the list: exactly the three files passed make PDFs in the default
 # output folder, so the list held them.
-xdotool windowfocus --sync "$window"
+# A click on the list's empty part below the rows gives the window the keyboard, as a user's
+# would (there is no window manager to give it).
+xdotool mousemove --window "$window" 450 420 click 1
 xdotool key --clearmodifiers ctrl+Return
 outputs=
 for _ in $(seq 600); do
@@ -201,7 +207,9 @@ done
 step "purging the package"
 in_root dpkg --purge "$package" || fail "dpkg --purge failed"
 snapshot >"$work/after"
-left=$(diff "$work/before" "$work/after" || true)
+# dpkg removes folders the package shipped once they are empty, /opt among them (base-files
+# makes it, no package owns it): an empty /opt may go.
+left=$(diff "$work/before" "$work/after" | grep '^[<>]' | grep -v '^< \./opt$' || true)
 [ -z "$left" ] || fail "the package left changes behind: $left"
 echo "screenshot of the installed application: $shot"
 step "passed"
