@@ -53,7 +53,7 @@ trap cleanup EXIT
 
 # Commands inside the root: as root, and as an ordinary user with a home of their own.
 in_root() { chroot "$chroot_dir" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-    DEBIAN_FRONTEND=noninteractive "$@"; }
+    DEBIAN_FRONTEND=noninteractive ${http_proxy:+http_proxy=$http_proxy} "$@"; }
 as_user() { chroot --userspec=tester:tester "$chroot_dir" env -i PATH=/usr/bin:/bin \
     LANG=C.UTF-8 HOME=/home/tester ${DISPLAY:+DISPLAY=$DISPLAY} "$@"; }
 
@@ -94,7 +94,9 @@ if [ -n "$mirrors" ]; then
     awk '{ print "deb " $1 " " $2 " main" }' <<<"$mirrors" >"$chroot_dir/etc/apt/sources.list"
 fi
 cp /etc/resolv.conf "$chroot_dir/etc/resolv.conf"
-proxy=$(apt-config dump --format '%v' Acquire::http::Proxy 2>/dev/null || true)
+# The host's apt proxy, if it has one.
+proxy=
+eval "$(apt-config shell proxy Acquire::http::Proxy)"
 [ -z "$proxy" ] || echo "Acquire::http::Proxy \"$proxy\";" >"$chroot_dir/etc/apt/apt.conf.d/01proxy"
 mount -t proc proc "$chroot_dir/proc"
 mkdir -p "$cache/apt-archives/partial"
@@ -122,7 +124,10 @@ in_root dpkg -i "/tmp/$(basename "$deb")" || fail "dpkg -i failed"
 for command in ombrix-convert ombrix-image-to-pdf; do
     [ "$(in_root sh -c "command -v $command")" = "/usr/bin/$command" ] || fail "$command is not on the PATH"
 done
-missing=$(in_root sh -c 'ldd /opt/ombrix-image-to-pdf/bin/* /opt/ombrix-image-to-pdf/lib/*' | grep 'not found' || true)
+# The installation tree, where the command's link leads.
+program=$(readlink "$chroot_dir/usr/bin/ombrix-image-to-pdf")
+prefix=${program%/bin/ombrix-image-to-pdf}
+missing=$(in_root sh -c "ldd $prefix/bin/* $prefix/lib/*" | grep 'not found' || true)
 [ -z "$missing" ] || fail "libraries the package does not bring: $missing"
 for command in ombrix-convert ombrix-image-to-pdf; do
     shown=$(as_user "$command" --version)
@@ -174,7 +179,7 @@ entry_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
 [[ -n $entry_class && $wm_class == *"\"$entry_class\""* ]] ||
     fail "the window's class is $wm_class, the entry's StartupWMClass '$entry_class'"
 app_pid=$(xdotool getwindowpid "$window")
-[ "$(readlink "/proc/$app_pid/exe")" = "$chroot_dir/opt/ombrix-image-to-pdf/bin/ombrix-image-to-pdf" ] ||
+[ "$(readlink "/proc/$app_pid/exe")" = "$chroot_dir$program" ] ||
     fail "the window is not the installed program's"
 
 # The list shows its rows once the files are loaded.
