@@ -2,6 +2,8 @@
 #include "app/main_app.h"
 #include "common/platform.h"
 
+#include <wx/log.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     Platform::UseUtf8Locale();
+    // Until the toolkit is up, its messages ("Unable to initialize GTK+...") go to the standard
+    // error: shown in a message box, they would need the display that is missing.
+    wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new MainApp);
     return wxEntry(argc, argv);
 }

@@ -12,6 +12,7 @@
 #include <wx/filesys.h>
 #include <wx/fs_arc.h>
 #include <wx/image.h>
+#include <wx/log.h>
 #include <wx/msgdlg.h>
 
 #include <csignal>
@@ -19,6 +20,8 @@
 wxIMPLEMENT_APP_NO_MAIN(MainApp);
 
 bool MainApp::OnInit() {
+    // The toolkit is up: messages go to the desktop's default target again.
+    delete wxLog::SetActiveTarget(nullptr);
     // The toolkit's own initialisation may have reset the character type locale.
     Platform::UseUtf8Locale();
 #ifdef __UNIX__
