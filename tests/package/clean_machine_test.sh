@@ -189,10 +189,12 @@ convert -size 120x80 xc:white -fill red -draw 'circle 60,40 60,10' "$home/in/log
 convert -size 200x280 pattern:checkerboard -monochrome -compress Group4 "$home/in/scan.tif"
 convert -size 64x64 plasma:fractal "$home/in/Übersicht.gif"
 chroot "$chroot_dir" chown -R tester:tester /home/tester/in
-as_user ombrix-convert -o /home/tester/out /home/tester/in >"$work/convert.log" 2>&1 || {
-    cat "$work/convert.log"
+as_user ombrix-convert -o /home/tester/out /home/tester/in >"$work/convert.log" 2>"$work/convert.err" || {
+    cat "$work/convert.log" "$work/convert.err"
     fail "ombrix-convert failed"
 }
+# Run through its link, the converter still finds its installation (the page settings).
+[ ! -s "$work/convert.err" ] || { cat "$work/convert.err"; fail "ombrix-convert complained"; }
 for name in "holiday photo" logo scan Übersicht; do
     pdf=$home/out/$name.pdf
     [ -f "$pdf" ] || { cat "$work/convert.log"; fail "no $name.pdf"; }
@@ -231,6 +233,9 @@ app_pid=$(xdotool getwindowpid "$window")
 
 # The list shows its rows once the files are loaded.
 wait_until_steady "$window" || fail "the window does not settle"
+# The theme, the links and the languages were found: no message box came with the window.
+windows=$(xdotool search --onlyvisible --pid "$app_pid" --name . 2>/dev/null | wc -l)
+[ "$windows" -eq 1 ] || { import -window root "$shot"; fail "$windows windows at start (a message box?); see $shot"; }
 import -window "$window" "$shot"
 
 # Ctrl+Return converts the list: exactly the three files passed make PDFs in the default
