@@ -16,8 +16,6 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
-    # developer tools: screenshots of the real program
-    xdotool
 )
 
 missing=()
