@@ -2,6 +2,7 @@
 
 #include "pdf/flate_row_encoder.h"
 #include "pdf/icc_profile.h"
+#include "pdf/image_encoder.h"
 #include "pdf/jpeg_source.h"
 #include "pdf/pdf_error.h"
 #include "pdf/png_source.h"
@@ -464,13 +465,9 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
     }
 
     const int outBits = layout.bitsPerComponent;
-    FlateRowEncoder colour(out, width, 3, outBits);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (layout.softMask && softMask != nullptr) {
-        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, outBits);
-    }
-    std::vector<unsigned char> rgb(colour.RowBytes());
-    std::vector<unsigned char> a(alpha ? alpha->RowBytes() : 0);
+    ImageEncoder encoder(out, softMask, width, 3, outBits, layout.softMask ? outBits : 0);
+    unsigned char* rgb = encoder.ColourRow();
+    unsigned char* a = encoder.AlphaRow();
     const size_t bytesPerPixel = static_cast<size_t>(m_bitCount) / 8;
     auto put = [outBits](unsigned char* row, size_t index, uint32_t value) {
         if (outBits == 8) {
@@ -493,21 +490,15 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
                 pixel = U32(p);
             }
             for (int c = 0; c < 3; ++c) {
-                put(rgb.data(), static_cast<size_t>(x) * 3 + c,
+                put(rgb, static_cast<size_t>(x) * 3 + c,
                     FieldValue(pixel, m_channels[c].mask, m_channels[c].shift));
             }
-            if (alpha) {
-                put(a.data(), static_cast<size_t>(x),
+            if (a != nullptr) {
+                put(a, static_cast<size_t>(x),
                     FieldValue(pixel, m_channels[3].mask, m_channels[3].shift));
             }
         }
-        colour.WriteRow(rgb.data());
-        if (alpha) {
-            alpha->WriteRow(a.data());
-        }
+        encoder.WriteRow();
     }
-    colour.Finish();
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }

@@ -2,10 +2,10 @@
 // becomes an error code and a reason in the result.
 #include "pdf/pdf_service.h"
 
-#include "pdf/unique_file.h"
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
+#include "pdf/unique_file.h"
 
 #include <qpdf/QPDFExc.hh>
 

@@ -3,6 +3,7 @@
 #include "pdf/exif_reader.h"
 #include "pdf/flate_row_encoder.h"
 #include "pdf/icc_profile.h"
+#include "pdf/image_encoder.h"
 #include "pdf/pdf_error.h"
 
 #include <csetjmp>
@@ -456,23 +457,17 @@ void PngSource::WriteImage(int, const Sink& out, std::string* softMask) {
     m_data.ReadAll(bytes);
     const int width = layout.width;
 
-    std::unique_ptr<FlateRowEncoder> colour;
     if (m_passthrough) {
         WriteImageData(bytes.Data(), bytes.Size(), out);
         if (!layout.softMask) {
             return;
         }
-    } else {
-        colour = std::make_unique<FlateRowEncoder>(out, width, layout.Components(), m_depth);
     }
-
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (layout.softMask && softMask != nullptr) {
-        softMask->clear();
-        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, layout.softMaskBits);
-    }
-    std::vector<unsigned char> colourRow(colour ? colour->RowBytes() : 0);
-    std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
+    // Passed-through colour data needs its alpha rows only.
+    ImageEncoder encoder(out, softMask, width, layout.Components(), m_passthrough ? 0 : m_depth,
+                         layout.softMask ? layout.softMaskBits : 0);
+    unsigned char* colourRow = encoder.ColourRow();
+    unsigned char* alphaRow = encoder.AlphaRow();
     const size_t sampleBytes = m_depth / 8;
 
     DecodeRows(bytes.Data(), bytes.Size(), [&](const unsigned char* row) {
@@ -483,31 +478,21 @@ void PngSource::WriteImage(int, const Sink& out, std::string* softMask) {
             for (int x = 0; x < width; ++x) {
                 const unsigned char* pixel = row + x * pixelBytes;
                 std::memcpy(&colourRow[x * colours * sampleBytes], pixel, colours * sampleBytes);
-                if (alpha) {
+                if (alphaRow != nullptr) {
                     std::memcpy(&alphaRow[x * sampleBytes], pixel + colours * sampleBytes,
                                 sampleBytes);
                 }
             }
-            colour->WriteRow(colourRow.data());
+            encoder.WriteRow();
         } else {
-            if (colour) {
-                colour->WriteRow(row);
-            }
-            if (alpha) {
+            if (alphaRow != nullptr) {
                 for (int x = 0; x < width; ++x) {
                     alphaRow[x] =
                         static_cast<unsigned char>(m_paletteAlpha[Sample(row, x, m_depth)]);
                 }
             }
-        }
-        if (alpha) {
-            alpha->WriteRow(alphaRow.data());
+            encoder.WriteRow(row);
         }
     });
-    if (colour) {
-        colour->Finish();
-    }
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }

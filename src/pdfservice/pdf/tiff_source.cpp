@@ -3,7 +3,9 @@
 #include "pdf/fax_encoder.h"
 #include "pdf/flate_row_encoder.h"
 #include "pdf/icc_profile.h"
+#include "pdf/image_encoder.h"
 #include "pdf/pdf_error.h"
+#include "pdf/tiff_file.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -13,116 +15,6 @@
 
 namespace {
 constexpr uint32_t kMaxPages = 100000;
-
-// libtiff reading a SourceData, with errors collected for the reason of a failure.
-struct Client {
-    explicit Client(const SourceData& data) : reader(data) {}
-    SourceData::Reader reader;
-    uint64_t position = 0;
-    std::string error;
-};
-
-tmsize_t ClientRead(thandle_t handle, void* buffer, tmsize_t size) {
-    auto* client = static_cast<Client*>(handle);
-    try {
-        const size_t n = client->reader.ReadAt(client->position, buffer, static_cast<size_t>(size));
-        client->position += n;
-        return static_cast<tmsize_t>(n);
-    } catch (const std::exception& error) {
-        client->error = error.what();
-        return -1;
-    }
-}
-
-tmsize_t ClientWrite(thandle_t, void*, tmsize_t) {
-    return -1;
-}
-
-toff_t ClientSeek(thandle_t handle, toff_t offset, int whence) {
-    auto* client = static_cast<Client*>(handle);
-    switch (whence) {
-    case SEEK_SET:
-        client->position = offset;
-        break;
-    case SEEK_CUR:
-        client->position += offset;
-        break;
-    case SEEK_END:
-        client->position = client->reader.Size() + offset;
-        break;
-    default:
-        return static_cast<toff_t>(-1);
-    }
-    return client->position;
-}
-
-int ClientClose(thandle_t) {
-    return 0;
-}
-
-toff_t ClientSize(thandle_t handle) {
-    return static_cast<Client*>(handle)->reader.Size();
-}
-
-int ClientMap(thandle_t, void**, toff_t*) {
-    return 0;
-}
-
-void ClientUnmap(thandle_t, void*, toff_t) {}
-
-int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
-    auto* client = static_cast<Client*>(user);
-    if (client->error.empty()) {
-        char message[512];
-        std::vsnprintf(message, sizeof message, format, args);
-        client->error = module != nullptr && *module ? std::string(module) + ": " + message
-                                                     : std::string(message);
-    }
-    return 1;
-}
-
-int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
-    return 1;
-}
-
-// An open TIFF file; closed with the object.
-class TiffHandle {
-public:
-    explicit TiffHandle(const SourceData& data) : m_client(data) {
-        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-        TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &m_client);
-        TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &m_client);
-        TIFFOpenOptionsSetMaxSingleMemAlloc(options,
-                                            static_cast<tmsize_t>(ImageSource::kMaxBuffer));
-        m_tiff =
-            TIFFClientOpenExt(data.Name().c_str(), "rm", &m_client, ClientRead, ClientWrite,
-                              ClientSeek, ClientClose, ClientSize, ClientMap, ClientUnmap, options);
-        TIFFOpenOptionsFree(options);
-        if (m_tiff == nullptr) {
-            Fail("cannot open");
-        }
-    }
-    ~TiffHandle() {
-        if (m_tiff != nullptr) {
-            TIFFClose(m_tiff);
-        }
-    }
-    TiffHandle(const TiffHandle&) = delete;
-    TiffHandle& operator=(const TiffHandle&) = delete;
-
-    TIFF* Get() const { return m_tiff; }
-    const std::string& Error() const { return m_client.error; }
-    void ClearError() { m_client.error.clear(); }
-
-    [[noreturn]] void Fail(const std::string& what) const {
-        throw PdfError(PDF_ERROR_CORRUPT,
-                       "broken TIFF: " + (m_client.error.empty() ? what : m_client.error));
-    }
-
-private:
-    Client m_client;
-    TIFF* m_tiff = nullptr;
-};
 
 [[noreturn]] void Unsupported(const std::string& what) {
     throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "TIFF with " + what);
@@ -217,14 +109,15 @@ void PackSample(unsigned char* row, size_t index, uint32_t value, int bits) {
 }
 
 // A strip or tile whose data lies beyond the end of the file means a truncated file.
-void CheckChunk(TIFF* tif, uint32_t chunk) {
+void CheckChunk(const TiffFile& file, uint32_t chunk) {
+    TIFF* tif = file.Get();
     const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
     if (chunk >= chunks) {
         throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
     }
     const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
     const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
-    const uint64_t size = static_cast<Client*>(TIFFClientdata(tif))->reader.Size();
+    const uint64_t size = file.SourceSize();
     if (count > 0 && (offset > size || count > size - offset)) {
         throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
     }
@@ -243,7 +136,7 @@ template <typename T> T FieldDefaulted(TIFF* tif, uint32_t tag) {
 } // namespace
 
 TiffSource::TiffSource(const SourceData& data) : ImageSource(data) {
-    TiffHandle handle(m_data);
+    TiffFile handle(m_data);
     TIFF* tif = handle.Get();
     std::vector<Page> plans;
     std::vector<ImageLayout> layouts;
@@ -510,7 +403,7 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
 void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     const Page& page = m_plans.at(index);
     const ImageLayout& layout = m_pages.at(index);
-    TiffHandle handle(m_data);
+    TiffFile handle(m_data);
     if (!TIFFSetDirectory(handle.Get(), page.directory)) {
         handle.Fail("cannot read the image directory");
     }
@@ -520,13 +413,13 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     try {
         switch (page.method) {
         case Page::Method::Ccitt:
-            WriteCcitt(handle.Get(), page, layout, out);
+            WriteCcitt(handle, page, layout, out);
             break;
         case Page::Method::Rgba:
             WriteRgba(handle.Get(), layout, out, softMask);
             break;
         case Page::Method::Samples:
-            WriteSamples(handle.Get(), page, layout, out, softMask);
+            WriteSamples(handle, page, layout, out, softMask);
             break;
         }
     } catch (const PdfError& error) {
@@ -537,7 +430,7 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     }
 }
 
-void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layout,
+void TiffSource::WriteCcitt(const TiffFile& file, const Page& page, const ImageLayout& layout,
                             const Sink& out) {
     // Decode the image to rows with 1 for black, then let libtiff's encoder write Group 4
     // data into a TIFF in memory and hand on its strip.
@@ -546,7 +439,7 @@ void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layo
     const size_t rowBytes = (size_t(width) + 7) / 8;
     CheckBuffer(uint64_t(rowBytes) * height);
     std::vector<unsigned char> bits(rowBytes * height, 0);
-    ReadBands(tif, page, layout, [&](uint32_t y, const unsigned char* const* planes) {
+    ReadBands(file, page, layout, [&](uint32_t y, const unsigned char* const* planes) {
         std::memcpy(&bits[y * rowBytes], planes[0], rowBytes);
     });
     if (page.invertBits) {
@@ -574,35 +467,28 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
     if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
         throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
     }
-    FlateRowEncoder colour(out, layout.width, 3, 8);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (layout.softMask && softMask != nullptr) {
-        alpha = FlateRowEncoder::AppendingTo(softMask, layout.width, 1, 8);
-    }
-    std::vector<unsigned char> rgb(size_t(width) * 3);
-    std::vector<unsigned char> a(width);
+    ImageEncoder encoder(out, softMask, layout.width, 3, 8, layout.softMask ? 8 : 0);
+    unsigned char* rgb = encoder.ColourRow();
+    unsigned char* a = encoder.AlphaRow();
     for (uint32_t y = 0; y < height; ++y) {
         const uint32_t* row = &raster[size_t(y) * width];
         for (uint32_t x = 0; x < width; ++x) {
             rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
             rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
             rgb[3 * x + 2] = static_cast<unsigned char>(TIFFGetB(row[x]));
-            a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
+            if (a != nullptr) {
+                a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
+            }
         }
-        colour.WriteRow(rgb.data());
-        if (alpha) {
-            alpha->WriteRow(a.data());
-        }
+        encoder.WriteRow();
     }
-    colour.Finish();
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }
 
 void TiffSource::ReadBands(
-    TIFF* tif, const Page& page, const ImageLayout& layout,
+    const TiffFile& file, const Page& page, const ImageLayout& layout,
     const std::function<void(uint32_t, const unsigned char* const*)>& onRow) {
+    TIFF* tif = file.Get();
     if (page.jpegToRgb) {
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     }
@@ -651,7 +537,7 @@ void TiffSource::ReadBands(
                 for (uint32_t left = 0; left < static_cast<uint32_t>(width); left += tileWidth) {
                     const ttile_t tile =
                         TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
-                    CheckChunk(tif, tile);
+                    CheckChunk(file, tile);
                     // Damaged compressed data keeps what decoded, as libtiff's own tools do.
                     std::fill(chunk.begin(), chunk.end(), 0);
                     TIFFReadEncodedTile(tif, tile, chunk.data(),
@@ -666,7 +552,7 @@ void TiffSource::ReadBands(
                 }
             } else {
                 const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
-                CheckChunk(tif, strip);
+                CheckChunk(file, strip);
                 // Damaged or short compressed data keeps what decoded, as libtiff's own tools do.
                 std::fill(chunk.begin(), chunk.end(), 0);
                 TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
@@ -684,36 +570,34 @@ void TiffSource::ReadBands(
     }
 }
 
-void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& layout,
+void TiffSource::WriteSamples(const TiffFile& file, const Page& page, const ImageLayout& layout,
                               const Sink& out, std::string* softMask) {
     const int width = layout.width;
     const int bits = page.bitsPerSample;
     const int outColours = page.expandPalette ? 3 : page.colours;
-    FlateRowEncoder colour(out, width, outColours, page.outBits);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (page.alphaSample >= 0 && softMask != nullptr) {
-        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, page.outBits);
-    }
+    ImageEncoder encoder(out, softMask, width, outColours, page.outBits,
+                         page.alphaSample >= 0 ? page.outBits : 0);
     const bool fast = !page.planar && page.alphaSample < 0 &&
                       page.samplesPerPixel == page.colours && !page.signedSamples &&
                       !page.expandPalette && page.outBits == bits && bits <= 16;
-    std::vector<unsigned char> colourRow(colour.RowBytes());
-    std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
+    unsigned char* colourRow = encoder.ColourRow();
+    unsigned char* alphaRow = encoder.AlphaRow();
+    const size_t colourBytes = FlateRowEncoder::RowBytesOf(width, outColours, page.outBits);
     const int spp = page.samplesPerPixel;
 
-    ReadBands(tif, page, layout, [&](uint32_t, const unsigned char* const* planes) {
+    ReadBands(file, page, layout, [&](uint32_t, const unsigned char* const* planes) {
         const unsigned char* row = planes[0];
         if (fast) {
             if (bits == 16) {
-                for (size_t i = 0; i + 1 < colourRow.size(); i += 2) {
+                for (size_t i = 0; i + 1 < colourBytes; i += 2) {
                     uint16_t v;
                     std::memcpy(&v, row + i, 2);
                     colourRow[i] = static_cast<unsigned char>(v >> 8);
                     colourRow[i + 1] = static_cast<unsigned char>(v);
                 }
-                colour.WriteRow(colourRow.data());
+                encoder.WriteRow();
             } else {
-                colour.WriteRow(row);
+                encoder.WriteRow(row);
             }
             return;
         }
@@ -729,27 +613,21 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
                 const uint32_t index =
                     std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
                 for (int c = 0; c < 3; ++c) {
-                    PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c,
+                    PackSample(colourRow, static_cast<size_t>(x) * 3 + c,
                                page.colourMap[c * entries + index], 16);
                 }
             } else {
                 for (int c = 0; c < page.colours; ++c) {
-                    PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c,
-                               sample(x, c), page.outBits);
+                    PackSample(colourRow, static_cast<size_t>(x) * page.colours + c, sample(x, c),
+                               page.outBits);
                 }
             }
-            if (alpha) {
-                PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample),
+            if (alphaRow != nullptr) {
+                PackSample(alphaRow, static_cast<size_t>(x), sample(x, page.alphaSample),
                            page.outBits);
             }
         }
-        colour.WriteRow(colourRow.data());
-        if (alpha) {
-            alpha->WriteRow(alphaRow.data());
-        }
+        encoder.WriteRow();
     });
-    colour.Finish();
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct tiff;
+class TiffFile;
 
 // A TIFF file, read with libtiff: every image directory of the main chain is a page. Black and
 // white images are written as Group 4 fax data; everything else is compressed with Flate,
@@ -39,13 +40,14 @@ public:
 
 private:
     void DescribeDirectory(struct tiff* tif, uint32_t directory);
-    void WriteSamples(struct tiff* tif, const Page& page, const ImageLayout& layout,
+    void WriteSamples(const TiffFile& file, const Page& page, const ImageLayout& layout,
                       const Sink& out, std::string* softMask);
     void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out,
                    std::string* softMask);
-    void WriteCcitt(struct tiff* tif, const Page& page, const ImageLayout& layout, const Sink& out);
+    void WriteCcitt(const TiffFile& file, const Page& page, const ImageLayout& layout,
+                    const Sink& out);
     // Reads the image row by row (a row of each plane), in strips or rows of tiles.
-    void ReadBands(struct tiff* tif, const Page& page, const ImageLayout& layout,
+    void ReadBands(const TiffFile& file, const Page& page, const ImageLayout& layout,
                    const std::function<void(uint32_t, const unsigned char* const*)>& onRow);
 
     std::vector<Page> m_plans;
