@@ -164,9 +164,8 @@ public:
         const double canvasHeight = swap ? layout.CanvasWidth() : layout.CanvasHeight();
         const double xDpi = swap ? layout.yDpi : layout.xDpi;
         const double yDpi = swap ? layout.xDpi : layout.yDpi;
-        const PagePlacement placement = PageGeometry::Place(
-            options.pageType, options.width, options.height, options.left, options.right,
-            options.top, options.bottom, canvasWidth, canvasHeight, xDpi, yDpi);
+        const PagePlacement placement =
+            PageGeometry::Place(options.page, {canvasWidth, canvasHeight, xDpi, yDpi});
 
         // A frame smaller than its canvas (GIF) takes its part of the box.
         double x = placement.x;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/image_source.h"
+#include "pdf/page_geometry.h"
 #include "pdf/pdf_service.h"
 
 #include <memory>
@@ -13,13 +14,7 @@
 class PdfDocumentWriter {
 public:
     struct Options {
-        const char* pageType = nullptr;
-        double width = 0; // millimetres
-        double height = 0;
-        double left = 0;
-        double right = 0;
-        double top = 0;
-        double bottom = 0;
+        PageSetup page;
         std::string title;
         std::string author;
         std::string subject;

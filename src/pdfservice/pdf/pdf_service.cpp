@@ -58,19 +58,15 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Opens every source; a failure names the file it comes from.
 std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::string>& paths) {
     std::vector<std::unique_ptr<ImageSource>> sources;
     for (const std::string& path : paths) {
+        const SourceData data = SourceData::FromFile(path);
         try {
-            sources.push_back(ImageSource::Open(SourceData::FromFile(path)));
+            sources.push_back(ImageSource::Open(data));
         } catch (const PdfError& error) {
-            const std::string name = BaseName(path);
+            const std::string& name = data.Name();
             const std::string what = error.what();
             throw PdfError(error.Code(),
                            what.find(name) != std::string::npos ? what : name + ": " + what);
@@ -99,22 +95,17 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         throw PdfError(PDF_ERROR_WRITE, "the folder \"" + folder + "\" does not exist");
     }
 
-    PdfDocumentWriter::Options page;
-    page.pageType = options->pageType;
-    page.width = options->width;
-    page.height = options->height;
-    page.left = options->left;
-    page.right = options->right;
-    page.top = options->top;
-    page.bottom = options->bottom;
-    page.title = Text(options->title);
-    page.author = Text(options->author);
-    page.subject = Text(options->subject);
+    PdfDocumentWriter::Options document;
+    document.page = {options->pageType, options->width, options->height, options->left,
+                     options->right,    options->top,   options->bottom};
+    document.title = Text(options->title);
+    document.author = Text(options->author);
+    document.subject = Text(options->subject);
     if (const PdfSecurityOptions* security = options->security) {
-        page.userPassword = Text(security->userPassword);
-        page.ownerPassword = Text(security->ownerPassword);
-        page.allowCopy = security->allowCopy != 0;
-        page.allowPrint = security->allowPrint != 0;
+        document.userPassword = Text(security->userPassword);
+        document.ownerPassword = Text(security->ownerPassword);
+        document.allowCopy = security->allowCopy != 0;
+        document.allowPrint = security->allowPrint != 0;
     }
 
     const std::vector<std::unique_ptr<ImageSource>> sources = OpenSources(service.sources);
@@ -130,7 +121,7 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     ::close(fd);
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
     try {
-        PdfDocumentWriter::Write(sources, page, partial, progress);
+        PdfDocumentWriter::Write(sources, document, partial, progress);
         if (std::rename(partial.c_str(), final.c_str()) != 0) {
             throw PdfError(PDF_ERROR_WRITE,
                            "cannot write the PDF: " + std::string(std::strerror(errno)));
