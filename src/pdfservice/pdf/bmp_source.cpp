@@ -48,91 +48,25 @@ BmpSource::~BmpSource() = default;
 void BmpSource::Parse(const std::string& bytes) {
     const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t size = bytes.size();
-    if (size < 26) {
-        Broken("truncated header");
-    }
-    const uint32_t fileSize = U32(d + 2);
-    if (fileSize != 0 && fileSize > size) {
-        Broken("the file is shorter than its header says");
-    }
-    m_dataOffset = U32(d + 10);
-    const uint32_t headerSize = U32(d + 14);
-    if (headerSize != 12 && headerSize != 16 && headerSize != 40 && headerSize != 52 &&
-        headerSize != 56 && headerSize != 64 && headerSize != 108 && headerSize != 124) {
-        Broken("unknown header size " + std::to_string(headerSize));
-    }
-    if (14 + static_cast<size_t>(headerSize) > size) {
-        Broken("truncated header");
-    }
-    const unsigned char* h = d + 14;
-    int64_t width = 0;
-    int64_t height = 0;
-    int planes = 0;
-    uint32_t sizeImage = 0;
-    int32_t xPerMetre = 0;
-    int32_t yPerMetre = 0;
-    uint32_t colours = 0;
-    const bool core = headerSize == 12;
-    if (core) {
-        width = U16(h + 4);
-        height = static_cast<int16_t>(U16(h + 6));
-        planes = U16(h + 8);
-        m_bitCount = U16(h + 10);
-    } else {
-        width = static_cast<int32_t>(U32(h + 4));
-        height = static_cast<int32_t>(U32(h + 8));
-        planes = U16(h + 12);
-        m_bitCount = U16(h + 14);
-        if (headerSize >= 20) {
-            m_compression = static_cast<int>(U32(h + 16));
-        }
-        if (headerSize >= 40) {
-            sizeImage = U32(h + 20);
-            xPerMetre = static_cast<int32_t>(U32(h + 24));
-            yPerMetre = static_cast<int32_t>(U32(h + 28));
-            colours = U32(h + 32);
-        }
-    }
-    if (planes != 1) {
-        Broken("plane count is not 1");
-    }
-    if (width <= 0 || height == 0 || height == INT32_MIN) {
-        Broken("bad image size");
-    }
-    m_topDown = height < 0;
-    if (m_topDown) {
-        height = -height;
-    }
-    CheckSize(static_cast<uint64_t>(width), static_cast<uint64_t>(height));
-    if (m_dataOffset > size) {
-        Broken("pixel data offset beyond the end of the file");
-    }
-
+    const Header header = ReadHeader(d, size);
     ImageLayout layout;
-    layout.width = static_cast<int>(width);
-    layout.height = static_cast<int>(height);
-    if (xPerMetre > 0 && yPerMetre > 0) {
-        const double ratio =
-            double(std::max(xPerMetre, yPerMetre)) / std::min(xPerMetre, yPerMetre);
+    layout.width = static_cast<int>(header.width);
+    layout.height = static_cast<int>(header.height);
+    if (header.xPerMetre > 0 && header.yPerMetre > 0) {
+        const double ratio = double(std::max(header.xPerMetre, header.yPerMetre)) /
+                             std::min(header.xPerMetre, header.yPerMetre);
         if (ratio > 100) {
             Broken("implausible pixel density");
         }
-        layout.xDpi = xPerMetre * 0.0254;
-        layout.yDpi = yPerMetre * 0.0254;
-    }
-
-    // OS/2 2.x headers use compression 3 and 4 for Huffman and RLE24.
-    if (headerSize == 16 || headerSize == 64) {
-        if (m_compression == 3 || m_compression == 4) {
-            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
-                           "OS/2 bitmap with Huffman or RLE24 compression");
-        }
+        layout.xDpi = header.xPerMetre * 0.0254;
+        layout.yDpi = header.yPerMetre * 0.0254;
     }
 
     if (m_compression == kJpeg || m_compression == kPng) {
         // The pixel data is a whole JPEG or PNG file.
-        const size_t length =
-            sizeImage != 0 ? std::min<size_t>(sizeImage, size - m_dataOffset) : size - m_dataOffset;
+        const size_t length = header.sizeImage != 0
+                                  ? std::min<size_t>(header.sizeImage, size - m_dataOffset)
+                                  : size - m_dataOffset;
         SourceData inner = SourceData::FromMemory(bytes.substr(m_dataOffset, length), Name());
         if (m_compression == kJpeg) {
             m_embedded = std::make_unique<JpegSource>(inner);
@@ -143,9 +77,106 @@ void BmpSource::Parse(const std::string& bytes) {
         return;
     }
 
+    CheckCompression();
     const int bits = m_bitCount;
-    const bool indexed = bits == 1 || bits == 2 || bits == 4 || bits == 8;
-    if (!indexed && bits != 16 && bits != 24 && bits != 32) {
+    const bool rle = m_compression == kRle8 || m_compression == kRle4;
+    m_stride = ((static_cast<size_t>(header.width) * bits + 31) / 32) * 4;
+    if (!rle) {
+        if (m_stride * static_cast<size_t>(header.height) > size - m_dataOffset) {
+            Broken("truncated pixel data");
+        }
+        if (header.sizeImage != 0 && header.sizeImage > size - m_dataOffset) {
+            Broken("the image size field is larger than the pixel data");
+        }
+    }
+    if (IsIndexed()) {
+        ReadPalette(d, header, layout);
+    } else {
+        ReadBitFields(d, header, layout);
+        if (m_channels[3].mask != 0) {
+            FindAlpha(d, header, layout);
+        }
+    }
+    ReadProfile(d, size, header, layout);
+    if (IsIndexed() && !rle) {
+        CheckIndices(d, header);
+    }
+    if (IsIndexed()) {
+        layout.palette.resize(3u << layout.bitsPerComponent, '\0');
+    }
+    m_pages.push_back(std::move(layout));
+}
+
+bool BmpSource::IsIndexed() const {
+    return m_bitCount == 1 || m_bitCount == 2 || m_bitCount == 4 || m_bitCount == 8;
+}
+
+BmpSource::Header BmpSource::ReadHeader(const unsigned char* d, size_t size) {
+    if (size < 26) {
+        Broken("truncated header");
+    }
+    const uint32_t fileSize = U32(d + 2);
+    if (fileSize != 0 && fileSize > size) {
+        Broken("the file is shorter than its header says");
+    }
+    m_dataOffset = U32(d + 10);
+    Header header;
+    header.size = U32(d + 14);
+    const uint32_t headerSize = header.size;
+    if (headerSize != 12 && headerSize != 16 && headerSize != 40 && headerSize != 52 &&
+        headerSize != 56 && headerSize != 64 && headerSize != 108 && headerSize != 124) {
+        Broken("unknown header size " + std::to_string(headerSize));
+    }
+    if (14 + static_cast<size_t>(headerSize) > size) {
+        Broken("truncated header");
+    }
+    const unsigned char* h = d + 14;
+    int planes = 0;
+    if (headerSize == 12) {
+        header.width = U16(h + 4);
+        header.height = static_cast<int16_t>(U16(h + 6));
+        planes = U16(h + 8);
+        m_bitCount = U16(h + 10);
+    } else {
+        header.width = static_cast<int32_t>(U32(h + 4));
+        header.height = static_cast<int32_t>(U32(h + 8));
+        planes = U16(h + 12);
+        m_bitCount = U16(h + 14);
+        if (headerSize >= 20) {
+            m_compression = static_cast<int>(U32(h + 16));
+        }
+        if (headerSize >= 40) {
+            header.sizeImage = U32(h + 20);
+            header.xPerMetre = static_cast<int32_t>(U32(h + 24));
+            header.yPerMetre = static_cast<int32_t>(U32(h + 28));
+            header.colours = U32(h + 32);
+        }
+    }
+    if (planes != 1) {
+        Broken("plane count is not 1");
+    }
+    if (header.width <= 0 || header.height == 0 || header.height == INT32_MIN) {
+        Broken("bad image size");
+    }
+    m_topDown = header.height < 0;
+    if (m_topDown) {
+        header.height = -header.height;
+    }
+    CheckSize(static_cast<uint64_t>(header.width), static_cast<uint64_t>(header.height));
+    if (m_dataOffset > size) {
+        Broken("pixel data offset beyond the end of the file");
+    }
+    // OS/2 2.x headers use compression 3 and 4 for Huffman and RLE24.
+    if ((headerSize == 16 || headerSize == 64) && (m_compression == 3 || m_compression == 4)) {
+        throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                       "OS/2 bitmap with Huffman or RLE24 compression");
+    }
+    return header;
+}
+
+void BmpSource::CheckCompression() const {
+    const int bits = m_bitCount;
+    if (!IsIndexed() && bits != 16 && bits != 24 && bits != 32) {
         if (bits == 64) {
             throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "64-bit BMP");
         }
@@ -176,141 +207,143 @@ void BmpSource::Parse(const std::string& bytes) {
     if ((m_compression == kRle8 || m_compression == kRle4) && m_topDown) {
         Broken("a compressed image cannot be top-down");
     }
+}
 
-    m_stride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
-    const bool rle = m_compression == kRle8 || m_compression == kRle4;
-    if (!rle) {
-        if (m_stride * static_cast<size_t>(height) > size - m_dataOffset) {
-            Broken("truncated pixel data");
-        }
-        if (sizeImage != 0 && sizeImage > size - m_dataOffset) {
-            Broken("the image size field is larger than the pixel data");
+void BmpSource::ReadPalette(const unsigned char* d, const Header& header, ImageLayout& layout) {
+    // The palette follows the header.
+    const int bits = m_bitCount;
+    const size_t tableOffset = 14 + header.size;
+    const size_t entrySize = header.size == 12 ? 3 : 4;
+    const uint32_t maxEntries = 1u << bits;
+    if (header.colours > maxEntries) {
+        Broken("more palette entries than the bit depth allows");
+    }
+    m_paletteEntries = static_cast<int>(header.colours == 0 ? maxEntries : header.colours);
+    if (tableOffset + m_paletteEntries * entrySize > m_dataOffset) {
+        Broken("palette overlaps the pixel data");
+    }
+    layout.colourSpace = ImageLayout::ColourSpace::Indexed;
+    layout.paletteBase = ImageLayout::ColourSpace::RGB;
+    layout.bitsPerComponent = bits;
+    for (int i = 0; i < m_paletteEntries; ++i) {
+        const unsigned char* e = d + tableOffset + i * entrySize;
+        layout.palette.push_back(static_cast<char>(e[2]));
+        layout.palette.push_back(static_cast<char>(e[1]));
+        layout.palette.push_back(static_cast<char>(e[0]));
+    }
+    if (m_compression == kRle8 || m_compression == kRle4) {
+        // Pixels that the data skips are transparent, as viewers show them; they get an
+        // index of their own when the palette leaves one free.
+        layout.bitsPerComponent = 8;
+        m_skippedIndex = m_paletteEntries < 256 ? m_paletteEntries : 0;
+        if (m_paletteEntries < 256) {
+            layout.colourKey = {m_skippedIndex, m_skippedIndex};
         }
     }
+}
 
-    // The palette (or, for 16 and 32 bits, masks) follows the header.
-    size_t tableOffset = 14 + headerSize;
-    if (indexed) {
-        const size_t entrySize = core ? 3 : 4;
-        const uint32_t maxEntries = 1u << bits;
-        if (colours > maxEntries) {
-            Broken("more palette entries than the bit depth allows");
+void BmpSource::ReadBitFields(const unsigned char* d, const Header& header, ImageLayout& layout) {
+    // The masks of 16 and 32-bit pixels: in the header (V3 and later) or after it.
+    const int bits = m_bitCount;
+    uint32_t masks[4] = {0, 0, 0, 0};
+    if (m_compression == kBitFields || m_compression == kAlphaBitFields) {
+        const bool inHeader = header.size >= 52;
+        const size_t at = inHeader ? 14 + 40 : 14 + header.size;
+        const int count =
+            m_compression == kAlphaBitFields || (inHeader && header.size >= 56) ? 4 : 3;
+        if (at + count * 4 > (inHeader ? 14 + header.size : m_dataOffset)) {
+            Broken("truncated bit-field masks");
         }
-        m_paletteEntries = static_cast<int>(colours == 0 ? maxEntries : colours);
-        if (tableOffset + m_paletteEntries * entrySize > m_dataOffset) {
-            Broken("palette overlaps the pixel data");
+        for (int i = 0; i < count; ++i) {
+            masks[i] = U32(d + at + 4 * i);
         }
-        layout.colourSpace = ImageLayout::ColourSpace::Indexed;
-        layout.paletteBase = ImageLayout::ColourSpace::RGB;
-        layout.bitsPerComponent = bits;
-        for (int i = 0; i < m_paletteEntries; ++i) {
-            const unsigned char* e = d + tableOffset + i * entrySize;
-            layout.palette.push_back(static_cast<char>(e[2]));
-            layout.palette.push_back(static_cast<char>(e[1]));
-            layout.palette.push_back(static_cast<char>(e[0]));
-        }
-        if (rle) {
-            // Pixels that the data skips are transparent, as viewers show them; they get an
-            // index of their own when the palette leaves one free.
-            layout.bitsPerComponent = 8;
-            m_skippedIndex = m_paletteEntries < 256 ? m_paletteEntries : 0;
-            if (m_paletteEntries < 256) {
-                layout.colourKey = {m_skippedIndex, m_skippedIndex};
-            }
-        }
+    } else if (bits == 16) {
+        masks[0] = 0x7C00;
+        masks[1] = 0x03E0;
+        masks[2] = 0x001F;
     } else {
-        uint32_t masks[4] = {0, 0, 0, 0};
-        if (m_compression == kBitFields || m_compression == kAlphaBitFields) {
-            const bool inHeader = headerSize >= 52;
-            const size_t at = inHeader ? 14 + 40 : tableOffset;
-            const int count =
-                m_compression == kAlphaBitFields || (inHeader && headerSize >= 56) ? 4 : 3;
-            if (at + count * 4 > (inHeader ? 14 + headerSize : m_dataOffset)) {
-                Broken("truncated bit-field masks");
-            }
-            for (int i = 0; i < count; ++i) {
-                masks[i] = U32(d + at + 4 * i);
-            }
-        } else if (bits == 16) {
-            masks[0] = 0x7C00;
-            masks[1] = 0x03E0;
-            masks[2] = 0x001F;
-        } else {
-            masks[0] = 0xFF0000;
-            masks[1] = 0x00FF00;
-            masks[2] = 0x0000FF;
+        masks[0] = 0xFF0000;
+        masks[1] = 0x00FF00;
+        masks[2] = 0x0000FF;
+    }
+    if (m_compression == kRgb && header.size >= 56 && bits == 32) {
+        masks[3] = 0; // the alpha mask of a plain RGB bitmap is not used
+    }
+    int maxBits = 0;
+    for (int i = 0; i < 4; ++i) {
+        uint32_t mask = masks[i];
+        if (bits == 16) {
+            mask &= 0xFFFF;
         }
-        if (m_compression == kRgb && headerSize >= 56 && bits == 32) {
-            masks[3] = 0; // the alpha mask of a plain RGB bitmap is not used
-        }
-        int maxBits = 0;
-        for (int i = 0; i < 4; ++i) {
-            uint32_t mask = masks[i];
-            if (bits == 16) {
-                mask &= 0xFFFF;
+        Channel& channel = m_channels[i];
+        channel.mask = mask;
+        if (mask == 0) {
+            if (i < 3) {
+                Broken("a colour channel without bits");
             }
-            Channel& channel = m_channels[i];
-            channel.mask = mask;
-            if (mask == 0) {
-                if (i < 3) {
-                    Broken("a colour channel without bits");
-                }
-                continue;
-            }
-            channel.shift = std::countr_zero(mask);
-            channel.bits = std::popcount(mask);
-            if (channel.bits > 16 || (mask >> channel.shift) != (uint32_t(1) << channel.bits) - 1) {
-                Broken("bit-field mask is not contiguous");
-            }
-            maxBits = std::max(maxBits, channel.bits);
+            continue;
         }
-        // Colour channels that overlap each other are nonsense.
-        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]) ||
-            (masks[3] & (masks[0] | masks[1] | masks[2]))) {
-            Broken("overlapping bit-field masks");
+        channel.shift = std::countr_zero(mask);
+        channel.bits = std::popcount(mask);
+        if (channel.bits > 16 || (mask >> channel.shift) != (uint32_t(1) << channel.bits) - 1) {
+            Broken("bit-field mask is not contiguous");
         }
-        const int outBits = maxBits > 8 ? 16 : 8;
-        layout.colourSpace = ImageLayout::ColourSpace::RGB;
-        layout.bitsPerComponent = outBits;
-        const double full = double((1u << outBits) - 1);
-        bool exact = true;
+        maxBits = std::max(maxBits, channel.bits);
+    }
+    // Colour channels that overlap each other are nonsense.
+    if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]) ||
+        (masks[3] & (masks[0] | masks[1] | masks[2]))) {
+        Broken("overlapping bit-field masks");
+    }
+    const int outBits = maxBits > 8 ? 16 : 8;
+    layout.colourSpace = ImageLayout::ColourSpace::RGB;
+    layout.bitsPerComponent = outBits;
+    bool exact = true;
+    for (int i = 0; i < 3; ++i) {
+        exact = exact && m_channels[i].bits == outBits;
+    }
+    if (!exact) {
         for (int i = 0; i < 3; ++i) {
-            exact = exact && m_channels[i].bits == outBits;
+            layout.decode.push_back(0.0);
+            layout.decode.push_back(DecodeScale(m_channels[i].bits, outBits));
         }
-        if (!exact) {
-            for (int i = 0; i < 3; ++i) {
-                layout.decode.push_back(0.0);
-                layout.decode.push_back(full / double((1u << m_channels[i].bits) - 1));
-            }
-        }
-        // An alpha channel counts only when some pixel is not fully transparent, as
-        // viewers treat an all-zero alpha channel as no alpha at all.
-        if (m_channels[3].mask != 0) {
-            const Channel& a = m_channels[3];
-            const size_t bytesPerPixel = bits / 8;
-            for (int64_t y = 0; y < height && !m_hasAlpha; ++y) {
-                const unsigned char* row = d + m_dataOffset + y * m_stride;
-                for (int64_t x = 0; x < width; ++x) {
-                    const uint32_t pixel =
-                        bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
-                    if (FieldValue(pixel, a.mask, a.shift) != 0) {
-                        m_hasAlpha = true;
-                        break;
-                    }
-                }
-            }
-            if (m_hasAlpha) {
-                layout.softMask = true;
-                layout.softMaskBits = outBits;
-                if (a.bits != outBits) {
-                    layout.softMaskDecode = {0.0, full / double((1u << a.bits) - 1)};
-                }
+    }
+}
+
+double BmpSource::DecodeScale(int bits, int outBits) {
+    return double((1u << outBits) - 1) / double((1u << bits) - 1);
+}
+
+void BmpSource::FindAlpha(const unsigned char* d, const Header& header, ImageLayout& layout) {
+    // An alpha channel counts only when some pixel is not fully transparent, as viewers
+    // treat an all-zero alpha channel as no alpha at all.
+    const Channel& a = m_channels[3];
+    const int bits = m_bitCount;
+    const size_t bytesPerPixel = bits / 8;
+    for (int64_t y = 0; y < header.height && !m_hasAlpha; ++y) {
+        const unsigned char* row = d + m_dataOffset + y * m_stride;
+        for (int64_t x = 0; x < header.width; ++x) {
+            const uint32_t pixel = bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
+            if (FieldValue(pixel, a.mask, a.shift) != 0) {
+                m_hasAlpha = true;
+                break;
             }
         }
     }
+    if (m_hasAlpha) {
+        layout.softMask = true;
+        layout.softMaskBits = layout.bitsPerComponent;
+        if (a.bits != layout.bitsPerComponent) {
+            layout.softMaskDecode = {0.0, DecodeScale(a.bits, layout.bitsPerComponent)};
+        }
+    }
+}
 
+void BmpSource::ReadProfile(const unsigned char* d, size_t size, const Header& header,
+                            ImageLayout& layout) {
     // An embedded ICC profile (V5 header).
-    if (headerSize >= 124 && std::memcmp(h + 56, "DEBM", 4) == 0) {
+    const unsigned char* h = d + 14;
+    if (header.size >= 124 && std::memcmp(h + 56, "DEBM", 4) == 0) {
         const uint32_t profileOffset = U32(h + 112);
         const uint32_t profileSize = U32(h + 116);
         const size_t at = 14 + static_cast<size_t>(profileOffset);
@@ -321,24 +354,24 @@ void BmpSource::Parse(const std::string& bytes) {
             }
         }
     }
+}
 
+void BmpSource::CheckIndices(const unsigned char* d, const Header& header) const {
     // Indices beyond the palette are an error rather than a guess.
-    if (indexed && !rle && m_paletteEntries < (1 << bits)) {
-        for (int64_t y = 0; y < height; ++y) {
-            const unsigned char* row = d + m_dataOffset + y * m_stride;
-            for (int64_t x = 0; x < width; ++x) {
-                const size_t bit = static_cast<size_t>(x) * bits;
-                const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-                if (index >= m_paletteEntries) {
-                    Broken("pixels use colours that are not in the palette");
-                }
+    const int bits = m_bitCount;
+    if (m_paletteEntries >= (1 << bits)) {
+        return;
+    }
+    for (int64_t y = 0; y < header.height; ++y) {
+        const unsigned char* row = d + m_dataOffset + y * m_stride;
+        for (int64_t x = 0; x < header.width; ++x) {
+            const size_t bit = static_cast<size_t>(x) * bits;
+            const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+            if (index >= m_paletteEntries) {
+                Broken("pixels use colours that are not in the palette");
             }
         }
     }
-    if (indexed) {
-        layout.palette.resize(3u << layout.bitsPerComponent, '\0');
-    }
-    m_pages.push_back(std::move(layout));
 }
 
 std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const {

@@ -22,7 +22,30 @@ private:
         int bits = 0;
     };
 
+    // What the file and information headers say.
+    struct Header {
+        uint32_t size = 0; // of the information header
+        int64_t width = 0;
+        int64_t height = 0; // rows, whichever way they are stored
+        uint32_t sizeImage = 0;
+        int32_t xPerMetre = 0;
+        int32_t yPerMetre = 0;
+        uint32_t colours = 0;
+    };
+
     void Parse(const std::string& bytes);
+    Header ReadHeader(const unsigned char* d, size_t size);
+    void CheckCompression() const;
+    bool IsIndexed() const;
+    void ReadPalette(const unsigned char* d, const Header& header, ImageLayout& layout);
+    void ReadBitFields(const unsigned char* d, const Header& header, ImageLayout& layout);
+    // Decides whether the alpha channel is used.
+    void FindAlpha(const unsigned char* d, const Header& header, ImageLayout& layout);
+    void ReadProfile(const unsigned char* d, size_t size, const Header& header,
+                     ImageLayout& layout);
+    void CheckIndices(const unsigned char* d, const Header& header) const;
+    // The Decode value that maps `bits`-bit samples stored at `outBits` bits exactly.
+    static double DecodeScale(int bits, int outBits);
     // The palette indices of an RLE image, top row first, one byte per pixel.
     std::vector<unsigned char> DecodeRle(const std::string& bytes) const;
 

@@ -254,20 +254,11 @@ void PngSource::ReadHeader(const std::string& head) {
             Broken("the first chunk is not IHDR");
         }
         if (type == "IHDR") {
-            if (sawHeader || length != 13) {
+            if (sawHeader) {
                 Broken("bad IHDR chunk");
             }
             sawHeader = true;
-            layout.width = static_cast<int>(std::min<uint32_t>(U32(body), 0x7FFFFFFF));
-            layout.height = static_cast<int>(std::min<uint32_t>(U32(body + 4), 0x7FFFFFFF));
-            m_depth = body[8];
-            m_colourType = body[9];
-            if (!ValidDepth(m_colourType, m_depth) || body[10] != 0 || body[11] != 0 ||
-                body[12] > 1) {
-                Broken("invalid image header");
-            }
-            m_interlaced = body[12] == 1;
-            CheckSize(U32(body), U32(body + 4));
+            ReadImageHeader(body, length, layout);
         } else if (type == "PLTE") {
             if (length == 0 || length % 3 != 0 || length > 768) {
                 Broken("bad palette");
@@ -302,6 +293,36 @@ void PngSource::ReadHeader(const std::string& head) {
         Broken("no image data");
     }
 
+    DescribeColour(layout, palette);
+    if (!transparency.empty()) {
+        ReadTransparency(layout, transparency);
+    }
+    if (m_colourType == 4 || m_colourType == 6) {
+        layout.softMask = true;
+        layout.softMaskBits = m_depth;
+    }
+
+    m_passthrough = !m_interlaced && (m_colourType == 0 || m_colourType == 2 || m_colourType == 3);
+    layout.filter = m_passthrough ? ImageLayout::Filter::FlatePng : ImageLayout::Filter::Flate;
+    m_pages.push_back(std::move(layout));
+}
+
+void PngSource::ReadImageHeader(const unsigned char* body, size_t length, ImageLayout& layout) {
+    if (length != 13) {
+        Broken("bad IHDR chunk");
+    }
+    layout.width = static_cast<int>(std::min<uint32_t>(U32(body), 0x7FFFFFFF));
+    layout.height = static_cast<int>(std::min<uint32_t>(U32(body + 4), 0x7FFFFFFF));
+    m_depth = body[8];
+    m_colourType = body[9];
+    if (!ValidDepth(m_colourType, m_depth) || body[10] != 0 || body[11] != 0 || body[12] > 1) {
+        Broken("invalid image header");
+    }
+    m_interlaced = body[12] == 1;
+    CheckSize(U32(body), U32(body + 4));
+}
+
+void PngSource::DescribeColour(ImageLayout& layout, std::string palette) const {
     layout.bitsPerComponent = m_depth;
     switch (m_colourType) {
     case 0:
@@ -330,57 +351,50 @@ void PngSource::ReadHeader(const std::string& head) {
     if (!IccProfile::Fits(layout.icc, iccComponents)) {
         layout.icc.clear();
     }
+}
 
-    if (!transparency.empty()) {
-        const auto* t = reinterpret_cast<const unsigned char*>(transparency.data());
-        const unsigned maxValue = (1u << m_depth) - 1;
-        if (m_colourType == 0 && transparency.size() == 2) {
-            const int grey = static_cast<int>(std::min<unsigned>(t[0] << 8 | t[1], maxValue));
-            layout.colourKey = {grey, grey};
-        } else if (m_colourType == 2 && transparency.size() == 6) {
-            for (int i = 0; i < 3; ++i) {
-                const int value =
-                    static_cast<int>(std::min<unsigned>(t[2 * i] << 8 | t[2 * i + 1], maxValue));
-                layout.colourKey.push_back(value);
-                layout.colourKey.push_back(value);
-            }
-        } else if (m_colourType == 3) {
-            m_paletteAlpha.assign(1u << m_depth, '\xFF');
-            const size_t entries = std::min(transparency.size(), m_paletteAlpha.size());
-            std::memcpy(m_paletteAlpha.data(), transparency.data(), entries);
-            // One fully transparent entry among opaque ones is a colour key; anything
-            // else needs a soft mask.
-            int transparentEntries = 0;
-            int key = -1;
-            bool partial = false;
-            for (size_t i = 0; i < m_paletteAlpha.size(); ++i) {
-                const auto alpha = static_cast<unsigned char>(m_paletteAlpha[i]);
-                if (alpha == 0) {
-                    ++transparentEntries;
-                    key = static_cast<int>(i);
-                } else if (alpha != 255) {
-                    partial = true;
-                }
-            }
-            if (transparentEntries == 0 && !partial) {
-                m_paletteAlpha.clear();
-            } else if (transparentEntries == 1 && !partial) {
-                layout.colourKey = {key, key};
-                m_paletteAlpha.clear();
-            } else {
-                layout.softMask = true;
-                layout.softMaskBits = 8;
+void PngSource::ReadTransparency(ImageLayout& layout, const std::string& transparency) {
+    // tRNS: a colour key for grey and RGB, an alpha per palette entry for palettes.
+    const auto* t = reinterpret_cast<const unsigned char*>(transparency.data());
+    const unsigned maxValue = (1u << m_depth) - 1;
+    if (m_colourType == 0 && transparency.size() == 2) {
+        const int grey = static_cast<int>(std::min<unsigned>(t[0] << 8 | t[1], maxValue));
+        layout.colourKey = {grey, grey};
+    } else if (m_colourType == 2 && transparency.size() == 6) {
+        for (int i = 0; i < 3; ++i) {
+            const int value =
+                static_cast<int>(std::min<unsigned>(t[2 * i] << 8 | t[2 * i + 1], maxValue));
+            layout.colourKey.push_back(value);
+            layout.colourKey.push_back(value);
+        }
+    } else if (m_colourType == 3) {
+        m_paletteAlpha.assign(1u << m_depth, '\xFF');
+        const size_t entries = std::min(transparency.size(), m_paletteAlpha.size());
+        std::memcpy(m_paletteAlpha.data(), transparency.data(), entries);
+        // One fully transparent entry among opaque ones is a colour key; anything
+        // else needs a soft mask.
+        int transparentEntries = 0;
+        int key = -1;
+        bool partial = false;
+        for (size_t i = 0; i < m_paletteAlpha.size(); ++i) {
+            const auto alpha = static_cast<unsigned char>(m_paletteAlpha[i]);
+            if (alpha == 0) {
+                ++transparentEntries;
+                key = static_cast<int>(i);
+            } else if (alpha != 255) {
+                partial = true;
             }
         }
+        if (transparentEntries == 0 && !partial) {
+            m_paletteAlpha.clear();
+        } else if (transparentEntries == 1 && !partial) {
+            layout.colourKey = {key, key};
+            m_paletteAlpha.clear();
+        } else {
+            layout.softMask = true;
+            layout.softMaskBits = 8;
+        }
     }
-    if (m_colourType == 4 || m_colourType == 6) {
-        layout.softMask = true;
-        layout.softMaskBits = m_depth;
-    }
-
-    m_passthrough = !m_interlaced && (m_colourType == 0 || m_colourType == 2 || m_colourType == 3);
-    layout.filter = m_passthrough ? ImageLayout::Filter::FlatePng : ImageLayout::Filter::Flate;
-    m_pages.push_back(std::move(layout));
 }
 
 void PngSource::WriteImageData(const unsigned char* data, size_t size, const Sink& out) const {

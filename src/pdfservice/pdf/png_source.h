@@ -16,6 +16,10 @@ public:
 private:
     // Reads the chunks up to the image data into the layout.
     void ReadHeader(const std::string& head);
+    void ReadImageHeader(const unsigned char* body, size_t length, ImageLayout& layout);
+    // The colour space, depth and palette of the image header's colour type.
+    void DescribeColour(ImageLayout& layout, std::string palette) const;
+    void ReadTransparency(ImageLayout& layout, const std::string& transparency);
     // Decodes every row of the image, in order, at the file's own depth and layout.
     void DecodeRows(const unsigned char* data, size_t size,
                     const std::function<void(const unsigned char*)>& onRow) const;

@@ -177,47 +177,86 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
     Page page;
     ImageLayout layout;
     page.directory = directory;
+    const Fields fields = ReadFields(tif, layout);
+    page.samplesPerPixel = fields.samples;
+    page.bitsPerSample = fields.bits;
+    page.signedSamples = fields.format == SAMPLEFORMAT_INT;
+    page.planar = fields.planar == PLANARCONFIG_SEPARATE && fields.samples > 1;
+    const bool rgba = ChooseColourModel(tif, fields, page, layout);
+    const uint16_t orientation = FieldDefaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
+    layout.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
 
+    if (rgba) {
+        PlanRgba(tif, fields, page, layout);
+    } else if (fields.bits == 1 && fields.samples == 1 && !page.signedSamples &&
+               (fields.photometric == PHOTOMETRIC_MINISWHITE ||
+                fields.photometric == PHOTOMETRIC_MINISBLACK)) {
+        // Black and white: Group 4 fax coding, far smaller than Flate for scans. The data is
+        // coded afresh by libtiff, as readers refuse some fax data that libtiff tolerates.
+        page.method = Page::Method::Ccitt;
+        page.outBits = 1;
+        page.colours = 1;
+        layout.colourSpace = ImageLayout::ColourSpace::Gray;
+        layout.bitsPerComponent = 1;
+        layout.filter = ImageLayout::Filter::CCITT;
+        layout.ccittK = -1;
+        layout.ccittBlackIs1 = false;
+        page.invertBits = fields.photometric == PHOTOMETRIC_MINISBLACK;
+    } else {
+        PlanSamples(tif, fields, page, layout);
+    }
+    ReadResolution(tif, layout);
+    ReadProfile(tif, page, layout);
+    m_plans.push_back(std::move(page));
+    m_pages.push_back(std::move(layout));
+}
+
+TiffSource::Fields TiffSource::ReadFields(TIFF* tif, ImageLayout& layout) {
     const uint32_t width = Field<uint32_t>(tif, TIFFTAG_IMAGEWIDTH, 0);
     const uint32_t height = Field<uint32_t>(tif, TIFFTAG_IMAGELENGTH, 0);
     CheckSize(width, height);
     layout.width = static_cast<int>(width);
     layout.height = static_cast<int>(height);
 
-    const uint16_t bits = FieldDefaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
-    const uint16_t samples = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
-    const uint16_t format = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
-    const uint16_t compression = FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
-    const uint16_t planar = FieldDefaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
-    uint16_t photometric = 0;
-    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) {
-        photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    Fields fields;
+    fields.bits = FieldDefaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
+    fields.samples = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
+    fields.format = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
+    fields.compression = FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
+    fields.planar = FieldDefaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &fields.photometric)) {
+        fields.photometric = fields.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    }
+    TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &fields.extraCount, &fields.extraTypes);
+    if (fields.extraTypes == nullptr) {
+        fields.extraCount = 0;
     }
 
-    if (format == SAMPLEFORMAT_IEEEFP || format == SAMPLEFORMAT_COMPLEXIEEEFP) {
+    const uint16_t bits = fields.bits;
+    if (fields.format == SAMPLEFORMAT_IEEEFP || fields.format == SAMPLEFORMAT_COMPLEXIEEEFP) {
         throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
                        "TIFF with floating-point samples, which PDF cannot hold losslessly");
     }
-    if (compression == COMPRESSION_SGILOG || compression == COMPRESSION_SGILOG24 ||
-        photometric == PHOTOMETRIC_LOGL || photometric == PHOTOMETRIC_LOGLUV) {
+    if (fields.compression == COMPRESSION_SGILOG || fields.compression == COMPRESSION_SGILOG24 ||
+        fields.photometric == PHOTOMETRIC_LOGL || fields.photometric == PHOTOMETRIC_LOGLUV) {
         throw PdfError(
             PDF_ERROR_UNSUPPORTED_IMAGE,
             "TIFF with LogLuv (floating-point) samples, which PDF cannot hold losslessly");
     }
-    if (format == SAMPLEFORMAT_COMPLEXINT) {
+    if (fields.format == SAMPLEFORMAT_COMPLEXINT) {
         Unsupported("complex samples");
     }
-    if (samples == 0 || bits == 0 || !(bits <= 16 || bits == 24 || bits == 32 || bits == 64)) {
+    if (fields.samples == 0 || bits == 0 ||
+        !(bits <= 16 || bits == 24 || bits == 32 || bits == 64)) {
         Unsupported(std::to_string(bits) + "-bit samples");
     }
+    return fields;
+}
 
-    page.samplesPerPixel = samples;
-    page.bitsPerSample = bits;
-    page.signedSamples = format == SAMPLEFORMAT_INT;
-    page.planar = planar == PLANARCONFIG_SEPARATE && samples > 1;
-
-    bool rgba = compression == COMPRESSION_OJPEG;
-    switch (photometric) {
+bool TiffSource::ChooseColourModel(TIFF* tif, const Fields& fields, Page& page,
+                                   ImageLayout& layout) {
+    bool rgba = fields.compression == COMPRESSION_OJPEG;
+    switch (fields.photometric) {
     case PHOTOMETRIC_MINISWHITE:
     case PHOTOMETRIC_MINISBLACK:
         page.colours = 1;
@@ -232,14 +271,14 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
         layout.colourSpace = ImageLayout::ColourSpace::Indexed;
         break;
     case PHOTOMETRIC_SEPARATED:
-        if (FieldDefaulted<uint16_t>(tif, TIFFTAG_INKSET) != INKSET_CMYK || samples < 4) {
+        if (FieldDefaulted<uint16_t>(tif, TIFFTAG_INKSET) != INKSET_CMYK || fields.samples < 4) {
             Unsupported("inks other than CMYK");
         }
         page.colours = 4;
         layout.colourSpace = ImageLayout::ColourSpace::CMYK;
         break;
     case PHOTOMETRIC_YCBCR:
-        if (compression == COMPRESSION_JPEG && bits == 8) {
+        if (fields.compression == COMPRESSION_JPEG && fields.bits == 8) {
             page.jpegToRgb = true;
             page.colours = 3;
             layout.colourSpace = ImageLayout::ColourSpace::RGB;
@@ -251,128 +290,119 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
         rgba = true;
         break;
     }
-    if (!rgba && samples < page.colours) {
+    if (!rgba && fields.samples < page.colours) {
         Unsupported("too few samples for its colour model");
     }
-
     // Extra samples: the first alpha is kept as a soft mask.
-    uint16_t extraCount = 0;
-    uint16_t* extraTypes = nullptr;
-    TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
-    bool associated = false;
-    for (int i = page.colours; i < samples && !rgba; ++i) {
+    for (int i = page.colours; i < fields.samples && !rgba; ++i) {
         const int extra = i - page.colours;
-        if (extra < extraCount && extraTypes != nullptr &&
-            (extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA ||
-             extraTypes[extra] == EXTRASAMPLE_UNASSALPHA)) {
+        if (extra < fields.extraCount && IsAlpha(fields.extraTypes[extra])) {
             page.alphaSample = i;
-            associated = extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA;
+            page.associatedAlpha = fields.extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA;
             break;
         }
     }
+    return rgba;
+}
 
-    const uint16_t orientation = FieldDefaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
-    layout.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+bool TiffSource::IsAlpha(uint16_t extraType) {
+    return extraType == EXTRASAMPLE_ASSOCALPHA || extraType == EXTRASAMPLE_UNASSALPHA;
+}
 
-    if (rgba) {
-        char message[1024] = "";
-        if (!TIFFRGBAImageOK(tif, message)) {
-            Unsupported(message[0] ? std::string(message) : std::string("an unknown colour model"));
-        }
-        page.method = Page::Method::Rgba;
-        page.outBits = 8;
-        layout.colourSpace = ImageLayout::ColourSpace::RGB;
-        layout.bitsPerComponent = 8;
-        layout.orientation = 1; // read upright
-        if (extraCount > 0 && extraTypes != nullptr &&
-            (extraTypes[0] == EXTRASAMPLE_ASSOCALPHA || extraTypes[0] == EXTRASAMPLE_UNASSALPHA)) {
-            // libtiff hands out premultiplied colour.
-            layout.softMask = true;
-            layout.softMaskBits = 8;
-            layout.matte = {0, 0, 0};
-        }
-    } else if (bits == 1 && samples == 1 && !page.signedSamples &&
-               (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK)) {
-        // Black and white: Group 4 fax coding, far smaller than Flate for scans. The data is
-        // coded afresh by libtiff, as readers refuse some fax data that libtiff tolerates.
-        page.method = Page::Method::Ccitt;
-        page.outBits = 1;
-        page.colours = 1;
-        layout.colourSpace = ImageLayout::ColourSpace::Gray;
-        layout.bitsPerComponent = 1;
-        layout.filter = ImageLayout::Filter::CCITT;
-        layout.ccittK = -1;
-        layout.ccittBlackIs1 = false;
-        page.invertBits = photometric == PHOTOMETRIC_MINISBLACK;
-    } else {
-        page.method = Page::Method::Samples;
-        const int effective = EffectiveBits(bits);
-        page.outBits = OutputBits(effective);
-        layout.bitsPerComponent = page.outBits;
-        if (photometric == PHOTOMETRIC_PALETTE) {
-            if (page.signedSamples) {
-                Unsupported("signed palette indices");
-            }
-            uint16_t* red = nullptr;
-            uint16_t* green = nullptr;
-            uint16_t* blue = nullptr;
-            if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || bits > 16) {
-                throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: palette image without a palette");
-            }
-            const size_t entries = size_t(1) << bits;
-            if (bits > 8) {
-                // PDF palettes have at most 256 entries: write the colours themselves.
-                page.expandPalette = true;
-                page.outBits = 16;
-                layout.colourSpace = ImageLayout::ColourSpace::RGB;
-                layout.bitsPerComponent = 16;
-                page.colourMap.assign(red, red + entries);
-                page.colourMap.insert(page.colourMap.end(), green, green + entries);
-                page.colourMap.insert(page.colourMap.end(), blue, blue + entries);
+void TiffSource::PlanRgba(TIFF* tif, const Fields& fields, Page& page, ImageLayout& layout) {
+    // Colour models PDF has no space for: libtiff's RGBA rendering.
+    char message[1024] = "";
+    if (!TIFFRGBAImageOK(tif, message)) {
+        Unsupported(message[0] ? std::string(message) : std::string("an unknown colour model"));
+    }
+    page.method = Page::Method::Rgba;
+    page.outBits = 8;
+    layout.colourSpace = ImageLayout::ColourSpace::RGB;
+    layout.bitsPerComponent = 8;
+    layout.orientation = 1; // read upright
+    if (fields.extraCount > 0 && IsAlpha(fields.extraTypes[0])) {
+        // libtiff hands out premultiplied colour.
+        layout.softMask = true;
+        layout.softMaskBits = 8;
+        layout.matte = {0, 0, 0};
+    }
+}
+
+void TiffSource::PlanSamples(TIFF* tif, const Fields& fields, Page& page, ImageLayout& layout) {
+    page.method = Page::Method::Samples;
+    const int bits = fields.bits;
+    const int effective = EffectiveBits(bits);
+    page.outBits = OutputBits(effective);
+    layout.bitsPerComponent = page.outBits;
+    if (fields.photometric == PHOTOMETRIC_PALETTE) {
+        ReadPalette(tif, page, layout);
+        return;
+    }
+    // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
+    const double scale = effective == page.outBits
+                             ? 1.0
+                             : double((1u << page.outBits) - 1) / double((1u << effective) - 1);
+    const bool inverted = fields.photometric == PHOTOMETRIC_MINISWHITE;
+    if (scale != 1.0 || inverted) {
+        for (int c = 0; c < page.colours; ++c) {
+            if (inverted) {
+                layout.decode.push_back(1.0);
+                layout.decode.push_back(1.0 - scale);
             } else {
-                // Colour maps are 16-bit; some writers put 8-bit values in them.
-                bool eightBit = true;
-                for (size_t i = 0; i < entries; ++i) {
-                    eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
-                }
-                layout.paletteBase = ImageLayout::ColourSpace::RGB;
-                for (size_t i = 0; i < entries; ++i) {
-                    for (const uint16_t* table : {red, green, blue}) {
-                        layout.palette.push_back(
-                            static_cast<char>(eightBit ? table[i] : table[i] >> 8));
-                    }
-                }
-            }
-        } else {
-            // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
-            const double scale = effective == page.outBits ? 1.0
-                                                           : double((1u << page.outBits) - 1) /
-                                                                 double((1u << effective) - 1);
-            const bool inverted = photometric == PHOTOMETRIC_MINISWHITE;
-            if (scale != 1.0 || inverted) {
-                for (int c = 0; c < page.colours; ++c) {
-                    if (inverted) {
-                        layout.decode.push_back(1.0);
-                        layout.decode.push_back(1.0 - scale);
-                    } else {
-                        layout.decode.push_back(0.0);
-                        layout.decode.push_back(scale);
-                    }
-                }
-            }
-            if (page.alphaSample >= 0) {
-                layout.softMask = true;
-                layout.softMaskBits = page.outBits;
-                if (scale != 1.0) {
-                    layout.softMaskDecode = {0.0, scale};
-                }
-                if (associated) {
-                    layout.matte.assign(page.colours, inverted ? 1.0 : 0.0);
-                }
+                layout.decode.push_back(0.0);
+                layout.decode.push_back(scale);
             }
         }
     }
+    if (page.alphaSample >= 0) {
+        layout.softMask = true;
+        layout.softMaskBits = page.outBits;
+        if (scale != 1.0) {
+            layout.softMaskDecode = {0.0, scale};
+        }
+        if (page.associatedAlpha) {
+            layout.matte.assign(page.colours, inverted ? 1.0 : 0.0);
+        }
+    }
+}
 
+void TiffSource::ReadPalette(TIFF* tif, Page& page, ImageLayout& layout) {
+    const int bits = page.bitsPerSample;
+    if (page.signedSamples) {
+        Unsupported("signed palette indices");
+    }
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || bits > 16) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: palette image without a palette");
+    }
+    const size_t entries = size_t(1) << bits;
+    if (bits > 8) {
+        // PDF palettes have at most 256 entries: write the colours themselves.
+        page.expandPalette = true;
+        page.outBits = 16;
+        layout.colourSpace = ImageLayout::ColourSpace::RGB;
+        layout.bitsPerComponent = 16;
+        page.colourMap.assign(red, red + entries);
+        page.colourMap.insert(page.colourMap.end(), green, green + entries);
+        page.colourMap.insert(page.colourMap.end(), blue, blue + entries);
+        return;
+    }
+    // Colour maps are 16-bit; some writers put 8-bit values in them.
+    bool eightBit = true;
+    for (size_t i = 0; i < entries; ++i) {
+        eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
+    }
+    layout.paletteBase = ImageLayout::ColourSpace::RGB;
+    for (size_t i = 0; i < entries; ++i) {
+        for (const uint16_t* table : {red, green, blue}) {
+            layout.palette.push_back(static_cast<char>(eightBit ? table[i] : table[i] >> 8));
+        }
+    }
+}
+
+void TiffSource::ReadResolution(TIFF* tif, ImageLayout& layout) {
     // Resolution: unit 2 inch, 3 centimetre, 1 none.
     float xResolution = 0;
     float yResolution = 0;
@@ -384,7 +414,9 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
         layout.xDpi = xResolution * toInch;
         layout.yDpi = yResolution * toInch;
     }
+}
 
+void TiffSource::ReadProfile(TIFF* tif, const Page& page, ImageLayout& layout) {
     uint32_t iccSize = 0;
     void* iccData = nullptr;
     if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr) {
@@ -395,9 +427,6 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
             layout.icc = std::move(icc);
         }
     }
-
-    m_plans.push_back(std::move(page));
-    m_pages.push_back(std::move(layout));
 }
 
 void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {

@@ -36,10 +36,35 @@ public:
         bool expandPalette = false;      // palette with more than 8 bits: written as 16-bit RGB
         std::vector<uint16_t> colourMap; // expandPalette: red, green, blue tables
         bool invertBits = false;         // fax coding of a min-is-black image
+        bool associatedAlpha = false;    // colour premultiplied by alpha
     };
 
 private:
+    // The fields of a directory that decide how its image is read.
+    struct Fields {
+        uint16_t bits = 1;
+        uint16_t samples = 1;
+        uint16_t format = 1;
+        uint16_t compression = 1;
+        uint16_t planar = 1;
+        uint16_t photometric = 0;
+        uint16_t extraCount = 0;
+        uint16_t* extraTypes = nullptr;
+    };
+
     void DescribeDirectory(struct tiff* tif, uint32_t directory);
+    // Reads the size and the sample fields, refusing samples PDF cannot hold.
+    static Fields ReadFields(struct tiff* tif, ImageLayout& layout);
+    // The colour space and the alpha sample; true when libtiff's RGBA rendering is needed.
+    static bool ChooseColourModel(struct tiff* tif, const Fields& fields, Page& page,
+                                  ImageLayout& layout);
+    static bool IsAlpha(uint16_t extraType);
+    static void PlanRgba(struct tiff* tif, const Fields& fields, Page& page, ImageLayout& layout);
+    static void PlanSamples(struct tiff* tif, const Fields& fields, Page& page,
+                            ImageLayout& layout);
+    static void ReadPalette(struct tiff* tif, Page& page, ImageLayout& layout);
+    static void ReadResolution(struct tiff* tif, ImageLayout& layout);
+    static void ReadProfile(struct tiff* tif, const Page& page, ImageLayout& layout);
     void WriteSamples(const TiffFile& file, const Page& page, const ImageLayout& layout,
                       const Sink& out, std::string* softMask);
     void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out,
