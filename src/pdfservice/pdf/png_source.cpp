@@ -1,6 +1,7 @@
 #include "pdf/png_source.h"
 
 #include "pdf/exif_reader.h"
+#include "pdf/flate_row_check.h"
 #include "pdf/flate_row_encoder.h"
 #include "pdf/icc_profile.h"
 #include "pdf/image_encoder.h"
@@ -398,33 +399,59 @@ void PngSource::ReadTransparency(ImageLayout& layout, const std::string& transpa
 }
 
 void PngSource::WriteImageData(const unsigned char* data, size_t size, const Sink& out) const {
-    // The IDAT chunks go out one by one as their checksums pass: no copy of the whole.
+    // The IDAT chunks go out one by one as their checksums pass: no copy of the whole. Their
+    // data is inflated on the way, as a reader would, to prove that it holds the image.
+    const ImageLayout& layout = m_pages.front();
+    FlateRowCheck check(static_cast<uint64_t>(layout.height),
+                        FlateRowEncoder::RowBytesOf(layout.width, Channels(), m_depth));
     ChunkWalker walker(data, size);
     bool inData = false;
     bool dataEnded = false;
-    while (walker.Next()) {
-        const std::string& type = walker.Type();
-        if (type == "IDAT") {
-            if (dataEnded) {
-                Broken("image data chunks are not consecutive");
-            }
-            inData = true;
-            if (walker.Length() > 0) {
-                out(walker.Body(), walker.Length());
-            }
-        } else {
-            if (inData) {
-                dataEnded = true;
-            }
-            if (type == "IEND") {
-                if (!inData) {
-                    Broken("no image data");
+    try {
+        while (walker.Next()) {
+            const std::string& type = walker.Type();
+            if (type == "IDAT") {
+                if (dataEnded) {
+                    Broken("image data chunks are not consecutive");
                 }
-                return;
+                inData = true;
+                if (walker.Length() > 0) {
+                    check.Add(walker.Body(), walker.Length());
+                    out(walker.Body(), walker.Length());
+                }
+            } else {
+                if (inData) {
+                    dataEnded = true;
+                }
+                if (type == "IEND") {
+                    if (!inData) {
+                        Broken("no image data");
+                    }
+                    check.Finish();
+                    return;
+                }
             }
         }
+    } catch (const PdfError&) {
+        if (!check.Problem().empty()) {
+            Broken(check.Problem());
+        }
+        throw;
     }
     Broken("truncated file (no IEND chunk)");
+}
+
+int PngSource::Channels() const {
+    switch (m_colourType) {
+    case 2:
+        return 3;
+    case 4:
+        return 2;
+    case 6:
+        return 4;
+    default:
+        return 1;
+    }
 }
 
 void PngSource::DecodeRows(const unsigned char* data, size_t size,
@@ -452,8 +479,7 @@ void PngSource::DecodeRows(const unsigned char* data, size_t size,
     png_set_chunk_malloc_max(png, 64 * 1024 * 1024);
 
     const ImageLayout& layout = m_pages.front();
-    const int channels = m_colourType == 2 ? 3 : m_colourType == 4 ? 2 : m_colourType == 6 ? 4 : 1;
-    const size_t rowBytes = FlateRowEncoder::RowBytesOf(layout.width, channels, m_depth);
+    const size_t rowBytes = FlateRowEncoder::RowBytesOf(layout.width, Channels(), m_depth);
     Receiver receiver(rowBytes, static_cast<size_t>(layout.height), m_interlaced, onRow);
     if (!RunDecoder(png, info, m_interlaced, static_cast<png_uint_32>(layout.height), &receiver,
                     &errors)) {

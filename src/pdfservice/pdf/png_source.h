@@ -26,6 +26,9 @@ private:
     // Writes the IDAT data, checking the chunk structure and checksums on the way.
     void WriteImageData(const unsigned char* data, size_t size, const Sink& out) const;
 
+    // Samples per pixel of the colour type.
+    int Channels() const;
+
     int m_colourType = 0;
     int m_depth = 0;
     bool m_interlaced = false;

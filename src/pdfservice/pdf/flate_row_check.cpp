@@ -1,0 +1,75 @@
+#include "pdf/flate_row_check.h"
+
+#include "pdf/pdf_error.h"
+
+namespace {
+constexpr size_t kBufferSize = 64 * 1024;
+} // namespace
+
+FlateRowCheck::FlateRowCheck(uint64_t rows, uint64_t rowBytes)
+    : m_buffer(kBufferSize), m_total(rows * (rowBytes + 1)), m_rowSize(rowBytes + 1) {
+    if (inflateInit(&m_zlib) != Z_OK) {
+        throw PdfError(PDF_ERROR_INTERNAL, "cannot start the decompressor");
+    }
+}
+
+FlateRowCheck::~FlateRowCheck() {
+    inflateEnd(&m_zlib);
+}
+
+void FlateRowCheck::Fail(const std::string& problem) {
+    m_problem = problem;
+    throw PdfError(PDF_ERROR_CORRUPT, problem);
+}
+
+void FlateRowCheck::Add(const unsigned char* data, size_t size) {
+    if (m_ended) {
+        return; // bytes after the end of the stream are not read by anyone
+    }
+    m_zlib.next_in = const_cast<unsigned char*>(data);
+    while (size > 0) {
+        const uInt piece = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+        m_zlib.avail_in = piece;
+        size -= piece;
+        while (m_zlib.avail_in > 0 && !m_ended) {
+            m_zlib.next_out = m_buffer.data();
+            m_zlib.avail_out = static_cast<uInt>(m_buffer.size());
+            const int status = inflate(&m_zlib, Z_NO_FLUSH);
+            if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+                Fail("damaged compressed image data" +
+                     std::string(m_zlib.msg != nullptr ? std::string(" (") + m_zlib.msg + ")"
+                                                       : std::string()));
+            }
+            Count(m_buffer.data(), m_buffer.size() - m_zlib.avail_out);
+            if (status == Z_STREAM_END) {
+                m_ended = true;
+            } else if (status == Z_BUF_ERROR) {
+                break;
+            }
+        }
+        if (m_ended) {
+            return;
+        }
+    }
+}
+
+void FlateRowCheck::Count(const unsigned char* data, size_t size) {
+    if (size > m_total - m_done) {
+        Fail("more image data than the header declares");
+    }
+    // Every row begins with its filter type, 0 to 4.
+    uint64_t next = (m_done + m_rowSize - 1) / m_rowSize * m_rowSize;
+    for (; next < m_done + size; next += m_rowSize) {
+        if (data[next - m_done] > 4) {
+            Fail("bad row filter in the image data");
+        }
+    }
+    m_done += size;
+}
+
+void FlateRowCheck::Finish() {
+    if (!m_ended || m_done != m_total) {
+        Fail(m_done < m_total ? "the image data ends before the last row"
+                              : "the compressed image data does not end");
+    }
+}
