@@ -69,6 +69,8 @@ struct ImageLayout {
         }
         return 0;
     }
+    bool operator==(const ImageLayout&) const = default;
+
     int CanvasWidth() const { return canvasWidth > 0 ? canvasWidth : width; }
     int CanvasHeight() const { return canvasHeight > 0 ? canvasHeight : height; }
 };

@@ -14,32 +14,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <new>
 #include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
-// Image after image, the writer takes and frees buffers of a few megabytes. By default glibc
-// hands such memory back to the system at once and faults it in again for the next image,
-// which costs more than the copying itself; keeping up to 64 MiB makes a merge of photos run
-// at nearly the speed of copying the files.
-void TuneAllocator() {
-#ifdef __GLIBC__
-    static std::once_flag once;
-    std::call_once(once, [] {
-        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-    });
-#endif
-}
-
 struct Service : Pdf3Service {
     std::vector<std::string> sources;
     int sourceType = PDF_SOURCE_IMAGE;
@@ -58,22 +40,45 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Opens every source; a failure names the file it comes from.
-std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::string>& paths) {
-    std::vector<std::unique_ptr<ImageSource>> sources;
-    for (const std::string& path : paths) {
-        const SourceData data = SourceData::FromFile(path);
-        try {
-            sources.push_back(ImageSource::Open(data));
-        } catch (const PdfError& error) {
-            const std::string& name = data.Name();
-            const std::string what = error.what();
-            throw PdfError(error.Code(),
-                           what.find(name) != std::string::npos ? what : name + ": " + what);
+// The time of SOURCE_DATE_EPOCH (reproducible builds), or -1 when it is not set or not a
+// number of seconds.
+long long SourceDateEpoch() {
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (text == nullptr || *text == '\0' || std::strlen(text) > 18) {
+        return -1;
+    }
+    long long seconds = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') {
+            return -1;
+        }
+        seconds = seconds * 10 + (*c - '0');
+    }
+    return seconds;
+}
+
+// An open file descriptor, closed with the object unless released.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
-    return sources;
-}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+    // Closes the descriptor; false (errno set) when the last writes failed.
+    bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
 
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
              const char* tempDir, PdfProgressProc progress) {
@@ -108,21 +113,23 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         document.allowPrint = security->allowPrint != 0;
     }
 
-    const std::vector<std::unique_ptr<ImageSource>> sources = OpenSources(service.sources);
+    document.fixedTime = SourceDateEpoch();
+
+    // Every file's header is read and its pages laid out before anything is written.
+    PdfDocumentWriter writer(service.sources, document);
 
     // Written under a private temporary name, renamed when complete: the result path never
     // names a partial file.
     std::string partial;
-    const int fd = UniqueFile::Create(folder + "/.ombrix-", partial);
-    if (fd < 0) {
+    Descriptor file(UniqueFile::Create(folder + "/.ombrix-", partial));
+    if (file.Get() < 0) {
         throw PdfError(PDF_ERROR_WRITE,
                        "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
     }
-    ::close(fd);
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
     try {
-        PdfDocumentWriter::Write(sources, document, partial, progress);
-        if (std::rename(partial.c_str(), final.c_str()) != 0) {
+        writer.Write(file.Get(), progress);
+        if (!file.Close() || std::rename(partial.c_str(), final.c_str()) != 0) {
             throw PdfError(PDF_ERROR_WRITE,
                            "cannot write the PDF: " + std::string(std::strerror(errno)));
         }
@@ -130,13 +137,9 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         std::remove(partial.c_str());
         throw;
     }
-    int pages = 0;
-    for (const auto& source : sources) {
-        pages += source->PageCount();
-    }
     service.resultPath = final;
     service.result.path = service.resultPath.c_str();
-    service.result.pageCount = pages;
+    service.result.pageCount = writer.PageCount();
 }
 
 int LoadSource(Pdf3Service* self, const char* path, int sourceType) {
@@ -202,7 +205,6 @@ PdfResult* CreatePdf(Pdf3Service* self, const PdfPageOptions* options, const cha
 extern "C" {
 
 PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*) {
-    TuneAllocator();
     auto* service = new (std::nothrow) Service();
     if (service == nullptr) {
         return nullptr;
