@@ -58,6 +58,10 @@ const char* KnownRefusal(const std::string& path) {
         {"/lossless/", "lossless"},
         {"monkey12.jpg", "12-bit JPEG"},
         {"max-codes.gif", "broken GIF"}, // LZW codes of 11 bits: beyond giflib
+        // A screen without an image (or with an image of no pixels) gives no page: the
+        // suite's reading is a transparent dot.
+        {"pygif-test-suite/image-zero-", "no image"},
+        {"pygif-test-suite/no-data.gif", "no image"},
     };
     for (const auto& [fragment, reason] : kRefusals) {
         if (path.find(fragment) != std::string::npos) {
@@ -267,9 +271,18 @@ TEST_F(CorpusTest, BmpPixelsMatchTheSuitesReferenceRenderings) {
     ForEach(std::regex("^bmpsuite/[gq]/"),
             [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
                 const auto found = references.find(entry.path);
+                if (conversion.code != 0 || found == references.end()) {
+                    return;
+                }
+                // Where the suite allows several renderings, pixels an RLE image skips take
+                // palette index 0: the "-0" one.
+                std::string name = found->second;
+                const std::string indexZero = name.substr(0, name.size() - 4) + "-0.png";
+                if (fs::exists(m_corpus + "/bmpsuite/html/" + indexZero)) {
+                    name = indexZero;
+                }
                 Rgba8 reference;
-                if (conversion.code != 0 || found == references.end() ||
-                    !ReadPngRgba8(m_corpus + "/bmpsuite/html/" + found->second, reference)) {
+                if (!ReadPngRgba8(m_corpus + "/bmpsuite/html/" + name, reference)) {
                     return;
                 }
                 const PdfImage image = ReadImages(conversion.path).at(0);

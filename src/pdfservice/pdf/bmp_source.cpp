@@ -9,6 +9,8 @@
 
 #include <bit>
 #include <cstring>
+#include <map>
+#include <vector>
 
 namespace {
 enum Compression {
@@ -39,16 +41,24 @@ uint32_t FieldValue(uint32_t pixel, uint32_t mask, int shift) {
 }
 } // namespace
 
+namespace {
+// The headers, the bit-field masks and the largest palette.
+constexpr size_t kHeadSize = 14 + 124 + 16 + 256 * 4;
+} // namespace
+
 BmpSource::BmpSource(const SourceData& data) : ImageSource(data) {
-    Parse(m_data.ReadAll());
+    Parse();
 }
 
 BmpSource::~BmpSource() = default;
 
-void BmpSource::Parse(const std::string& bytes) {
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t size = bytes.size();
-    const Header header = ReadHeader(d, size);
+void BmpSource::Parse() {
+    SourceData::Reader reader(m_data);
+    const uint64_t size = reader.Size();
+    m_head.resize(static_cast<size_t>(std::min<uint64_t>(size, kHeadSize)));
+    m_head.resize(reader.ReadAt(0, m_head.data(), m_head.size()));
+    const auto* d = reinterpret_cast<const unsigned char*>(m_head.data());
+    const Header header = ReadHeader(d, m_head.size(), size);
     ImageLayout layout;
     layout.width = static_cast<int>(header.width);
     layout.height = static_cast<int>(header.height);
@@ -63,11 +73,9 @@ void BmpSource::Parse(const std::string& bytes) {
     }
 
     if (m_compression == kJpeg || m_compression == kPng) {
-        // The pixel data is a whole JPEG or PNG file.
-        const size_t length = header.sizeImage != 0
-                                  ? std::min<size_t>(header.sizeImage, size - m_dataOffset)
-                                  : size - m_dataOffset;
-        SourceData inner = SourceData::FromMemory(bytes.substr(m_dataOffset, length), Name());
+        // The pixel data is a whole JPEG or PNG file, read in place.
+        const uint64_t length = header.sizeImage != 0 ? header.sizeImage : size - m_dataOffset;
+        const SourceData inner = m_data.Slice(m_dataOffset, length);
         if (m_compression == kJpeg) {
             m_embedded = std::make_unique<JpegSource>(inner);
         } else {
@@ -78,11 +86,10 @@ void BmpSource::Parse(const std::string& bytes) {
     }
 
     CheckCompression();
-    const int bits = m_bitCount;
     const bool rle = m_compression == kRle8 || m_compression == kRle4;
-    m_stride = ((static_cast<size_t>(header.width) * bits + 31) / 32) * 4;
+    m_stride = ((static_cast<uint64_t>(header.width) * m_bitCount + 31) / 32) * 4;
     if (!rle) {
-        if (m_stride * static_cast<size_t>(header.height) > size - m_dataOffset) {
+        if (m_stride * static_cast<uint64_t>(header.height) > size - m_dataOffset) {
             Broken("truncated pixel data");
         }
         if (header.sizeImage != 0 && header.sizeImage > size - m_dataOffset) {
@@ -91,19 +98,14 @@ void BmpSource::Parse(const std::string& bytes) {
     }
     if (IsIndexed()) {
         ReadPalette(d, header, layout);
+        layout.palette.resize(3u << layout.bitsPerComponent, '\0');
     } else {
         ReadBitFields(d, header, layout);
         if (m_channels[3].mask != 0) {
-            FindAlpha(d, header, layout);
+            FindAlpha(reader, header, layout);
         }
     }
-    ReadProfile(d, size, header, layout);
-    if (IsIndexed() && !rle) {
-        CheckIndices(d, header);
-    }
-    if (IsIndexed()) {
-        layout.palette.resize(3u << layout.bitsPerComponent, '\0');
-    }
+    ReadProfile(reader, header, layout);
     m_pages.push_back(std::move(layout));
 }
 
@@ -111,8 +113,8 @@ bool BmpSource::IsIndexed() const {
     return m_bitCount == 1 || m_bitCount == 2 || m_bitCount == 4 || m_bitCount == 8;
 }
 
-BmpSource::Header BmpSource::ReadHeader(const unsigned char* d, size_t size) {
-    if (size < 26) {
+BmpSource::Header BmpSource::ReadHeader(const unsigned char* d, size_t headSize, uint64_t size) {
+    if (headSize < 26) {
         Broken("truncated header");
     }
     const uint32_t fileSize = U32(d + 2);
@@ -127,7 +129,7 @@ BmpSource::Header BmpSource::ReadHeader(const unsigned char* d, size_t size) {
         headerSize != 56 && headerSize != 64 && headerSize != 108 && headerSize != 124) {
         Broken("unknown header size " + std::to_string(headerSize));
     }
-    if (14 + static_cast<size_t>(headerSize) > size) {
+    if (14 + static_cast<size_t>(headerSize) > headSize) {
         Broken("truncated header");
     }
     const unsigned char* h = d + 14;
@@ -232,13 +234,9 @@ void BmpSource::ReadPalette(const unsigned char* d, const Header& header, ImageL
         layout.palette.push_back(static_cast<char>(e[0]));
     }
     if (m_compression == kRle8 || m_compression == kRle4) {
-        // Pixels that the data skips are transparent, as viewers show them; they get an
-        // index of their own when the palette leaves one free.
+        // Decoded RLE images are written one index a byte. Pixels that the data skips take
+        // palette index 0, one of the renderings the BMP suite allows.
         layout.bitsPerComponent = 8;
-        m_skippedIndex = m_paletteEntries < 256 ? m_paletteEntries : 0;
-        if (m_paletteEntries < 256) {
-            layout.colourKey = {m_skippedIndex, m_skippedIndex};
-        }
     }
 }
 
@@ -314,14 +312,25 @@ double BmpSource::DecodeScale(int bits, int outBits) {
     return double((1u << outBits) - 1) / double((1u << bits) - 1);
 }
 
-void BmpSource::FindAlpha(const unsigned char* d, const Header& header, ImageLayout& layout) {
+const unsigned char* BmpSource::ReadRow(SourceData::Reader& reader, int stored,
+                                        std::vector<unsigned char>& row) const {
+    row.resize(m_stride);
+    const uint64_t at = m_dataOffset + static_cast<uint64_t>(stored) * m_stride;
+    if (reader.ReadAt(at, row.data(), row.size()) != row.size()) {
+        Broken("truncated pixel data");
+    }
+    return row.data();
+}
+
+void BmpSource::FindAlpha(SourceData::Reader& reader, const Header& header, ImageLayout& layout) {
     // An alpha channel counts only when some pixel is not fully transparent, as viewers
     // treat an all-zero alpha channel as no alpha at all.
     const Channel& a = m_channels[3];
     const int bits = m_bitCount;
     const size_t bytesPerPixel = bits / 8;
+    std::vector<unsigned char> buffer;
     for (int64_t y = 0; y < header.height && !m_hasAlpha; ++y) {
-        const unsigned char* row = d + m_dataOffset + y * m_stride;
+        const unsigned char* row = ReadRow(reader, static_cast<int>(y), buffer);
         for (int64_t x = 0; x < header.width; ++x) {
             const uint32_t pixel = bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
             if (FieldValue(pixel, a.mask, a.shift) != 0) {
@@ -339,53 +348,53 @@ void BmpSource::FindAlpha(const unsigned char* d, const Header& header, ImageLay
     }
 }
 
-void BmpSource::ReadProfile(const unsigned char* d, size_t size, const Header& header,
-                            ImageLayout& layout) {
-    // An embedded ICC profile (V5 header).
-    const unsigned char* h = d + 14;
-    if (header.size >= 124 && std::memcmp(h + 56, "DEBM", 4) == 0) {
-        const uint32_t profileOffset = U32(h + 112);
-        const uint32_t profileSize = U32(h + 116);
-        const size_t at = 14 + static_cast<size_t>(profileOffset);
-        if (profileSize > 0 && at < size && profileSize <= size - at) {
-            std::string icc(reinterpret_cast<const char*>(d + at), profileSize);
-            if (IccProfile::Fits(icc, 3)) {
-                layout.icc = std::move(icc);
-            }
-        }
+void BmpSource::ReadProfile(SourceData::Reader& reader, const Header& header, ImageLayout& layout) {
+    // An embedded ICC profile (V5 header), read when it is of a size profiles have.
+    const auto* h = reinterpret_cast<const unsigned char*>(m_head.data()) + 14;
+    if (header.size < 124 || std::memcmp(h + 56, "DEBM", 4) != 0) {
+        return;
+    }
+    const uint64_t at = 14 + uint64_t(U32(h + 112));
+    const uint32_t profileSize = U32(h + 116);
+    if (profileSize == 0 || profileSize > IccProfile::kMaxSize || at >= reader.Size() ||
+        profileSize > reader.Size() - at) {
+        return;
+    }
+    std::string icc(profileSize, '\0');
+    icc.resize(reader.ReadAt(at, icc.data(), icc.size()));
+    if (IccProfile::Fits(icc, 3)) {
+        layout.icc = std::move(icc);
     }
 }
 
-void BmpSource::CheckIndices(const unsigned char* d, const Header& header) const {
+void BmpSource::CheckIndices(const unsigned char* row) const {
     // Indices beyond the palette are an error rather than a guess.
     const int bits = m_bitCount;
     if (m_paletteEntries >= (1 << bits)) {
         return;
     }
-    for (int64_t y = 0; y < header.height; ++y) {
-        const unsigned char* row = d + m_dataOffset + y * m_stride;
-        for (int64_t x = 0; x < header.width; ++x) {
-            const size_t bit = static_cast<size_t>(x) * bits;
-            const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-            if (index >= m_paletteEntries) {
-                Broken("pixels use colours that are not in the palette");
-            }
+    const int width = m_pages.front().width;
+    for (int x = 0; x < width; ++x) {
+        const size_t bit = static_cast<size_t>(x) * bits;
+        const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+        if (index >= m_paletteEntries) {
+            Broken("pixels use colours that are not in the palette");
         }
     }
 }
 
-std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const {
+void BmpSource::WriteRle(const Sink& out) const {
+    // The data draws the image from the bottom row up, and deltas skip pixels, rows or the
+    // rest of the image: only the rows it draws are held; the others are index 0.
     const ImageLayout& layout = m_pages.front();
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t size = bytes.size();
     const size_t width = static_cast<size_t>(layout.width);
     const size_t height = static_cast<size_t>(layout.height);
-    CheckBuffer(uint64_t(width) * height);
-    std::vector<unsigned char> indices(width * height, static_cast<unsigned char>(m_skippedIndex));
+    std::map<size_t, std::vector<unsigned char>> rows; // counted from the bottom
     const bool four = m_compression == kRle4;
     size_t x = 0;
-    size_t y = 0; // counted from the bottom row
-    size_t pos = m_dataOffset;
+    size_t y = 0;
+    std::vector<unsigned char>* row = nullptr;
+    size_t rowY = SIZE_MAX;
     // A repeated run that overshoots the end of its row is cut there (some encoders write
     // them); literal pixels outside the image mean damaged data.
     auto put = [&](int index, bool literal) {
@@ -398,16 +407,29 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const 
         if (index >= m_paletteEntries) {
             Broken("pixels use colours that are not in the palette");
         }
-        indices[(height - 1 - y) * width + x] = static_cast<unsigned char>(index);
-        ++x;
+        if (rowY != y) {
+            row = &rows[y];
+            if (row->empty()) {
+                row->assign(width, 0);
+            }
+            rowY = y;
+        }
+        (*row)[x++] = static_cast<unsigned char>(index);
     };
-    for (;;) {
-        if (pos + 2 > size) {
+
+    SourceData::Stream stream(m_data, m_dataOffset);
+    auto next = [&](size_t count) {
+        if (!stream.Ensure(count)) {
             Broken("truncated RLE data");
         }
-        const unsigned count = d[pos];
-        const unsigned value = d[pos + 1];
-        pos += 2;
+        return stream.Data();
+    };
+    bool done = false;
+    while (!done) {
+        const unsigned char* op = next(2);
+        const unsigned count = op[0];
+        const unsigned value = op[1];
+        stream.Skip(2);
         if (count > 0) {
             for (unsigned i = 0; i < count; ++i) {
                 put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : static_cast<int>(value),
@@ -421,39 +443,43 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const 
             ++y;
             break;
         case 1: // end of bitmap
-            return indices;
-        case 2: // delta
-            if (pos + 2 > size) {
-                Broken("truncated RLE data");
-            }
-            x += d[pos];
-            y += d[pos + 1];
-            pos += 2;
+            done = true;
+            break;
+        case 2: { // delta
+            const unsigned char* delta = next(2);
+            x += delta[0];
+            y += delta[1];
+            stream.Skip(2);
             if (x > width || y > height) {
                 Broken("RLE delta moves outside the image");
             }
             break;
+        }
         default: { // a run of literal pixels, padded to a 16-bit boundary
             const size_t bytesUsed = four ? (value + 1) / 2 : value;
-            if (pos + bytesUsed > size) {
-                Broken("truncated RLE data");
-            }
+            const unsigned char* p = next(bytesUsed);
             for (unsigned i = 0; i < value; ++i) {
-                put(four ? (i % 2 == 0 ? d[pos + i / 2] >> 4 : d[pos + i / 2] & 0x0F)
-                         : static_cast<int>(d[pos + i]),
+                put(four ? (i % 2 == 0 ? p[i / 2] >> 4 : p[i / 2] & 0x0F) : static_cast<int>(p[i]),
                     true);
             }
-            pos += (bytesUsed + 1) & ~size_t(1);
+            stream.Skip((bytesUsed + 1) & ~size_t(1));
             break;
         }
         }
-        if (y >= height && x == 0) {
+        if (!done && y >= height && x == 0) {
             // Past the top row: nothing more can be drawn; an end-of-bitmap should follow.
-            if (pos + 2 <= size && d[pos] == 0 && d[pos + 1] == 1) {
-                return indices;
-            }
+            const bool more = stream.Ensure(2);
+            done = more && stream.Data()[0] == 0 && stream.Data()[1] == 1;
         }
     }
+
+    ImageEncoder encoder(out, nullptr, layout.width, 1, 8, 0);
+    const std::vector<unsigned char> blank(width, 0);
+    for (size_t top = 0; top < height; ++top) {
+        const auto found = rows.find(height - 1 - top);
+        encoder.WriteRow(found != rows.end() ? found->second.data() : blank.data());
+    }
+    encoder.Finish();
 }
 
 void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
@@ -461,39 +487,30 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
         m_embedded->WriteImage(page, out, softMask);
         return;
     }
-    const ImageLayout& layout = m_pages.front();
-    const std::string bytes = m_data.ReadAll();
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
-    const int width = layout.width;
-    const int height = layout.height;
-    if (softMask != nullptr) {
-        softMask->clear();
+    SourceData::Reader reader(m_data);
+    std::string head(m_head.size(), '\0');
+    head.resize(reader.ReadAt(0, head.data(), head.size()));
+    if (head != m_head) {
+        Changed();
     }
-
     if (m_compression == kRle8 || m_compression == kRle4) {
-        const std::vector<unsigned char> indices = DecodeRle(bytes);
-        FlateRowEncoder colour(out, width, 1, 8);
-        for (int y = 0; y < height; ++y) {
-            colour.WriteRow(&indices[static_cast<size_t>(y) * width]);
-        }
-        colour.Finish();
+        WriteRle(out);
         return;
     }
-    if (m_stride * static_cast<size_t>(height) >
-        bytes.size() - std::min<size_t>(bytes.size(), m_dataOffset)) {
-        Broken("truncated pixel data");
-    }
-    auto fileRow = [&](int y) {
-        const int stored = m_topDown ? y : height - 1 - y;
-        return d + m_dataOffset + static_cast<size_t>(stored) * m_stride;
-    };
 
+    const ImageLayout& layout = m_pages.front();
+    const int width = layout.width;
+    const int height = layout.height;
+    std::vector<unsigned char> buffer;
+    auto fileRow = [&](int y) { return ReadRow(reader, m_topDown ? y : height - 1 - y, buffer); };
     if (layout.colourSpace == ImageLayout::ColourSpace::Indexed) {
-        FlateRowEncoder colour(out, width, 1, m_bitCount);
+        ImageEncoder encoder(out, softMask, width, 1, m_bitCount, 0);
         for (int y = 0; y < height; ++y) {
-            colour.WriteRow(fileRow(y));
+            const unsigned char* row = fileRow(y);
+            CheckIndices(row);
+            encoder.WriteRow(row);
         }
-        colour.Finish();
+        encoder.Finish();
         return;
     }
 

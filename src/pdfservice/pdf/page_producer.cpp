@@ -38,6 +38,7 @@ int PageProducer::ThreadsFor(int pages) {
 void PageProducer::Work(int worker) {
     for (;;) {
         int index = 0;
+        PageData data;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_changed.wait(lock, [this] {
@@ -47,12 +48,11 @@ void PageProducer::Work(int worker) {
                 return;
             }
             index = m_started++;
+            data = Fresh();
         }
-        PageData data;
         try {
             m_produce(index, worker, data);
         } catch (...) {
-            data = PageData{};
             data.failure = std::current_exception();
         }
         {
@@ -60,6 +60,26 @@ void PageProducer::Work(int worker) {
             m_done[index] = std::move(data);
         }
         m_changed.notify_all();
+    }
+}
+
+PageData PageProducer::Fresh() {
+    if (m_free.empty()) {
+        return {};
+    }
+    PageData data = std::move(m_free.back());
+    m_free.pop_back();
+    return data;
+}
+
+void PageProducer::Recycle(PageData data) {
+    data.image.clear();
+    data.mask.clear();
+    data.icc.clear();
+    data.failure = nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_free.size() < static_cast<size_t>(m_window + m_threads)) {
+        m_free.push_back(std::move(data));
     }
 }
 
@@ -80,6 +100,10 @@ PageData PageProducer::Take(int index) {
         m_changed.notify_all(); // the window moved on
     }
     if (own) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            data = Fresh();
+        }
         m_produce(index, m_threads, data);
     }
     if (data.failure) {

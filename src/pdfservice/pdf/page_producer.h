@@ -37,12 +37,16 @@ public:
     // The data of page `index`, waiting for it when it is being produced; a page taken out
     // of order, or twice, is produced on the calling thread. Rethrows the page's failure.
     PageData Take(int index);
+    // Gives back the buffers of a page that has been written, for the pages to come: memory
+    // that is used again costs no page faults.
+    void Recycle(PageData data);
 
     // The thread count that suits this machine for `pages` pages.
     static int ThreadsFor(int pages);
 
 private:
     void Work(int worker);
+    PageData Fresh(); // with m_mutex held
 
     const int m_pages;
     const int m_threads;
@@ -54,5 +58,6 @@ private:
     int m_started = 0; // the pages handed to workers
     bool m_stop = false;
     std::map<int, PageData> m_done;
+    std::vector<PageData> m_free;
     std::vector<std::thread> m_workers;
 };

@@ -220,7 +220,7 @@ private:
 
     void Produce(int index, int worker, PageData& data, Parts parts);
     ImageSource& Reopen(int worker, const PageRecord& record, std::string* profile);
-    void Defer(QPDFObjGen og, std::string data);
+    void Defer(QPDFObjGen og, const std::string& data);
     void ProvideRequest(const Request& request, Pipeline* pipeline);
 
     const std::vector<std::string> m_paths;
@@ -509,10 +509,10 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data, Par
     }
 }
 
-void PdfDocumentWriter::Impl::Defer(QPDFObjGen og, std::string data) {
+void PdfDocumentWriter::Impl::Defer(QPDFObjGen og, const std::string& data) {
     if (m_deferredBytes + data.size() <= kDeferredBudget) {
         m_deferredBytes += data.size();
-        m_deferred[og] = std::move(data);
+        m_deferred[og] = data;
     }
 }
 
@@ -543,13 +543,13 @@ void PdfDocumentWriter::Impl::ProvideRequest(const Request& request, Pipeline* p
     case Request::Kind::Image: {
         PageData data = m_producer->Take(request.record);
         write(data.image);
-        data.image = std::string();
         if (record.layout.softMask && !record.maskDelivered) {
-            Defer(record.mask, std::move(data.mask));
+            Defer(record.mask, data.mask);
         }
         if (record.firstProfileUse) {
-            Defer(record.profile, std::move(data.icc));
+            Defer(record.profile, data.icc);
         }
+        m_producer->Recycle(std::move(data));
         ++m_done;
         if (m_progress != nullptr && m_progress(m_done, PageCount()) != 0) {
             throw PdfError(PDF_ERROR_CANCELLED, "cancelled");
