@@ -5,12 +5,11 @@
 
 #include <cstring>
 #include <tiffio.h>
-#include <vector>
 
-std::string FaxEncoder::EncodeGroup4(const unsigned char* bits, uint32_t width, uint32_t height) {
+FaxEncoder::FaxEncoder(uint32_t width, uint32_t height)
+    : m_file(std::make_unique<TiffFile>()), m_row((size_t(width) + 7) / 8), m_height(height) {
     // libtiff's encoder writes a one-strip TIFF into memory; the strip is the fax data.
-    TiffFile file;
-    TIFF* tif = file.Get();
+    TIFF* tif = m_file->Get();
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
@@ -20,24 +19,38 @@ std::string FaxEncoder::EncodeGroup4(const unsigned char* bits, uint32_t width, 
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
-    const size_t rowBytes = (size_t(width) + 7) / 8;
-    std::vector<unsigned char> row(rowBytes);
-    bool ok = true;
-    for (uint32_t y = 0; y < height && ok; ++y) {
-        std::memcpy(row.data(), bits + y * rowBytes, rowBytes);
-        ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
+}
+
+FaxEncoder::~FaxEncoder() = default;
+
+void FaxEncoder::Fail() const {
+    throw PdfError(PDF_ERROR_INTERNAL,
+                   "fax encoding failed" +
+                       (m_file->Error().empty() ? std::string() : ": " + m_file->Error()));
+}
+
+void FaxEncoder::WriteRow(const unsigned char* row) {
+    // libtiff may change the row it is given.
+    std::memcpy(m_row.data(), row, m_row.size());
+    if (m_done >= m_height || TIFFWriteScanline(m_file->Get(), m_row.data(), m_done, 0) != 1) {
+        Fail();
     }
-    ok = ok && TIFFWriteDirectory(tif) == 1 && TIFFSetDirectory(tif, 0) == 1;
+    ++m_done;
+}
+
+std::string FaxEncoder::Finish() {
+    TIFF* tif = m_file->Get();
+    if (m_done != m_height || TIFFWriteDirectory(tif) != 1 || TIFFSetDirectory(tif, 0) != 1) {
+        Fail();
+    }
     uint64_t* offsets = nullptr;
     uint64_t* counts = nullptr;
-    const std::vector<unsigned char>& written = file.Written();
-    if (!ok || !TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets) ||
+    const std::vector<unsigned char>& written = m_file->Written();
+    if (!TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets) ||
         !TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) || offsets == nullptr ||
         counts == nullptr || offsets[0] > written.size() ||
         counts[0] > written.size() - offsets[0]) {
-        throw PdfError(PDF_ERROR_INTERNAL,
-                       "fax encoding failed" +
-                           (file.Error().empty() ? std::string() : ": " + file.Error()));
+        Fail();
     }
     return std::string(reinterpret_cast<const char*>(written.data() + offsets[0]), counts[0]);
 }

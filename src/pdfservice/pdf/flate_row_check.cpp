@@ -22,15 +22,15 @@ void FlateRowCheck::Fail(const std::string& problem) {
     throw PdfError(PDF_ERROR_CORRUPT, problem);
 }
 
-void FlateRowCheck::Add(const unsigned char* data, size_t size) {
+size_t FlateRowCheck::Add(const unsigned char* data, size_t size) {
     if (m_ended) {
-        return; // bytes after the end of the stream are not read by anyone
+        return 0;
     }
+    size_t used = 0;
     m_zlib.next_in = const_cast<unsigned char*>(data);
-    while (size > 0) {
-        const uInt piece = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+    while (used < size && !m_ended) {
+        const uInt piece = static_cast<uInt>(std::min<size_t>(size - used, 1u << 30));
         m_zlib.avail_in = piece;
-        size -= piece;
         while (m_zlib.avail_in > 0 && !m_ended) {
             m_zlib.next_out = m_buffer.data();
             m_zlib.avail_out = static_cast<uInt>(m_buffer.size());
@@ -47,10 +47,12 @@ void FlateRowCheck::Add(const unsigned char* data, size_t size) {
                 break;
             }
         }
-        if (m_ended) {
-            return;
+        used += piece - m_zlib.avail_in;
+        if (m_zlib.avail_in > 0 && !m_ended) {
+            break;
         }
     }
+    return used;
 }
 
 void FlateRowCheck::Count(const unsigned char* data, size_t size) {

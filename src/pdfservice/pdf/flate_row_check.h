@@ -18,9 +18,10 @@ public:
     FlateRowCheck(const FlateRowCheck&) = delete;
     FlateRowCheck& operator=(const FlateRowCheck&) = delete;
 
-    // Adds the next piece of compressed data. Throws PdfError when the data is damaged or
-    // holds more than the rows.
-    void Add(const unsigned char* data, size_t size);
+    // Adds the next piece of compressed data and returns how many of its bytes belong to the
+    // stream (bytes after its end are of no use to anyone). Throws PdfError when the data is
+    // damaged or holds more than the rows.
+    size_t Add(const unsigned char* data, size_t size);
     // Throws PdfError unless the data has ended with every row.
     void Finish();
 

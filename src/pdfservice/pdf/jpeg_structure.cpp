@@ -366,10 +366,13 @@ public:
     }
 
     // Moves past entropy-coded data (with its stuffed zeros and restart markers) to the
-    // marker that ends it; returns the bytes passed.
-    uint64_t SkipEntropyData() {
+    // marker that ends it; returns the bytes passed. More than `most` bytes is an error.
+    uint64_t SkipEntropyData(uint64_t most) {
         uint64_t passed = 0;
         for (;;) {
+            if (passed > most) {
+                Broken("more image data than the image can hold");
+            }
             if (!m_stream.Ensure(2)) {
                 Truncated();
             }
@@ -497,7 +500,11 @@ JpegInfo JpegStructure::Copy(SourceData::Stream& stream, const Sink* out) {
         walker.Pass(length);
         if (marker == kSOS) {
             sawScan = true;
-            if (walker.SkipEntropyData() * 8 < fewestBits) {
+            // Coded data takes at most a few bytes a sample (with stuffing): data that runs
+            // on far beyond that is not an image of this size.
+            const uint64_t samples = uint64_t(frame.width) * frame.height * frame.components;
+            const uint64_t bytes = walker.SkipEntropyData(16 * samples + (1 << 20));
+            if (bytes * 8 < fewestBits) {
                 Broken("the image data is too short for the image size");
             }
         }

@@ -9,10 +9,8 @@ PageProducer::PageProducer(int pages, int threads, Produce produce)
             m_workers.emplace_back([this, worker] { Work(worker); });
         }
     } catch (...) {
-        // Fewer workers than planned still produce every page.
-        if (m_workers.empty()) {
-            throw;
-        }
+        // Fewer workers than planned (or none: the writer's thread produces every page) still
+        // produce every page.
     }
 }
 

@@ -269,7 +269,8 @@ void PdfDocumentWriter::Impl::AddPage(int source, int page, Layout layout) {
     record.source = source;
     record.page = page;
     record.profileKey = ProfileKey(layout.icc);
-    layout.icc.clear();
+    std::string().swap(layout.icc); // its memory too
+
     record.layout = std::move(layout);
     m_records.push_back(std::move(record));
     PageRecord& added = m_records.back();
@@ -351,6 +352,15 @@ QPDFObjectHandle PdfDocumentWriter::Impl::ColourSpace(PageRecord& record) {
                                          ? layout.paletteBase
                                          : layout.colourSpace;
     QPDFObjectHandle baseSpace;
+    if (layout.colourSpace == Layout::ColourSpace::Lab) {
+        QPDFObjectHandle lab = QPDFObjectHandle::newDictionary();
+        lab.replaceKey("/WhitePoint", NumberArray(layout.whitePoint));
+        lab.replaceKey("/Range", NumberArray(layout.labRange));
+        baseSpace = QPDFObjectHandle::newArray();
+        baseSpace.appendItem(QPDFObjectHandle::newName("/Lab"));
+        baseSpace.appendItem(lab);
+        return baseSpace;
+    }
     if (!record.profileKey.empty()) {
         baseSpace = QPDFObjectHandle::newArray();
         baseSpace.appendItem(QPDFObjectHandle::newName("/ICCBased"));
@@ -520,6 +530,8 @@ void PdfDocumentWriter::Impl::Provide(QPDFObjGen const& og, Pipeline* pipeline) 
     const Request& request = m_requests.at(og);
     try {
         ProvideRequest(request, pipeline);
+        // As qpdf asks of providers: the pipeline (a compressor, for profiles) is finished.
+        pipeline->finish();
     } catch (const PdfError& error) {
         if (!m_failure) {
             m_failure = std::make_unique<PdfError>(error);

@@ -500,8 +500,11 @@ void PngSource::WriteImageData(const Sink& out) const {
                 inData = true;
                 const unsigned char* data = nullptr;
                 for (size_t n; (n = chunks.Piece(&data)) > 0;) {
-                    check.Add(data, n);
-                    out(data, n);
+                    // Bytes after the end of the zlib stream are left out.
+                    const size_t used = check.Add(data, n);
+                    if (used > 0) {
+                        out(data, used);
+                    }
                 }
             } else {
                 if (inData) {

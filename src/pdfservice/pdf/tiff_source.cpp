@@ -15,6 +15,13 @@
 
 namespace {
 constexpr uint32_t kMaxPages = 100000;
+// Strips decoded at once up to this size; larger ones are read row by row.
+constexpr uint64_t kMaxStrip = 16 * 1024 * 1024;
+// Tiles, and the rows of tiles read at once, up to these sizes.
+constexpr uint64_t kMaxTile = 64 * 1024 * 1024;
+constexpr uint64_t kMaxBand = 256 * 1024 * 1024;
+// CIE L*a*b*: D50 when the file gives no white point.
+const std::vector<double> kD50 = {0.9642, 1.0, 0.8249};
 
 [[noreturn]] void Unsupported(const std::string& what) {
     throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "TIFF with " + what);
@@ -135,21 +142,24 @@ template <typename T> T FieldDefaulted(TIFF* tif, uint32_t tag) {
 }
 } // namespace
 
-TiffSource::TiffSource(const SourceData& data) : ImageSource(data) {
-    TiffFile handle(m_data);
-    TIFF* tif = handle.Get();
-    std::vector<Page> plans;
-    std::vector<ImageLayout> layouts;
+TiffSource::TiffSource(const SourceData& data)
+    : ImageSource(data), m_file(std::make_unique<TiffFile>(m_data)) {
+    // One handle for the whole file: the directories are walked once, and each page's is
+    // found again by its offset.
+    TIFF* tif = m_file->Get();
     std::vector<bool> reduced;
     for (uint32_t directory = 0; directory < kMaxPages; ++directory) {
         if (directory > 0) {
-            handle.ClearError();
+            m_file->ClearError();
             if (!TIFFReadDirectory(tif)) {
                 break; // the end of the chain, or a chain that loops or breaks: keep what came
                        // before
             }
         }
-        DescribeDirectory(tif, directory);
+        auto [page, layout] = Describe(tif);
+        page.offset = TIFFCurrentDirOffset(tif);
+        m_plans.push_back(std::move(page));
+        m_pages.push_back(std::move(layout));
         reduced.push_back((Field<uint32_t>(tif, TIFFTAG_SUBFILETYPE, 0) & FILETYPE_REDUCEDIMAGE) !=
                           0);
     }
@@ -167,16 +177,15 @@ TiffSource::TiffSource(const SourceData& data) : ImageSource(data) {
         }
     }
     if (m_pages.empty()) {
-        handle.Fail("no image");
+        m_file->Fail("no image");
     }
 }
 
 TiffSource::~TiffSource() = default;
 
-void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
+std::pair<TiffSource::Page, ImageLayout> TiffSource::Describe(TIFF* tif) {
     Page page;
     ImageLayout layout;
-    page.directory = directory;
     const Fields fields = ReadFields(tif, layout);
     page.samplesPerPixel = fields.samples;
     page.bitsPerSample = fields.bits;
@@ -189,6 +198,7 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
     if (rgba) {
         PlanRgba(tif, fields, page, layout);
     } else if (fields.bits == 1 && fields.samples == 1 && !page.signedSamples &&
+               layout.colourSpace == ImageLayout::ColourSpace::Gray &&
                (fields.photometric == PHOTOMETRIC_MINISWHITE ||
                 fields.photometric == PHOTOMETRIC_MINISBLACK)) {
         // Black and white: Group 4 fax coding, far smaller than Flate for scans. The data is
@@ -207,8 +217,7 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
     }
     ReadResolution(tif, layout);
     ReadProfile(tif, page, layout);
-    m_plans.push_back(std::move(page));
-    m_pages.push_back(std::move(layout));
+    return {std::move(page), std::move(layout)};
 }
 
 TiffSource::Fields TiffSource::ReadFields(TIFF* tif, ImageLayout& layout) {
@@ -277,6 +286,17 @@ bool TiffSource::ChooseColourModel(TIFF* tif, const Fields& fields, Page& page,
         page.colours = 4;
         layout.colourSpace = ImageLayout::ColourSpace::CMYK;
         break;
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
+        // PDF's Lab space holds L*a*b* samples of 8 and 16 bits as they are.
+        if ((fields.bits == 8 || fields.bits == 16) && fields.format == SAMPLEFORMAT_UINT) {
+            page.colours = 3;
+            page.labSigned = fields.photometric == PHOTOMETRIC_CIELAB;
+            layout.colourSpace = ImageLayout::ColourSpace::Lab;
+        } else {
+            rgba = true;
+        }
+        break;
     case PHOTOMETRIC_YCBCR:
         if (fields.compression == COMPRESSION_JPEG && fields.bits == 8) {
             page.jpegToRgb = true;
@@ -338,6 +358,10 @@ void TiffSource::PlanSamples(TIFF* tif, const Fields& fields, Page& page, ImageL
         ReadPalette(tif, page, layout);
         return;
     }
+    if (layout.colourSpace == ImageLayout::ColourSpace::Lab) {
+        DescribeLab(tif, page, layout);
+        return;
+    }
     // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
     const double scale = effective == page.outBits
                              ? 1.0
@@ -363,6 +387,26 @@ void TiffSource::PlanSamples(TIFF* tif, const Fields& fields, Page& page, ImageL
         if (page.associatedAlpha) {
             layout.matte.assign(page.colours, inverted ? 1.0 : 0.0);
         }
+    }
+}
+
+void TiffSource::DescribeLab(TIFF* tif, Page& page, ImageLayout& layout) {
+    // L* from 0 to 100; a* and b* signed (CIELab, read in order as offset binary) or offset by
+    // half the range (ICCLab), -128 to 127 at 8 bits, to 127 and 255/256 at 16.
+    const double top = page.outBits == 8 ? 127.0 : 32767.0 / 256.0;
+    layout.decode = {0.0, 100.0, -128.0, top, -128.0, top};
+    layout.labRange = {-128.0, top, -128.0, top};
+    layout.whitePoint = kD50;
+    float* chromaticity = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_WHITEPOINT, &chromaticity) && chromaticity != nullptr &&
+        chromaticity[1] > 0 && chromaticity[0] > 0 && chromaticity[0] + chromaticity[1] < 1) {
+        const double x = chromaticity[0];
+        const double y = chromaticity[1];
+        layout.whitePoint = {x / y, 1.0, (1 - x - y) / y};
+    }
+    if (page.alphaSample >= 0) {
+        layout.softMask = true;
+        layout.softMaskBits = page.outBits;
     }
 }
 
@@ -419,11 +463,14 @@ void TiffSource::ReadResolution(TIFF* tif, ImageLayout& layout) {
 void TiffSource::ReadProfile(TIFF* tif, const Page& page, ImageLayout& layout) {
     uint32_t iccSize = 0;
     void* iccData = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr) {
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr &&
+        iccSize <= IccProfile::kMaxSize) {
         std::string icc(static_cast<const char*>(iccData), iccSize);
         const int components =
             layout.colourSpace == ImageLayout::ColourSpace::Indexed ? 3 : layout.Components();
-        if (page.method != Page::Method::Rgba && IccProfile::Fits(icc, components)) {
+        if (page.method != Page::Method::Rgba &&
+            layout.colourSpace != ImageLayout::ColourSpace::Lab &&
+            IccProfile::Fits(icc, components)) {
             layout.icc = std::move(icc);
         }
     }
@@ -432,60 +479,65 @@ void TiffSource::ReadProfile(TIFF* tif, const Page& page, ImageLayout& layout) {
 void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     const Page& page = m_plans.at(index);
     const ImageLayout& layout = m_pages.at(index);
-    TiffFile handle(m_data);
-    if (!TIFFSetDirectory(handle.Get(), page.directory)) {
-        handle.Fail("cannot read the image directory");
+    TIFF* tif = m_file->Get();
+    m_file->ClearError();
+    if (!TIFFSetSubDirectory(tif, page.offset)) {
+        m_file->Fail("cannot read the image directory");
     }
+    // The directory must still describe the image its page was laid out for.
+    auto [fresh, freshLayout] = Describe(tif);
+    fresh.offset = page.offset;
+    if (!(fresh == page) || !(freshLayout == layout)) {
+        Changed();
+    }
+    m_file->ClearError(); // what reading the directory reported: the data comes next
     if (softMask != nullptr) {
         softMask->clear();
     }
     try {
         switch (page.method) {
         case Page::Method::Ccitt:
-            WriteCcitt(handle, page, layout, out);
+            WriteCcitt(page, layout, out);
             break;
         case Page::Method::Rgba:
-            WriteRgba(handle.Get(), layout, out, softMask);
+            WriteRgba(layout, out, softMask);
             break;
         case Page::Method::Samples:
-            WriteSamples(handle, page, layout, out, softMask);
+            WriteSamples(page, layout, out, softMask);
             break;
         }
     } catch (const PdfError& error) {
-        if (error.Code() == PDF_ERROR_CORRUPT && !handle.Error().empty()) {
-            handle.Fail("");
+        if (error.Code() == PDF_ERROR_CORRUPT && !m_file->Error().empty()) {
+            m_file->Fail("");
         }
         throw;
     }
 }
 
-void TiffSource::WriteCcitt(const TiffFile& file, const Page& page, const ImageLayout& layout,
-                            const Sink& out) {
-    // Decode the image to rows with 1 for black, then let libtiff's encoder write Group 4
-    // data into a TIFF in memory and hand on its strip.
-    const uint32_t width = static_cast<uint32_t>(layout.width);
-    const uint32_t height = static_cast<uint32_t>(layout.height);
-    const size_t rowBytes = (size_t(width) + 7) / 8;
-    CheckBuffer(uint64_t(rowBytes) * height);
-    std::vector<unsigned char> bits(rowBytes * height, 0);
-    ReadBands(file, page, layout, [&](uint32_t y, const unsigned char* const* planes) {
-        std::memcpy(&bits[y * rowBytes], planes[0], rowBytes);
-    });
-    if (page.invertBits) {
-        for (unsigned char& byte : bits) {
-            byte = static_cast<unsigned char>(~byte);
+void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out) {
+    // The rows, 1 for black, go to libtiff's encoder one by one.
+    const size_t rowBytes = (size_t(layout.width) + 7) / 8;
+    FaxEncoder encoder(static_cast<uint32_t>(layout.width), static_cast<uint32_t>(layout.height));
+    std::vector<unsigned char> inverted(rowBytes);
+    ReadBands(page, layout, [&](uint32_t, const unsigned char* const* planes) {
+        if (page.invertBits) {
+            for (size_t i = 0; i < rowBytes; ++i) {
+                inverted[i] = static_cast<unsigned char>(~planes[0][i]);
+            }
+            encoder.WriteRow(inverted.data());
+        } else {
+            encoder.WriteRow(planes[0]);
         }
-    }
-    const std::string coded = FaxEncoder::EncodeGroup4(bits.data(), width, height);
+    });
+    const std::string coded = encoder.Finish();
     out(reinterpret_cast<const unsigned char*>(coded.data()), coded.size());
 }
 
-void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out,
-                           std::string* softMask) {
+void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask) {
+    // libtiff's RGBA rendering, band by band: a strip or a row of tiles at a time.
+    TIFF* tif = m_file->Get();
     const auto width = static_cast<uint32_t>(layout.width);
     const auto height = static_cast<uint32_t>(layout.height);
-    CheckBuffer(uint64_t(width) * height * 4);
-    std::vector<uint32_t> raster(size_t(width) * height);
     // YCbCr coefficients of zero would stop the colour conversion: use the standard ones.
     float* coefficients = nullptr;
     if (TIFFGetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, &coefficients) && coefficients != nullptr &&
@@ -493,101 +545,149 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
         float standard[3] = {0.299f, 0.587f, 0.114f};
         TIFFSetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, standard);
     }
-    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
+    uint32_t band = TIFFIsTiled(tif) ? FieldDefaulted<uint32_t>(tif, TIFFTAG_TILELENGTH)
+                                     : FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
+    const uint32_t mostRows =
+        static_cast<uint32_t>(std::max<uint64_t>(1, kMaxStrip / (uint64_t(width) * 4)));
+    band = std::clamp<uint32_t>(band, 1, std::min(height, mostRows));
+    char message[1024] = "";
+    TIFFRGBAImage image;
+    if (!TIFFRGBAImageBegin(&image, tif, 0, message)) {
+        throw PdfError(PDF_ERROR_CORRUPT, std::string("broken TIFF: ") + message);
     }
+    struct End {
+        TIFFRGBAImage& image;
+        ~End() { TIFFRGBAImageEnd(&image); }
+    } end{image};
+    image.req_orientation = ORIENTATION_TOPLEFT;
+    std::vector<uint32_t> raster(size_t(width) * band);
     ImageEncoder encoder(out, softMask, layout.width, 3, 8, layout.softMask ? 8 : 0);
     unsigned char* rgb = encoder.ColourRow();
     unsigned char* a = encoder.AlphaRow();
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint32_t* row = &raster[size_t(y) * width];
-        for (uint32_t x = 0; x < width; ++x) {
-            rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
-            rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
-            rgb[3 * x + 2] = static_cast<unsigned char>(TIFFGetB(row[x]));
-            if (a != nullptr) {
-                a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
-            }
+    for (uint32_t top = 0; top < height; top += band) {
+        const uint32_t rows = std::min(band, height - top);
+        image.row_offset = static_cast<int>(top);
+        image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image, raster.data(), width, rows) || !m_file->Error().empty()) {
+            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
         }
-        encoder.WriteRow();
+        for (uint32_t y = 0; y < rows; ++y) {
+            const uint32_t* row = &raster[size_t(y) * width];
+            for (uint32_t x = 0; x < width; ++x) {
+                rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
+                rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
+                rgb[3 * x + 2] = static_cast<unsigned char>(TIFFGetB(row[x]));
+                if (a != nullptr) {
+                    a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
+                }
+            }
+            encoder.WriteRow();
+        }
     }
     encoder.Finish();
 }
 
 void TiffSource::ReadBands(
-    const TiffFile& file, const Page& page, const ImageLayout& layout,
+    const Page& page, const ImageLayout& layout,
     const std::function<void(uint32_t, const unsigned char* const*)>& onRow) {
-    TIFF* tif = file.Get();
+    // Every row must decode: a page missing part of its image is no page of it.
+    TIFF* tif = m_file->Get();
     if (page.jpegToRgb) {
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     }
-    const int width = layout.width;
-    const int height = layout.height;
+    const uint32_t width = static_cast<uint32_t>(layout.width);
+    const uint32_t height = static_cast<uint32_t>(layout.height);
     const int bits = page.bitsPerSample;
     const int planes = page.planar ? page.samplesPerPixel : 1;
     const int samplesPerPlanePixel = page.planar ? 1 : page.samplesPerPixel;
-    const size_t planeRowBytes = FlateRowEncoder::RowBytesOf(width, samplesPerPlanePixel, bits);
-
-    // Rows are read in bands: a strip, or a row of tiles.
-    const bool tiled = TIFFIsTiled(tif);
-    uint32_t bandHeight = 0;
-    uint32_t tileWidth = 0;
-    if (tiled) {
-        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
-        TIFFGetField(tif, TIFFTAG_TILELENGTH, &bandHeight);
-        if (tileWidth == 0 || bandHeight == 0 || tileWidth % 8 != 0) {
-            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
-        }
-    } else {
-        bandHeight = FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
-        if (bandHeight == 0 || bandHeight > static_cast<uint32_t>(height)) {
-            bandHeight = static_cast<uint32_t>(height);
-        }
-    }
-    CheckBuffer(uint64_t(planeRowBytes) * bandHeight * planes);
-    std::vector<std::vector<unsigned char>> band(
-        planes, std::vector<unsigned char>(planeRowBytes * bandHeight));
-
-    std::vector<unsigned char> chunk;
-    const tmsize_t chunkSize = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
-    if (chunkSize <= 0) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad strip or tile size");
-    }
-    CheckBuffer(static_cast<uint64_t>(chunkSize));
-    chunk.resize(static_cast<size_t>(chunkSize));
-    const size_t tileRowBytes =
-        tiled ? FlateRowEncoder::RowBytesOf(tileWidth, samplesPerPlanePixel, bits) : 0;
+    const size_t planeRowBytes =
+        FlateRowEncoder::RowBytesOf(static_cast<int>(width), samplesPerPlanePixel, bits);
+    auto broken = [&](const char* what) { m_file->Fail(what); };
     std::vector<const unsigned char*> rowPointers(planes);
 
-    for (uint32_t top = 0; top < static_cast<uint32_t>(height); top += bandHeight) {
-        const uint32_t rows = std::min<uint32_t>(bandHeight, static_cast<uint32_t>(height) - top);
-        for (int plane = 0; plane < planes; ++plane) {
-            if (tiled) {
-                for (uint32_t left = 0; left < static_cast<uint32_t>(width); left += tileWidth) {
-                    const ttile_t tile =
-                        TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
-                    CheckChunk(file, tile);
-                    // Damaged compressed data keeps what decoded, as libtiff's own tools do.
-                    std::fill(chunk.begin(), chunk.end(), 0);
-                    TIFFReadEncodedTile(tif, tile, chunk.data(),
-                                        static_cast<tmsize_t>(chunk.size()));
-                    const size_t offset =
-                        FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
-                    const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
-                    for (uint32_t y = 0; y < rows && (y + 1) * tileRowBytes <= chunk.size(); ++y) {
-                        std::memcpy(&band[plane][y * planeRowBytes + offset],
-                                    &chunk[y * tileRowBytes], bytes);
+    if (!TIFFIsTiled(tif)) {
+        uint32_t stripRows = FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
+        if (stripRows == 0 || stripRows > height) {
+            stripRows = height;
+        }
+        if (uint64_t(planeRowBytes) * stripRows * planes > kMaxStrip) {
+            // Large strips (a whole image in one) are decoded row by row.
+            std::vector<std::vector<unsigned char>> rows(planes,
+                                                         std::vector<unsigned char>(planeRowBytes));
+            for (uint32_t y = 0; y < height; ++y) {
+                for (int plane = 0; plane < planes; ++plane) {
+                    if (y % stripRows == 0) {
+                        CheckChunk(*m_file, TIFFComputeStrip(tif, y, static_cast<uint16_t>(plane)));
                     }
+                    if (TIFFReadScanline(tif, rows[plane].data(), y,
+                                         static_cast<uint16_t>(plane)) != 1) {
+                        broken("cannot decode the image data");
+                    }
+                    rowPointers[plane] = rows[plane].data();
                 }
-            } else {
+                onRow(y, rowPointers.data());
+            }
+            return;
+        }
+        const size_t stripBytes = planeRowBytes * stripRows;
+        std::vector<std::vector<unsigned char>> band(planes,
+                                                     std::vector<unsigned char>(stripBytes));
+        for (uint32_t top = 0; top < height; top += stripRows) {
+            const uint32_t rows = std::min(stripRows, height - top);
+            for (int plane = 0; plane < planes; ++plane) {
                 const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
-                CheckChunk(file, strip);
-                // Damaged or short compressed data keeps what decoded, as libtiff's own tools do.
-                std::fill(chunk.begin(), chunk.end(), 0);
-                TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
-                const size_t want = std::min(planeRowBytes * rows, chunk.size());
-                std::fill(band[plane].begin(), band[plane].end(), 0);
-                std::memcpy(band[plane].data(), chunk.data(), want);
+                CheckChunk(*m_file, strip);
+                const tmsize_t want = static_cast<tmsize_t>(planeRowBytes * rows);
+                if (TIFFReadEncodedStrip(tif, strip, band[plane].data(), want) < want) {
+                    broken("cannot decode the image data");
+                }
+            }
+            for (uint32_t y = 0; y < rows; ++y) {
+                for (int plane = 0; plane < planes; ++plane) {
+                    rowPointers[plane] = &band[plane][y * planeRowBytes];
+                }
+                onRow(top + y, rowPointers.data());
+            }
+        }
+        return;
+    }
+
+    // Tiled: a row of tiles at a time.
+    const uint32_t tileWidth = FieldDefaulted<uint32_t>(tif, TIFFTAG_TILEWIDTH);
+    const uint32_t tileHeight = FieldDefaulted<uint32_t>(tif, TIFFTAG_TILELENGTH);
+    if (tileWidth == 0 || tileHeight == 0 || tileWidth % 8 != 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
+    }
+    const tmsize_t tileSize = TIFFTileSize(tif);
+    const uint64_t bandSize = uint64_t(planeRowBytes) * tileHeight * planes;
+    if (tileSize <= 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
+    }
+    if (static_cast<uint64_t>(tileSize) > kMaxTile || bandSize > kMaxBand) {
+        throw PdfError(PDF_ERROR_TOO_LARGE, "TIFF tiles too large to convert");
+    }
+    const size_t tileRowBytes =
+        FlateRowEncoder::RowBytesOf(static_cast<int>(tileWidth), samplesPerPlanePixel, bits);
+    std::vector<unsigned char> tileData(static_cast<size_t>(tileSize));
+    std::vector<std::vector<unsigned char>> band(
+        planes, std::vector<unsigned char>(planeRowBytes * tileHeight));
+    for (uint32_t top = 0; top < height; top += tileHeight) {
+        const uint32_t rows = std::min(tileHeight, height - top);
+        for (int plane = 0; plane < planes; ++plane) {
+            for (uint32_t left = 0; left < width; left += tileWidth) {
+                const ttile_t tile =
+                    TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
+                CheckChunk(*m_file, tile);
+                if (TIFFReadEncodedTile(tif, tile, tileData.data(), tileSize) < tileSize) {
+                    broken("cannot decode the image data");
+                }
+                const size_t offset =
+                    FlateRowEncoder::RowBytesOf(static_cast<int>(left), samplesPerPlanePixel, bits);
+                const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
+                for (uint32_t y = 0; y < rows; ++y) {
+                    std::memcpy(&band[plane][y * planeRowBytes + offset],
+                                &tileData[y * tileRowBytes], bytes);
+                }
             }
         }
         for (uint32_t y = 0; y < rows; ++y) {
@@ -599,8 +699,8 @@ void TiffSource::ReadBands(
     }
 }
 
-void TiffSource::WriteSamples(const TiffFile& file, const Page& page, const ImageLayout& layout,
-                              const Sink& out, std::string* softMask) {
+void TiffSource::WriteSamples(const Page& page, const ImageLayout& layout, const Sink& out,
+                              std::string* softMask) {
     const int width = layout.width;
     const int bits = page.bitsPerSample;
     const int outColours = page.expandPalette ? 3 : page.colours;
@@ -608,13 +708,15 @@ void TiffSource::WriteSamples(const TiffFile& file, const Page& page, const Imag
                          page.alphaSample >= 0 ? page.outBits : 0);
     const bool fast = !page.planar && page.alphaSample < 0 &&
                       page.samplesPerPixel == page.colours && !page.signedSamples &&
-                      !page.expandPalette && page.outBits == bits && bits <= 16;
+                      !page.labSigned && !page.expandPalette && page.outBits == bits && bits <= 16;
     unsigned char* colourRow = encoder.ColourRow();
     unsigned char* alphaRow = encoder.AlphaRow();
     const size_t colourBytes = FlateRowEncoder::RowBytesOf(width, outColours, page.outBits);
     const int spp = page.samplesPerPixel;
 
-    ReadBands(file, page, layout, [&](uint32_t, const unsigned char* const* planes) {
+    // Signed a* and b* (CIELab) are read in order as offset binary.
+    const uint32_t labFlip = page.labSigned ? uint32_t(1) << (page.outBits - 1) : 0;
+    ReadBands(page, layout, [&](uint32_t, const unsigned char* const* planes) {
         const unsigned char* row = planes[0];
         if (fast) {
             if (bits == 16) {
@@ -647,8 +749,8 @@ void TiffSource::WriteSamples(const TiffFile& file, const Page& page, const Imag
                 }
             } else {
                 for (int c = 0; c < page.colours; ++c) {
-                    PackSample(colourRow, static_cast<size_t>(x) * page.colours + c, sample(x, c),
-                               page.outBits);
+                    PackSample(colourRow, static_cast<size_t>(x) * page.colours + c,
+                               sample(x, c) ^ (c > 0 ? labFlip : 0), page.outBits);
                 }
             }
             if (alphaRow != nullptr) {

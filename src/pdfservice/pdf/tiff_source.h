@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 struct tiff;
@@ -23,7 +25,7 @@ public:
     // How a page's pixels are read.
     struct Page {
         enum class Method { Samples, Rgba, Ccitt };
-        uint32_t directory = 0;
+        uint64_t offset = 0; // of the image directory
         Method method = Method::Samples;
         int samplesPerPixel = 1;
         int bitsPerSample = 1;
@@ -37,6 +39,8 @@ public:
         std::vector<uint16_t> colourMap; // expandPalette: red, green, blue tables
         bool invertBits = false;         // fax coding of a min-is-black image
         bool associatedAlpha = false;    // colour premultiplied by alpha
+        bool labSigned = false;          // CIE L*a*b* with signed a* and b*
+        bool operator==(const Page&) const = default;
     };
 
 private:
@@ -52,7 +56,7 @@ private:
         uint16_t* extraTypes = nullptr;
     };
 
-    void DescribeDirectory(struct tiff* tif, uint32_t directory);
+    std::pair<Page, ImageLayout> Describe(struct tiff* tif);
     // Reads the size and the sample fields, refusing samples PDF cannot hold.
     static Fields ReadFields(struct tiff* tif, ImageLayout& layout);
     // The colour space and the alpha sample; true when libtiff's RGBA rendering is needed.
@@ -63,17 +67,17 @@ private:
     static void PlanSamples(struct tiff* tif, const Fields& fields, Page& page,
                             ImageLayout& layout);
     static void ReadPalette(struct tiff* tif, Page& page, ImageLayout& layout);
+    static void DescribeLab(struct tiff* tif, Page& page, ImageLayout& layout);
     static void ReadResolution(struct tiff* tif, ImageLayout& layout);
     static void ReadProfile(struct tiff* tif, const Page& page, ImageLayout& layout);
-    void WriteSamples(const TiffFile& file, const Page& page, const ImageLayout& layout,
-                      const Sink& out, std::string* softMask);
-    void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out,
-                   std::string* softMask);
-    void WriteCcitt(const TiffFile& file, const Page& page, const ImageLayout& layout,
-                    const Sink& out);
-    // Reads the image row by row (a row of each plane), in strips or rows of tiles.
-    void ReadBands(const TiffFile& file, const Page& page, const ImageLayout& layout,
+    void WriteSamples(const Page& page, const ImageLayout& layout, const Sink& out,
+                      std::string* softMask);
+    void WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask);
+    void WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out);
+    // Reads the image row by row (a row of each plane), in strips, rows or rows of tiles.
+    void ReadBands(const Page& page, const ImageLayout& layout,
                    const std::function<void(uint32_t, const unsigned char* const*)>& onRow);
 
+    std::unique_ptr<TiffFile> m_file;
     std::vector<Page> m_plans;
 };
