@@ -13,7 +13,7 @@ seconds=${1:-600}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/work" "$out/seeds"
 
-sources=(bmp_source exif_reader fax_encoder flate_row_check flate_row_encoder gif_source icc_profile
+sources=(bmp_source exif_reader fax_encoder flate_row_check flate_row_encoder gif_source group4_check icc_profile
          image_encoder image_source jpeg_source jpeg_structure jpeg_transcoder png_source source_data tiff_file tiff_source)
 files=("$root/tests/fuzz/image_reader_fuzzer.cpp")
 for s in "${sources[@]}"; do files+=("$root/src/pdfservice/pdf/$s.cpp"); done

@@ -2,6 +2,7 @@
 
 #include "pdf/fax_encoder.h"
 #include "pdf/flate_row_encoder.h"
+#include "pdf/group4_check.h"
 #include "pdf/icc_profile.h"
 #include "pdf/image_encoder.h"
 #include "pdf/pdf_error.h"
@@ -201,8 +202,10 @@ std::pair<TiffSource::Page, ImageLayout> TiffSource::Describe(TIFF* tif) {
                layout.colourSpace == ImageLayout::ColourSpace::Gray &&
                (fields.photometric == PHOTOMETRIC_MINISWHITE ||
                 fields.photometric == PHOTOMETRIC_MINISBLACK)) {
-        // Black and white: Group 4 fax coding, far smaller than Flate for scans. The data is
-        // coded afresh by libtiff, as readers refuse some fax data that libtiff tolerates.
+        // Black and white: Group 4 fax data, far smaller than Flate for scans. A file's own
+        // Group 4 data is copied when it is strictly valid; anything else is coded afresh by
+        // libtiff, as readers refuse some fax data that libtiff tolerates. The bits keep the
+        // file's sense: a min-is-black image shows its 1 bits white.
         page.method = Page::Method::Ccitt;
         page.outBits = 1;
         page.colours = 1;
@@ -210,8 +213,10 @@ std::pair<TiffSource::Page, ImageLayout> TiffSource::Describe(TIFF* tif) {
         layout.bitsPerComponent = 1;
         layout.filter = ImageLayout::Filter::CCITT;
         layout.ccittK = -1;
-        layout.ccittBlackIs1 = false;
-        page.invertBits = fields.photometric == PHOTOMETRIC_MINISBLACK;
+        layout.ccittBlackIs1 = fields.photometric == PHOTOMETRIC_MINISBLACK;
+        const uint32_t options = Field<uint32_t>(tif, TIFFTAG_GROUP4OPTIONS, 0);
+        page.group4Strip = fields.compression == COMPRESSION_CCITTFAX4 &&
+                           TIFFNumberOfStrips(tif) == 1 && (options & GROUP4OPT_UNCOMPRESSED) == 0;
     } else {
         PlanSamples(tif, fields, page, layout);
     }
@@ -515,20 +520,33 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
 }
 
 void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out) {
-    // The rows, 1 for black, go to libtiff's encoder one by one.
-    const size_t rowBytes = (size_t(layout.width) + 7) / 8;
-    FaxEncoder encoder(static_cast<uint32_t>(layout.width), static_cast<uint32_t>(layout.height));
-    std::vector<unsigned char> inverted(rowBytes);
-    ReadBands(page, layout, [&](uint32_t, const unsigned char* const* planes) {
-        if (page.invertBits) {
-            for (size_t i = 0; i < rowBytes; ++i) {
-                inverted[i] = static_cast<unsigned char>(~planes[0][i]);
+    const uint32_t width = static_cast<uint32_t>(layout.width);
+    const uint32_t height = static_cast<uint32_t>(layout.height);
+    TIFF* tif = m_file->Get();
+    if (page.group4Strip) {
+        // The file's own Group 4 data, when every reader decodes it as libtiff does.
+        CheckChunk(*m_file, 0);
+        const uint64_t size = TIFFGetStrileByteCount(tif, 0);
+        CheckBuffer(size);
+        std::vector<unsigned char> data(static_cast<size_t>(size));
+        if (TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(size)) ==
+            static_cast<tmsize_t>(size)) {
+            if (FieldDefaulted<uint16_t>(tif, TIFFTAG_FILLORDER) == FILLORDER_LSB2MSB) {
+                TIFFReverseBits(data.data(), static_cast<tmsize_t>(size));
             }
-            encoder.WriteRow(inverted.data());
-        } else {
-            encoder.WriteRow(planes[0]);
+            const Group4Check::Result check =
+                Group4Check::Check(data.data(), data.size(), width, height);
+            if (check.valid) {
+                Group4Check::Write(data.data(), check, out);
+                return;
+            }
         }
-    });
+        m_file->ClearError();
+    }
+    // The rows go to libtiff's encoder one by one.
+    FaxEncoder encoder(width, height);
+    ReadBands(page, layout,
+              [&](uint32_t, const unsigned char* const* planes) { encoder.WriteRow(planes[0]); });
     const std::string coded = encoder.Finish();
     out(reinterpret_cast<const unsigned char*>(coded.data()), coded.size());
 }

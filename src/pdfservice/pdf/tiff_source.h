@@ -12,9 +12,10 @@ struct tiff;
 class TiffFile;
 
 // A TIFF file, read with libtiff: every image directory of the main chain is a page. Black and
-// white images are written as Group 4 fax data; everything else is compressed with Flate,
-// samples at the file's own depth where PDF has it (a Decode array keeps odd depths exact),
-// palettes kept, alpha as a soft mask (premultiplied alpha with its matte colour).
+// white images are written as Group 4 fax data (the file's own, when strictly valid); everything
+// else is compressed with Flate, samples at the file's own depth where PDF has it (a Decode array
+// keeps odd depths exact), palettes kept, alpha as a soft mask (premultiplied alpha with its matte
+// colour).
 class TiffSource : public ImageSource {
 public:
     explicit TiffSource(const SourceData& data);
@@ -37,7 +38,7 @@ public:
         int outBits = 1;                 // depth written to the PDF
         bool expandPalette = false;      // palette with more than 8 bits: written as 16-bit RGB
         std::vector<uint16_t> colourMap; // expandPalette: red, green, blue tables
-        bool invertBits = false;         // fax coding of a min-is-black image
+        bool group4Strip = false;        // Group 4 data in one strip, copied when valid
         bool associatedAlpha = false;    // colour premultiplied by alpha
         bool labSigned = false;          // CIE L*a*b* with signed a* and b*
         bool operator==(const Page&) const = default;
