@@ -24,7 +24,7 @@ if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdfservice/pdf" "$root/tests/fu
     clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
         -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags libpng libtiff-4) \
         "${files[@]}" -o "$binary" \
-        $(pkg-config --libs libpng libtiff-4 libjpeg zlib) -lgif
+        $(pkg-config --libs libpng libtiff-4 libjpeg zlib libdeflate) -lgif
 fi
 
 # Seeds: the small images of the suites, or a few made here.

@@ -473,7 +473,7 @@ void BmpSource::WriteRle(const Sink& out) const {
         }
     }
 
-    ImageEncoder encoder(out, nullptr, layout.width, 1, 8, 0);
+    ImageEncoder encoder(out, nullptr, layout.width, layout.height, 1, 8, 0);
     const std::vector<unsigned char> blank(width, 0);
     for (size_t top = 0; top < height; ++top) {
         const auto found = rows.find(height - 1 - top);
@@ -504,7 +504,7 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
     std::vector<unsigned char> buffer;
     auto fileRow = [&](int y) { return ReadRow(reader, m_topDown ? y : height - 1 - y, buffer); };
     if (layout.colourSpace == ImageLayout::ColourSpace::Indexed) {
-        ImageEncoder encoder(out, softMask, width, 1, m_bitCount, 0);
+        ImageEncoder encoder(out, softMask, width, height, 1, m_bitCount, 0);
         for (int y = 0; y < height; ++y) {
             const unsigned char* row = fileRow(y);
             CheckIndices(row);
@@ -515,7 +515,7 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
     }
 
     const int outBits = layout.bitsPerComponent;
-    ImageEncoder encoder(out, softMask, width, 3, outBits, layout.softMask ? outBits : 0);
+    ImageEncoder encoder(out, softMask, width, height, 3, outBits, layout.softMask ? outBits : 0);
     unsigned char* rgb = encoder.ColourRow();
     unsigned char* a = encoder.AlphaRow();
     const size_t bytesPerPixel = static_cast<size_t>(m_bitCount) / 8;

@@ -200,7 +200,7 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data) {
 
 void GifSource::WriteImage(int, const Sink& out, std::string* softMask) {
     const ImageLayout& layout = m_pages.front();
-    ImageEncoder encoder(out, softMask, layout.width, 1, 8, 0);
+    ImageEncoder encoder(out, softMask, layout.width, layout.height, 1, 8, 0);
     if (m_emptyFrame) {
         encoder.ColourRow()[0] = static_cast<unsigned char>(layout.colourKey.front());
         encoder.WriteRow();

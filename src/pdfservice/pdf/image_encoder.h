@@ -15,8 +15,8 @@ public:
 
     // `colourBits` 0: the colour data is written elsewhere (copied as it is) and only alpha
     // rows are encoded. `alphaBits` 0: no alpha channel; `softMask` null: alpha not wanted.
-    ImageEncoder(const Sink& out, std::string* softMask, int width, int colours, int colourBits,
-                 int alphaBits);
+    ImageEncoder(const Sink& out, std::string* softMask, int width, int height, int colours,
+                 int colourBits, int alphaBits);
 
     unsigned char* ColourRow() { return m_colourRow.data(); }
     // Null when no alpha is written.

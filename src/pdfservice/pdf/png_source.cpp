@@ -617,7 +617,7 @@ void PngSource::WriteImage(int, const Sink& out, std::string* softMask) {
         }
     }
     // Passed-through colour data needs its alpha rows only.
-    ImageEncoder encoder(out, softMask, width, layout.Components(),
+    ImageEncoder encoder(out, softMask, width, layout.height, layout.Components(),
                          m_passthrough ? 0 : m_header.depth,
                          layout.softMask ? layout.softMaskBits : 0);
     unsigned char* colourRow = encoder.ColourRow();

@@ -579,7 +579,7 @@ void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::stri
     } end{image};
     image.req_orientation = ORIENTATION_TOPLEFT;
     std::vector<uint32_t> raster(size_t(width) * band);
-    ImageEncoder encoder(out, softMask, layout.width, 3, 8, layout.softMask ? 8 : 0);
+    ImageEncoder encoder(out, softMask, layout.width, layout.height, 3, 8, layout.softMask ? 8 : 0);
     unsigned char* rgb = encoder.ColourRow();
     unsigned char* a = encoder.AlphaRow();
     for (uint32_t top = 0; top < height; top += band) {
@@ -722,7 +722,7 @@ void TiffSource::WriteSamples(const Page& page, const ImageLayout& layout, const
     const int width = layout.width;
     const int bits = page.bitsPerSample;
     const int outColours = page.expandPalette ? 3 : page.colours;
-    ImageEncoder encoder(out, softMask, width, outColours, page.outBits,
+    ImageEncoder encoder(out, softMask, width, layout.height, outColours, page.outBits,
                          page.alphaSample >= 0 ? page.outBits : 0);
     const bool fast = !page.planar && page.alphaSample < 0 &&
                       page.samplesPerPixel == page.colours && !page.signedSamples &&
