@@ -273,37 +273,44 @@ Group4Check::Result Group4Check::Check(const unsigned char* data, size_t size, u
     if (pixels != nullptr) {
         pixels->assign(rowBytes * height, 0);
     }
-    // Changing elements of the reference and the current row, ended by the width twice.
-    std::vector<int64_t> reference = {w, w};
-    std::vector<int64_t> current;
-    reference.reserve(width + 2);
-    current.reserve(width + 2);
+    // Changing elements of the reference and the current row, ended by the width (three
+    // times, so that b1 and b2 can always be read).
+    std::vector<int32_t> referenceBuffer(size_t(width) + 4, static_cast<int32_t>(w));
+    std::vector<int32_t> currentBuffer(size_t(width) + 4, static_cast<int32_t>(w));
+    int32_t* reference = referenceBuffer.data();
+    int32_t* current = currentBuffer.data();
     BitReader reader(data, size);
+    static constexpr int kShift[] = {0, 0, 0, 0, 1, 2, 3, -1, -2, -3};
     for (uint32_t row = 0; row < height; ++row) {
-        current.clear();
+        size_t changes = 0;
         int64_t a0 = -1;
         int colour = 0;  // white
         size_t next = 0; // the first reference change right of a0
+        unsigned char* bits = pixels != nullptr ? pixels->data() + size_t(row) * rowBytes : nullptr;
         while (a0 < w) {
             while (reference[next] <= a0 && reference[next] < w) {
                 ++next;
             }
-            const size_t b1Index = next + ((next & 1) != static_cast<size_t>(colour) ? 1 : 0);
-            const int64_t b1 = reference[std::min(b1Index, reference.size() - 1)];
-            const int64_t b2 = reference[std::min(b1Index + 1, reference.size() - 1)];
+            // b1 changes to the colour opposite a0's: even entries change to black.
+            const size_t b1Index = next + ((next ^ static_cast<size_t>(colour)) & 1);
+            const int64_t b1 = reference[b1Index];
             const Entry mode = tables.modes.entries[reader.Peek(7)];
             if (mode.length == 0) {
                 return result; // an end of line, an extension or no code
             }
             reader.Skip(mode.length);
-            if (mode.value == kPass) {
-                if (b2 >= w) {
+            if (mode.value >= kV0) {
+                const int64_t a1 = b1 + kShift[mode.value];
+                if (a1 > w || a1 < 0 || (a1 <= a0 && !(a0 < 0 && a1 == 0))) {
                     return result;
                 }
-                if (pixels != nullptr && colour == 1) {
-                    SetBits(pixels->data() + size_t(row) * rowBytes, std::max<int64_t>(a0, 0), b2);
+                if (bits != nullptr && colour == 1) {
+                    SetBits(bits, std::max<int64_t>(a0, 0), a1);
                 }
-                a0 = b2;
+                current[changes] = static_cast<int32_t>(a1);
+                changes += a1 < w ? 1 : 0;
+                colour ^= 1;
+                a0 = a1;
             } else if (mode.value == kHorizontal) {
                 const int64_t start = std::max<int64_t>(a0, 0);
                 const int64_t first =
@@ -316,41 +323,29 @@ Group4Check::Result Group4Check::Check(const unsigned char* data, size_t size, u
                     (second == 0 && a2 < w)) {
                     return result;
                 }
-                if (pixels != nullptr) {
-                    unsigned char* bits = pixels->data() + size_t(row) * rowBytes;
+                if (bits != nullptr) {
                     SetBits(bits, colour == 0 ? a1 : start, colour == 0 ? a2 : a1);
                 }
-                if (a1 < w) {
-                    current.push_back(a1);
-                }
-                if (a2 < w) {
-                    current.push_back(a2);
-                }
+                current[changes] = static_cast<int32_t>(a1);
+                changes += a1 < w ? 1 : 0;
+                current[changes] = static_cast<int32_t>(a2);
+                changes += a2 < w ? 1 : 0;
                 a0 = a2;
             } else {
-                static const int kShift[] = {0, 0, 0, 0, 1, 2, 3, -1, -2, -3};
-                const int64_t a1 = b1 + kShift[mode.value];
-                if (a1 > w || a1 < 0 || (a1 <= a0 && !(a0 < 0 && a1 == 0))) {
+                const int64_t b2 = reference[b1Index + 1];
+                if (b2 >= w) {
                     return result;
                 }
-                if (pixels != nullptr && colour == 1) {
-                    SetBits(pixels->data() + size_t(row) * rowBytes, std::max<int64_t>(a0, 0), a1);
+                if (bits != nullptr && colour == 1) {
+                    SetBits(bits, std::max<int64_t>(a0, 0), b2);
                 }
-                if (a1 < w) {
-                    current.push_back(a1);
-                }
-                colour ^= 1;
-                a0 = a1;
-            }
-            if (reader.Past()) {
-                return result;
+                a0 = b2;
             }
         }
-        if (a0 != w) {
+        if (a0 != w || reader.Past()) {
             return result;
         }
-        current.push_back(w);
-        current.push_back(w);
+        current[changes] = current[changes + 1] = current[changes + 2] = static_cast<int32_t>(w);
         std::swap(reference, current);
     }
     result.rowsEndBit = reader.Position();
