@@ -128,6 +128,18 @@ QPDFObjectHandle PredictorParms(int colours, int bits, int columns) {
     return parms;
 }
 
+// A new image stream of the given size and depth.
+QPDFObjectHandle NewImage(QPDF& pdf, int width, int height, int bits) {
+    QPDFObjectHandle image = pdf.newStream();
+    QPDFObjectHandle dict = image.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(height));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bits));
+    return image;
+}
+
 std::string PdfDate(std::time_t time, bool utc) {
     std::tm parts{};
     if (utc) {
@@ -385,13 +397,8 @@ QPDFObjectHandle PdfDocumentWriter::Impl::ColourSpace(PageRecord& record) {
 QPDFObjectHandle PdfDocumentWriter::Impl::MakeImage(PageRecord& record) {
     const Layout& layout = record.layout;
     const int index = static_cast<int>(m_records.size()) - 1;
-    QPDFObjectHandle image = m_pdf.newStream();
+    QPDFObjectHandle image = NewImage(m_pdf, layout.width, layout.height, layout.bitsPerComponent);
     QPDFObjectHandle dict = image.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(layout.width));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(layout.height));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(layout.bitsPerComponent));
     dict.replaceKey("/ColorSpace", ColourSpace(record));
     if (!layout.decode.empty()) {
         dict.replaceKey("/Decode", NumberArray(layout.decode));
@@ -437,13 +444,8 @@ QPDFObjectHandle PdfDocumentWriter::Impl::MakeImage(PageRecord& record) {
     m_requests[record.image] = {Request::Kind::Image, index};
 
     if (layout.softMask) {
-        QPDFObjectHandle mask = m_pdf.newStream();
+        QPDFObjectHandle mask = NewImage(m_pdf, layout.width, layout.height, layout.softMaskBits);
         QPDFObjectHandle maskDict = mask.getDict();
-        maskDict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-        maskDict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-        maskDict.replaceKey("/Width", QPDFObjectHandle::newInteger(layout.width));
-        maskDict.replaceKey("/Height", QPDFObjectHandle::newInteger(layout.height));
-        maskDict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(layout.softMaskBits));
         maskDict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
         if (!layout.softMaskDecode.empty()) {
             maskDict.replaceKey("/Decode", NumberArray(layout.softMaskDecode));
