@@ -1,6 +1,8 @@
 // The PDF service through its C interface: merging, document information, security,
 // failures, cancellation, determinism, orientation and colour kept.
 #include "pdf/crafted_images.h"
+#include "pdf/image_source.h"
+#include "pdf/pdf_error.h"
 #include "pdf_test_support.h"
 
 #include <gtest/gtest.h>
@@ -547,5 +549,40 @@ TEST(PdfServiceTest, RleBitmapsGivePaletteIndexZeroToSkippedPixels) {
         EXPECT_EQ(image.samples, std::string("\x00\x01\x00\x00\x01\x01\x00\x00", 8)) << label;
         EXPECT_TRUE(image.colourKey.empty()) << label;
         EXPECT_EQ(image.palette.substr(0, 6), std::string("\xFF\x00\x00\x00\x00\xFF", 6)) << label;
+    }
+}
+
+TEST(PdfServiceTest, ReadersCheckTheDataAgainstTheHeaderTheyRead) {
+    // Another program saves a different image over the file between the reading of its
+    // header and of its data: the reader fails rather than write past what it laid out.
+    struct Case {
+        const char* name;
+        const char* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"a.png", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"b.png", "-size 20x20 xc:red -interlace PNG", "-size 40x30 xc:blue -interlace PNG"},
+        {"c.gif", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"d.bmp", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"e.tif", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"f.jpg", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+    };
+    for (const Case& c : cases) {
+        TempDir in;
+        const std::string path = Make(in, c.name, c.before);
+        const std::string replacement = ReadFile(Make(in, std::string("new-") + c.name, c.after));
+        const std::unique_ptr<ImageSource> source = ImageSource::Open(SourceData::FromFile(path));
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << replacement;
+        std::string mask;
+        try {
+            source->WriteImage(
+                0, [](const unsigned char*, size_t) {}, &mask);
+            ADD_FAILURE() << c.name << " was written";
+        } catch (const PdfError& error) {
+            EXPECT_EQ(error.Code(), PDF_ERROR_READ) << c.name << ": " << error.what();
+            EXPECT_NE(std::string(error.what()).find("changed"), std::string::npos)
+                << c.name << ": " << error.what();
+        }
     }
 }

@@ -485,14 +485,20 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     const Page& page = m_plans.at(index);
     const ImageLayout& layout = m_pages.at(index);
     TIFF* tif = m_file->Get();
+    // The directory was read when the file was opened: read again, it must still describe
+    // the image its page was laid out for (and failing to read it means the file changed).
     m_file->ClearError();
-    if (!TIFFSetSubDirectory(tif, page.offset)) {
-        m_file->Fail("cannot read the image directory");
+    bool same = TIFFSetSubDirectory(tif, page.offset) == 1;
+    if (same) {
+        try {
+            auto [fresh, freshLayout] = Describe(tif);
+            fresh.offset = page.offset;
+            same = fresh == page && freshLayout == layout;
+        } catch (const PdfError&) {
+            same = false;
+        }
     }
-    // The directory must still describe the image its page was laid out for.
-    auto [fresh, freshLayout] = Describe(tif);
-    fresh.offset = page.offset;
-    if (!(fresh == page) || !(freshLayout == layout)) {
+    if (!same) {
         Changed();
     }
     m_file->ClearError(); // what reading the directory reported: the data comes next
