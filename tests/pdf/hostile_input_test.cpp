@@ -107,6 +107,7 @@ TEST(HostileInputTest, PngImageDataMustHoldTheDeclaredRows) {
     std::string flipped = Zlib(Rows(16, 16));
     flipped[flipped.size() / 2] ^= 0x10;
     const std::string whole = Zlib(Rows(16, 16));
+    const std::string large = Zlib(Rows(6000, 6000));
     ExpectOutcomes({
         {"a flipped byte, checksums right", PngWithData(16, 16, flipped), PDF_ERROR_CORRUPT,
          "broken PNG"},
@@ -119,6 +120,11 @@ TEST(HostileInputTest, PngImageDataMustHoldTheDeclaredRows) {
         {"no zlib stream", PngWithData(16, 16, std::string(40, 'x')), PDF_ERROR_CORRUPT,
          "broken PNG"},
         {"sound data", PngWithData(16, 16, whole), 0, ""},
+        // Images too large to be checked whole are inflated piece by piece.
+        {"large, sound", PngWithData(6000, 6000, large), 0, ""},
+        {"large, cut short", PngWithData(6000, 6000, large.substr(0, large.size() / 2)),
+         PDF_ERROR_CORRUPT, "broken PNG"},
+        {"large, a row short", PngWithData(6000, 6001, large), PDF_ERROR_CORRUPT, "last row"},
     });
 }
 

@@ -2,6 +2,9 @@
 
 #include "pdf/pdf_error.h"
 
+#include <libdeflate.h>
+#include <memory>
+
 namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 } // namespace
@@ -74,4 +77,52 @@ void FlateRowCheck::Finish() {
         Fail(m_done < m_total ? "the image data ends before the last row"
                               : "the compressed image data does not end");
     }
+}
+
+namespace {
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* decompressor) const {
+        libdeflate_free_decompressor(decompressor);
+    }
+};
+
+[[noreturn]] void WholeFails(std::string& problem, const std::string& what) {
+    problem = what;
+    throw PdfError(PDF_ERROR_CORRUPT, what);
+}
+} // namespace
+
+size_t FlateRowCheck::CheckWhole(const unsigned char* data, size_t size, uint64_t rows,
+                                 uint64_t rowBytes, std::string& problem) {
+    // The decompressor and the rows are kept by each thread from image to image.
+    static thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor;
+    static thread_local std::vector<unsigned char> inflated;
+    if (!decompressor) {
+        decompressor.reset(libdeflate_alloc_decompressor());
+        if (!decompressor) {
+            throw PdfError(PDF_ERROR_INTERNAL, "cannot start the decompressor");
+        }
+    }
+    const uint64_t total = rows * (rowBytes + 1);
+    inflated.resize(static_cast<size_t>(total));
+    size_t used = 0;
+    size_t produced = 0;
+    switch (libdeflate_zlib_decompress_ex(decompressor.get(), data, size, inflated.data(),
+                                          inflated.size(), &used, &produced)) {
+    case LIBDEFLATE_SUCCESS:
+        break;
+    case LIBDEFLATE_INSUFFICIENT_SPACE:
+        WholeFails(problem, "more image data than the header declares");
+    default:
+        WholeFails(problem, "damaged compressed image data");
+    }
+    if (produced != total) {
+        WholeFails(problem, "the image data ends before the last row");
+    }
+    for (uint64_t row = 0; row < rows; ++row) {
+        if (inflated[static_cast<size_t>(row * (rowBytes + 1))] > 4) {
+            WholeFails(problem, "bad row filter in the image data");
+        }
+    }
+    return used;
 }

@@ -28,6 +28,11 @@ public:
     // A description of what is wrong with the data, for reasons; empty when nothing is.
     const std::string& Problem() const { return m_problem; }
 
+    // The same check of data held whole, by libdeflate (several times faster than zlib):
+    // returns how many bytes the stream takes, or throws PdfError with `problem` set.
+    static size_t CheckWhole(const unsigned char* data, size_t size, uint64_t rows,
+                             uint64_t rowBytes, std::string& problem);
+
 private:
     void Fail(const std::string& problem);
     void Count(const unsigned char* data, size_t size);

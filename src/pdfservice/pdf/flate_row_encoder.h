@@ -41,8 +41,8 @@ public:
     static constexpr size_t kWholeImage = 32 * 1024 * 1024;
 
 private:
-    // The row with its best filter, led by the filter type.
-    const unsigned char* Filter(const unsigned char* row);
+    // The PNG filter that suits the row best.
+    int ChooseFilter(const unsigned char* row) const;
     void Deflate(const unsigned char* data, size_t size, int flush);
 
     Sink m_sink;
@@ -50,7 +50,7 @@ private:
     size_t m_bytesPerPixel;
     bool m_adaptive;
     std::vector<unsigned char> m_previous;
-    std::vector<unsigned char> m_candidates; // five filtered rows, each with its filter byte
+    std::vector<unsigned char> m_row; // a filtered row, led by its filter type
     // Whole-image compression: the filtered rows and the compressor (null: streaming).
     std::unique_ptr<struct WholeImageBuffers, void (*)(struct WholeImageBuffers*)> m_whole;
     std::vector<unsigned char> m_out;

@@ -288,7 +288,8 @@ Group4Check::Result Group4Check::Check(const unsigned char* data, size_t size, u
         size_t next = 0; // the first reference change right of a0
         unsigned char* bits = pixels != nullptr ? pixels->data() + size_t(row) * rowBytes : nullptr;
         while (a0 < w) {
-            while (reference[next] <= a0 && reference[next] < w) {
+            // (The ending entries equal the width, which a0 is below.)
+            while (reference[next] <= a0) {
                 ++next;
             }
             // b1 changes to the colour opposite a0's: even entries change to black.
@@ -300,8 +301,9 @@ Group4Check::Result Group4Check::Check(const unsigned char* data, size_t size, u
             }
             reader.Skip(mode.length);
             if (mode.value >= kV0) {
+                // A change right of a0 (at 0 for the first of a row) and within the row.
                 const int64_t a1 = b1 + kShift[mode.value];
-                if (a1 > w || a1 < 0 || (a1 <= a0 && !(a0 < 0 && a1 == 0))) {
+                if (a1 <= a0 || a1 > w) {
                     return result;
                 }
                 if (bits != nullptr && colour == 1) {

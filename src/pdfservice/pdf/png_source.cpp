@@ -474,11 +474,20 @@ void PngSource::ReadTransparency(ImageLayout& layout, const std::string& transpa
 }
 
 void PngSource::WriteImageData(const Sink& out) const {
-    // The IDAT chunks go out piece by piece as they are read. Their data is inflated on the
-    // way, as a reader would, to prove that it holds the image.
-    FlateRowCheck check(
-        m_header.height,
-        FlateRowEncoder::RowBytesOf(static_cast<int>(m_header.width), Channels(), m_header.depth));
+    // The IDAT chunks go out as they are read. Their data is inflated on the way, as a reader
+    // would, to prove that it holds the image: at once by libdeflate when the image is of a
+    // size held whole, else piece by piece through zlib.
+    const uint64_t rowBytes =
+        FlateRowEncoder::RowBytesOf(static_cast<int>(m_header.width), Channels(), m_header.depth);
+    const uint64_t inflated = uint64_t(m_header.height) * (rowBytes + 1);
+    const bool whole = inflated <= FlateRowEncoder::kWholeImage;
+    // Compressed data is never much larger than what it holds (stored blocks add 5 bytes in
+    // 65535): more means something else follows the stream.
+    const uint64_t mostCompressed = inflated + inflated / 1024 + 1024;
+    static thread_local std::vector<unsigned char> gathered;
+    gathered.clear();
+    FlateRowCheck check(whole ? 0 : m_header.height, rowBytes);
+    std::string problem;
     SourceData::Stream stream(m_data);
     ChunkReader chunks(stream);
     bool sawHeader = false;
@@ -500,6 +509,13 @@ void PngSource::WriteImageData(const Sink& out) const {
                 inData = true;
                 const unsigned char* data = nullptr;
                 for (size_t n; (n = chunks.Piece(&data)) > 0;) {
+                    if (whole) {
+                        if (gathered.size() + n > mostCompressed) {
+                            Broken("more image data than the header declares");
+                        }
+                        gathered.insert(gathered.end(), data, data + n);
+                        continue;
+                    }
                     // Bytes after the end of the zlib stream are left out.
                     const size_t used = check.Add(data, n);
                     if (used > 0) {
@@ -515,7 +531,13 @@ void PngSource::WriteImageData(const Sink& out) const {
                         Broken("no image data");
                     }
                     chunks.End();
-                    check.Finish();
+                    if (whole) {
+                        const size_t used = FlateRowCheck::CheckWhole(
+                            gathered.data(), gathered.size(), m_header.height, rowBytes, problem);
+                        out(gathered.data(), used);
+                    } else {
+                        check.Finish();
+                    }
                     return;
                 }
             }
@@ -523,6 +545,9 @@ void PngSource::WriteImageData(const Sink& out) const {
     } catch (const PdfError&) {
         if (!check.Problem().empty()) {
             Broken(check.Problem());
+        }
+        if (!problem.empty()) {
+            Broken(problem);
         }
         throw;
     }
