@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Runs our converter beside the tools a user would otherwise pick (img2pdf, MuPDF's
-# mutool convert, ImageMagick) and the floor (cat or cp of the inputs), on the same files in
-# one run, and prints medians, ratios to the floor, output sizes and peak memory.
-#   bench/run.sh [--runs N] [--no-imagemagick] [--sets photos,screens,scans]
+# mutool convert, ImageMagick) and the floor (cat of the inputs) on the same files. The runs
+# of the tools are interleaved (one run of each tool, then the next round), so that a busy
+# machine weighs on all alike; medians are printed with the ratio to the floor, how many
+# times faster we are than each peer, the output size and peak memory.
+#   bench/run.sh [--runs N] [--no-imagemagick] [--sets photos,screens,interlaced,scans,dense]
+# Sets: photos (200 JPEGs, passed through), screens (200 PNG screenshots, passed through),
+# interlaced (40 interlaced PNG screenshots, decoded and compressed anew), scans (50 Group 4
+# letter pages), dense (10 dense dithered Group 4 scans).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=3
 imagemagick=1
-sets=photos,screens,scans
+sets=photos,screens,interlaced,scans,dense
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=$2; shift 2 ;;
@@ -30,70 +35,83 @@ trap 'rm -rf "$work"' EXIT
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# measure LABEL RUNS OUTPUT COMMAND...: prints "label|median|peak_kb|output_bytes"
-measure() {
-    local label=$1 n=$2 output=$3
-    shift 3
-    local times=() peak=0
-    for _ in $(seq 1 "$n"); do
-        rm -rf "$output"
-        sync # every run starts without dirty pages to write back
-        /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
-            echo "$label failed: $(tail -n 2 "$work/err")" >&2
-            return 0
-        }
-        read -r seconds kb < "$work/time"
-        times+=("$seconds")
-        [ "$kb" -gt "$peak" ] && peak=$kb
-    done
-    local size
-    size=$(du -sb "$output" | cut -f1)
-    printf '%s|%s|%s|%s\n' "$label" "$(printf '%s\n' "${times[@]}" | median)" "$peak" "$size"
+# once NAME OUTPUT COMMAND...: one timed run; appends "seconds kb" to $work/NAME.runs.
+once() {
+    local name=$1 output=$2
+    shift 2
+    rm -rf "$output"
+    sync # every run starts without dirty pages to write back
+    if /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
+        cat "$work/time" >> "$work/$name.runs"
+        du -sb "$output" | cut -f1 > "$work/$name.size"
+    else
+        echo "$name failed: $(tail -n 2 "$work/err")" >&2
+    fi
 }
 
-report() { # FLOOR_SECONDS lines...
-    local floor=$1
-    shift
-    for line in "$@"; do
-        [ -n "$line" ] || continue
-        IFS='|' read -r label seconds peak size <<< "$line"
-        awk -v l="$label" -v s="$seconds" -v f="$floor" -v p="$peak" -v b="$size" \
-            'BEGIN { if (f < 0.01) f = 0.01; printf "  %-26s %8.2f s %8.1fx %10.1f MB %8.0f MB\n", l, s, s / f, b / 1048576, p / 1024 }'
-    done
+# report NAME LABEL FLOOR OURS: one line of the table.
+report() {
+    local name=$1 label=$2 floor=$3 ours=$4
+    [ -s "$work/$name.runs" ] || { printf '  %-22s failed\n' "$label"; return; }
+    local seconds peak size
+    seconds=$(cut -d' ' -f1 "$work/$name.runs" | median)
+    peak=$(cut -d' ' -f2 "$work/$name.runs" | sort -n | tail -n 1)
+    size=$(cat "$work/$name.size")
+    awk -v l="$label" -v s="$seconds" -v f="$floor" -v o="$ours" -v p="$peak" -v b="$size" \
+        -v n="$(wc -l < "$work/$name.runs")" 'BEGIN {
+            if (f < 0.01) f = 0.01; if (o < 0.01) o = 0.01;
+            printf "  %-22s %8.2f s %7.1fx floor %7.2fx ours %10.1f MB %7.0f MB  (%d runs)\n",
+                   l, s, s / f, s / o, b / 1048576, p / 1024, n }'
 }
 
-echo "Medians of $runs runs (ImageMagick: 1 run). Columns: time, ratio to the floor, output, peak memory."
+median_of() { cut -d' ' -f1 "$work/$1.runs" | median; }
+
+echo "Medians of $runs interleaved runs (ImageMagick: 1 run)."
+echo "Columns: time, ratio to the floor, ratio to ours (above 1: we are faster), output, peak memory."
 for set in ${sets//,/ }; do
     files=("$data/$set"/*)
     count=${#files[@]}
     cat "${files[@]}" > /dev/null # into the page cache
+    rm -f "$work"/*.runs "$work"/*.size
     echo
     echo "Merging $count $set ($(du -sh "$data/$set" | cut -f1)) into one PDF"
-    lines=()
-    floor=$(measure "cat (floor)" "$runs" "$work/cat.out" bash -c 'cat "$@" > "$0"' "$work/cat.out" "${files[@]}")
-    lines+=("$floor")
-    if [ -x "$convert_cli" ]; then
-        lines+=("$(measure "ombrix-convert" "$runs" "$work/ours.pdf" env HOME="$work/home" "$convert_cli" -o "$work" -m ours "${files[@]}")")
-    else
-        lines+=("$(measure "ombrix (service)" "$runs" "$work/ours.pdf" "$driver" "$work/ours.pdf" "${files[@]}")")
-    fi
-    lines+=("$(measure "img2pdf" "$runs" "$work/img2pdf.pdf" img2pdf -o "$work/img2pdf.pdf" "${files[@]}")")
-    lines+=("$(measure "mutool convert" "$runs" "$work/mutool.pdf" mutool convert -o "$work/mutool.pdf" "${files[@]}")")
+    for _ in $(seq 1 "$runs"); do
+        once floor "$work/cat.out" bash -c 'cat "$@" > "$0"' "$work/cat.out" "${files[@]}"
+        if [ -x "$convert_cli" ]; then
+            once ours "$work/ours.pdf" env HOME="$work/home" "$convert_cli" -o "$work" -m ours "${files[@]}"
+        else
+            once ours "$work/ours.pdf" "$driver" "$work/ours.pdf" "${files[@]}"
+        fi
+        once img2pdf "$work/img2pdf.pdf" img2pdf -o "$work/img2pdf.pdf" "${files[@]}"
+        once mutool "$work/mutool.pdf" mutool convert -o "$work/mutool.pdf" "${files[@]}"
+    done
     if [ "$imagemagick" = 1 ]; then
-        lines+=("$(measure "imagemagick convert" 1 "$work/im.pdf" timeout 900 /usr/bin/convert "${files[@]}" "$work/im.pdf")")
+        once imagemagick "$work/im.pdf" timeout 900 /usr/bin/convert "${files[@]}" "$work/im.pdf"
     fi
-    report "$(echo "$floor" | cut -d'|' -f2)" "${lines[@]}"
+    floor=$(median_of floor)
+    ours=$(median_of ours)
+    report floor "cat (floor)" "$floor" "$ours"
+    report ours "ombrix" "$floor" "$ours"
+    report img2pdf "img2pdf" "$floor" "$ours"
+    report mutool "mutool convert" "$floor" "$ours"
+    [ "$imagemagick" = 1 ] && report imagemagick "imagemagick convert" "$floor" "$ours"
 
     if [ -x "$convert_cli" ] && [ "$set" = photos ]; then
         echo
         echo "One PDF per image, $count $set"
+        rm -f "$work"/*.runs "$work"/*.size
         mkdir -p "$work/each"
-        lines=()
-        floor=$(measure "cp loop (floor)" "$runs" "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do cp "$f" "$0/$(basename "$f").pdf"; done' "$work/each" "${files[@]}")
-        lines+=("$floor")
-        lines+=("$(measure "ombrix-convert" "$runs" "$work/each" env HOME="$work/home" bash -c 'mkdir -p "$0"; "$1" -o "$0" "${@:2}"' "$work/each" "$convert_cli" "${files[@]}")")
-        lines+=("$(measure "img2pdf (per image)" "$runs" "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do img2pdf -o "$0/$(basename "$f").pdf" "$f"; done' "$work/each" "${files[@]}")")
-        lines+=("$(measure "mutool (per image)" "$runs" "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do mutool convert -o "$0/$(basename "$f").pdf" "$f"; done' "$work/each" "${files[@]}")")
-        report "$(echo "$floor" | cut -d'|' -f2)" "${lines[@]}"
+        for _ in $(seq 1 "$runs"); do
+            once floor "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do cp "$f" "$0/$(basename "$f").pdf"; done' "$work/each" "${files[@]}"
+            once ours "$work/each" env HOME="$work/home" bash -c 'mkdir -p "$0"; "$1" -o "$0" "${@:2}"' "$work/each" "$convert_cli" "${files[@]}"
+            once img2pdf "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do img2pdf -o "$0/$(basename "$f").pdf" "$f"; done' "$work/each" "${files[@]}"
+            once mutool "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do mutool convert -o "$0/$(basename "$f").pdf" "$f"; done' "$work/each" "${files[@]}"
+        done
+        floor=$(median_of floor)
+        ours=$(median_of ours)
+        report floor "cp loop (floor)" "$floor" "$ours"
+        report ours "ombrix-convert" "$floor" "$ours"
+        report img2pdf "img2pdf (per image)" "$floor" "$ours"
+        report mutool "mutool (per image)" "$floor" "$ours"
     fi
 done

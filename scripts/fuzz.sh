@@ -13,8 +13,8 @@ seconds=${1:-600}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/work" "$out/seeds"
 
-sources=(bmp_source exif_reader fax_encoder flate_row_encoder gif_source icc_profile
-         image_source jpeg_source jpeg_structure jpeg_transcoder png_source source_data tiff_source)
+sources=(bmp_source exif_reader fax_encoder flate_row_check flate_row_encoder gif_source group4_check icc_profile
+         image_encoder image_source jpeg_source jpeg_structure jpeg_transcoder png_source source_data tiff_file tiff_source)
 files=("$root/tests/fuzz/image_reader_fuzzer.cpp")
 for s in "${sources[@]}"; do files+=("$root/src/pdfservice/pdf/$s.cpp"); done
 
@@ -24,7 +24,7 @@ if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdfservice/pdf" "$root/tests/fu
     clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
         -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags libpng libtiff-4) \
         "${files[@]}" -o "$binary" \
-        $(pkg-config --libs libpng libtiff-4 libjpeg zlib) -lgif
+        $(pkg-config --libs libpng libtiff-4 libjpeg zlib libdeflate) -lgif
 fi
 
 # Seeds: the small images of the suites, or a few made here.

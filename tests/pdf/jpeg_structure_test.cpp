@@ -13,15 +13,23 @@ std::string Segment(unsigned char marker, const std::string& body) {
            static_cast<char>(length & 0xFF) + body;
 }
 
-// A minimal baseline JPEG structure: a 16 x 8 grey frame, one scan, some entropy data.
+// A minimal baseline JPEG structure: a grey frame (16 x 8 unless said), its quantisation and
+// Huffman tables 0, one scan, some entropy data.
 std::string Jpeg(const std::string& scanParameters = std::string("\x00\x3F\x00", 3),
                  unsigned char frame = 0xC0, unsigned char precision = 8,
-                 const std::string& extra = "") {
+                 const std::string& extra = "",
+                 const std::string& size = std::string("\x00\x08\x00\x10", 4),
+                 const std::string& tables = std::string("\x01\x00", 2)) {
     std::string frameBody;
     frameBody += static_cast<char>(precision);
-    frameBody += std::string("\x00\x08\x00\x10\x01\x01\x11\x00", 8);
-    std::string scan = std::string("\x01\x01\x00", 3) + scanParameters;
-    return std::string("\xFF\xD8", 2) + extra + Segment(frame, frameBody) + Segment(0xDA, scan) +
+    frameBody += size + std::string("\x01\x01\x11\x00", 4);
+    std::string scan = std::string("\x01\x01", 2) + tables.substr(1) + scanParameters;
+    const std::string quant = std::string(1, '\0') + std::string(64, '\x01');
+    // One code of one bit for the symbol 0.
+    const std::string huffman = std::string("\x01", 1) + std::string(15, '\0') + '\0';
+    return std::string("\xFF\xD8", 2) + extra + Segment(0xDB, quant) + Segment(frame, frameBody) +
+           Segment(0xC4, std::string(1, '\x00') + huffman) +
+           Segment(0xC4, std::string(1, '\x10') + huffman) + Segment(0xDA, scan) +
            std::string("\x12\x34\xFF\x00\x56\xFF\xD0\x78", 8) + std::string("\xFF\xD9", 2);
 }
 
@@ -53,6 +61,9 @@ TEST(JpegStructureTest, WalksToTheEndMarker) {
 
 TEST(JpegStructureTest, RefusesWhatReadersCannotShow) {
     const std::string good = Jpeg();
+    std::string noQuantTable = good;
+    noQuantTable.replace(noQuantTable.find(std::string("\x01\x11\x00", 3)), 3,
+                         std::string("\x01\x11\x01", 3));
     struct Case {
         const char* label;
         std::string data;
@@ -75,6 +86,15 @@ TEST(JpegStructureTest, RefusesWhatReadersCannotShow) {
         {"not a JPEG", "GIF89a", PDF_ERROR_CORRUPT},
         {"extraneous bytes before a marker", Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, "junk"),
          0},
+        // A 4096 x 4096 frame takes 262144 blocks, at least two bits each.
+        {"scan far too short for its frame",
+         Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, "", std::string("\x10\x00\x10\x00", 4)),
+         PDF_ERROR_CORRUPT},
+        {"a quantisation table named but not defined", noQuantTable, PDF_ERROR_CORRUPT},
+        {"a Huffman table named but not defined",
+         Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, "", std::string("\x00\x08\x00\x10", 4),
+              std::string("\x01\x22", 2)),
+         PDF_ERROR_CORRUPT},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Code(c.data), c.code) << c.label;

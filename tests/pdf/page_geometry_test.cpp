@@ -77,8 +77,8 @@ TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement) {
          10.0 * 72 * (14400 - 2 * m) / (1000000 * 72.0)},
     };
     for (const Case& c : cases) {
-        const PagePlacement p = PageGeometry::Place(c.type, 0, 0, 10, 10, 10, 10, c.pixelsWide,
-                                                    c.pixelsHigh, c.dpi, c.dpi);
+        const PagePlacement p = PageGeometry::Place({c.type, 0, 0, 10, 10, 10, 10},
+                                                    {c.pixelsWide, c.pixelsHigh, c.dpi, c.dpi});
         EXPECT_NEAR(p.pageWidth, c.pageWidth, 0.01) << c.label;
         EXPECT_NEAR(p.pageHeight, c.pageHeight, 0.01) << c.label;
         EXPECT_NEAR(p.x, c.x, 0.01) << c.label;
@@ -93,7 +93,8 @@ TEST(PageGeometryTest, ImagesFitTheBoxCentredWithoutEnlargement) {
 
 TEST(PageGeometryTest, CustomSizeAndUnequalResolution) {
     // 100 x 200 mm page, no margins; 200 x 100 px at 100 x 50 dpi is 144 x 144 pt.
-    const PagePlacement p = PageGeometry::Place(nullptr, 100, 200, 0, 0, 0, 0, 200, 100, 100, 50);
+    const PagePlacement p =
+        PageGeometry::Place({nullptr, 100, 200, 0, 0, 0, 0}, {200, 100, 100, 50});
     EXPECT_NEAR(p.pageWidth, 100 * kMm, 0.01);
     EXPECT_NEAR(p.pageHeight, 200 * kMm, 0.01);
     EXPECT_NEAR(p.width, 144, 0.01);
@@ -119,8 +120,8 @@ TEST(PageGeometryTest, BadGeometryIsAnError) {
     };
     for (const Case& c : cases) {
         try {
-            PageGeometry::Place(c.type, c.width, c.height, c.margin, c.margin, c.margin, c.margin,
-                                100, 100, 0, 0);
+            PageGeometry::Place({c.type, c.width, c.height, c.margin, c.margin, c.margin, c.margin},
+                                {100, 100, 0, 0});
             ADD_FAILURE() << c.label;
         } catch (const PdfError& error) {
             EXPECT_EQ(error.Code(), PDF_ERROR_PAGE_GEOMETRY) << c.label;

@@ -1,15 +1,22 @@
 // The PDF service through its C interface: merging, document information, security,
 // failures, cancellation, determinism, orientation and colour kept.
+#include "pdf/crafted_images.h"
+#include "pdf/image_source.h"
+#include "pdf/pdf_error.h"
 #include "pdf_test_support.h"
 
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <tiffio.h>
 
+#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace pdftest;
@@ -82,11 +89,17 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
         const char* owner;
         int copy;
         int print;
+        bool ownerOpens; // the owner password given lifts the restrictions
     };
+    // Restrictions hold only with a secret owner password: without one, or with the user's
+    // own, a random one is used.
     const Case cases[] = {
-        {"both passwords, nothing allowed", "user pw", "owner pw", 0, 0},
-        {"user password only, print allowed", "ü-secret", "", 0, 1},
-        {"owner password only, copy allowed", "", "owner", 1, 0},
+        {"both passwords, nothing allowed", "user pw", "owner pw", 0, 0, true},
+        {"user password only, print allowed", "ü-secret", "", 0, 1, false},
+        {"owner password only, copy allowed", "", "owner", 1, 0, true},
+        {"no password, no copying", "", "", 0, 1, false},
+        {"no password, no printing", "", "", 1, 0, false},
+        {"equal passwords, no printing", "same", "same", 1, 0, false},
     };
     for (const Case& c : cases) {
         TempDir out;
@@ -106,15 +119,24 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
         int permissions = 0;
         ASSERT_TRUE(pdf.isEncrypted(revision, permissions)) << c.label;
         EXPECT_EQ(revision, 6) << c.label << " (AES-256)";
+        EXPECT_FALSE(pdf.ownerPasswordMatched()) << c.label;
         EXPECT_EQ(pdf.allowExtractAll(), c.copy != 0) << c.label;
         EXPECT_EQ(pdf.allowPrintHighRes(), c.print != 0) << c.label;
         if (*c.owner != '\0') {
             QPDF owner;
             owner.processFile(conversion.path.c_str(), c.owner);
-            EXPECT_TRUE(owner.ownerPasswordMatched()) << c.label;
+            EXPECT_EQ(owner.ownerPasswordMatched(), c.ownerOpens) << c.label;
         }
         EXPECT_EQ(ReadImages(conversion.path, c.user).size(), 1u) << c.label;
     }
+    // Without passwords and restrictions, nothing is encrypted.
+    TempDir out;
+    PdfSecurityOptions open{"", "", 1, 1};
+    PdfPageOptions options = DefaultOptions();
+    options.security = &open;
+    const Conversion conversion = Convert({image}, out.Path(), options);
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_NE(InfoText(conversion.path).find("Encrypted:       no"), std::string::npos);
 }
 
 TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
@@ -217,22 +239,67 @@ TEST(PdfServiceTest, TheProgressProcedureCanCancel) {
     FreePdf3Service(service);
 }
 
-TEST(PdfServiceTest, OutputIsDeterministicApartFromTheDates) {
+TEST(PdfServiceTest, SourceDateEpochMakesTheOutputReproducible) {
     TempDir in;
     const std::string png = Make(in, "a.png", "-size 64x48 gradient:yellow-purple");
     const std::string jpg = Make(in, "b.jpg", "-size 64x48 plasma:fractal");
-    auto normalised = [&](const TempDir& out) {
-        const Conversion conversion = Convert({png, jpg}, out.Path());
+    const std::string tif = Make(in, "c.tif", "-size 64x48 gradient:red-blue -compress lzw");
+    std::string info;
+    auto convert = [&](const TempDir& out) {
+        const Conversion conversion = Convert({png, jpg, tif, png}, out.Path());
         EXPECT_EQ(conversion.code, 0) << conversion.reason;
-        const std::string qdf = out.File("qdf.pdf");
-        EXPECT_EQ(RunCommand("qpdf --qdf --object-streams=disable --static-id '" + conversion.path +
-                             "' '" + qdf + "'"),
-                  0);
-        return std::regex_replace(ReadFile(qdf), std::regex("\\(D:[0-9+\\-Z']+\\)"), "(date)");
+        RunCommand("pdfinfo -isodates '" + conversion.path + "'", &info);
+        return ReadFile(conversion.path);
     };
+    ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "1700000000", 1), 0);
     TempDir first;
     TempDir second;
-    EXPECT_EQ(normalised(first), normalised(second));
+    const std::string a = convert(first);
+    // A random document ID is seeded with the time in seconds: let the clock move on.
+    for (const std::time_t start = std::time(nullptr); std::time(nullptr) == start;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string b = convert(second);
+    unsetenv("SOURCE_DATE_EPOCH");
+    EXPECT_EQ(a, b);
+    EXPECT_NE(info.find("2023-11-14T22:13:20Z"), std::string::npos) << info;
+
+    // Without it, the document ID differs from one conversion to the next.
+    TempDir third;
+    EXPECT_NE(convert(third), a);
+}
+
+namespace {
+std::string g_changing;
+std::string g_replacement;
+int ReplaceAfterFirstPage(int done, int) {
+    if (done == 1) {
+        std::ofstream(g_changing, std::ios::binary) << g_replacement;
+    }
+    return 0;
+}
+} // namespace
+
+TEST(PdfServiceTest, AFileChangedDuringAMergeFailsWithAReason) {
+    // Another program saves over the last file of a merge while the first page is written:
+    // its data no longer fits the page laid out from its header.
+    TempDir in;
+    TempDir out;
+    const std::string small = Make(in, "small.png", "-size 20x20 xc:red");
+    g_changing = Make(in, "changing.png", "-size 20x20 xc:blue");
+    g_replacement = ReadFile(Make(in, "large.png", "-size 300x200 gradient:red-blue"));
+    Pdf3Service* service = CreatePdf3Service("");
+    for (int i = 0; i < 9; ++i) {
+        service->AppendSource(service, small.c_str());
+    }
+    service->AppendSource(service, g_changing.c_str());
+    const PdfPageOptions options = DefaultOptions();
+    const PdfResult* result = service->CreatePdf(service, &options, out.Path().c_str(),
+                                                 out.Path().c_str(), ReplaceAfterFirstPage, 0);
+    EXPECT_EQ(result->errorCode, PDF_ERROR_READ);
+    EXPECT_STREQ(result->reason, "changing.png changed while it was being converted");
+    EXPECT_TRUE(out.List().empty());
+    FreePdf3Service(service);
 }
 
 TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName) {
@@ -337,5 +404,185 @@ TEST(PdfServiceTest, ColourModelsAndDepthsAreKept) {
         EXPECT_EQ(image.filter, c.filter) << c.path;
         EXPECT_EQ(image.softMask, c.softMask) << c.path;
         EXPECT_EQ(image.decode.size(), c.decodeSize) << c.path;
+    }
+}
+
+namespace {
+// The first image of a PDF's first page, as qpdf holds it.
+QPDFObjectHandle FirstImage(QPDF& pdf, const std::string& path) {
+    pdf.processFile(path.c_str());
+    return QPDFPageDocumentHelper(pdf).getAllPages().at(0).getImages().begin()->second;
+}
+
+// The RGB colour pdftoppm renders at the centre of each of `count` equal columns of a page
+// filled by the image (no margins, Image Size).
+std::vector<std::array<int, 3>> RenderedColumns(const std::string& pdf, const TempDir& dir,
+                                                int count) {
+    const std::string prefix = dir.File("render");
+    EXPECT_EQ(RunCommand("pdftoppm -r 72 -singlefile '" + pdf + "' '" + prefix + "'"), 0);
+    const std::string ppm = ReadFile(prefix + ".ppm");
+    int width = 0;
+    int height = 0;
+    int header = 0;
+    std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &width, &height, &header);
+    std::vector<std::array<int, 3>> colours;
+    for (int i = 0; i < count; ++i) {
+        const size_t at = size_t(header + 1) +
+                          (size_t(height / 2) * width + (2 * i + 1) * width / (2 * count)) * 3;
+        colours.push_back({static_cast<unsigned char>(ppm.at(at)),
+                           static_cast<unsigned char>(ppm.at(at + 1)),
+                           static_cast<unsigned char>(ppm.at(at + 2))});
+    }
+    return colours;
+}
+
+PdfPageOptions ImageSizeOptions() {
+    PdfPageOptions options{};
+    options.pageType = "Image Size";
+    return options;
+}
+} // namespace
+
+TEST(PdfServiceTest, CieLabTiffBecomesALabImageWithItsOwnSamples) {
+    // L*, a*, b* (a* and b* signed): grey, red-ish, green-ish, white; 8 bits, 72 dpi.
+    struct Fixture {
+        const char* label;
+        int bits;
+        const float* whitePoint; // chromaticity, or null
+        std::vector<double> expectedWhite;
+    };
+    static const float kD65[2] = {0.3127f, 0.3290f};
+    const Fixture fixtures[] = {
+        {"no white point: D50", 8, nullptr, {0.9642, 1.0, 0.8249}},
+        {"D65 white point", 8, kD65, {0.3127 / 0.3290, 1.0, (1 - 0.3127 - 0.3290) / 0.3290}},
+        {"16 bits", 16, nullptr, {0.9642, 1.0, 0.8249}},
+    };
+    const unsigned char lab8[] = {128, 0, 0, 128, 60, 0, 128, 196, 0, 255, 0, 0};
+    for (const Fixture& f : fixtures) {
+        TempDir in;
+        TempDir out;
+        const std::string path = in.File("lab.tif");
+        std::ofstream(path, std::ios::binary) << MakeTiff([&](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, f.bits);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CIELAB);
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, 1.0f);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, 1.0f);
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            if (f.whitePoint != nullptr) {
+                TIFFSetField(tif, TIFFTAG_WHITEPOINT, f.whitePoint);
+            }
+            std::vector<unsigned char> row;
+            for (unsigned char value : lab8) {
+                row.push_back(value);
+                if (f.bits == 16) {
+                    row.insert(row.end() - 1, value); // high byte first: value * 257
+                }
+            }
+            if (f.bits == 16) {
+                // Samples in the host's order.
+                std::vector<uint16_t> samples;
+                for (unsigned char value : lab8) {
+                    samples.push_back(static_cast<uint16_t>(value << 8 | value));
+                }
+                TIFFWriteScanline(tif, samples.data(), 0, 0);
+            } else {
+                TIFFWriteScanline(tif, row.data(), 0, 0);
+            }
+        });
+        const Conversion conversion = Convert({path}, out.Path(), ImageSizeOptions());
+        ASSERT_EQ(conversion.code, 0) << f.label << ": " << conversion.reason;
+        EXPECT_TRUE(QpdfCheckPasses(conversion.path)) << f.label;
+
+        QPDF pdf;
+        QPDFObjectHandle image = FirstImage(pdf, conversion.path);
+        QPDFObjectHandle space = image.getDict().getKey("/ColorSpace");
+        ASSERT_TRUE(space.isArray()) << f.label;
+        EXPECT_EQ(space.getArrayItem(0).getName(), "/Lab") << f.label;
+        QPDFObjectHandle white = space.getArrayItem(1).getKey("/WhitePoint");
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(white.getArrayItem(i).getNumericValue(), f.expectedWhite[i], 1e-4)
+                << f.label;
+        }
+        // The samples as stored, a* and b* in order (offset binary); Decode maps them back.
+        const std::string samples = ReadImages(conversion.path).at(0).samples;
+        const int step = f.bits / 8;
+        for (size_t i = 0; i < 12; ++i) {
+            const unsigned char expected = static_cast<unsigned char>(lab8[i] ^ (i % 3 ? 0x80 : 0));
+            EXPECT_EQ(static_cast<unsigned char>(samples.at(i * step)), expected)
+                << f.label << " " << i;
+        }
+        QPDFObjectHandle decode = image.getDict().getKey("/Decode");
+        EXPECT_EQ(decode.getArrayItem(1).getNumericValue(), 100) << f.label;
+        EXPECT_EQ(decode.getArrayItem(2).getNumericValue(), -128) << f.label;
+
+        // Rendered: a neutral grey of L* 50, red where a* is positive, green where negative,
+        // white at L* 100.
+        const auto colours = RenderedColumns(conversion.path, out, 4);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(colours[0][c], 119, 8) << f.label;
+            EXPECT_GT(colours[3][c], 245) << f.label;
+        }
+        EXPECT_GT(colours[1][0], colours[1][1] + 60) << f.label;
+        EXPECT_GT(colours[2][1], colours[2][0] + 60) << f.label;
+    }
+}
+
+TEST(PdfServiceTest, RleBitmapsGivePaletteIndexZeroToSkippedPixels) {
+    // 4 x 2, palette red (0) and blue (1). Bottom row: two blue pixels, then the end of the
+    // line; top row: a delta of one pixel, one blue pixel, then the end of the bitmap.
+    const std::string rle4("\x02\x11\x00\x00\x00\x02\x01\x00\x01\x10\x00\x01", 12);
+    const std::string rle8("\x02\x01\x00\x00\x00\x02\x01\x00\x01\x01\x00\x01", 12);
+    for (const auto& [label, bmp] :
+         {std::pair<const char*, std::string>{"RLE4", RleBmp(4, 2, 4, rle4)},
+          {"RLE8", RleBmp(4, 2, 8, rle8)}}) {
+        TempDir in;
+        TempDir out;
+        const std::string path = in.File("rle.bmp");
+        std::ofstream(path, std::ios::binary) << bmp;
+        const Conversion conversion = Convert({path}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << label << ": " << conversion.reason;
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        EXPECT_EQ(image.samples, std::string("\x00\x01\x00\x00\x01\x01\x00\x00", 8)) << label;
+        EXPECT_TRUE(image.colourKey.empty()) << label;
+        EXPECT_EQ(image.palette.substr(0, 6), std::string("\xFF\x00\x00\x00\x00\xFF", 6)) << label;
+    }
+}
+
+TEST(PdfServiceTest, ReadersCheckTheDataAgainstTheHeaderTheyRead) {
+    // Another program saves a different image over the file between the reading of its
+    // header and of its data: the reader fails rather than write past what it laid out.
+    struct Case {
+        const char* name;
+        const char* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"a.png", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"b.png", "-size 20x20 xc:red -interlace PNG", "-size 40x30 xc:blue -interlace PNG"},
+        {"c.gif", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"d.bmp", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"e.tif", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+        {"f.jpg", "-size 20x20 xc:red", "-size 40x30 xc:blue"},
+    };
+    for (const Case& c : cases) {
+        TempDir in;
+        const std::string path = Make(in, c.name, c.before);
+        const std::string replacement = ReadFile(Make(in, std::string("new-") + c.name, c.after));
+        const std::unique_ptr<ImageSource> source = ImageSource::Open(SourceData::FromFile(path));
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << replacement;
+        std::string mask;
+        try {
+            source->WriteImage(
+                0, [](const unsigned char*, size_t) {}, &mask);
+            ADD_FAILURE() << c.name << " was written";
+        } catch (const PdfError& error) {
+            EXPECT_EQ(error.Code(), PDF_ERROR_READ) << c.name << ": " << error.what();
+            EXPECT_NE(std::string(error.what()).find("changed"), std::string::npos)
+                << c.name << ": " << error.what();
+        }
     }
 }

@@ -2,12 +2,15 @@
 
 #include "pdf/flate_row_encoder.h"
 #include "pdf/icc_profile.h"
+#include "pdf/image_encoder.h"
 #include "pdf/jpeg_source.h"
 #include "pdf/pdf_error.h"
 #include "pdf/png_source.h"
 
 #include <bit>
 #include <cstring>
+#include <map>
+#include <vector>
 
 namespace {
 enum Compression {
@@ -38,101 +41,41 @@ uint32_t FieldValue(uint32_t pixel, uint32_t mask, int shift) {
 }
 } // namespace
 
+namespace {
+// The headers, the bit-field masks and the largest palette.
+constexpr size_t kHeadSize = 14 + 124 + 16 + 256 * 4;
+} // namespace
+
 BmpSource::BmpSource(const SourceData& data) : ImageSource(data) {
-    Parse(m_data.ReadAll());
+    Parse();
 }
 
 BmpSource::~BmpSource() = default;
 
-void BmpSource::Parse(const std::string& bytes) {
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t size = bytes.size();
-    if (size < 26) {
-        Broken("truncated header");
-    }
-    const uint32_t fileSize = U32(d + 2);
-    if (fileSize != 0 && fileSize > size) {
-        Broken("the file is shorter than its header says");
-    }
-    m_dataOffset = U32(d + 10);
-    const uint32_t headerSize = U32(d + 14);
-    if (headerSize != 12 && headerSize != 16 && headerSize != 40 && headerSize != 52 &&
-        headerSize != 56 && headerSize != 64 && headerSize != 108 && headerSize != 124) {
-        Broken("unknown header size " + std::to_string(headerSize));
-    }
-    if (14 + static_cast<size_t>(headerSize) > size) {
-        Broken("truncated header");
-    }
-    const unsigned char* h = d + 14;
-    int64_t width = 0;
-    int64_t height = 0;
-    int planes = 0;
-    uint32_t sizeImage = 0;
-    int32_t xPerMetre = 0;
-    int32_t yPerMetre = 0;
-    uint32_t colours = 0;
-    const bool core = headerSize == 12;
-    if (core) {
-        width = U16(h + 4);
-        height = static_cast<int16_t>(U16(h + 6));
-        planes = U16(h + 8);
-        m_bitCount = U16(h + 10);
-    } else {
-        width = static_cast<int32_t>(U32(h + 4));
-        height = static_cast<int32_t>(U32(h + 8));
-        planes = U16(h + 12);
-        m_bitCount = U16(h + 14);
-        if (headerSize >= 20) {
-            m_compression = static_cast<int>(U32(h + 16));
-        }
-        if (headerSize >= 40) {
-            sizeImage = U32(h + 20);
-            xPerMetre = static_cast<int32_t>(U32(h + 24));
-            yPerMetre = static_cast<int32_t>(U32(h + 28));
-            colours = U32(h + 32);
-        }
-    }
-    if (planes != 1) {
-        Broken("plane count is not 1");
-    }
-    if (width <= 0 || height == 0 || height == INT32_MIN) {
-        Broken("bad image size");
-    }
-    m_topDown = height < 0;
-    if (m_topDown) {
-        height = -height;
-    }
-    CheckSize(static_cast<uint64_t>(width), static_cast<uint64_t>(height));
-    if (m_dataOffset > size) {
-        Broken("pixel data offset beyond the end of the file");
-    }
-
+void BmpSource::Parse() {
+    SourceData::Reader reader(m_data);
+    const uint64_t size = reader.Size();
+    m_head.resize(static_cast<size_t>(std::min<uint64_t>(size, kHeadSize)));
+    m_head.resize(reader.ReadAt(0, m_head.data(), m_head.size()));
+    const auto* d = reinterpret_cast<const unsigned char*>(m_head.data());
+    const Header header = ReadHeader(d, m_head.size(), size);
     ImageLayout layout;
-    layout.width = static_cast<int>(width);
-    layout.height = static_cast<int>(height);
-    if (xPerMetre > 0 && yPerMetre > 0) {
-        const double ratio =
-            double(std::max(xPerMetre, yPerMetre)) / std::min(xPerMetre, yPerMetre);
+    layout.width = static_cast<int>(header.width);
+    layout.height = static_cast<int>(header.height);
+    if (header.xPerMetre > 0 && header.yPerMetre > 0) {
+        const double ratio = double(std::max(header.xPerMetre, header.yPerMetre)) /
+                             std::min(header.xPerMetre, header.yPerMetre);
         if (ratio > 100) {
             Broken("implausible pixel density");
         }
-        layout.xDpi = xPerMetre * 0.0254;
-        layout.yDpi = yPerMetre * 0.0254;
-    }
-
-    // OS/2 2.x headers use compression 3 and 4 for Huffman and RLE24.
-    if (headerSize == 16 || headerSize == 64) {
-        if (m_compression == 3 || m_compression == 4) {
-            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
-                           "OS/2 bitmap with Huffman or RLE24 compression");
-        }
+        layout.xDpi = header.xPerMetre * 0.0254;
+        layout.yDpi = header.yPerMetre * 0.0254;
     }
 
     if (m_compression == kJpeg || m_compression == kPng) {
-        // The pixel data is a whole JPEG or PNG file.
-        const size_t length =
-            sizeImage != 0 ? std::min<size_t>(sizeImage, size - m_dataOffset) : size - m_dataOffset;
-        SourceData inner = SourceData::FromMemory(bytes.substr(m_dataOffset, length), Name());
+        // The pixel data is a whole JPEG or PNG file, read in place.
+        const uint64_t length = header.sizeImage != 0 ? header.sizeImage : size - m_dataOffset;
+        const SourceData inner = m_data.Slice(m_dataOffset, length);
         if (m_compression == kJpeg) {
             m_embedded = std::make_unique<JpegSource>(inner);
         } else {
@@ -142,9 +85,100 @@ void BmpSource::Parse(const std::string& bytes) {
         return;
     }
 
+    CheckCompression();
+    const bool rle = m_compression == kRle8 || m_compression == kRle4;
+    m_stride = ((static_cast<uint64_t>(header.width) * m_bitCount + 31) / 32) * 4;
+    if (!rle) {
+        if (m_stride * static_cast<uint64_t>(header.height) > size - m_dataOffset) {
+            Broken("truncated pixel data");
+        }
+        if (header.sizeImage != 0 && header.sizeImage > size - m_dataOffset) {
+            Broken("the image size field is larger than the pixel data");
+        }
+    }
+    if (IsIndexed()) {
+        ReadPalette(d, header, layout);
+        layout.palette.resize(3u << layout.bitsPerComponent, '\0');
+    } else {
+        ReadBitFields(d, header, layout);
+        if (m_channels[3].mask != 0) {
+            FindAlpha(reader, header, layout);
+        }
+    }
+    ReadProfile(reader, header, layout);
+    m_pages.push_back(std::move(layout));
+}
+
+bool BmpSource::IsIndexed() const {
+    return m_bitCount == 1 || m_bitCount == 2 || m_bitCount == 4 || m_bitCount == 8;
+}
+
+BmpSource::Header BmpSource::ReadHeader(const unsigned char* d, size_t headSize, uint64_t size) {
+    if (headSize < 26) {
+        Broken("truncated header");
+    }
+    const uint32_t fileSize = U32(d + 2);
+    if (fileSize != 0 && fileSize > size) {
+        Broken("the file is shorter than its header says");
+    }
+    m_dataOffset = U32(d + 10);
+    Header header;
+    header.size = U32(d + 14);
+    const uint32_t headerSize = header.size;
+    if (headerSize != 12 && headerSize != 16 && headerSize != 40 && headerSize != 52 &&
+        headerSize != 56 && headerSize != 64 && headerSize != 108 && headerSize != 124) {
+        Broken("unknown header size " + std::to_string(headerSize));
+    }
+    if (14 + static_cast<size_t>(headerSize) > headSize) {
+        Broken("truncated header");
+    }
+    const unsigned char* h = d + 14;
+    int planes = 0;
+    if (headerSize == 12) {
+        header.width = U16(h + 4);
+        header.height = static_cast<int16_t>(U16(h + 6));
+        planes = U16(h + 8);
+        m_bitCount = U16(h + 10);
+    } else {
+        header.width = static_cast<int32_t>(U32(h + 4));
+        header.height = static_cast<int32_t>(U32(h + 8));
+        planes = U16(h + 12);
+        m_bitCount = U16(h + 14);
+        if (headerSize >= 20) {
+            m_compression = static_cast<int>(U32(h + 16));
+        }
+        if (headerSize >= 40) {
+            header.sizeImage = U32(h + 20);
+            header.xPerMetre = static_cast<int32_t>(U32(h + 24));
+            header.yPerMetre = static_cast<int32_t>(U32(h + 28));
+            header.colours = U32(h + 32);
+        }
+    }
+    if (planes != 1) {
+        Broken("plane count is not 1");
+    }
+    if (header.width <= 0 || header.height == 0 || header.height == INT32_MIN) {
+        Broken("bad image size");
+    }
+    m_topDown = header.height < 0;
+    if (m_topDown) {
+        header.height = -header.height;
+    }
+    CheckSize(static_cast<uint64_t>(header.width), static_cast<uint64_t>(header.height));
+    if (m_dataOffset > size) {
+        Broken("pixel data offset beyond the end of the file");
+    }
+    // OS/2 2.x headers use compression 3 and 4 for Huffman and RLE24.
+    if ((headerSize == 16 || headerSize == 64) && (m_compression == 3 || m_compression == 4)) {
+        throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                       "OS/2 bitmap with Huffman or RLE24 compression");
+    }
+    return header;
+}
+
+void BmpSource::CheckCompression() const {
     const int bits = m_bitCount;
-    const bool indexed = bits == 1 || bits == 2 || bits == 4 || bits == 8;
-    if (!indexed && bits != 16 && bits != 24 && bits != 32) {
+    if (!IsIndexed() && bits != 16 && bits != 24 && bits != 32) {
         if (bits == 64) {
             throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "64-bit BMP");
         }
@@ -175,183 +209,192 @@ void BmpSource::Parse(const std::string& bytes) {
     if ((m_compression == kRle8 || m_compression == kRle4) && m_topDown) {
         Broken("a compressed image cannot be top-down");
     }
-
-    m_stride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
-    const bool rle = m_compression == kRle8 || m_compression == kRle4;
-    if (!rle) {
-        if (m_stride * static_cast<size_t>(height) > size - m_dataOffset) {
-            Broken("truncated pixel data");
-        }
-        if (sizeImage != 0 && sizeImage > size - m_dataOffset) {
-            Broken("the image size field is larger than the pixel data");
-        }
-    }
-
-    // The palette (or, for 16 and 32 bits, masks) follows the header.
-    size_t tableOffset = 14 + headerSize;
-    if (indexed) {
-        const size_t entrySize = core ? 3 : 4;
-        const uint32_t maxEntries = 1u << bits;
-        if (colours > maxEntries) {
-            Broken("more palette entries than the bit depth allows");
-        }
-        m_paletteEntries = static_cast<int>(colours == 0 ? maxEntries : colours);
-        if (tableOffset + m_paletteEntries * entrySize > m_dataOffset) {
-            Broken("palette overlaps the pixel data");
-        }
-        layout.colourSpace = ImageLayout::ColourSpace::Indexed;
-        layout.paletteBase = ImageLayout::ColourSpace::RGB;
-        layout.bitsPerComponent = bits;
-        for (int i = 0; i < m_paletteEntries; ++i) {
-            const unsigned char* e = d + tableOffset + i * entrySize;
-            layout.palette.push_back(static_cast<char>(e[2]));
-            layout.palette.push_back(static_cast<char>(e[1]));
-            layout.palette.push_back(static_cast<char>(e[0]));
-        }
-        if (rle) {
-            // Pixels that the data skips are transparent, as viewers show them; they get an
-            // index of their own when the palette leaves one free.
-            layout.bitsPerComponent = 8;
-            m_skippedIndex = m_paletteEntries < 256 ? m_paletteEntries : 0;
-            if (m_paletteEntries < 256) {
-                layout.colourKey = {m_skippedIndex, m_skippedIndex};
-            }
-        }
-    } else {
-        uint32_t masks[4] = {0, 0, 0, 0};
-        if (m_compression == kBitFields || m_compression == kAlphaBitFields) {
-            const bool inHeader = headerSize >= 52;
-            const size_t at = inHeader ? 14 + 40 : tableOffset;
-            const int count =
-                m_compression == kAlphaBitFields || (inHeader && headerSize >= 56) ? 4 : 3;
-            if (at + count * 4 > (inHeader ? 14 + headerSize : m_dataOffset)) {
-                Broken("truncated bit-field masks");
-            }
-            for (int i = 0; i < count; ++i) {
-                masks[i] = U32(d + at + 4 * i);
-            }
-        } else if (bits == 16) {
-            masks[0] = 0x7C00;
-            masks[1] = 0x03E0;
-            masks[2] = 0x001F;
-        } else {
-            masks[0] = 0xFF0000;
-            masks[1] = 0x00FF00;
-            masks[2] = 0x0000FF;
-        }
-        if (m_compression == kRgb && headerSize >= 56 && bits == 32) {
-            masks[3] = 0; // the alpha mask of a plain RGB bitmap is not used
-        }
-        int maxBits = 0;
-        for (int i = 0; i < 4; ++i) {
-            uint32_t mask = masks[i];
-            if (bits == 16) {
-                mask &= 0xFFFF;
-            }
-            Channel& channel = m_channels[i];
-            channel.mask = mask;
-            if (mask == 0) {
-                if (i < 3) {
-                    Broken("a colour channel without bits");
-                }
-                continue;
-            }
-            channel.shift = std::countr_zero(mask);
-            channel.bits = std::popcount(mask);
-            if (channel.bits > 16 || (mask >> channel.shift) != (uint32_t(1) << channel.bits) - 1) {
-                Broken("bit-field mask is not contiguous");
-            }
-            maxBits = std::max(maxBits, channel.bits);
-        }
-        // Colour channels that overlap each other are nonsense.
-        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]) ||
-            (masks[3] & (masks[0] | masks[1] | masks[2]))) {
-            Broken("overlapping bit-field masks");
-        }
-        const int outBits = maxBits > 8 ? 16 : 8;
-        layout.colourSpace = ImageLayout::ColourSpace::RGB;
-        layout.bitsPerComponent = outBits;
-        const double full = double((1u << outBits) - 1);
-        bool exact = true;
-        for (int i = 0; i < 3; ++i) {
-            exact = exact && m_channels[i].bits == outBits;
-        }
-        if (!exact) {
-            for (int i = 0; i < 3; ++i) {
-                layout.decode.push_back(0.0);
-                layout.decode.push_back(full / double((1u << m_channels[i].bits) - 1));
-            }
-        }
-        // An alpha channel counts only when some pixel is not fully transparent, as
-        // viewers treat an all-zero alpha channel as no alpha at all.
-        if (m_channels[3].mask != 0) {
-            const Channel& a = m_channels[3];
-            const size_t bytesPerPixel = bits / 8;
-            for (int64_t y = 0; y < height && !m_hasAlpha; ++y) {
-                const unsigned char* row = d + m_dataOffset + y * m_stride;
-                for (int64_t x = 0; x < width; ++x) {
-                    const uint32_t pixel =
-                        bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
-                    if (FieldValue(pixel, a.mask, a.shift) != 0) {
-                        m_hasAlpha = true;
-                        break;
-                    }
-                }
-            }
-            if (m_hasAlpha) {
-                layout.softMask = true;
-                layout.softMaskBits = outBits;
-                if (a.bits != outBits) {
-                    layout.softMaskDecode = {0.0, full / double((1u << a.bits) - 1)};
-                }
-            }
-        }
-    }
-
-    // An embedded ICC profile (V5 header).
-    if (headerSize >= 124 && std::memcmp(h + 56, "DEBM", 4) == 0) {
-        const uint32_t profileOffset = U32(h + 112);
-        const uint32_t profileSize = U32(h + 116);
-        const size_t at = 14 + static_cast<size_t>(profileOffset);
-        if (profileSize > 0 && at < size && profileSize <= size - at) {
-            std::string icc(reinterpret_cast<const char*>(d + at), profileSize);
-            if (IccProfile::Fits(icc, 3)) {
-                layout.icc = std::move(icc);
-            }
-        }
-    }
-
-    // Indices beyond the palette are an error rather than a guess.
-    if (indexed && !rle && m_paletteEntries < (1 << bits)) {
-        for (int64_t y = 0; y < height; ++y) {
-            const unsigned char* row = d + m_dataOffset + y * m_stride;
-            for (int64_t x = 0; x < width; ++x) {
-                const size_t bit = static_cast<size_t>(x) * bits;
-                const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-                if (index >= m_paletteEntries) {
-                    Broken("pixels use colours that are not in the palette");
-                }
-            }
-        }
-    }
-    if (indexed) {
-        layout.palette.resize(3u << layout.bitsPerComponent, '\0');
-    }
-    m_pages.push_back(std::move(layout));
 }
 
-std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const {
+void BmpSource::ReadPalette(const unsigned char* d, const Header& header, ImageLayout& layout) {
+    // The palette follows the header.
+    const int bits = m_bitCount;
+    const size_t tableOffset = 14 + header.size;
+    const size_t entrySize = header.size == 12 ? 3 : 4;
+    const uint32_t maxEntries = 1u << bits;
+    if (header.colours > maxEntries) {
+        Broken("more palette entries than the bit depth allows");
+    }
+    m_paletteEntries = static_cast<int>(header.colours == 0 ? maxEntries : header.colours);
+    if (tableOffset + m_paletteEntries * entrySize > m_dataOffset) {
+        Broken("palette overlaps the pixel data");
+    }
+    layout.colourSpace = ImageLayout::ColourSpace::Indexed;
+    layout.paletteBase = ImageLayout::ColourSpace::RGB;
+    layout.bitsPerComponent = bits;
+    for (int i = 0; i < m_paletteEntries; ++i) {
+        const unsigned char* e = d + tableOffset + i * entrySize;
+        layout.palette.push_back(static_cast<char>(e[2]));
+        layout.palette.push_back(static_cast<char>(e[1]));
+        layout.palette.push_back(static_cast<char>(e[0]));
+    }
+    if (m_compression == kRle8 || m_compression == kRle4) {
+        // Decoded RLE images are written one index a byte. Pixels that the data skips take
+        // palette index 0, one of the renderings the BMP suite allows.
+        layout.bitsPerComponent = 8;
+    }
+}
+
+void BmpSource::ReadBitFields(const unsigned char* d, const Header& header, ImageLayout& layout) {
+    // The masks of 16 and 32-bit pixels: in the header (V3 and later) or after it.
+    const int bits = m_bitCount;
+    uint32_t masks[4] = {0, 0, 0, 0};
+    if (m_compression == kBitFields || m_compression == kAlphaBitFields) {
+        const bool inHeader = header.size >= 52;
+        const size_t at = inHeader ? 14 + 40 : 14 + header.size;
+        const int count =
+            m_compression == kAlphaBitFields || (inHeader && header.size >= 56) ? 4 : 3;
+        if (at + count * 4 > (inHeader ? 14 + header.size : m_dataOffset)) {
+            Broken("truncated bit-field masks");
+        }
+        for (int i = 0; i < count; ++i) {
+            masks[i] = U32(d + at + 4 * i);
+        }
+    } else if (bits == 16) {
+        masks[0] = 0x7C00;
+        masks[1] = 0x03E0;
+        masks[2] = 0x001F;
+    } else {
+        masks[0] = 0xFF0000;
+        masks[1] = 0x00FF00;
+        masks[2] = 0x0000FF;
+    }
+    if (m_compression == kRgb && header.size >= 56 && bits == 32) {
+        masks[3] = 0; // the alpha mask of a plain RGB bitmap is not used
+    }
+    int maxBits = 0;
+    for (int i = 0; i < 4; ++i) {
+        uint32_t mask = masks[i];
+        if (bits == 16) {
+            mask &= 0xFFFF;
+        }
+        Channel& channel = m_channels[i];
+        channel.mask = mask;
+        if (mask == 0) {
+            if (i < 3) {
+                Broken("a colour channel without bits");
+            }
+            continue;
+        }
+        channel.shift = std::countr_zero(mask);
+        channel.bits = std::popcount(mask);
+        if (channel.bits > 16 || (mask >> channel.shift) != (uint32_t(1) << channel.bits) - 1) {
+            Broken("bit-field mask is not contiguous");
+        }
+        maxBits = std::max(maxBits, channel.bits);
+    }
+    // Colour channels that overlap each other are nonsense.
+    if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]) ||
+        (masks[3] & (masks[0] | masks[1] | masks[2]))) {
+        Broken("overlapping bit-field masks");
+    }
+    const int outBits = maxBits > 8 ? 16 : 8;
+    layout.colourSpace = ImageLayout::ColourSpace::RGB;
+    layout.bitsPerComponent = outBits;
+    bool exact = true;
+    for (int i = 0; i < 3; ++i) {
+        exact = exact && m_channels[i].bits == outBits;
+    }
+    if (!exact) {
+        for (int i = 0; i < 3; ++i) {
+            layout.decode.push_back(0.0);
+            layout.decode.push_back(DecodeScale(m_channels[i].bits, outBits));
+        }
+    }
+}
+
+double BmpSource::DecodeScale(int bits, int outBits) {
+    return double((1u << outBits) - 1) / double((1u << bits) - 1);
+}
+
+const unsigned char* BmpSource::ReadRow(SourceData::Reader& reader, int stored,
+                                        std::vector<unsigned char>& row) const {
+    row.resize(m_stride);
+    const uint64_t at = m_dataOffset + static_cast<uint64_t>(stored) * m_stride;
+    if (reader.ReadAt(at, row.data(), row.size()) != row.size()) {
+        Broken("truncated pixel data");
+    }
+    return row.data();
+}
+
+void BmpSource::FindAlpha(SourceData::Reader& reader, const Header& header, ImageLayout& layout) {
+    // An alpha channel counts only when some pixel is not fully transparent, as viewers
+    // treat an all-zero alpha channel as no alpha at all.
+    const Channel& a = m_channels[3];
+    const int bits = m_bitCount;
+    const size_t bytesPerPixel = bits / 8;
+    std::vector<unsigned char> buffer;
+    for (int64_t y = 0; y < header.height && !m_hasAlpha; ++y) {
+        const unsigned char* row = ReadRow(reader, static_cast<int>(y), buffer);
+        for (int64_t x = 0; x < header.width; ++x) {
+            const uint32_t pixel = bits == 16 ? U16(row + 2 * x) : U32(row + bytesPerPixel * x);
+            if (FieldValue(pixel, a.mask, a.shift) != 0) {
+                m_hasAlpha = true;
+                break;
+            }
+        }
+    }
+    if (m_hasAlpha) {
+        layout.softMask = true;
+        layout.softMaskBits = layout.bitsPerComponent;
+        if (a.bits != layout.bitsPerComponent) {
+            layout.softMaskDecode = {0.0, DecodeScale(a.bits, layout.bitsPerComponent)};
+        }
+    }
+}
+
+void BmpSource::ReadProfile(SourceData::Reader& reader, const Header& header, ImageLayout& layout) {
+    // An embedded ICC profile (V5 header), read when it is of a size profiles have.
+    const auto* h = reinterpret_cast<const unsigned char*>(m_head.data()) + 14;
+    if (header.size < 124 || std::memcmp(h + 56, "DEBM", 4) != 0) {
+        return;
+    }
+    const uint64_t at = 14 + uint64_t(U32(h + 112));
+    const uint32_t profileSize = U32(h + 116);
+    if (profileSize == 0 || profileSize > IccProfile::kMaxSize || at >= reader.Size() ||
+        profileSize > reader.Size() - at) {
+        return;
+    }
+    std::string icc(profileSize, '\0');
+    icc.resize(reader.ReadAt(at, icc.data(), icc.size()));
+    if (IccProfile::Fits(icc, 3)) {
+        layout.icc = std::move(icc);
+    }
+}
+
+void BmpSource::CheckIndices(const unsigned char* row) const {
+    // Indices beyond the palette are an error rather than a guess.
+    const int bits = m_bitCount;
+    if (m_paletteEntries >= (1 << bits)) {
+        return;
+    }
+    const int width = m_pages.front().width;
+    for (int x = 0; x < width; ++x) {
+        const size_t bit = static_cast<size_t>(x) * bits;
+        const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+        if (index >= m_paletteEntries) {
+            Broken("pixels use colours that are not in the palette");
+        }
+    }
+}
+
+void BmpSource::WriteRle(const Sink& out) const {
+    // The data draws the image from the bottom row up, and deltas skip pixels, rows or the
+    // rest of the image: only the rows it draws are held; the others are index 0.
     const ImageLayout& layout = m_pages.front();
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t size = bytes.size();
     const size_t width = static_cast<size_t>(layout.width);
     const size_t height = static_cast<size_t>(layout.height);
-    CheckBuffer(uint64_t(width) * height);
-    std::vector<unsigned char> indices(width * height, static_cast<unsigned char>(m_skippedIndex));
+    std::map<size_t, std::vector<unsigned char>> rows; // counted from the bottom
     const bool four = m_compression == kRle4;
     size_t x = 0;
-    size_t y = 0; // counted from the bottom row
-    size_t pos = m_dataOffset;
+    size_t y = 0;
+    std::vector<unsigned char>* row = nullptr;
+    size_t rowY = SIZE_MAX;
     // A repeated run that overshoots the end of its row is cut there (some encoders write
     // them); literal pixels outside the image mean damaged data.
     auto put = [&](int index, bool literal) {
@@ -364,16 +407,29 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const 
         if (index >= m_paletteEntries) {
             Broken("pixels use colours that are not in the palette");
         }
-        indices[(height - 1 - y) * width + x] = static_cast<unsigned char>(index);
-        ++x;
+        if (rowY != y) {
+            row = &rows[y];
+            if (row->empty()) {
+                row->assign(width, 0);
+            }
+            rowY = y;
+        }
+        (*row)[x++] = static_cast<unsigned char>(index);
     };
-    for (;;) {
-        if (pos + 2 > size) {
+
+    SourceData::Stream stream(m_data, m_dataOffset);
+    auto next = [&](size_t count) {
+        if (!stream.Ensure(count)) {
             Broken("truncated RLE data");
         }
-        const unsigned count = d[pos];
-        const unsigned value = d[pos + 1];
-        pos += 2;
+        return stream.Data();
+    };
+    bool done = false;
+    while (!done) {
+        const unsigned char* op = next(2);
+        const unsigned count = op[0];
+        const unsigned value = op[1];
+        stream.Skip(2);
         if (count > 0) {
             for (unsigned i = 0; i < count; ++i) {
                 put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : static_cast<int>(value),
@@ -387,39 +443,43 @@ std::vector<unsigned char> BmpSource::DecodeRle(const std::string& bytes) const 
             ++y;
             break;
         case 1: // end of bitmap
-            return indices;
-        case 2: // delta
-            if (pos + 2 > size) {
-                Broken("truncated RLE data");
-            }
-            x += d[pos];
-            y += d[pos + 1];
-            pos += 2;
+            done = true;
+            break;
+        case 2: { // delta
+            const unsigned char* delta = next(2);
+            x += delta[0];
+            y += delta[1];
+            stream.Skip(2);
             if (x > width || y > height) {
                 Broken("RLE delta moves outside the image");
             }
             break;
+        }
         default: { // a run of literal pixels, padded to a 16-bit boundary
             const size_t bytesUsed = four ? (value + 1) / 2 : value;
-            if (pos + bytesUsed > size) {
-                Broken("truncated RLE data");
-            }
+            const unsigned char* p = next(bytesUsed);
             for (unsigned i = 0; i < value; ++i) {
-                put(four ? (i % 2 == 0 ? d[pos + i / 2] >> 4 : d[pos + i / 2] & 0x0F)
-                         : static_cast<int>(d[pos + i]),
+                put(four ? (i % 2 == 0 ? p[i / 2] >> 4 : p[i / 2] & 0x0F) : static_cast<int>(p[i]),
                     true);
             }
-            pos += (bytesUsed + 1) & ~size_t(1);
+            stream.Skip((bytesUsed + 1) & ~size_t(1));
             break;
         }
         }
-        if (y >= height && x == 0) {
+        if (!done && y >= height && x == 0) {
             // Past the top row: nothing more can be drawn; an end-of-bitmap should follow.
-            if (pos + 2 <= size && d[pos] == 0 && d[pos + 1] == 1) {
-                return indices;
-            }
+            const bool more = stream.Ensure(2);
+            done = more && stream.Data()[0] == 0 && stream.Data()[1] == 1;
         }
     }
+
+    ImageEncoder encoder(out, nullptr, layout.width, layout.height, 1, 8, 0);
+    const std::vector<unsigned char> blank(width, 0);
+    for (size_t top = 0; top < height; ++top) {
+        const auto found = rows.find(height - 1 - top);
+        encoder.WriteRow(found != rows.end() ? found->second.data() : blank.data());
+    }
+    encoder.Finish();
 }
 
 void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
@@ -427,50 +487,37 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
         m_embedded->WriteImage(page, out, softMask);
         return;
     }
-    const ImageLayout& layout = m_pages.front();
-    const std::string bytes = m_data.ReadAll();
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.data());
-    const int width = layout.width;
-    const int height = layout.height;
-    if (softMask != nullptr) {
-        softMask->clear();
+    SourceData::Reader reader(m_data);
+    std::string head(m_head.size(), '\0');
+    head.resize(reader.ReadAt(0, head.data(), head.size()));
+    if (head != m_head) {
+        Changed();
     }
-
     if (m_compression == kRle8 || m_compression == kRle4) {
-        const std::vector<unsigned char> indices = DecodeRle(bytes);
-        FlateRowEncoder colour(out, width, 1, 8);
-        for (int y = 0; y < height; ++y) {
-            colour.WriteRow(&indices[static_cast<size_t>(y) * width]);
-        }
-        colour.Finish();
+        WriteRle(out);
         return;
     }
-    if (m_stride * static_cast<size_t>(height) >
-        bytes.size() - std::min<size_t>(bytes.size(), m_dataOffset)) {
-        Broken("truncated pixel data");
-    }
-    auto fileRow = [&](int y) {
-        const int stored = m_topDown ? y : height - 1 - y;
-        return d + m_dataOffset + static_cast<size_t>(stored) * m_stride;
-    };
 
+    const ImageLayout& layout = m_pages.front();
+    const int width = layout.width;
+    const int height = layout.height;
+    std::vector<unsigned char> buffer;
+    auto fileRow = [&](int y) { return ReadRow(reader, m_topDown ? y : height - 1 - y, buffer); };
     if (layout.colourSpace == ImageLayout::ColourSpace::Indexed) {
-        FlateRowEncoder colour(out, width, 1, m_bitCount);
+        ImageEncoder encoder(out, softMask, width, height, 1, m_bitCount, 0);
         for (int y = 0; y < height; ++y) {
-            colour.WriteRow(fileRow(y));
+            const unsigned char* row = fileRow(y);
+            CheckIndices(row);
+            encoder.WriteRow(row);
         }
-        colour.Finish();
+        encoder.Finish();
         return;
     }
 
     const int outBits = layout.bitsPerComponent;
-    FlateRowEncoder colour(out, width, 3, outBits);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (layout.softMask && softMask != nullptr) {
-        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, outBits);
-    }
-    std::vector<unsigned char> rgb(colour.RowBytes());
-    std::vector<unsigned char> a(alpha ? alpha->RowBytes() : 0);
+    ImageEncoder encoder(out, softMask, width, height, 3, outBits, layout.softMask ? outBits : 0);
+    unsigned char* rgb = encoder.ColourRow();
+    unsigned char* a = encoder.AlphaRow();
     const size_t bytesPerPixel = static_cast<size_t>(m_bitCount) / 8;
     auto put = [outBits](unsigned char* row, size_t index, uint32_t value) {
         if (outBits == 8) {
@@ -493,21 +540,15 @@ void BmpSource::WriteImage(int page, const Sink& out, std::string* softMask) {
                 pixel = U32(p);
             }
             for (int c = 0; c < 3; ++c) {
-                put(rgb.data(), static_cast<size_t>(x) * 3 + c,
+                put(rgb, static_cast<size_t>(x) * 3 + c,
                     FieldValue(pixel, m_channels[c].mask, m_channels[c].shift));
             }
-            if (alpha) {
-                put(a.data(), static_cast<size_t>(x),
+            if (a != nullptr) {
+                put(a, static_cast<size_t>(x),
                     FieldValue(pixel, m_channels[3].mask, m_channels[3].shift));
             }
         }
-        colour.WriteRow(rgb.data());
-        if (alpha) {
-            alpha->WriteRow(a.data());
-        }
+        encoder.WriteRow();
     }
-    colour.Finish();
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }

@@ -1,31 +1,35 @@
 #include "pdf/gif_source.h"
 
-#include "pdf/flate_row_encoder.h"
+#include "pdf/image_encoder.h"
 #include "pdf/pdf_error.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gif_lib.h>
 #include <memory>
+#include <vector>
 
 namespace {
-struct MemoryInput {
-    const std::string* bytes;
-    size_t pos;
-};
+// An LZW code of at least 3 bits stands for at most 4096 pixels: what a file can hold.
+constexpr uint64_t kMaxPixelsPerByte = 8 * 4096 / 3;
 
+// Called from giflib's C frames: nothing is thrown through them.
 int ReadInput(GifFileType* gif, GifByteType* out, int length) {
-    auto* input = static_cast<MemoryInput*>(gif->UserData);
-    const size_t n =
-        std::min<size_t>(static_cast<size_t>(length), input->bytes->size() - input->pos);
-    std::memcpy(out, input->bytes->data() + input->pos, n);
-    input->pos += n;
-    return static_cast<int>(n);
+    auto* stream = static_cast<SourceData::Stream*>(gif->UserData);
+    try {
+        return static_cast<int>(stream->Read(out, static_cast<size_t>(length)));
+    } catch (...) {
+        return 0;
+    }
+}
+
+[[noreturn]] void Broken(const std::string& what) {
+    throw PdfError(PDF_ERROR_CORRUPT, "broken GIF: " + what);
 }
 
 [[noreturn]] void Broken(int error) {
     const char* text = GifErrorString(error);
-    throw PdfError(PDF_ERROR_CORRUPT,
-                   std::string("broken GIF: ") + (text ? text : "unknown error"));
+    Broken(text ? text : "unknown error");
 }
 
 struct GifCloser {
@@ -35,12 +39,12 @@ struct GifCloser {
     }
 };
 
-// An open GIF positioned at its first image descriptor.
+// An open GIF positioned at its first image's data.
 class GifReader {
 public:
-    explicit GifReader(const std::string& bytes) : m_input{&bytes, 0} {
+    explicit GifReader(const SourceData& data) : m_stream(data) {
         int error = 0;
-        m_gif.reset(DGifOpen(&m_input, ReadInput, &error));
+        m_gif.reset(DGifOpen(&m_stream, ReadInput, &error));
         if (!m_gif) {
             Broken(error);
         }
@@ -51,42 +55,22 @@ public:
                 Broken(gif->Error);
             }
             if (type == TERMINATE_RECORD_TYPE) {
-                hasImage = false; // a logical screen without any image
-                return;
+                Broken("no image");
             }
             if (type == IMAGE_DESC_RECORD_TYPE) {
                 if (DGifGetImageDesc(gif) == GIF_ERROR) {
-                    // A frame without pixels has no image data to set up.
                     if (gif->Image.Width == 0 || gif->Image.Height == 0) {
-                        hasImage = false;
-                        return;
+                        Broken("no image (a frame without pixels)");
                     }
                     Broken(gif->Error);
                 }
-                hasImage = gif->Image.Width > 0 && gif->Image.Height > 0;
+                if (gif->Image.Width <= 0 || gif->Image.Height <= 0) {
+                    Broken("no image (a frame without pixels)");
+                }
                 return;
             }
             if (type == EXTENSION_RECORD_TYPE) {
-                int code = 0;
-                GifByteType* block = nullptr;
-                if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
-                    Broken(gif->Error);
-                }
-                if (code == PLAINTEXT_EXT_FUNC_CODE) {
-                    throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
-                                   "GIF with a plain-text extension, which cannot be shown");
-                }
-                if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
-                    GraphicsControlBlock control;
-                    if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
-                        transparentIndex = control.TransparentColor;
-                    }
-                }
-                while (block != nullptr) {
-                    if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
-                        Broken(gif->Error);
-                    }
-                }
+                ReadExtension();
             }
         }
     }
@@ -94,49 +78,81 @@ public:
     GifReader& operator=(const GifReader&) = delete;
 
     GifFileType* Get() const { return m_gif.get(); }
-    int transparentIndex = NO_TRANSPARENT_COLOR;
-    bool hasImage = true;
+    // The bytes after the image descriptor.
+    uint64_t Remaining() const { return m_stream.Size() - m_stream.Position(); }
+
+    GifSource::Frame Describe() const {
+        const GifFileType* gif = m_gif.get();
+        GifSource::Frame frame;
+        frame.screenWidth = gif->SWidth;
+        frame.screenHeight = gif->SHeight;
+        frame.left = gif->Image.Left;
+        frame.top = gif->Image.Top;
+        frame.width = gif->Image.Width;
+        frame.height = gif->Image.Height;
+        frame.interlaced = gif->Image.Interlace;
+        const ColorMapObject* map =
+            gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
+        frame.colourCount =
+            map != nullptr && map->ColorCount > 0 ? std::min(map->ColorCount, 256) : 0;
+        frame.transparentIndex = m_transparentIndex;
+        return frame;
+    }
 
 private:
-    MemoryInput m_input;
+    void ReadExtension() {
+        GifFileType* gif = m_gif.get();
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
+            Broken(gif->Error);
+        }
+        if (code == PLAINTEXT_EXT_FUNC_CODE) {
+            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                           "GIF with a plain-text extension, which cannot be shown");
+        }
+        if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
+            GraphicsControlBlock control;
+            if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
+                m_transparentIndex = control.TransparentColor;
+            }
+        }
+        while (block != nullptr) {
+            if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
+                Broken(gif->Error);
+            }
+        }
+    }
+
+    SourceData::Stream m_stream;
     std::unique_ptr<GifFileType, GifCloser> m_gif;
+    int m_transparentIndex = NO_TRANSPARENT_COLOR;
 };
 } // namespace
 
 GifSource::GifSource(const SourceData& data) : ImageSource(data) {
-    const std::string bytes = m_data.ReadAll();
-    GifReader reader(bytes);
-    GifFileType* gif = reader.Get();
-    const int screenWidth = gif->SWidth;
-    const int screenHeight = gif->SHeight;
-    CheckSize(static_cast<uint64_t>(screenWidth), static_cast<uint64_t>(screenHeight));
+    GifReader reader(m_data);
+    m_frame = reader.Describe();
+    const Frame& f = m_frame;
+    CheckSize(static_cast<uint64_t>(f.screenWidth), static_cast<uint64_t>(f.screenHeight));
 
-    const GifImageDesc& frame = gif->Image;
-    if (reader.hasImage) {
-        m_frameLeft = frame.Left;
-        m_frameTop = frame.Top;
-        m_frameWidth = frame.Width;
-        m_frameHeight = frame.Height;
-        m_interlaced = frame.Interlace;
-        CheckBuffer(uint64_t(m_frameWidth) * m_frameHeight);
-    }
-
-    const ColorMapObject* map =
-        reader.hasImage && frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
     ImageLayout layout;
     layout.colourSpace = ImageLayout::ColourSpace::Indexed;
     layout.paletteBase = ImageLayout::ColourSpace::RGB;
     layout.bitsPerComponent = 8;
-    if (map != nullptr && map->ColorCount > 0) {
-        m_colourCount = std::min(map->ColorCount, 256);
-        for (int i = 0; i < m_colourCount; ++i) {
+    const GifFileType* gif = reader.Get();
+    const ColorMapObject* map =
+        gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
+    int colours = f.colourCount;
+    if (colours > 0) {
+        for (int i = 0; i < colours; ++i) {
             layout.palette.push_back(static_cast<char>(map->Colors[i].Red));
             layout.palette.push_back(static_cast<char>(map->Colors[i].Green));
             layout.palette.push_back(static_cast<char>(map->Colors[i].Blue));
         }
     } else {
         // No colour table at all: a grey ramp.
-        m_colourCount = 256;
+        colours = 256;
         for (int i = 0; i < 256; ++i) {
             layout.palette.append(3, static_cast<char>(i));
         }
@@ -144,23 +160,22 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data) {
 
     // Transparency: the file's transparent colour, else a spare palette entry for pixels the
     // data leaves out.
-    const int transparent = reader.transparentIndex;
-    if (transparent >= 0 && transparent < m_colourCount) {
-        m_missingIndex = transparent;
-        layout.colourKey = {transparent, transparent};
-    } else if (m_colourCount < 256) {
-        m_missingIndex = m_colourCount;
+    if (f.transparentIndex >= 0 && f.transparentIndex < colours) {
+        m_missingIndex = f.transparentIndex;
+        layout.colourKey = {f.transparentIndex, f.transparentIndex};
+    } else if (colours < 256) {
+        m_missingIndex = colours;
         layout.palette.append(3, '\0');
         layout.colourKey = {m_missingIndex, m_missingIndex};
     }
 
     // The frame, clipped to the logical screen, placed on it.
-    const int left = std::min(m_frameLeft, screenWidth);
-    const int top = std::min(m_frameTop, screenHeight);
-    const int right = std::min(m_frameLeft + m_frameWidth, screenWidth);
-    const int bottom = std::min(m_frameTop + m_frameHeight, screenHeight);
-    layout.canvasWidth = screenWidth;
-    layout.canvasHeight = screenHeight;
+    const int left = std::min(f.left, f.screenWidth);
+    const int top = std::min(f.top, f.screenHeight);
+    const int right = std::min(f.left + f.width, f.screenWidth);
+    const int bottom = std::min(f.top + f.height, f.screenHeight);
+    layout.canvasWidth = f.screenWidth;
+    layout.canvasHeight = f.screenHeight;
     if (right <= left || bottom <= top) {
         // Nothing of the frame shows: one transparent pixel on an empty screen.
         m_emptyFrame = true;
@@ -174,68 +189,95 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data) {
         layout.height = bottom - top;
         layout.offsetX = left;
         layout.offsetY = top;
+        // Rows beyond the data show transparent, yet a file far too short for its frame is
+        // no image of it.
+        if (uint64_t(layout.width) * layout.height > kMaxPixelsPerByte * (reader.Remaining() + 1)) {
+            Broken("the file is too short for its image size");
+        }
     }
     m_pages.push_back(std::move(layout));
 }
 
 void GifSource::WriteImage(int, const Sink& out, std::string* softMask) {
-    if (softMask != nullptr) {
-        softMask->clear();
-    }
     const ImageLayout& layout = m_pages.front();
+    ImageEncoder encoder(out, softMask, layout.width, layout.height, 1, 8, 0);
     if (m_emptyFrame) {
-        FlateRowEncoder colour(out, 1, 1, 8);
-        const unsigned char pixel = static_cast<unsigned char>(layout.colourKey.front());
-        colour.WriteRow(&pixel);
-        colour.Finish();
+        encoder.ColourRow()[0] = static_cast<unsigned char>(layout.colourKey.front());
+        encoder.WriteRow();
+        encoder.Finish();
         return;
     }
 
-    const std::string bytes = m_data.ReadAll();
-    GifReader reader(bytes);
-    GifFileType* gif = reader.Get();
-    const size_t width = static_cast<size_t>(m_frameWidth);
-    std::vector<unsigned char> frame(width * m_frameHeight,
-                                     static_cast<unsigned char>(m_missingIndex));
-
-    // Interlaced frames store every eighth row first, then the rows between.
-    std::vector<int> order;
-    if (m_interlaced) {
-        static const int kStart[] = {0, 4, 2, 1};
-        static const int kStep[] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass) {
-            for (int y = kStart[pass]; y < m_frameHeight; y += kStep[pass]) {
-                order.push_back(y);
-            }
-        }
-    } else {
-        for (int y = 0; y < m_frameHeight; ++y) {
-            order.push_back(y);
-        }
+    GifReader reader(m_data);
+    if (!(reader.Describe() == m_frame)) {
+        Changed();
     }
-    for (int y : order) {
-        unsigned char* row = &frame[y * width];
-        if (DGifGetLine(gif, row, m_frameWidth) == GIF_ERROR) {
-            // Data that ends early leaves the rest transparent; damaged data is an error.
+    GifFileType* gif = reader.Get();
+    const int frameWidth = m_frame.width;
+    const int firstRow = layout.offsetY - m_frame.top; // of the frame that shows
+    const int rows = layout.height;
+    const size_t skipX = static_cast<size_t>(layout.offsetX - m_frame.left);
+    const size_t width = static_cast<size_t>(layout.width);
+    std::vector<unsigned char> line(static_cast<size_t>(frameWidth));
+    const std::vector<unsigned char> missing(width, static_cast<unsigned char>(m_missingIndex));
+
+    // Reads the next stored row; false when the data ends early (the rest stays
+    // transparent). Damaged data is an error.
+    bool ended = false;
+    const int entries = m_frame.colourCount > 0 ? m_frame.colourCount : 256;
+    auto readLine = [&]() {
+        if (ended) {
+            return false;
+        }
+        std::fill(line.begin(), line.end(), static_cast<unsigned char>(m_missingIndex));
+        if (DGifGetLine(gif, line.data(), frameWidth) == GIF_ERROR) {
             if (gif->Error != D_GIF_ERR_EOF_TOO_SOON && gif->Error != D_GIF_ERR_READ_FAILED) {
                 Broken(gif->Error);
             }
             // A partly decoded row keeps what it got; the rows after it stay transparent.
-            break;
+            ended = true;
         }
-        for (size_t x = 0; x < width; ++x) {
-            if (row[x] >= m_colourCount) {
-                throw PdfError(PDF_ERROR_CORRUPT,
-                               "broken GIF: pixels use colours that are not in the palette");
+        for (int x = 0; x < frameWidth; ++x) {
+            if (line[x] >= entries && !(ended && line[x] == m_missingIndex)) {
+                Broken("pixels use colours that are not in the palette");
+            }
+        }
+        return true;
+    };
+
+    if (!m_frame.interlaced) {
+        // Rows come in order: each is written as it is decoded.
+        for (int y = 0; y < firstRow + rows; ++y) {
+            const bool got = readLine();
+            if (y >= firstRow) {
+                encoder.WriteRow(got ? &line[skipX] : missing.data());
+            }
+        }
+        encoder.Finish();
+        return;
+    }
+
+    // Interlaced frames store every eighth row first, then the rows between: the part that
+    // shows is held (not zero-filled: memory is taken as rows arrive).
+    CheckBuffer(uint64_t(width) * rows);
+    std::unique_ptr<unsigned char[]> image(new unsigned char[width * rows]);
+    std::vector<bool> decoded(static_cast<size_t>(rows), false);
+    static const int kStart[] = {0, 4, 2, 1};
+    static const int kStep[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int y = kStart[pass]; y < m_frame.height; y += kStep[pass]) {
+            if (!readLine()) {
+                break;
+            }
+            if (y >= firstRow && y < firstRow + rows) {
+                std::memcpy(&image[size_t(y - firstRow) * width], &line[skipX], width);
+                decoded[static_cast<size_t>(y - firstRow)] = true;
             }
         }
     }
-
-    FlateRowEncoder colour(out, layout.width, 1, 8);
-    const size_t skipX = static_cast<size_t>(layout.offsetX - m_frameLeft);
-    const size_t skipY = static_cast<size_t>(layout.offsetY - m_frameTop);
-    for (int y = 0; y < layout.height; ++y) {
-        colour.WriteRow(&frame[(skipY + y) * width + skipX]);
+    for (int y = 0; y < rows; ++y) {
+        encoder.WriteRow(decoded[static_cast<size_t>(y)] ? &image[size_t(y) * width]
+                                                         : missing.data());
     }
-    colour.Finish();
+    encoder.Finish();
 }

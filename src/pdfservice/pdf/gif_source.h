@@ -4,19 +4,30 @@
 
 // A GIF image: its first frame on the logical screen, palette kept, the transparent colour
 // as a colour-key mask. Pixels the data leaves out are transparent, as browsers show them.
+// The frame is clipped to the screen before anything is held, and rows are written as they
+// are decoded (an interlaced frame holds the visible part).
 class GifSource : public ImageSource {
 public:
     explicit GifSource(const SourceData& data);
 
     void WriteImage(int page, const Sink& out, std::string* softMask) override;
 
+    // What the file says before its first image's data, as the page is laid out from it.
+    struct Frame {
+        int screenWidth = 0;
+        int screenHeight = 0;
+        int left = 0; // the frame as stored, before clipping to the screen
+        int top = 0;
+        int width = 0;
+        int height = 0;
+        bool interlaced = false;
+        int colourCount = 0;
+        int transparentIndex = -1;
+        bool operator==(const Frame&) const = default;
+    };
+
 private:
-    int m_frameLeft = 0; // the frame as stored, before clipping to the screen
-    int m_frameTop = 0;
-    int m_frameWidth = 0;
-    int m_frameHeight = 0;
-    bool m_interlaced = false;
+    Frame m_frame;
     bool m_emptyFrame = false;
-    int m_colourCount = 0;
     int m_missingIndex = 0; // the index given to pixels the data leaves out
 };

@@ -3,7 +3,7 @@
 #include <cstring>
 
 bool IccProfile::Fits(const std::string& profile, int components) {
-    if (profile.size() < 132) {
+    if (profile.size() < 132 || profile.size() > kMaxSize) {
         return false;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(profile.data());

@@ -7,7 +7,7 @@
 // dictionary (size, colour space, depth, filter, masks) and how the image is placed (its
 // resolution, orientation and position on a larger canvas).
 struct ImageLayout {
-    enum class ColourSpace { Gray, RGB, CMYK, Indexed };
+    enum class ColourSpace { Gray, RGB, CMYK, Indexed, Lab };
     enum class Filter {
         Flate,    // our own Flate stream with PNG predictors (FlateRowEncoder)
         FlatePng, // a PNG's own zlib data, PNG predictors
@@ -24,6 +24,10 @@ struct ImageLayout {
     // per component, as many entries as the index depth can address.
     ColourSpace paletteBase = ColourSpace::RGB;
     std::string palette;
+
+    // Lab: the white point (CIE XYZ) and the range of a* and b*.
+    std::vector<double> whitePoint;
+    std::vector<double> labRange;
 
     // An ICC profile of the colour space (of the palette's base space for Indexed images).
     std::string icc;
@@ -63,12 +67,15 @@ struct ImageLayout {
         case ColourSpace::Indexed:
             return 1;
         case ColourSpace::RGB:
+        case ColourSpace::Lab:
             return 3;
         case ColourSpace::CMYK:
             return 4;
         }
         return 0;
     }
+    bool operator==(const ImageLayout&) const = default;
+
     int CanvasWidth() const { return canvasWidth > 0 ? canvasWidth : width; }
     int CanvasHeight() const { return canvasHeight > 0 ? canvasHeight : height; }
 };

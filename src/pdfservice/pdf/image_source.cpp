@@ -52,3 +52,7 @@ void ImageSource::CheckBuffer(uint64_t bytes) {
         throw PdfError(PDF_ERROR_TOO_LARGE, "image too large to convert");
     }
 }
+
+void ImageSource::Changed() const {
+    throw PdfError(PDF_ERROR_READ, Name() + " changed while it was being converted");
+}

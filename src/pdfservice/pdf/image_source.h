@@ -48,6 +48,10 @@ public:
 protected:
     explicit ImageSource(const SourceData& data) : m_data(data) {}
 
+    // Throws PdfError: the file no longer holds what its header said when it was opened
+    // (another program saved over it).
+    [[noreturn]] void Changed() const;
+
     SourceData m_data;
     std::vector<ImageLayout> m_pages;
 };

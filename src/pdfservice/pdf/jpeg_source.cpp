@@ -7,22 +7,14 @@
 #include "pdf/pdf_error.h"
 
 JpegSource::JpegSource(const SourceData& data) : ImageSource(data) {
-    // The headers are usually within the first few kilobytes; read more only when needed.
+    // The segments before the first scan; those a page does not need are skipped unread.
     JpegInfo info;
-    const uint64_t fileSize = m_data.Size();
-    for (size_t want = 64 * 1024;; want *= 4) {
-        const std::string head = m_data.ReadPrefix(want);
-        info = JpegInfo{};
-        if (JpegStructure::ParseHeader(reinterpret_cast<const unsigned char*>(head.data()),
-                                       head.size(), info)) {
-            break;
-        }
-        if (head.size() >= fileSize) {
-            throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (the headers are incomplete)");
-        }
-    }
+    SourceData::Stream stream(m_data);
+    JpegStructure::ParseHeader(stream, info);
     CheckSize(info.width, info.height);
-    m_arithmetic = info.arithmetic;
+    m_frame = info;
+    m_frame.icc.clear();
+    m_frame.exif.clear();
 
     ImageLayout layout;
     layout.width = info.width;
@@ -70,17 +62,20 @@ JpegSource::JpegSource(const SourceData& data) : ImageSource(data) {
 }
 
 void JpegSource::WriteImage(int, const Sink& out, std::string*) {
-    // Photos come one after another in a merge: one buffer serves them all.
-    static thread_local ByteBuffer buffer;
-    m_data.ReadAll(buffer);
-    const unsigned char* data = buffer.Data();
     // Refuse a truncated or broken file rather than embed an image that shows half grey;
     // anything after the end-of-image marker (a second MPO image, trailing junk) is left out.
-    const size_t end = JpegStructure::FindEnd(data, buffer.Size());
-    if (m_arithmetic) {
-        const std::string huffman = JpegTranscoder::ToHuffman(data, end);
-        out(reinterpret_cast<const unsigned char*>(huffman.data()), huffman.size());
-    } else {
-        out(data, end);
+    SourceData::Stream stream(m_data);
+    if (!m_frame.arithmetic) {
+        if (!JpegStructure::Copy(stream, &out).SameFrame(m_frame)) {
+            Changed();
+        }
+        return;
     }
+    const JpegInfo frame = JpegStructure::Copy(stream, nullptr);
+    if (!frame.SameFrame(m_frame)) {
+        Changed();
+    }
+    const std::string huffman =
+        JpegTranscoder::ToHuffman(m_data.Slice(0, stream.Position()), frame);
+    out(reinterpret_cast<const unsigned char*>(huffman.data()), huffman.size());
 }

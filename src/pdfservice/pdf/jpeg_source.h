@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/image_source.h"
+#include "pdf/jpeg_structure.h"
 
 // A JPEG file: embedded as it is (DCT passthrough) after its marker structure has been
 // walked; arithmetic coding is rewritten as Huffman coding without touching the image.
@@ -11,5 +12,5 @@ public:
     void WriteImage(int page, const Sink& out, std::string* softMask) override;
 
 private:
-    bool m_arithmetic = false;
+    JpegInfo m_frame; // the frame header the page was laid out from
 };

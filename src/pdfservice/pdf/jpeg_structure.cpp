@@ -1,7 +1,9 @@
 #include "pdf/jpeg_structure.h"
 
+#include "pdf/icc_profile.h"
 #include "pdf/pdf_error.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -9,6 +11,8 @@ namespace {
 constexpr unsigned char kSOI = 0xD8;
 constexpr unsigned char kEOI = 0xD9;
 constexpr unsigned char kSOS = 0xDA;
+constexpr unsigned char kDHT = 0xC4;
+constexpr unsigned char kDQT = 0xDB;
 
 unsigned U16(const unsigned char* p) {
     return unsigned(p[0]) << 8 | p[1];
@@ -32,6 +36,10 @@ bool IsSegment(unsigned char m) {
     throw PdfError(PDF_ERROR_CORRUPT, "broken JPEG: " + what);
 }
 
+[[noreturn]] void Truncated() {
+    throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (no end-of-image marker)");
+}
+
 void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, JpegInfo& info) {
     if (info.components != 0) {
         Broken("more than one frame header");
@@ -49,6 +57,13 @@ void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, Jpeg
     }
     for (int i = 0; i < info.components; ++i) {
         info.componentIds.push_back(p[6 + 3 * i]);
+        info.sampling.push_back(p[7 + 3 * i]);
+        info.quantTables.push_back(p[8 + 3 * i]);
+        const int h = p[7 + 3 * i] >> 4;
+        const int v = p[7 + 3 * i] & 0x0F;
+        if (h < 1 || h > 4 || v < 1 || v > 4 || p[8 + 3 * i] > 3) {
+            Broken("bad frame component");
+        }
     }
     if (marker == 0xC3 || marker == 0xCB || (marker >= 0xC5 && marker <= 0xC7) || marker >= 0xCD) {
         throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
@@ -68,8 +83,45 @@ void ReadFrame(const unsigned char* p, size_t length, unsigned char marker, Jpeg
     }
 }
 
+class ProfileChunks {
+public:
+    void Add(const unsigned char* p, size_t length) {
+        m_count = p[13];
+        m_bytes += length - 14;
+        if (m_bytes <= IccProfile::kMaxSize) {
+            m_chunks[p[12]].assign(reinterpret_cast<const char*>(p + 14), length - 14);
+        }
+    }
+    // The profile counts only when every chunk is there.
+    std::string Assemble() const {
+        std::string icc;
+        if (m_count == 0 || m_bytes > IccProfile::kMaxSize ||
+            static_cast<int>(m_chunks.size()) != m_count) {
+            return icc;
+        }
+        for (int i = 1; i <= m_count; ++i) {
+            const auto found = m_chunks.find(i);
+            if (found == m_chunks.end()) {
+                return {};
+            }
+            icc += found->second;
+        }
+        return icc;
+    }
+
+private:
+    std::map<int, std::string> m_chunks;
+    int m_count = 0;
+    size_t m_bytes = 0;
+};
+
+// Application segments that a page needs; others are skipped unread.
+bool IsWanted(unsigned char marker) {
+    return marker == 0xE0 || marker == 0xE1 || marker == 0xE2 || marker == 0xEE;
+}
+
 void ReadApplication(const unsigned char* p, size_t length, unsigned char marker, JpegInfo& info,
-                     std::map<int, std::string>& iccChunks, int& iccCount) {
+                     ProfileChunks& profile) {
     if (marker == 0xE0 && length >= 12 && std::memcmp(p, "JFIF\0", 5) == 0) {
         info.jfif = true;
         info.jfifUnits = p[7];
@@ -79,42 +131,35 @@ void ReadApplication(const unsigned char* p, size_t length, unsigned char marker
                info.exif.empty()) {
         info.exif.assign(reinterpret_cast<const char*>(p + 6), length - 6);
     } else if (marker == 0xE2 && length > 14 && std::memcmp(p, "ICC_PROFILE\0", 12) == 0) {
-        iccCount = p[13];
-        iccChunks[p[12]].assign(reinterpret_cast<const char*>(p + 14), length - 14);
+        profile.Add(p, length);
     } else if (marker == 0xEE && length >= 12 && std::memcmp(p, "Adobe", 5) == 0) {
         info.adobe = true;
         info.adobeTransform = p[11];
     }
 }
 
-// Skips an entropy-coded segment starting at `pos`; returns the position of the marker that
-// ends it, or `size` when the data ends first.
-size_t SkipEntropyData(const unsigned char* data, size_t size, size_t pos) {
-    while (pos < size) {
-        const void* found = std::memchr(data + pos, 0xFF, size - pos);
-        if (found == nullptr) {
-            return size;
+// The tables the segments so far define: quantisation, and Huffman with the length of their
+// shortest code (0: not defined).
+struct Tables {
+    bool quant[4] = {};
+    int shortestCode[2][4] = {};
+};
+
+void ReadQuantTables(const unsigned char* p, size_t length, Tables& tables) {
+    size_t at = 0;
+    while (at < length) {
+        const int precision = p[at] >> 4;
+        const int id = p[at] & 0x0F;
+        const size_t size = 1 + 64 * (precision == 0 ? 1 : 2);
+        if (precision > 1 || id > 3 || length - at < size) {
+            Broken("bad quantisation table");
         }
-        pos = static_cast<const unsigned char*>(found) - data;
-        size_t next = pos + 1;
-        while (next < size && data[next] == 0xFF) {
-            ++next; // fill bytes
-        }
-        if (next >= size) {
-            return size;
-        }
-        const unsigned char m = data[next];
-        if (m == 0x00 || (m >= 0xD0 && m <= 0xD7)) {
-            pos = next + 1; // stuffed zero or restart marker
-            continue;
-        }
-        return next - 1;
+        tables.quant[id] = true;
+        at += size;
     }
-    return size;
 }
 
-// Records the Huffman tables a DHT segment defines.
-void ReadHuffmanTables(const unsigned char* p, size_t length, bool (&defined)[2][4]) {
+void ReadHuffmanTables(const unsigned char* p, size_t length, Tables& tables) {
     size_t at = 0;
     while (at < length) {
         if (length - at < 17) {
@@ -126,21 +171,26 @@ void ReadHuffmanTables(const unsigned char* p, size_t length, bool (&defined)[2]
             Broken("bad Huffman table number");
         }
         size_t symbols = 0;
+        int shortest = 0;
         for (int i = 1; i <= 16; ++i) {
             symbols += p[at + i];
+            if (shortest == 0 && p[at + i] != 0) {
+                shortest = i;
+            }
         }
-        if (symbols > 256 || length - at - 17 < symbols) {
+        if (symbols == 0 || symbols > 256 || length - at - 17 < symbols) {
             Broken("bad Huffman table");
         }
-        defined[tableClass][id] = true;
+        tables.shortestCode[tableClass][id] = shortest;
         at += 17 + symbols;
     }
 }
 
-// Checks a scan header the way decoders do before they read the scan: readers refuse a
-// whole page when a scan names a missing table or impossible progression parameters.
-void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
-               const bool (&defined)[2][4]) {
+// Checks a scan header the way decoders do before they read the scan: readers refuse a whole
+// page when a scan names a missing table or impossible progression parameters. Returns the
+// fewest bits the scan's data can take, for scans whose every block takes some bits.
+uint64_t CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
+                   const Tables& tables) {
     if (frame.components == 0) {
         Broken("scan before the frame header");
     }
@@ -157,6 +207,13 @@ void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
     const int al = p[3 + 2 * count] & 0x0F;
     const bool progressive = frame.frameMarker == 0xC2 || frame.frameMarker == 0xCA;
     const bool huffman = !frame.arithmetic;
+    int maxH = 1;
+    int maxV = 1;
+    for (int sampling : frame.sampling) {
+        maxH = std::max(maxH, sampling >> 4);
+        maxV = std::max(maxV, sampling & 0x0F);
+    }
+    uint64_t fewestBits = 0;
     // Scan components must be frame components, each once, in the frame's order.
     size_t nextInFrame = 0;
     for (int i = 0; i < count; ++i) {
@@ -169,17 +226,43 @@ void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
             Broken("scan of an unknown component");
         }
         nextInFrame = at + 1;
+        if (!tables.quant[frame.quantTables[at]]) {
+            Broken("scan of a component whose quantisation table is not defined");
+        }
         const int dc = p[2 + 2 * i] >> 4;
         const int ac = p[2 + 2 * i] & 0x0F;
         if (dc > 3 || ac > 3) {
             Broken("scan names a table that does not exist");
         }
-        // Decoders supply the standard tables 0 and 1 when a file leaves them out.
+        // Decoders supply the standard tables 0 and 1 when a file leaves them out (Motion
+        // JPEG frames); their shortest codes have two bits.
         const bool usesDc = !progressive || (ss == 0 && ah == 0);
         const bool usesAc = !progressive || se > 0;
-        if (huffman &&
-            ((usesDc && dc > 1 && !defined[0][dc]) || (usesAc && ac > 1 && !defined[1][ac]))) {
+        const int dcShortest = tables.shortestCode[0][dc] > 0 ? tables.shortestCode[0][dc]
+                               : dc <= 1                      ? 2
+                                                              : 0;
+        const int acShortest = tables.shortestCode[1][ac] > 0 ? tables.shortestCode[1][ac]
+                               : ac <= 1                      ? 2
+                                                              : 0;
+        if (huffman && ((usesDc && dcShortest == 0) || (usesAc && acShortest == 0))) {
             Broken("scan names a Huffman table that is not defined");
+        }
+        if (huffman && !progressive) {
+            // Every block codes its DC difference and at least one AC symbol.
+            const uint64_t h = frame.sampling[at] >> 4;
+            const uint64_t v = frame.sampling[at] & 0x0F;
+            uint64_t blocks = 0;
+            if (count == 1) {
+                const uint64_t columns = (uint64_t(frame.width) * h + maxH - 1) / maxH;
+                const uint64_t rows = (uint64_t(frame.height) * v + maxV - 1) / maxV;
+                blocks = ((columns + 7) / 8) * ((rows + 7) / 8);
+            } else {
+                const uint64_t mcuColumns = (uint64_t(frame.width) + 8 * maxH - 1) / (8 * maxH);
+                const uint64_t mcuRows = (uint64_t(frame.height) + 8 * maxV - 1) / (8 * maxV);
+                blocks = mcuColumns * mcuRows * h * v;
+            }
+            fewestBits +=
+                blocks * uint64_t(tables.shortestCode[0][dc] + tables.shortestCode[1][ac]);
         }
     }
     if (progressive) {
@@ -190,109 +273,202 @@ void CheckScan(const unsigned char* p, size_t length, const JpegInfo& frame,
             Broken("bad progressive scan parameters");
         }
     }
+    return fewestBits;
 }
-} // namespace
 
-bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo& info) {
-    if (size < 2 || data[0] != 0xFF || data[1] != kSOI) {
-        Broken("no start-of-image marker");
-    }
-    std::map<int, std::string> iccChunks;
-    int iccCount = 0;
-    size_t pos = 2;
-    for (;;) {
-        if (pos >= size) {
-            return false;
+// Walks a JPEG stream marker by marker; every byte it moves past goes to the sink.
+class Walker {
+public:
+    Walker(SourceData::Stream& stream, const JpegStructure::Sink* out)
+        : m_stream(stream), m_out(out) {
+        if (!m_stream.Ensure(2) || m_stream.Data()[0] != 0xFF || m_stream.Data()[1] != kSOI) {
+            Broken("no start-of-image marker");
         }
-        if (data[pos] != 0xFF) {
-            // Extraneous bytes before a marker: skipped, as libjpeg does.
-            const void* next = std::memchr(data + pos, 0xFF, size - pos);
-            if (next == nullptr) {
+        Pass(2);
+    }
+
+    // Moves past `count` buffered bytes.
+    void Pass(size_t count) {
+        if (m_out != nullptr && count > 0) {
+            (*m_out)(m_stream.Data(), count);
+        }
+        m_stream.Skip(count);
+    }
+
+    // Moves to the next marker and past it; false when the data ends first. Extraneous bytes
+    // before a marker are skipped, as libjpeg does.
+    bool NextMarker(unsigned char& marker) {
+        for (;;) {
+            if (!m_stream.Ensure(1)) {
                 return false;
             }
-            pos = static_cast<const unsigned char*>(next) - data;
+            const unsigned char* data = m_stream.Data();
+            const size_t available = m_stream.Available();
+            const void* found = std::memchr(data, 0xFF, available);
+            if (found == nullptr) {
+                Pass(available);
+                continue;
+            }
+            Pass(static_cast<const unsigned char*>(found) - data);
+            // Fill bytes.
+            for (;;) {
+                if (!m_stream.Ensure(2)) {
+                    return false;
+                }
+                if (m_stream.Data()[1] != 0xFF) {
+                    break;
+                }
+                Pass(1);
+            }
+            marker = m_stream.Data()[1];
+            Pass(2);
+            return true;
         }
-        while (pos < size && data[pos] == 0xFF) {
-            ++pos;
+    }
+
+    // The body of the segment whose marker was just passed, buffered in place; null when the
+    // data ends first. `length` is the segment's length field.
+    const unsigned char* Segment(size_t& length) {
+        if (!m_stream.Ensure(2)) {
+            return nullptr;
         }
-        if (pos >= size) {
+        length = U16(m_stream.Data());
+        if (length < 2) {
+            Broken("segment length");
+        }
+        if (!m_stream.Ensure(length)) {
+            return nullptr;
+        }
+        return m_stream.Data() + 2;
+    }
+
+    // Moves past a segment without looking at it (without a sink: unread).
+    bool SkipSegment() {
+        if (!m_stream.Ensure(2)) {
             return false;
         }
-        const unsigned char marker = data[pos++];
+        const size_t length = U16(m_stream.Data());
+        if (length < 2) {
+            Broken("segment length");
+        }
+        if (m_out == nullptr) {
+            if (m_stream.Size() - m_stream.Position() < length) {
+                return false;
+            }
+            m_stream.Skip(length);
+            return true;
+        }
+        if (!m_stream.Ensure(length)) {
+            return false;
+        }
+        Pass(length);
+        return true;
+    }
+
+    // Moves past entropy-coded data (with its stuffed zeros and restart markers) to the
+    // marker that ends it; returns the bytes passed. More than `most` bytes is an error.
+    uint64_t SkipEntropyData(uint64_t most) {
+        uint64_t passed = 0;
+        for (;;) {
+            if (passed > most) {
+                Broken("more image data than the image can hold");
+            }
+            if (!m_stream.Ensure(2)) {
+                Truncated();
+            }
+            const unsigned char* data = m_stream.Data();
+            const size_t available = m_stream.Available();
+            const void* found = std::memchr(data, 0xFF, available - 1);
+            if (found == nullptr) {
+                Pass(available - 1);
+                passed += available - 1;
+                continue;
+            }
+            const size_t at = static_cast<const unsigned char*>(found) - data;
+            const unsigned char next = data[at + 1];
+            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+                Pass(at + 2); // stuffed zero or restart marker
+                passed += at + 2;
+                continue;
+            }
+            if (next == 0xFF) {
+                Pass(at + 1); // fill byte
+                passed += at + 1;
+                continue;
+            }
+            Pass(at);
+            return passed + at;
+        }
+    }
+
+private:
+    SourceData::Stream& m_stream;
+    const JpegStructure::Sink* m_out;
+};
+} // namespace
+
+bool JpegInfo::SameFrame(const JpegInfo& other) const {
+    return width == other.width && height == other.height && components == other.components &&
+           precision == other.precision && frameMarker == other.frameMarker &&
+           componentIds == other.componentIds && sampling == other.sampling;
+}
+
+void JpegStructure::ParseHeader(SourceData::Stream& stream, JpegInfo& info) {
+    Walker walker(stream, nullptr);
+    ProfileChunks profile;
+    for (;;) {
+        unsigned char marker = 0;
+        if (!walker.NextMarker(marker)) {
+            throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (the headers are incomplete)");
+        }
         if (IsStandalone(marker)) {
             continue;
         }
         if (!IsSegment(marker)) {
             Broken(marker == kEOI ? "no image data" : "unexpected marker");
         }
-        if (pos + 2 > size) {
-            return false;
-        }
-        const size_t length = U16(data + pos);
-        if (length < 2) {
-            Broken("segment length");
-        }
-        if (pos + length > size) {
-            return false;
-        }
-        const unsigned char* body = data + pos + 2;
-        const size_t bodyLength = length - 2;
-        if (IsFrameMarker(marker)) {
-            ReadFrame(body, bodyLength, marker, info);
-        } else if (marker >= 0xE0 && marker <= 0xEF) {
-            ReadApplication(body, bodyLength, marker, info, iccChunks, iccCount);
-        } else if (marker == kSOS) {
+        if (marker == kSOS) {
             if (info.components == 0) {
                 Broken("scan before the frame header");
             }
             break;
         }
-        pos += length;
-    }
-
-    // The ICC profile counts only when every chunk is there.
-    if (iccCount > 0 && static_cast<int>(iccChunks.size()) == iccCount) {
-        for (int i = 1; i <= iccCount; ++i) {
-            const auto found = iccChunks.find(i);
-            if (found == iccChunks.end()) {
-                info.icc.clear();
-                break;
+        if (!IsFrameMarker(marker) && !IsWanted(marker)) {
+            if (!walker.SkipSegment()) {
+                throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (the headers are incomplete)");
             }
-            info.icc += found->second;
+            continue;
         }
+        size_t length = 0;
+        const unsigned char* body = walker.Segment(length);
+        if (body == nullptr) {
+            throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (the headers are incomplete)");
+        }
+        if (IsFrameMarker(marker)) {
+            ReadFrame(body, length - 2, marker, info);
+        } else {
+            ReadApplication(body, length - 2, marker, info, profile);
+        }
+        walker.Pass(length);
     }
-    return true;
+    info.icc = profile.Assemble();
 }
 
-size_t JpegStructure::FindEnd(const unsigned char* data, size_t size) {
-    if (size < 2 || data[0] != 0xFF || data[1] != kSOI) {
-        Broken("no start-of-image marker");
-    }
+JpegInfo JpegStructure::Copy(SourceData::Stream& stream, const Sink* out) {
+    Walker walker(stream, out);
     JpegInfo frame;
-    bool definedTables[2][4] = {};
+    Tables tables;
     bool sawScan = false;
-    size_t pos = 2;
-    while (pos < size) {
-        if (data[pos] != 0xFF) {
-            // Extraneous bytes before a marker: skipped, as libjpeg does.
-            const void* next = std::memchr(data + pos, 0xFF, size - pos);
-            if (next == nullptr) {
-                break;
-            }
-            pos = static_cast<const unsigned char*>(next) - data;
+    for (;;) {
+        unsigned char marker = 0;
+        if (!walker.NextMarker(marker)) {
+            Truncated();
         }
-        while (pos < size && data[pos] == 0xFF) {
-            ++pos;
-        }
-        if (pos >= size) {
-            break;
-        }
-        const unsigned char marker = data[pos++];
         if (marker == kEOI) {
             if (!sawScan) {
                 Broken("no image data");
             }
-            return pos;
+            return frame;
         }
         if (IsStandalone(marker)) {
             continue;
@@ -300,30 +476,62 @@ size_t JpegStructure::FindEnd(const unsigned char* data, size_t size) {
         if (!IsSegment(marker)) {
             Broken("unexpected marker in the image data");
         }
-        if (pos + 2 > size) {
-            break;
+        if (!IsFrameMarker(marker) && marker != kDHT && marker != kDQT && marker != kSOS) {
+            if (!walker.SkipSegment()) {
+                Truncated();
+            }
+            continue;
         }
-        const size_t length = U16(data + pos);
-        if (length < 2) {
-            Broken("segment length");
+        size_t length = 0;
+        const unsigned char* body = walker.Segment(length);
+        if (body == nullptr) {
+            Truncated();
         }
-        if (pos + length > size) {
-            break;
-        }
-        const unsigned char* body = data + pos + 2;
-        const size_t bodyLength = length - 2;
+        uint64_t fewestBits = 0;
         if (IsFrameMarker(marker)) {
-            ReadFrame(body, bodyLength, marker, frame);
-        } else if (marker == 0xC4) {
-            ReadHuffmanTables(body, bodyLength, definedTables);
-        } else if (marker == kSOS) {
-            CheckScan(body, bodyLength, frame, definedTables);
+            ReadFrame(body, length - 2, marker, frame);
+        } else if (marker == kDHT) {
+            ReadHuffmanTables(body, length - 2, tables);
+        } else if (marker == kDQT) {
+            ReadQuantTables(body, length - 2, tables);
+        } else {
+            fewestBits = CheckScan(body, length - 2, frame, tables);
         }
-        pos += length;
+        walker.Pass(length);
         if (marker == kSOS) {
             sawScan = true;
-            pos = SkipEntropyData(data, size, pos);
+            // Coded data takes at most a few bytes a sample (with stuffing): data that runs
+            // on far beyond that is not an image of this size.
+            const uint64_t samples = uint64_t(frame.width) * frame.height * frame.components;
+            const uint64_t bytes = walker.SkipEntropyData(16 * samples + (1 << 20));
+            if (bytes * 8 < fewestBits) {
+                Broken("the image data is too short for the image size");
+            }
         }
     }
-    throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (no end-of-image marker)");
+}
+
+bool JpegStructure::ParseHeader(const unsigned char* data, size_t size, JpegInfo& info) {
+    const SourceData source =
+        SourceData::FromMemory(std::string(reinterpret_cast<const char*>(data), size), "memory");
+    SourceData::Stream stream(source);
+    try {
+        ParseHeader(stream, info);
+    } catch (const PdfError& error) {
+        if (std::string(error.what()).find("headers are incomplete") != std::string::npos) {
+            return false;
+        }
+        throw;
+    }
+    return true;
+}
+
+size_t JpegStructure::FindEnd(const unsigned char* data, size_t size) {
+    const SourceData source =
+        SourceData::FromMemory(std::string(reinterpret_cast<const char*>(data), size), "memory");
+    SourceData::Stream stream(source);
+    size_t end = 0;
+    const Sink count = [&end](const unsigned char*, size_t n) { end += n; };
+    Copy(stream, &count);
+    return end;
 }

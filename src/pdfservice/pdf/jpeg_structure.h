@@ -1,6 +1,9 @@
 #pragma once
 
+#include "pdf/source_data.h"
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,8 @@ struct JpegInfo {
     int frameMarker = 0; // the SOF marker: 0xC0 baseline, 0xC2 progressive, 0xC9 arithmetic...
     bool arithmetic = false;
     std::vector<int> componentIds;
+    std::vector<int> sampling; // per component: horizontal factor << 4 | vertical factor
+    std::vector<int> quantTables;
 
     bool jfif = false;
     int jfifUnits = 0; // 0 aspect ratio only, 1 dots per inch, 2 dots per centimetre
@@ -24,18 +29,28 @@ struct JpegInfo {
 
     std::string icc;  // assembled from the APP2 ICC_PROFILE segments
     std::string exif; // the TIFF structure of the first APP1 Exif segment
+
+    // The frame header's fields are those of `other`.
+    bool SameFrame(const JpegInfo& other) const;
 };
 
-// Walks the marker structure of a JPEG file without decoding it.
+// Walks the marker structure of a JPEG file without decoding it, reading it as a stream.
 class JpegStructure {
 public:
-    // Reads the segments from SOI up to the first SOS. Returns false when `size` bytes end
-    // before that (more data is needed); throws PdfError when the structure is broken or the
-    // frame is one that PDF cannot hold.
-    static bool ParseHeader(const unsigned char* data, size_t size, JpegInfo& info);
+    using Sink = std::function<void(const unsigned char* data, size_t size)>;
 
-    // Walks every segment and entropy-coded scan up to the end-of-image marker and returns
-    // the size of the JPEG stream including it. Throws PdfError when the data ends before it
-    // (a truncated file) or a marker is out of place.
+    // Reads the segments from SOI up to the first SOS. Throws PdfError when the structure is
+    // broken or the frame is one that PDF cannot hold.
+    static void ParseHeader(SourceData::Stream& stream, JpegInfo& info);
+
+    // Walks every segment and entropy-coded scan up to the end-of-image marker, handing the
+    // bytes to `out` (when given), and returns the frame. Throws PdfError when the data ends
+    // before the marker (a truncated file), a marker is out of place, a table that the frame
+    // or a scan refers to is not defined, or a scan is too short for the image it codes.
+    static JpegInfo Copy(SourceData::Stream& stream, const Sink* out);
+
+    // The same over bytes in memory (tests). ParseHeader returns false when the data ends
+    // before the first scan; FindEnd returns the size of the stream up to its end marker.
+    static bool ParseHeader(const unsigned char* data, size_t size, JpegInfo& info);
     static size_t FindEnd(const unsigned char* data, size_t size);
 };

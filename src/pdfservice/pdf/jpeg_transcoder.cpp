@@ -1,35 +1,86 @@
 #include "pdf/jpeg_transcoder.h"
 
+#include "pdf/image_source.h"
 #include "pdf/pdf_error.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
 
 namespace {
+// Both codecs of a transcoding share one jump buffer and one message.
 struct ErrorManager {
     jpeg_error_mgr base;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
+    std::jmp_buf* jump;
+    char* message;
 };
 
 void OnError(j_common_ptr info) {
     auto* errors = reinterpret_cast<ErrorManager*>(info->err);
     (*info->err->format_message)(info, errors->message);
-    std::longjmp(errors->jump, 1);
+    std::longjmp(*errors->jump, 1);
 }
 
 void OnMessage(j_common_ptr, int) {}
 
+// libjpeg reading a source piece by piece. The procedures are called from libjpeg's C frames:
+// nothing is thrown through them; a read failure ends the data as an end-of-image marker
+// would (libjpeg then reports what is missing).
+struct SourceManager {
+    jpeg_source_mgr base;
+    SourceData::Reader* reader;
+    uint64_t position;
+    JOCTET buffer[64 * 1024];
+};
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr info) {
+    auto* source = reinterpret_cast<SourceManager*>(info->src);
+    size_t n = 0;
+    try {
+        n = source->reader->ReadAt(source->position, source->buffer, sizeof source->buffer);
+    } catch (...) {
+        n = 0;
+    }
+    if (n == 0) {
+        source->buffer[0] = 0xFF;
+        source->buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    source->position += n;
+    source->base.next_input_byte = source->buffer;
+    source->base.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr info, long count) {
+    auto* source = reinterpret_cast<SourceManager*>(info->src);
+    while (count > 0) {
+        if (static_cast<size_t>(count) <= source->base.bytes_in_buffer) {
+            source->base.next_input_byte += count;
+            source->base.bytes_in_buffer -= static_cast<size_t>(count);
+            return;
+        }
+        count -= static_cast<long>(source->base.bytes_in_buffer);
+        FillInput(info);
+    }
+}
+
+void TermSource(j_decompress_ptr) {}
+
 // Runs the transcoding in a frame without C++ objects, as longjmp requires. Returns false
 // with the library's message on failure; the output buffer is malloc'ed by libjpeg.
-bool Transcode(const unsigned char* data, size_t size, unsigned char** out, unsigned long* outSize,
-               char* message) {
+bool Transcode(SourceManager* source, unsigned char** out, unsigned long* outSize, char* message) {
     jpeg_decompress_struct input{};
     jpeg_compress_struct output{};
+    std::jmp_buf jump;
     ErrorManager inErrors{};
     ErrorManager outErrors{};
+    inErrors.jump = outErrors.jump = &jump;
+    inErrors.message = outErrors.message = message;
     input.err = jpeg_std_error(&inErrors.base);
     inErrors.base.error_exit = OnError;
     inErrors.base.emit_message = OnMessage;
@@ -37,16 +88,21 @@ bool Transcode(const unsigned char* data, size_t size, unsigned char** out, unsi
     outErrors.base.error_exit = OnError;
     outErrors.base.emit_message = OnMessage;
 
-    if (setjmp(inErrors.jump) != 0 || setjmp(outErrors.jump) != 0) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "%s",
-                      inErrors.message[0] ? inErrors.message : outErrors.message);
+    if (setjmp(jump) != 0) {
         jpeg_destroy_compress(&output);
         jpeg_destroy_decompress(&input);
         return false;
     }
     jpeg_create_decompress(&input);
     jpeg_create_compress(&output);
-    jpeg_mem_src(&input, data, static_cast<unsigned long>(size));
+    // The coefficients are held in memory: beyond this libjpeg fails instead of allocating.
+    input.mem->max_memory_to_use = static_cast<long>(ImageSource::kMaxBuffer);
+    source->base.init_source = InitSource;
+    source->base.fill_input_buffer = FillInput;
+    source->base.skip_input_data = SkipInput;
+    source->base.resync_to_restart = jpeg_resync_to_restart;
+    source->base.term_source = TermSource;
+    input.src = &source->base;
     jpeg_read_header(&input, TRUE);
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&input);
     jpeg_copy_critical_parameters(&input, &output);
@@ -63,13 +119,36 @@ bool Transcode(const unsigned char* data, size_t size, unsigned char** out, unsi
     jpeg_destroy_decompress(&input);
     return true;
 }
+
+// The bytes of the frame's DCT coefficients, as libjpeg holds them (whole MCUs).
+uint64_t CoefficientBytes(const JpegInfo& frame) {
+    int maxH = 1;
+    int maxV = 1;
+    for (int sampling : frame.sampling) {
+        maxH = std::max(maxH, sampling >> 4);
+        maxV = std::max(maxV, sampling & 0x0F);
+    }
+    const uint64_t mcuColumns = (uint64_t(frame.width) + 8 * maxH - 1) / (8 * maxH);
+    const uint64_t mcuRows = (uint64_t(frame.height) + 8 * maxV - 1) / (8 * maxV);
+    uint64_t blocks = 0;
+    for (int sampling : frame.sampling) {
+        blocks += mcuColumns * (sampling >> 4) * mcuRows * (sampling & 0x0F);
+    }
+    return blocks * 64 * sizeof(JCOEF);
+}
 } // namespace
 
-std::string JpegTranscoder::ToHuffman(const unsigned char* data, size_t size) {
+std::string JpegTranscoder::ToHuffman(const SourceData& data, const JpegInfo& frame) {
+    if (CoefficientBytes(frame) > ImageSource::kMaxBuffer) {
+        throw PdfError(PDF_ERROR_TOO_LARGE, "image too large to convert");
+    }
+    SourceData::Reader reader(data);
+    auto source = std::make_unique<SourceManager>();
+    source->reader = &reader;
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     char message[JMSG_LENGTH_MAX] = "";
-    const bool ok = Transcode(data, size, &out, &outSize, message);
+    const bool ok = Transcode(source.get(), &out, &outSize, message);
     std::string result;
     if (ok && out != nullptr) {
         result.assign(reinterpret_cast<const char*>(out), outSize);

@@ -1,12 +1,15 @@
 #pragma once
 
-#include <cstddef>
+#include "pdf/jpeg_structure.h"
+#include "pdf/source_data.h"
+
 #include <string>
 
 // Rewrites an arithmetic-coded JPEG with Huffman coding, keeping its DCT coefficients (as
 // `jpegtran` does): lossless, and readable by every PDF reader.
 class JpegTranscoder {
 public:
-    // Throws PdfError when libjpeg cannot read the data.
-    static std::string ToHuffman(const unsigned char* data, size_t size);
+    // `data` holds the JPEG stream whose frame is `frame`. Throws PdfError when libjpeg
+    // cannot read it, or its coefficients would take more memory than an image may.
+    static std::string ToHuffman(const SourceData& data, const JpegInfo& frame);
 };

@@ -105,24 +105,23 @@ bool PageGeometry::IsImageSize(const std::string& name) {
     return Normalise(name) == "imagesize";
 }
 
-PagePlacement PageGeometry::Place(const char* pageType, double widthMm, double heightMm,
-                                  double leftMm, double rightMm, double topMm, double bottomMm,
-                                  double pixelWidth, double pixelHeight, double xDpi, double yDpi) {
-    for (double margin : {leftMm, rightMm, topMm, bottomMm}) {
+PagePlacement PageGeometry::Place(const PageSetup& page, const ImageExtent& image) {
+    for (double margin : {page.left, page.right, page.top, page.bottom}) {
         if (!std::isfinite(margin) || margin < 0) {
             Bad("invalid margin " + Format(margin) + " mm");
         }
     }
-    const double left = leftMm * kPointsPerMm;
-    const double right = rightMm * kPointsPerMm;
-    const double top = topMm * kPointsPerMm;
-    const double bottom = bottomMm * kPointsPerMm;
+    const double left = page.left * kPointsPerMm;
+    const double right = page.right * kPointsPerMm;
+    const double top = page.top * kPointsPerMm;
+    const double bottom = page.bottom * kPointsPerMm;
+    const char* pageType = page.pageType;
 
     // The image's physical size in points.
-    const double dpiX = xDpi > 0 && std::isfinite(xDpi) ? xDpi : kDefaultDpi;
-    const double dpiY = yDpi > 0 && std::isfinite(yDpi) ? yDpi : kDefaultDpi;
-    const double naturalWidth = pixelWidth / dpiX * 72.0;
-    const double naturalHeight = pixelHeight / dpiY * 72.0;
+    const double dpiX = image.xDpi > 0 && std::isfinite(image.xDpi) ? image.xDpi : kDefaultDpi;
+    const double dpiY = image.yDpi > 0 && std::isfinite(image.yDpi) ? image.yDpi : kDefaultDpi;
+    const double naturalWidth = image.pixelWidth / dpiX * 72.0;
+    const double naturalHeight = image.pixelHeight / dpiY * 72.0;
 
     PagePlacement placement;
     if (pageType != nullptr && IsImageSize(pageType)) {
@@ -147,8 +146,8 @@ PagePlacement PageGeometry::Place(const char* pageType, double widthMm, double h
             Bad(std::string("unknown page type \"") + pageType + "\"");
         }
     } else {
-        width = widthMm;
-        height = heightMm;
+        width = page.width;
+        height = page.height;
     }
     if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0) {
         Bad("invalid page size " + Format(width) + " x " + Format(height) + " mm");

@@ -13,6 +13,27 @@ struct PagePlacement {
     double height = 0;
 };
 
+// The page a document asks for, in millimetres: a named page type, or else a width and height,
+// and the margins.
+struct PageSetup {
+    const char* pageType = nullptr; // "A4", "letter", "Image Size", ...; null for width x height
+    double width = 0;
+    double height = 0;
+    double left = 0;
+    double right = 0;
+    double top = 0;
+    double bottom = 0;
+};
+
+// An image as it is shown (after orientation): its pixels and its resolution in dots per
+// inch, 0 when it stores none.
+struct ImageExtent {
+    double pixelWidth = 0;
+    double pixelHeight = 0;
+    double xDpi = 0;
+    double yDpi = 0;
+};
+
 // Page sizes and image placement. Sizes and margins come in millimetres; the image is scaled
 // to fit the box inside the margins keeping its aspect ratio, centred, never enlarged beyond
 // its physical size, and the page turns to suit a landscape or portrait image.
@@ -30,13 +51,10 @@ public:
     // True for the page type whose page is the image's own size plus the margins.
     static bool IsImageSize(const std::string& name);
 
-    // The page and image box for an image shown `pixelWidth` by `pixelHeight` pixels (as
-    // displayed, after orientation) at the given resolution (0: the default). `pageType` may
-    // be null, in which case `widthMm` by `heightMm` is the page. Throws PdfError for an
-    // unknown page type, a bad size or margins that leave no room.
-    static PagePlacement Place(const char* pageType, double widthMm, double heightMm, double leftMm,
-                               double rightMm, double topMm, double bottomMm, double pixelWidth,
-                               double pixelHeight, double xDpi, double yDpi);
+    // The page and image box of an image on a page (the default resolution where the image
+    // stores none). Throws PdfError for an unknown page type, a bad size or margins that
+    // leave no room.
+    static PagePlacement Place(const PageSetup& page, const ImageExtent& image);
 
     // The matrix that draws an image stored with an EXIF orientation (1 to 8) upright into
     // the box at (x, y) of size width by height.

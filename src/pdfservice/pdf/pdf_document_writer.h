@@ -1,25 +1,21 @@
 #pragma once
 
 #include "pdf/image_source.h"
+#include "pdf/page_geometry.h"
 #include "pdf/pdf_service.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
-// Writes one PDF of image sources, a page per image, with qpdf. The image data is produced
-// while the file is written, one image at a time, so memory stays flat however many images
-// go into the document.
+// Writes one PDF of image files, a page per image, with qpdf. The files are read twice: their
+// headers first, to lay out every page, then each again when its page is written, its data
+// checked against the header the page was laid out from. The data of the next pages is
+// produced on worker threads while the current one is written; memory holds a few pages,
+// however many images go into the document.
 class PdfDocumentWriter {
 public:
     struct Options {
-        const char* pageType = nullptr;
-        double width = 0; // millimetres
-        double height = 0;
-        double left = 0;
-        double right = 0;
-        double top = 0;
-        double bottom = 0;
+        PageSetup page;
         std::string title;
         std::string author;
         std::string subject;
@@ -27,12 +23,29 @@ public:
         std::string ownerPassword;
         bool allowCopy = true;
         bool allowPrint = true;
+        // Seconds since 1970 written as the document's dates, and a document ID derived
+        // from the content (no encryption): the same inputs then give the same bytes.
+        // Negative: the current time and a random ID.
+        long long fixedTime = -1;
     };
 
-    // Writes the document to `path`. Throws PdfError; the caller removes what was written.
-    static void Write(const std::vector<std::unique_ptr<ImageSource>>& sources,
-                      const Options& options, const std::string& path, PdfProgressProc progress);
+    // Reads the headers of every file and lays out the pages. Throws PdfError naming the file
+    // that cannot be read.
+    PdfDocumentWriter(const std::vector<std::string>& paths, const Options& options);
+    ~PdfDocumentWriter();
+    PdfDocumentWriter(const PdfDocumentWriter&) = delete;
+    PdfDocumentWriter& operator=(const PdfDocumentWriter&) = delete;
+
+    int PageCount() const;
+
+    // Writes the document to the open file `fd` (which stays open). Throws PdfError; the
+    // caller removes what was written.
+    void Write(int fd, PdfProgressProc progress);
 
     // The name and version written as the documents' producer and creator.
     static const char* ProducerName();
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
 };

@@ -2,10 +2,10 @@
 // becomes an error code and a reason in the result.
 #include "pdf/pdf_service.h"
 
-#include "pdf/unique_file.h"
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
+#include "pdf/unique_file.h"
 
 #include <qpdf/QPDFExc.hh>
 
@@ -14,32 +14,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <new>
 #include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
-// Image after image, the writer takes and frees buffers of a few megabytes. By default glibc
-// hands such memory back to the system at once and faults it in again for the next image,
-// which costs more than the copying itself; keeping up to 64 MiB makes a merge of photos run
-// at nearly the speed of copying the files.
-void TuneAllocator() {
-#ifdef __GLIBC__
-    static std::once_flag once;
-    std::call_once(once, [] {
-        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-    });
-#endif
-}
-
 struct Service : Pdf3Service {
     std::vector<std::string> sources;
     int sourceType = PDF_SOURCE_IMAGE;
@@ -58,26 +40,45 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// The time of SOURCE_DATE_EPOCH (reproducible builds), or -1 when it is not set or not a
+// number of seconds.
+long long SourceDateEpoch() {
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (text == nullptr || *text == '\0' || std::strlen(text) > 18) {
+        return -1;
+    }
+    long long seconds = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') {
+            return -1;
+        }
+        seconds = seconds * 10 + (*c - '0');
+    }
+    return seconds;
 }
 
-// Opens every source; a failure names the file it comes from.
-std::vector<std::unique_ptr<ImageSource>> OpenSources(const std::vector<std::string>& paths) {
-    std::vector<std::unique_ptr<ImageSource>> sources;
-    for (const std::string& path : paths) {
-        try {
-            sources.push_back(ImageSource::Open(SourceData::FromFile(path)));
-        } catch (const PdfError& error) {
-            const std::string name = BaseName(path);
-            const std::string what = error.what();
-            throw PdfError(error.Code(),
-                           what.find(name) != std::string::npos ? what : name + ": " + what);
+// An open file descriptor, closed with the object unless released.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
-    return sources;
-}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+    // Closes the descriptor; false (errno set) when the last writes failed.
+    bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
 
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
              const char* tempDir, PdfProgressProc progress) {
@@ -99,39 +100,36 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         throw PdfError(PDF_ERROR_WRITE, "the folder \"" + folder + "\" does not exist");
     }
 
-    PdfDocumentWriter::Options page;
-    page.pageType = options->pageType;
-    page.width = options->width;
-    page.height = options->height;
-    page.left = options->left;
-    page.right = options->right;
-    page.top = options->top;
-    page.bottom = options->bottom;
-    page.title = Text(options->title);
-    page.author = Text(options->author);
-    page.subject = Text(options->subject);
+    PdfDocumentWriter::Options document;
+    document.page = {options->pageType, options->width, options->height, options->left,
+                     options->right,    options->top,   options->bottom};
+    document.title = Text(options->title);
+    document.author = Text(options->author);
+    document.subject = Text(options->subject);
     if (const PdfSecurityOptions* security = options->security) {
-        page.userPassword = Text(security->userPassword);
-        page.ownerPassword = Text(security->ownerPassword);
-        page.allowCopy = security->allowCopy != 0;
-        page.allowPrint = security->allowPrint != 0;
+        document.userPassword = Text(security->userPassword);
+        document.ownerPassword = Text(security->ownerPassword);
+        document.allowCopy = security->allowCopy != 0;
+        document.allowPrint = security->allowPrint != 0;
     }
 
-    const std::vector<std::unique_ptr<ImageSource>> sources = OpenSources(service.sources);
+    document.fixedTime = SourceDateEpoch();
+
+    // Every file's header is read and its pages laid out before anything is written.
+    PdfDocumentWriter writer(service.sources, document);
 
     // Written under a private temporary name, renamed when complete: the result path never
     // names a partial file.
     std::string partial;
-    const int fd = UniqueFile::Create(folder + "/.ombrix-", partial);
-    if (fd < 0) {
+    Descriptor file(UniqueFile::Create(folder + "/.ombrix-", partial));
+    if (file.Get() < 0) {
         throw PdfError(PDF_ERROR_WRITE,
                        "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
     }
-    ::close(fd);
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
     try {
-        PdfDocumentWriter::Write(sources, page, partial, progress);
-        if (std::rename(partial.c_str(), final.c_str()) != 0) {
+        writer.Write(file.Get(), progress);
+        if (!file.Close() || std::rename(partial.c_str(), final.c_str()) != 0) {
             throw PdfError(PDF_ERROR_WRITE,
                            "cannot write the PDF: " + std::string(std::strerror(errno)));
         }
@@ -139,13 +137,9 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         std::remove(partial.c_str());
         throw;
     }
-    int pages = 0;
-    for (const auto& source : sources) {
-        pages += source->PageCount();
-    }
     service.resultPath = final;
     service.result.path = service.resultPath.c_str();
-    service.result.pageCount = pages;
+    service.result.pageCount = writer.PageCount();
 }
 
 int LoadSource(Pdf3Service* self, const char* path, int sourceType) {
@@ -211,7 +205,6 @@ PdfResult* CreatePdf(Pdf3Service* self, const PdfPageOptions* options, const cha
 extern "C" {
 
 PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*) {
-    TuneAllocator();
     auto* service = new (std::nothrow) Service();
     if (service == nullptr) {
         return nullptr;

@@ -10,14 +10,17 @@
 #include <unistd.h>
 
 namespace {
+constexpr size_t kStreamBuffer = 256 * 1024;
+
 [[noreturn]] void CannotRead(const std::string& name) {
     throw PdfError(PDF_ERROR_READ, "cannot read " + name + ": " + std::strerror(errno));
 }
 
+// Opens without waiting for a writer (a FIFO) or a device to become ready.
 int OpenForReading(const std::string& path) {
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -42,26 +45,37 @@ SourceData SourceData::FromMemory(std::string bytes, const std::string& name) {
     return data;
 }
 
+SourceData SourceData::Slice(uint64_t offset, uint64_t length) const {
+    SourceData slice = *this;
+    const uint64_t available = m_length > offset ? m_length - offset : 0;
+    slice.m_offset = m_offset + std::min(offset, m_length);
+    slice.m_length = std::min(length, available);
+    return slice;
+}
+
 SourceData::Reader::Reader(const SourceData& data) : m_data(data) {
+    uint64_t whole = 0;
     if (m_data.m_memory) {
-        m_size = m_data.m_memory->size();
-        return;
-    }
-    m_fd = OpenForReading(m_data.m_path);
-    struct stat info;
-    if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
-        const int saved = errno;
-        if (m_fd >= 0) {
-            ::close(m_fd);
+        whole = m_data.m_memory->size();
+    } else {
+        m_fd = OpenForReading(m_data.m_path);
+        struct stat info;
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
+            const int saved = errno;
+            if (m_fd >= 0) {
+                ::close(m_fd);
+            }
+            errno = saved;
+            CannotRead(m_data.m_name);
         }
-        errno = saved;
-        CannotRead(m_data.m_name);
+        if (!S_ISREG(info.st_mode)) {
+            ::close(m_fd);
+            throw PdfError(PDF_ERROR_READ, m_data.m_name + " is not a file");
+        }
+        whole = static_cast<uint64_t>(info.st_size);
     }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(m_fd);
-        throw PdfError(PDF_ERROR_READ, m_data.m_name + " is not a file");
-    }
-    m_size = static_cast<uint64_t>(info.st_size);
+    const uint64_t start = std::min(m_data.m_offset, whole);
+    m_size = std::min(m_data.m_length, whole - start);
 }
 
 SourceData::Reader::~Reader() {
@@ -71,20 +85,20 @@ SourceData::Reader::~Reader() {
 }
 
 size_t SourceData::Reader::ReadAt(uint64_t offset, void* buffer, size_t size) {
+    if (offset >= m_size) {
+        return 0;
+    }
+    size = static_cast<size_t>(std::min<uint64_t>(size, m_size - offset));
+    offset += m_data.m_offset;
     if (m_data.m_memory) {
-        const std::string& bytes = *m_data.m_memory;
-        if (offset >= bytes.size()) {
-            return 0;
-        }
-        const size_t n = std::min<uint64_t>(size, bytes.size() - offset);
-        std::memcpy(buffer, bytes.data() + offset, n);
-        return n;
+        std::memcpy(buffer, m_data.m_memory->data() + offset, size);
+        return size;
     }
     size_t done = 0;
     while (done < size) {
         const ssize_t n = ::pread(m_fd, static_cast<char*>(buffer) + done, size - done,
                                   static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
         if (n < 0) {
@@ -109,18 +123,55 @@ std::string SourceData::ReadPrefix(size_t size) const {
     return bytes;
 }
 
-std::string SourceData::ReadAll() const {
-    if (m_memory) {
-        return *m_memory;
+SourceData::Stream::Stream(const SourceData& data, uint64_t start)
+    : m_reader(data), m_position(start) {}
+
+bool SourceData::Stream::Ensure(size_t count) {
+    if (Available() >= count) {
+        return true;
     }
-    Reader reader(*this);
-    std::string bytes(reader.Size(), '\0');
-    bytes.resize(reader.ReadAt(0, bytes.data(), bytes.size()));
-    return bytes;
+    // Move what is left to the front, grow when needed, then fill up.
+    const size_t left = Available();
+    if (m_begin > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_begin, left);
+        m_begin = 0;
+        m_end = left;
+    }
+    const size_t want = std::max(count, kStreamBuffer);
+    if (m_buffer.size() < want) {
+        m_buffer.resize(want);
+    }
+    while (m_end < count) {
+        const size_t n =
+            m_reader.ReadAt(m_position + m_end, m_buffer.data() + m_end, m_buffer.size() - m_end);
+        if (n == 0) {
+            return false;
+        }
+        m_end += n;
+    }
+    return true;
 }
 
-void SourceData::ReadAll(ByteBuffer& buffer) const {
-    Reader reader(*this);
-    buffer.Resize(reader.Size());
-    buffer.Resize(reader.ReadAt(0, buffer.Data(), buffer.Size()));
+void SourceData::Stream::Skip(uint64_t count) {
+    if (count <= Available()) {
+        m_begin += static_cast<size_t>(count);
+    } else {
+        m_begin = m_end = 0;
+    }
+    m_position += count;
+}
+
+size_t SourceData::Stream::Read(void* out, size_t size) {
+    auto* bytes = static_cast<unsigned char*>(out);
+    size_t done = 0;
+    while (done < size) {
+        if (Available() == 0 && !Ensure(1)) {
+            break;
+        }
+        const size_t n = std::min(size - done, Available());
+        std::memcpy(bytes + done, Data(), n);
+        Skip(n);
+        done += n;
+    }
+    return done;
 }

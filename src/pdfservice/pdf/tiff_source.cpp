@@ -2,8 +2,11 @@
 
 #include "pdf/fax_encoder.h"
 #include "pdf/flate_row_encoder.h"
+#include "pdf/group4_check.h"
 #include "pdf/icc_profile.h"
+#include "pdf/image_encoder.h"
 #include "pdf/pdf_error.h"
+#include "pdf/tiff_file.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -13,116 +16,13 @@
 
 namespace {
 constexpr uint32_t kMaxPages = 100000;
-
-// libtiff reading a SourceData, with errors collected for the reason of a failure.
-struct Client {
-    explicit Client(const SourceData& data) : reader(data) {}
-    SourceData::Reader reader;
-    uint64_t position = 0;
-    std::string error;
-};
-
-tmsize_t ClientRead(thandle_t handle, void* buffer, tmsize_t size) {
-    auto* client = static_cast<Client*>(handle);
-    try {
-        const size_t n = client->reader.ReadAt(client->position, buffer, static_cast<size_t>(size));
-        client->position += n;
-        return static_cast<tmsize_t>(n);
-    } catch (const std::exception& error) {
-        client->error = error.what();
-        return -1;
-    }
-}
-
-tmsize_t ClientWrite(thandle_t, void*, tmsize_t) {
-    return -1;
-}
-
-toff_t ClientSeek(thandle_t handle, toff_t offset, int whence) {
-    auto* client = static_cast<Client*>(handle);
-    switch (whence) {
-    case SEEK_SET:
-        client->position = offset;
-        break;
-    case SEEK_CUR:
-        client->position += offset;
-        break;
-    case SEEK_END:
-        client->position = client->reader.Size() + offset;
-        break;
-    default:
-        return static_cast<toff_t>(-1);
-    }
-    return client->position;
-}
-
-int ClientClose(thandle_t) {
-    return 0;
-}
-
-toff_t ClientSize(thandle_t handle) {
-    return static_cast<Client*>(handle)->reader.Size();
-}
-
-int ClientMap(thandle_t, void**, toff_t*) {
-    return 0;
-}
-
-void ClientUnmap(thandle_t, void*, toff_t) {}
-
-int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
-    auto* client = static_cast<Client*>(user);
-    if (client->error.empty()) {
-        char message[512];
-        std::vsnprintf(message, sizeof message, format, args);
-        client->error = module != nullptr && *module ? std::string(module) + ": " + message
-                                                     : std::string(message);
-    }
-    return 1;
-}
-
-int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
-    return 1;
-}
-
-// An open TIFF file; closed with the object.
-class TiffHandle {
-public:
-    explicit TiffHandle(const SourceData& data) : m_client(data) {
-        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-        TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &m_client);
-        TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &m_client);
-        TIFFOpenOptionsSetMaxSingleMemAlloc(options,
-                                            static_cast<tmsize_t>(ImageSource::kMaxBuffer));
-        m_tiff =
-            TIFFClientOpenExt(data.Name().c_str(), "rm", &m_client, ClientRead, ClientWrite,
-                              ClientSeek, ClientClose, ClientSize, ClientMap, ClientUnmap, options);
-        TIFFOpenOptionsFree(options);
-        if (m_tiff == nullptr) {
-            Fail("cannot open");
-        }
-    }
-    ~TiffHandle() {
-        if (m_tiff != nullptr) {
-            TIFFClose(m_tiff);
-        }
-    }
-    TiffHandle(const TiffHandle&) = delete;
-    TiffHandle& operator=(const TiffHandle&) = delete;
-
-    TIFF* Get() const { return m_tiff; }
-    const std::string& Error() const { return m_client.error; }
-    void ClearError() { m_client.error.clear(); }
-
-    [[noreturn]] void Fail(const std::string& what) const {
-        throw PdfError(PDF_ERROR_CORRUPT,
-                       "broken TIFF: " + (m_client.error.empty() ? what : m_client.error));
-    }
-
-private:
-    Client m_client;
-    TIFF* m_tiff = nullptr;
-};
+// Strips decoded at once up to this size; larger ones are read row by row.
+constexpr uint64_t kMaxStrip = 16 * 1024 * 1024;
+// Tiles, and the rows of tiles read at once, up to these sizes.
+constexpr uint64_t kMaxTile = 64 * 1024 * 1024;
+constexpr uint64_t kMaxBand = 256 * 1024 * 1024;
+// CIE L*a*b*: D50 when the file gives no white point.
+const std::vector<double> kD50 = {0.9642, 1.0, 0.8249};
 
 [[noreturn]] void Unsupported(const std::string& what) {
     throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE, "TIFF with " + what);
@@ -217,14 +117,15 @@ void PackSample(unsigned char* row, size_t index, uint32_t value, int bits) {
 }
 
 // A strip or tile whose data lies beyond the end of the file means a truncated file.
-void CheckChunk(TIFF* tif, uint32_t chunk) {
+void CheckChunk(const TiffFile& file, uint32_t chunk) {
+    TIFF* tif = file.Get();
     const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
     if (chunk >= chunks) {
         throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
     }
     const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
     const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
-    const uint64_t size = static_cast<Client*>(TIFFClientdata(tif))->reader.Size();
+    const uint64_t size = file.SourceSize();
     if (count > 0 && (offset > size || count > size - offset)) {
         throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
     }
@@ -242,21 +143,24 @@ template <typename T> T FieldDefaulted(TIFF* tif, uint32_t tag) {
 }
 } // namespace
 
-TiffSource::TiffSource(const SourceData& data) : ImageSource(data) {
-    TiffHandle handle(m_data);
-    TIFF* tif = handle.Get();
-    std::vector<Page> plans;
-    std::vector<ImageLayout> layouts;
+TiffSource::TiffSource(const SourceData& data)
+    : ImageSource(data), m_file(std::make_unique<TiffFile>(m_data)) {
+    // One handle for the whole file: the directories are walked once, and each page's is
+    // found again by its offset.
+    TIFF* tif = m_file->Get();
     std::vector<bool> reduced;
     for (uint32_t directory = 0; directory < kMaxPages; ++directory) {
         if (directory > 0) {
-            handle.ClearError();
+            m_file->ClearError();
             if (!TIFFReadDirectory(tif)) {
                 break; // the end of the chain, or a chain that loops or breaks: keep what came
                        // before
             }
         }
-        DescribeDirectory(tif, directory);
+        auto [page, layout] = Describe(tif);
+        page.offset = TIFFCurrentDirOffset(tif);
+        m_plans.push_back(std::move(page));
+        m_pages.push_back(std::move(layout));
         reduced.push_back((Field<uint32_t>(tif, TIFFTAG_SUBFILETYPE, 0) & FILETYPE_REDUCEDIMAGE) !=
                           0);
     }
@@ -274,57 +178,99 @@ TiffSource::TiffSource(const SourceData& data) : ImageSource(data) {
         }
     }
     if (m_pages.empty()) {
-        handle.Fail("no image");
+        m_file->Fail("no image");
     }
 }
 
 TiffSource::~TiffSource() = default;
 
-void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
+std::pair<TiffSource::Page, ImageLayout> TiffSource::Describe(TIFF* tif) {
     Page page;
     ImageLayout layout;
-    page.directory = directory;
+    const Fields fields = ReadFields(tif, layout);
+    page.samplesPerPixel = fields.samples;
+    page.bitsPerSample = fields.bits;
+    page.signedSamples = fields.format == SAMPLEFORMAT_INT;
+    page.planar = fields.planar == PLANARCONFIG_SEPARATE && fields.samples > 1;
+    const bool rgba = ChooseColourModel(tif, fields, page, layout);
+    const uint16_t orientation = FieldDefaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
+    layout.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
 
+    if (rgba) {
+        PlanRgba(tif, fields, page, layout);
+    } else if (fields.bits == 1 && fields.samples == 1 && !page.signedSamples &&
+               layout.colourSpace == ImageLayout::ColourSpace::Gray &&
+               (fields.photometric == PHOTOMETRIC_MINISWHITE ||
+                fields.photometric == PHOTOMETRIC_MINISBLACK)) {
+        // Black and white: Group 4 fax data, far smaller than Flate for scans. A file's own
+        // Group 4 data is copied when it is strictly valid; anything else is coded afresh by
+        // libtiff, as readers refuse some fax data that libtiff tolerates. The bits keep the
+        // file's sense: a min-is-black image shows its 1 bits white.
+        page.method = Page::Method::Ccitt;
+        page.outBits = 1;
+        page.colours = 1;
+        layout.colourSpace = ImageLayout::ColourSpace::Gray;
+        layout.bitsPerComponent = 1;
+        layout.filter = ImageLayout::Filter::CCITT;
+        layout.ccittK = -1;
+        layout.ccittBlackIs1 = fields.photometric == PHOTOMETRIC_MINISBLACK;
+        const uint32_t options = Field<uint32_t>(tif, TIFFTAG_GROUP4OPTIONS, 0);
+        page.group4Strip = fields.compression == COMPRESSION_CCITTFAX4 &&
+                           TIFFNumberOfStrips(tif) == 1 && (options & GROUP4OPT_UNCOMPRESSED) == 0;
+    } else {
+        PlanSamples(tif, fields, page, layout);
+    }
+    ReadResolution(tif, layout);
+    ReadProfile(tif, page, layout);
+    return {std::move(page), std::move(layout)};
+}
+
+TiffSource::Fields TiffSource::ReadFields(TIFF* tif, ImageLayout& layout) {
     const uint32_t width = Field<uint32_t>(tif, TIFFTAG_IMAGEWIDTH, 0);
     const uint32_t height = Field<uint32_t>(tif, TIFFTAG_IMAGELENGTH, 0);
     CheckSize(width, height);
     layout.width = static_cast<int>(width);
     layout.height = static_cast<int>(height);
 
-    const uint16_t bits = FieldDefaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
-    const uint16_t samples = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
-    const uint16_t format = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
-    const uint16_t compression = FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
-    const uint16_t planar = FieldDefaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
-    uint16_t photometric = 0;
-    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) {
-        photometric = samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    Fields fields;
+    fields.bits = FieldDefaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
+    fields.samples = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
+    fields.format = FieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
+    fields.compression = FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
+    fields.planar = FieldDefaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &fields.photometric)) {
+        fields.photometric = fields.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    }
+    TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &fields.extraCount, &fields.extraTypes);
+    if (fields.extraTypes == nullptr) {
+        fields.extraCount = 0;
     }
 
-    if (format == SAMPLEFORMAT_IEEEFP || format == SAMPLEFORMAT_COMPLEXIEEEFP) {
+    const uint16_t bits = fields.bits;
+    if (fields.format == SAMPLEFORMAT_IEEEFP || fields.format == SAMPLEFORMAT_COMPLEXIEEEFP) {
         throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
                        "TIFF with floating-point samples, which PDF cannot hold losslessly");
     }
-    if (compression == COMPRESSION_SGILOG || compression == COMPRESSION_SGILOG24 ||
-        photometric == PHOTOMETRIC_LOGL || photometric == PHOTOMETRIC_LOGLUV) {
+    if (fields.compression == COMPRESSION_SGILOG || fields.compression == COMPRESSION_SGILOG24 ||
+        fields.photometric == PHOTOMETRIC_LOGL || fields.photometric == PHOTOMETRIC_LOGLUV) {
         throw PdfError(
             PDF_ERROR_UNSUPPORTED_IMAGE,
             "TIFF with LogLuv (floating-point) samples, which PDF cannot hold losslessly");
     }
-    if (format == SAMPLEFORMAT_COMPLEXINT) {
+    if (fields.format == SAMPLEFORMAT_COMPLEXINT) {
         Unsupported("complex samples");
     }
-    if (samples == 0 || bits == 0 || !(bits <= 16 || bits == 24 || bits == 32 || bits == 64)) {
+    if (fields.samples == 0 || bits == 0 ||
+        !(bits <= 16 || bits == 24 || bits == 32 || bits == 64)) {
         Unsupported(std::to_string(bits) + "-bit samples");
     }
+    return fields;
+}
 
-    page.samplesPerPixel = samples;
-    page.bitsPerSample = bits;
-    page.signedSamples = format == SAMPLEFORMAT_INT;
-    page.planar = planar == PLANARCONFIG_SEPARATE && samples > 1;
-
-    bool rgba = compression == COMPRESSION_OJPEG;
-    switch (photometric) {
+bool TiffSource::ChooseColourModel(TIFF* tif, const Fields& fields, Page& page,
+                                   ImageLayout& layout) {
+    bool rgba = fields.compression == COMPRESSION_OJPEG;
+    switch (fields.photometric) {
     case PHOTOMETRIC_MINISWHITE:
     case PHOTOMETRIC_MINISBLACK:
         page.colours = 1;
@@ -339,14 +285,25 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
         layout.colourSpace = ImageLayout::ColourSpace::Indexed;
         break;
     case PHOTOMETRIC_SEPARATED:
-        if (FieldDefaulted<uint16_t>(tif, TIFFTAG_INKSET) != INKSET_CMYK || samples < 4) {
+        if (FieldDefaulted<uint16_t>(tif, TIFFTAG_INKSET) != INKSET_CMYK || fields.samples < 4) {
             Unsupported("inks other than CMYK");
         }
         page.colours = 4;
         layout.colourSpace = ImageLayout::ColourSpace::CMYK;
         break;
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
+        // PDF's Lab space holds L*a*b* samples of 8 and 16 bits as they are.
+        if ((fields.bits == 8 || fields.bits == 16) && fields.format == SAMPLEFORMAT_UINT) {
+            page.colours = 3;
+            page.labSigned = fields.photometric == PHOTOMETRIC_CIELAB;
+            layout.colourSpace = ImageLayout::ColourSpace::Lab;
+        } else {
+            rgba = true;
+        }
+        break;
     case PHOTOMETRIC_YCBCR:
-        if (compression == COMPRESSION_JPEG && bits == 8) {
+        if (fields.compression == COMPRESSION_JPEG && fields.bits == 8) {
             page.jpegToRgb = true;
             page.colours = 3;
             layout.colourSpace = ImageLayout::ColourSpace::RGB;
@@ -358,128 +315,143 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
         rgba = true;
         break;
     }
-    if (!rgba && samples < page.colours) {
+    if (!rgba && fields.samples < page.colours) {
         Unsupported("too few samples for its colour model");
     }
-
     // Extra samples: the first alpha is kept as a soft mask.
-    uint16_t extraCount = 0;
-    uint16_t* extraTypes = nullptr;
-    TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
-    bool associated = false;
-    for (int i = page.colours; i < samples && !rgba; ++i) {
+    for (int i = page.colours; i < fields.samples && !rgba; ++i) {
         const int extra = i - page.colours;
-        if (extra < extraCount && extraTypes != nullptr &&
-            (extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA ||
-             extraTypes[extra] == EXTRASAMPLE_UNASSALPHA)) {
+        if (extra < fields.extraCount && IsAlpha(fields.extraTypes[extra])) {
             page.alphaSample = i;
-            associated = extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA;
+            page.associatedAlpha = fields.extraTypes[extra] == EXTRASAMPLE_ASSOCALPHA;
             break;
         }
     }
+    return rgba;
+}
 
-    const uint16_t orientation = FieldDefaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
-    layout.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+bool TiffSource::IsAlpha(uint16_t extraType) {
+    return extraType == EXTRASAMPLE_ASSOCALPHA || extraType == EXTRASAMPLE_UNASSALPHA;
+}
 
-    if (rgba) {
-        char message[1024] = "";
-        if (!TIFFRGBAImageOK(tif, message)) {
-            Unsupported(message[0] ? std::string(message) : std::string("an unknown colour model"));
-        }
-        page.method = Page::Method::Rgba;
-        page.outBits = 8;
-        layout.colourSpace = ImageLayout::ColourSpace::RGB;
-        layout.bitsPerComponent = 8;
-        layout.orientation = 1; // read upright
-        if (extraCount > 0 && extraTypes != nullptr &&
-            (extraTypes[0] == EXTRASAMPLE_ASSOCALPHA || extraTypes[0] == EXTRASAMPLE_UNASSALPHA)) {
-            // libtiff hands out premultiplied colour.
-            layout.softMask = true;
-            layout.softMaskBits = 8;
-            layout.matte = {0, 0, 0};
-        }
-    } else if (bits == 1 && samples == 1 && !page.signedSamples &&
-               (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK)) {
-        // Black and white: Group 4 fax coding, far smaller than Flate for scans. The data is
-        // coded afresh by libtiff, as readers refuse some fax data that libtiff tolerates.
-        page.method = Page::Method::Ccitt;
-        page.outBits = 1;
-        page.colours = 1;
-        layout.colourSpace = ImageLayout::ColourSpace::Gray;
-        layout.bitsPerComponent = 1;
-        layout.filter = ImageLayout::Filter::CCITT;
-        layout.ccittK = -1;
-        layout.ccittBlackIs1 = false;
-        page.invertBits = photometric == PHOTOMETRIC_MINISBLACK;
-    } else {
-        page.method = Page::Method::Samples;
-        const int effective = EffectiveBits(bits);
-        page.outBits = OutputBits(effective);
-        layout.bitsPerComponent = page.outBits;
-        if (photometric == PHOTOMETRIC_PALETTE) {
-            if (page.signedSamples) {
-                Unsupported("signed palette indices");
-            }
-            uint16_t* red = nullptr;
-            uint16_t* green = nullptr;
-            uint16_t* blue = nullptr;
-            if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || bits > 16) {
-                throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: palette image without a palette");
-            }
-            const size_t entries = size_t(1) << bits;
-            if (bits > 8) {
-                // PDF palettes have at most 256 entries: write the colours themselves.
-                page.expandPalette = true;
-                page.outBits = 16;
-                layout.colourSpace = ImageLayout::ColourSpace::RGB;
-                layout.bitsPerComponent = 16;
-                page.colourMap.assign(red, red + entries);
-                page.colourMap.insert(page.colourMap.end(), green, green + entries);
-                page.colourMap.insert(page.colourMap.end(), blue, blue + entries);
+void TiffSource::PlanRgba(TIFF* tif, const Fields& fields, Page& page, ImageLayout& layout) {
+    // Colour models PDF has no space for: libtiff's RGBA rendering.
+    char message[1024] = "";
+    if (!TIFFRGBAImageOK(tif, message)) {
+        Unsupported(message[0] ? std::string(message) : std::string("an unknown colour model"));
+    }
+    page.method = Page::Method::Rgba;
+    page.outBits = 8;
+    layout.colourSpace = ImageLayout::ColourSpace::RGB;
+    layout.bitsPerComponent = 8;
+    layout.orientation = 1; // read upright
+    if (fields.extraCount > 0 && IsAlpha(fields.extraTypes[0])) {
+        // libtiff hands out premultiplied colour.
+        layout.softMask = true;
+        layout.softMaskBits = 8;
+        layout.matte = {0, 0, 0};
+    }
+}
+
+void TiffSource::PlanSamples(TIFF* tif, const Fields& fields, Page& page, ImageLayout& layout) {
+    page.method = Page::Method::Samples;
+    const int bits = fields.bits;
+    const int effective = EffectiveBits(bits);
+    page.outBits = OutputBits(effective);
+    layout.bitsPerComponent = page.outBits;
+    if (fields.photometric == PHOTOMETRIC_PALETTE) {
+        ReadPalette(tif, page, layout);
+        return;
+    }
+    if (layout.colourSpace == ImageLayout::ColourSpace::Lab) {
+        DescribeLab(tif, page, layout);
+        return;
+    }
+    // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
+    const double scale = effective == page.outBits
+                             ? 1.0
+                             : double((1u << page.outBits) - 1) / double((1u << effective) - 1);
+    const bool inverted = fields.photometric == PHOTOMETRIC_MINISWHITE;
+    if (scale != 1.0 || inverted) {
+        for (int c = 0; c < page.colours; ++c) {
+            if (inverted) {
+                layout.decode.push_back(1.0);
+                layout.decode.push_back(1.0 - scale);
             } else {
-                // Colour maps are 16-bit; some writers put 8-bit values in them.
-                bool eightBit = true;
-                for (size_t i = 0; i < entries; ++i) {
-                    eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
-                }
-                layout.paletteBase = ImageLayout::ColourSpace::RGB;
-                for (size_t i = 0; i < entries; ++i) {
-                    for (const uint16_t* table : {red, green, blue}) {
-                        layout.palette.push_back(
-                            static_cast<char>(eightBit ? table[i] : table[i] >> 8));
-                    }
-                }
-            }
-        } else {
-            // Odd depths are stored in the next PDF depth; the Decode array maps them exactly.
-            const double scale = effective == page.outBits ? 1.0
-                                                           : double((1u << page.outBits) - 1) /
-                                                                 double((1u << effective) - 1);
-            const bool inverted = photometric == PHOTOMETRIC_MINISWHITE;
-            if (scale != 1.0 || inverted) {
-                for (int c = 0; c < page.colours; ++c) {
-                    if (inverted) {
-                        layout.decode.push_back(1.0);
-                        layout.decode.push_back(1.0 - scale);
-                    } else {
-                        layout.decode.push_back(0.0);
-                        layout.decode.push_back(scale);
-                    }
-                }
-            }
-            if (page.alphaSample >= 0) {
-                layout.softMask = true;
-                layout.softMaskBits = page.outBits;
-                if (scale != 1.0) {
-                    layout.softMaskDecode = {0.0, scale};
-                }
-                if (associated) {
-                    layout.matte.assign(page.colours, inverted ? 1.0 : 0.0);
-                }
+                layout.decode.push_back(0.0);
+                layout.decode.push_back(scale);
             }
         }
     }
+    if (page.alphaSample >= 0) {
+        layout.softMask = true;
+        layout.softMaskBits = page.outBits;
+        if (scale != 1.0) {
+            layout.softMaskDecode = {0.0, scale};
+        }
+        if (page.associatedAlpha) {
+            layout.matte.assign(page.colours, inverted ? 1.0 : 0.0);
+        }
+    }
+}
 
+void TiffSource::DescribeLab(TIFF* tif, Page& page, ImageLayout& layout) {
+    // L* from 0 to 100; a* and b* signed (CIELab, read in order as offset binary) or offset by
+    // half the range (ICCLab), -128 to 127 at 8 bits, to 127 and 255/256 at 16.
+    const double top = page.outBits == 8 ? 127.0 : 32767.0 / 256.0;
+    layout.decode = {0.0, 100.0, -128.0, top, -128.0, top};
+    layout.labRange = {-128.0, top, -128.0, top};
+    layout.whitePoint = kD50;
+    float* chromaticity = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_WHITEPOINT, &chromaticity) && chromaticity != nullptr &&
+        chromaticity[1] > 0 && chromaticity[0] > 0 && chromaticity[0] + chromaticity[1] < 1) {
+        const double x = chromaticity[0];
+        const double y = chromaticity[1];
+        layout.whitePoint = {x / y, 1.0, (1 - x - y) / y};
+    }
+    if (page.alphaSample >= 0) {
+        layout.softMask = true;
+        layout.softMaskBits = page.outBits;
+    }
+}
+
+void TiffSource::ReadPalette(TIFF* tif, Page& page, ImageLayout& layout) {
+    const int bits = page.bitsPerSample;
+    if (page.signedSamples) {
+        Unsupported("signed palette indices");
+    }
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || bits > 16) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: palette image without a palette");
+    }
+    const size_t entries = size_t(1) << bits;
+    if (bits > 8) {
+        // PDF palettes have at most 256 entries: write the colours themselves.
+        page.expandPalette = true;
+        page.outBits = 16;
+        layout.colourSpace = ImageLayout::ColourSpace::RGB;
+        layout.bitsPerComponent = 16;
+        page.colourMap.assign(red, red + entries);
+        page.colourMap.insert(page.colourMap.end(), green, green + entries);
+        page.colourMap.insert(page.colourMap.end(), blue, blue + entries);
+        return;
+    }
+    // Colour maps are 16-bit; some writers put 8-bit values in them.
+    bool eightBit = true;
+    for (size_t i = 0; i < entries; ++i) {
+        eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
+    }
+    layout.paletteBase = ImageLayout::ColourSpace::RGB;
+    for (size_t i = 0; i < entries; ++i) {
+        for (const uint16_t* table : {red, green, blue}) {
+            layout.palette.push_back(static_cast<char>(eightBit ? table[i] : table[i] >> 8));
+        }
+    }
+}
+
+void TiffSource::ReadResolution(TIFF* tif, ImageLayout& layout) {
     // Resolution: unit 2 inch, 3 centimetre, 1 none.
     float xResolution = 0;
     float yResolution = 0;
@@ -491,79 +463,105 @@ void TiffSource::DescribeDirectory(TIFF* tif, uint32_t directory) {
         layout.xDpi = xResolution * toInch;
         layout.yDpi = yResolution * toInch;
     }
+}
 
+void TiffSource::ReadProfile(TIFF* tif, const Page& page, ImageLayout& layout) {
     uint32_t iccSize = 0;
     void* iccData = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr) {
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData != nullptr &&
+        iccSize <= IccProfile::kMaxSize) {
         std::string icc(static_cast<const char*>(iccData), iccSize);
         const int components =
             layout.colourSpace == ImageLayout::ColourSpace::Indexed ? 3 : layout.Components();
-        if (page.method != Page::Method::Rgba && IccProfile::Fits(icc, components)) {
+        if (page.method != Page::Method::Rgba &&
+            layout.colourSpace != ImageLayout::ColourSpace::Lab &&
+            IccProfile::Fits(icc, components)) {
             layout.icc = std::move(icc);
         }
     }
-
-    m_plans.push_back(std::move(page));
-    m_pages.push_back(std::move(layout));
 }
 
 void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     const Page& page = m_plans.at(index);
     const ImageLayout& layout = m_pages.at(index);
-    TiffHandle handle(m_data);
-    if (!TIFFSetDirectory(handle.Get(), page.directory)) {
-        handle.Fail("cannot read the image directory");
+    TIFF* tif = m_file->Get();
+    // The directory was read when the file was opened: read again, it must still describe
+    // the image its page was laid out for (and failing to read it means the file changed).
+    m_file->ClearError();
+    bool same = TIFFSetSubDirectory(tif, page.offset) == 1;
+    if (same) {
+        try {
+            auto [fresh, freshLayout] = Describe(tif);
+            fresh.offset = page.offset;
+            same = fresh == page && freshLayout == layout;
+        } catch (const PdfError&) {
+            same = false;
+        }
     }
+    if (!same) {
+        Changed();
+    }
+    m_file->ClearError(); // what reading the directory reported: the data comes next
     if (softMask != nullptr) {
         softMask->clear();
     }
     try {
         switch (page.method) {
         case Page::Method::Ccitt:
-            WriteCcitt(handle.Get(), page, layout, out);
+            WriteCcitt(page, layout, out);
             break;
         case Page::Method::Rgba:
-            WriteRgba(handle.Get(), layout, out, softMask);
+            WriteRgba(layout, out, softMask);
             break;
         case Page::Method::Samples:
-            WriteSamples(handle.Get(), page, layout, out, softMask);
+            WriteSamples(page, layout, out, softMask);
             break;
         }
     } catch (const PdfError& error) {
-        if (error.Code() == PDF_ERROR_CORRUPT && !handle.Error().empty()) {
-            handle.Fail("");
+        if (error.Code() == PDF_ERROR_CORRUPT && !m_file->Error().empty()) {
+            m_file->Fail("");
         }
         throw;
     }
 }
 
-void TiffSource::WriteCcitt(TIFF* tif, const Page& page, const ImageLayout& layout,
-                            const Sink& out) {
-    // Decode the image to rows with 1 for black, then let libtiff's encoder write Group 4
-    // data into a TIFF in memory and hand on its strip.
+void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out) {
     const uint32_t width = static_cast<uint32_t>(layout.width);
     const uint32_t height = static_cast<uint32_t>(layout.height);
-    const size_t rowBytes = (size_t(width) + 7) / 8;
-    CheckBuffer(uint64_t(rowBytes) * height);
-    std::vector<unsigned char> bits(rowBytes * height, 0);
-    ReadBands(tif, page, layout, [&](uint32_t y, const unsigned char* const* planes) {
-        std::memcpy(&bits[y * rowBytes], planes[0], rowBytes);
-    });
-    if (page.invertBits) {
-        for (unsigned char& byte : bits) {
-            byte = static_cast<unsigned char>(~byte);
+    TIFF* tif = m_file->Get();
+    if (page.group4Strip) {
+        // The file's own Group 4 data, when every reader decodes it as libtiff does.
+        CheckChunk(*m_file, 0);
+        const uint64_t size = TIFFGetStrileByteCount(tif, 0);
+        CheckBuffer(size);
+        std::vector<unsigned char> data(static_cast<size_t>(size));
+        if (TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(size)) ==
+            static_cast<tmsize_t>(size)) {
+            if (FieldDefaulted<uint16_t>(tif, TIFFTAG_FILLORDER) == FILLORDER_LSB2MSB) {
+                TIFFReverseBits(data.data(), static_cast<tmsize_t>(size));
+            }
+            const Group4Check::Result check =
+                Group4Check::Check(data.data(), data.size(), width, height);
+            if (check.valid) {
+                Group4Check::Write(data.data(), check, out);
+                return;
+            }
         }
+        m_file->ClearError();
     }
-    const std::string coded = FaxEncoder::EncodeGroup4(bits.data(), width, height);
+    // The rows go to libtiff's encoder one by one.
+    FaxEncoder encoder(width, height);
+    ReadBands(page, layout,
+              [&](uint32_t, const unsigned char* const* planes) { encoder.WriteRow(planes[0]); });
+    const std::string coded = encoder.Finish();
     out(reinterpret_cast<const unsigned char*>(coded.data()), coded.size());
 }
 
-void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out,
-                           std::string* softMask) {
+void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask) {
+    // libtiff's RGBA rendering, band by band: a strip or a row of tiles at a time.
+    TIFF* tif = m_file->Get();
     const auto width = static_cast<uint32_t>(layout.width);
     const auto height = static_cast<uint32_t>(layout.height);
-    CheckBuffer(uint64_t(width) * height * 4);
-    std::vector<uint32_t> raster(size_t(width) * height);
     // YCbCr coefficients of zero would stop the colour conversion: use the standard ones.
     float* coefficients = nullptr;
     if (TIFFGetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, &coefficients) && coefficients != nullptr &&
@@ -571,108 +569,149 @@ void TiffSource::WriteRgba(TIFF* tif, const ImageLayout& layout, const Sink& out
         float standard[3] = {0.299f, 0.587f, 0.114f};
         TIFFSetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, standard);
     }
-    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
+    uint32_t band = TIFFIsTiled(tif) ? FieldDefaulted<uint32_t>(tif, TIFFTAG_TILELENGTH)
+                                     : FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
+    const uint32_t mostRows =
+        static_cast<uint32_t>(std::max<uint64_t>(1, kMaxStrip / (uint64_t(width) * 4)));
+    band = std::clamp<uint32_t>(band, 1, std::min(height, mostRows));
+    char message[1024] = "";
+    TIFFRGBAImage image;
+    if (!TIFFRGBAImageBegin(&image, tif, 0, message)) {
+        throw PdfError(PDF_ERROR_CORRUPT, std::string("broken TIFF: ") + message);
     }
-    FlateRowEncoder colour(out, layout.width, 3, 8);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (layout.softMask && softMask != nullptr) {
-        alpha = FlateRowEncoder::AppendingTo(softMask, layout.width, 1, 8);
-    }
-    std::vector<unsigned char> rgb(size_t(width) * 3);
-    std::vector<unsigned char> a(width);
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint32_t* row = &raster[size_t(y) * width];
-        for (uint32_t x = 0; x < width; ++x) {
-            rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
-            rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
-            rgb[3 * x + 2] = static_cast<unsigned char>(TIFFGetB(row[x]));
-            a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
+    struct End {
+        TIFFRGBAImage& image;
+        ~End() { TIFFRGBAImageEnd(&image); }
+    } end{image};
+    image.req_orientation = ORIENTATION_TOPLEFT;
+    std::vector<uint32_t> raster(size_t(width) * band);
+    ImageEncoder encoder(out, softMask, layout.width, layout.height, 3, 8, layout.softMask ? 8 : 0);
+    unsigned char* rgb = encoder.ColourRow();
+    unsigned char* a = encoder.AlphaRow();
+    for (uint32_t top = 0; top < height; top += band) {
+        const uint32_t rows = std::min(band, height - top);
+        image.row_offset = static_cast<int>(top);
+        image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image, raster.data(), width, rows) || !m_file->Error().empty()) {
+            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
         }
-        colour.WriteRow(rgb.data());
-        if (alpha) {
-            alpha->WriteRow(a.data());
+        for (uint32_t y = 0; y < rows; ++y) {
+            const uint32_t* row = &raster[size_t(y) * width];
+            for (uint32_t x = 0; x < width; ++x) {
+                rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
+                rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
+                rgb[3 * x + 2] = static_cast<unsigned char>(TIFFGetB(row[x]));
+                if (a != nullptr) {
+                    a[x] = static_cast<unsigned char>(TIFFGetA(row[x]));
+                }
+            }
+            encoder.WriteRow();
         }
     }
-    colour.Finish();
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }
 
 void TiffSource::ReadBands(
-    TIFF* tif, const Page& page, const ImageLayout& layout,
+    const Page& page, const ImageLayout& layout,
     const std::function<void(uint32_t, const unsigned char* const*)>& onRow) {
+    // Every row must decode: a page missing part of its image is no page of it.
+    TIFF* tif = m_file->Get();
     if (page.jpegToRgb) {
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     }
-    const int width = layout.width;
-    const int height = layout.height;
+    const uint32_t width = static_cast<uint32_t>(layout.width);
+    const uint32_t height = static_cast<uint32_t>(layout.height);
     const int bits = page.bitsPerSample;
     const int planes = page.planar ? page.samplesPerPixel : 1;
     const int samplesPerPlanePixel = page.planar ? 1 : page.samplesPerPixel;
-    const size_t planeRowBytes = FlateRowEncoder::RowBytesOf(width, samplesPerPlanePixel, bits);
-
-    // Rows are read in bands: a strip, or a row of tiles.
-    const bool tiled = TIFFIsTiled(tif);
-    uint32_t bandHeight = 0;
-    uint32_t tileWidth = 0;
-    if (tiled) {
-        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
-        TIFFGetField(tif, TIFFTAG_TILELENGTH, &bandHeight);
-        if (tileWidth == 0 || bandHeight == 0 || tileWidth % 8 != 0) {
-            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
-        }
-    } else {
-        bandHeight = FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
-        if (bandHeight == 0 || bandHeight > static_cast<uint32_t>(height)) {
-            bandHeight = static_cast<uint32_t>(height);
-        }
-    }
-    CheckBuffer(uint64_t(planeRowBytes) * bandHeight * planes);
-    std::vector<std::vector<unsigned char>> band(
-        planes, std::vector<unsigned char>(planeRowBytes * bandHeight));
-
-    std::vector<unsigned char> chunk;
-    const tmsize_t chunkSize = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
-    if (chunkSize <= 0) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad strip or tile size");
-    }
-    CheckBuffer(static_cast<uint64_t>(chunkSize));
-    chunk.resize(static_cast<size_t>(chunkSize));
-    const size_t tileRowBytes =
-        tiled ? FlateRowEncoder::RowBytesOf(tileWidth, samplesPerPlanePixel, bits) : 0;
+    const size_t planeRowBytes =
+        FlateRowEncoder::RowBytesOf(static_cast<int>(width), samplesPerPlanePixel, bits);
+    auto broken = [&](const char* what) { m_file->Fail(what); };
     std::vector<const unsigned char*> rowPointers(planes);
 
-    for (uint32_t top = 0; top < static_cast<uint32_t>(height); top += bandHeight) {
-        const uint32_t rows = std::min<uint32_t>(bandHeight, static_cast<uint32_t>(height) - top);
-        for (int plane = 0; plane < planes; ++plane) {
-            if (tiled) {
-                for (uint32_t left = 0; left < static_cast<uint32_t>(width); left += tileWidth) {
-                    const ttile_t tile =
-                        TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
-                    CheckChunk(tif, tile);
-                    // Damaged compressed data keeps what decoded, as libtiff's own tools do.
-                    std::fill(chunk.begin(), chunk.end(), 0);
-                    TIFFReadEncodedTile(tif, tile, chunk.data(),
-                                        static_cast<tmsize_t>(chunk.size()));
-                    const size_t offset =
-                        FlateRowEncoder::RowBytesOf(left, samplesPerPlanePixel, bits);
-                    const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
-                    for (uint32_t y = 0; y < rows && (y + 1) * tileRowBytes <= chunk.size(); ++y) {
-                        std::memcpy(&band[plane][y * planeRowBytes + offset],
-                                    &chunk[y * tileRowBytes], bytes);
+    if (!TIFFIsTiled(tif)) {
+        uint32_t stripRows = FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
+        if (stripRows == 0 || stripRows > height) {
+            stripRows = height;
+        }
+        if (uint64_t(planeRowBytes) * stripRows * planes > kMaxStrip) {
+            // Large strips (a whole image in one) are decoded row by row.
+            std::vector<std::vector<unsigned char>> rows(planes,
+                                                         std::vector<unsigned char>(planeRowBytes));
+            for (uint32_t y = 0; y < height; ++y) {
+                for (int plane = 0; plane < planes; ++plane) {
+                    if (y % stripRows == 0) {
+                        CheckChunk(*m_file, TIFFComputeStrip(tif, y, static_cast<uint16_t>(plane)));
                     }
+                    if (TIFFReadScanline(tif, rows[plane].data(), y,
+                                         static_cast<uint16_t>(plane)) != 1) {
+                        broken("cannot decode the image data");
+                    }
+                    rowPointers[plane] = rows[plane].data();
                 }
-            } else {
+                onRow(y, rowPointers.data());
+            }
+            return;
+        }
+        const size_t stripBytes = planeRowBytes * stripRows;
+        std::vector<std::vector<unsigned char>> band(planes,
+                                                     std::vector<unsigned char>(stripBytes));
+        for (uint32_t top = 0; top < height; top += stripRows) {
+            const uint32_t rows = std::min(stripRows, height - top);
+            for (int plane = 0; plane < planes; ++plane) {
                 const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
-                CheckChunk(tif, strip);
-                // Damaged or short compressed data keeps what decoded, as libtiff's own tools do.
-                std::fill(chunk.begin(), chunk.end(), 0);
-                TIFFReadEncodedStrip(tif, strip, chunk.data(), static_cast<tmsize_t>(chunk.size()));
-                const size_t want = std::min(planeRowBytes * rows, chunk.size());
-                std::fill(band[plane].begin(), band[plane].end(), 0);
-                std::memcpy(band[plane].data(), chunk.data(), want);
+                CheckChunk(*m_file, strip);
+                const tmsize_t want = static_cast<tmsize_t>(planeRowBytes * rows);
+                if (TIFFReadEncodedStrip(tif, strip, band[plane].data(), want) < want) {
+                    broken("cannot decode the image data");
+                }
+            }
+            for (uint32_t y = 0; y < rows; ++y) {
+                for (int plane = 0; plane < planes; ++plane) {
+                    rowPointers[plane] = &band[plane][y * planeRowBytes];
+                }
+                onRow(top + y, rowPointers.data());
+            }
+        }
+        return;
+    }
+
+    // Tiled: a row of tiles at a time.
+    const uint32_t tileWidth = FieldDefaulted<uint32_t>(tif, TIFFTAG_TILEWIDTH);
+    const uint32_t tileHeight = FieldDefaulted<uint32_t>(tif, TIFFTAG_TILELENGTH);
+    if (tileWidth == 0 || tileHeight == 0 || tileWidth % 8 != 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
+    }
+    const tmsize_t tileSize = TIFFTileSize(tif);
+    const uint64_t bandSize = uint64_t(planeRowBytes) * tileHeight * planes;
+    if (tileSize <= 0) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: bad tile size");
+    }
+    if (static_cast<uint64_t>(tileSize) > kMaxTile || bandSize > kMaxBand) {
+        throw PdfError(PDF_ERROR_TOO_LARGE, "TIFF tiles too large to convert");
+    }
+    const size_t tileRowBytes =
+        FlateRowEncoder::RowBytesOf(static_cast<int>(tileWidth), samplesPerPlanePixel, bits);
+    std::vector<unsigned char> tileData(static_cast<size_t>(tileSize));
+    std::vector<std::vector<unsigned char>> band(
+        planes, std::vector<unsigned char>(planeRowBytes * tileHeight));
+    for (uint32_t top = 0; top < height; top += tileHeight) {
+        const uint32_t rows = std::min(tileHeight, height - top);
+        for (int plane = 0; plane < planes; ++plane) {
+            for (uint32_t left = 0; left < width; left += tileWidth) {
+                const ttile_t tile =
+                    TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
+                CheckChunk(*m_file, tile);
+                if (TIFFReadEncodedTile(tif, tile, tileData.data(), tileSize) < tileSize) {
+                    broken("cannot decode the image data");
+                }
+                const size_t offset =
+                    FlateRowEncoder::RowBytesOf(static_cast<int>(left), samplesPerPlanePixel, bits);
+                const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
+                for (uint32_t y = 0; y < rows; ++y) {
+                    std::memcpy(&band[plane][y * planeRowBytes + offset],
+                                &tileData[y * tileRowBytes], bytes);
+                }
             }
         }
         for (uint32_t y = 0; y < rows; ++y) {
@@ -684,36 +723,36 @@ void TiffSource::ReadBands(
     }
 }
 
-void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& layout,
-                              const Sink& out, std::string* softMask) {
+void TiffSource::WriteSamples(const Page& page, const ImageLayout& layout, const Sink& out,
+                              std::string* softMask) {
     const int width = layout.width;
     const int bits = page.bitsPerSample;
     const int outColours = page.expandPalette ? 3 : page.colours;
-    FlateRowEncoder colour(out, width, outColours, page.outBits);
-    std::unique_ptr<FlateRowEncoder> alpha;
-    if (page.alphaSample >= 0 && softMask != nullptr) {
-        alpha = FlateRowEncoder::AppendingTo(softMask, width, 1, page.outBits);
-    }
+    ImageEncoder encoder(out, softMask, width, layout.height, outColours, page.outBits,
+                         page.alphaSample >= 0 ? page.outBits : 0);
     const bool fast = !page.planar && page.alphaSample < 0 &&
                       page.samplesPerPixel == page.colours && !page.signedSamples &&
-                      !page.expandPalette && page.outBits == bits && bits <= 16;
-    std::vector<unsigned char> colourRow(colour.RowBytes());
-    std::vector<unsigned char> alphaRow(alpha ? alpha->RowBytes() : 0);
+                      !page.labSigned && !page.expandPalette && page.outBits == bits && bits <= 16;
+    unsigned char* colourRow = encoder.ColourRow();
+    unsigned char* alphaRow = encoder.AlphaRow();
+    const size_t colourBytes = FlateRowEncoder::RowBytesOf(width, outColours, page.outBits);
     const int spp = page.samplesPerPixel;
 
-    ReadBands(tif, page, layout, [&](uint32_t, const unsigned char* const* planes) {
+    // Signed a* and b* (CIELab) are read in order as offset binary.
+    const uint32_t labFlip = page.labSigned ? uint32_t(1) << (page.outBits - 1) : 0;
+    ReadBands(page, layout, [&](uint32_t, const unsigned char* const* planes) {
         const unsigned char* row = planes[0];
         if (fast) {
             if (bits == 16) {
-                for (size_t i = 0; i + 1 < colourRow.size(); i += 2) {
+                for (size_t i = 0; i + 1 < colourBytes; i += 2) {
                     uint16_t v;
                     std::memcpy(&v, row + i, 2);
                     colourRow[i] = static_cast<unsigned char>(v >> 8);
                     colourRow[i + 1] = static_cast<unsigned char>(v);
                 }
-                colour.WriteRow(colourRow.data());
+                encoder.WriteRow();
             } else {
-                colour.WriteRow(row);
+                encoder.WriteRow(row);
             }
             return;
         }
@@ -729,27 +768,21 @@ void TiffSource::WriteSamples(TIFF* tif, const Page& page, const ImageLayout& la
                 const uint32_t index =
                     std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
                 for (int c = 0; c < 3; ++c) {
-                    PackSample(colourRow.data(), static_cast<size_t>(x) * 3 + c,
+                    PackSample(colourRow, static_cast<size_t>(x) * 3 + c,
                                page.colourMap[c * entries + index], 16);
                 }
             } else {
                 for (int c = 0; c < page.colours; ++c) {
-                    PackSample(colourRow.data(), static_cast<size_t>(x) * page.colours + c,
-                               sample(x, c), page.outBits);
+                    PackSample(colourRow, static_cast<size_t>(x) * page.colours + c,
+                               sample(x, c) ^ (c > 0 ? labFlip : 0), page.outBits);
                 }
             }
-            if (alpha) {
-                PackSample(alphaRow.data(), static_cast<size_t>(x), sample(x, page.alphaSample),
+            if (alphaRow != nullptr) {
+                PackSample(alphaRow, static_cast<size_t>(x), sample(x, page.alphaSample),
                            page.outBits);
             }
         }
-        colour.WriteRow(colourRow.data());
-        if (alpha) {
-            alpha->WriteRow(alphaRow.data());
-        }
+        encoder.WriteRow();
     });
-    colour.Finish();
-    if (alpha) {
-        alpha->Finish();
-    }
+    encoder.Finish();
 }

@@ -4,14 +4,18 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 struct tiff;
+class TiffFile;
 
 // A TIFF file, read with libtiff: every image directory of the main chain is a page. Black and
-// white images are written as Group 4 fax data; everything else is compressed with Flate,
-// samples at the file's own depth where PDF has it (a Decode array keeps odd depths exact),
-// palettes kept, alpha as a soft mask (premultiplied alpha with its matte colour).
+// white images are written as Group 4 fax data (the file's own, when strictly valid); everything
+// else is compressed with Flate, samples at the file's own depth where PDF has it (a Decode array
+// keeps odd depths exact), palettes kept, alpha as a soft mask (premultiplied alpha with its matte
+// colour).
 class TiffSource : public ImageSource {
 public:
     explicit TiffSource(const SourceData& data);
@@ -22,7 +26,7 @@ public:
     // How a page's pixels are read.
     struct Page {
         enum class Method { Samples, Rgba, Ccitt };
-        uint32_t directory = 0;
+        uint64_t offset = 0; // of the image directory
         Method method = Method::Samples;
         int samplesPerPixel = 1;
         int bitsPerSample = 1;
@@ -34,19 +38,47 @@ public:
         int outBits = 1;                 // depth written to the PDF
         bool expandPalette = false;      // palette with more than 8 bits: written as 16-bit RGB
         std::vector<uint16_t> colourMap; // expandPalette: red, green, blue tables
-        bool invertBits = false;         // fax coding of a min-is-black image
+        bool group4Strip = false;        // Group 4 data in one strip, copied when valid
+        bool associatedAlpha = false;    // colour premultiplied by alpha
+        bool labSigned = false;          // CIE L*a*b* with signed a* and b*
+        bool operator==(const Page&) const = default;
     };
 
 private:
-    void DescribeDirectory(struct tiff* tif, uint32_t directory);
-    void WriteSamples(struct tiff* tif, const Page& page, const ImageLayout& layout,
-                      const Sink& out, std::string* softMask);
-    void WriteRgba(struct tiff* tif, const ImageLayout& layout, const Sink& out,
-                   std::string* softMask);
-    void WriteCcitt(struct tiff* tif, const Page& page, const ImageLayout& layout, const Sink& out);
-    // Reads the image row by row (a row of each plane), in strips or rows of tiles.
-    void ReadBands(struct tiff* tif, const Page& page, const ImageLayout& layout,
+    // The fields of a directory that decide how its image is read.
+    struct Fields {
+        uint16_t bits = 1;
+        uint16_t samples = 1;
+        uint16_t format = 1;
+        uint16_t compression = 1;
+        uint16_t planar = 1;
+        uint16_t photometric = 0;
+        uint16_t extraCount = 0;
+        uint16_t* extraTypes = nullptr;
+    };
+
+    std::pair<Page, ImageLayout> Describe(struct tiff* tif);
+    // Reads the size and the sample fields, refusing samples PDF cannot hold.
+    static Fields ReadFields(struct tiff* tif, ImageLayout& layout);
+    // The colour space and the alpha sample; true when libtiff's RGBA rendering is needed.
+    static bool ChooseColourModel(struct tiff* tif, const Fields& fields, Page& page,
+                                  ImageLayout& layout);
+    static bool IsAlpha(uint16_t extraType);
+    static void PlanRgba(struct tiff* tif, const Fields& fields, Page& page, ImageLayout& layout);
+    static void PlanSamples(struct tiff* tif, const Fields& fields, Page& page,
+                            ImageLayout& layout);
+    static void ReadPalette(struct tiff* tif, Page& page, ImageLayout& layout);
+    static void DescribeLab(struct tiff* tif, Page& page, ImageLayout& layout);
+    static void ReadResolution(struct tiff* tif, ImageLayout& layout);
+    static void ReadProfile(struct tiff* tif, const Page& page, ImageLayout& layout);
+    void WriteSamples(const Page& page, const ImageLayout& layout, const Sink& out,
+                      std::string* softMask);
+    void WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask);
+    void WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out);
+    // Reads the image row by row (a row of each plane), in strips, rows or rows of tiles.
+    void ReadBands(const Page& page, const ImageLayout& layout,
                    const std::function<void(uint32_t, const unsigned char* const*)>& onRow);
 
+    std::unique_ptr<TiffFile> m_file;
     std::vector<Page> m_plans;
 };

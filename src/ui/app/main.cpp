@@ -6,6 +6,9 @@
 
 #include <cstdio>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 int main(int argc, char** argv) {
     // Answered before the toolkit starts, so that they need no display.
@@ -22,6 +25,12 @@ int main(int argc, char** argv) {
                     "      --version  show the version\n");
         return 0;
     }
+#ifdef __GLIBC__
+    // The PDF service takes and frees buffers of megabytes, image after image: keep them
+    // rather than return them to the system and fault them in again for the next image.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+#endif
     Platform::UseUtf8Locale();
     // Until the toolkit is up, its messages ("Unable to initialize GTK+...") go to the standard
     // error: shown in a message box, they would need the display that is missing.

@@ -1,0 +1,286 @@
+// Damaged and hostile files, each made in a few lines: every one fails with a reason (or
+// converts to what it really holds), within bounded memory: the tests run under an address
+// space limit, so that a reader that allocates what a header merely declares fails here
+// rather than swapping.
+#include "pdf/crafted_images.h"
+#include "pdf_test_support.h"
+
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <tiffio.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pdftest;
+
+namespace {
+void Write(const std::string& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+struct Case {
+    const char* label;
+    std::string bytes;
+    int code;           // expected error code, 0 for success
+    const char* reason; // a part of the reason
+};
+
+void ExpectOutcome(const std::string& label, const std::string& path, int code,
+                   const std::string& reason) {
+    TempDir out;
+    const Conversion conversion = Convert({path}, out.Path());
+    EXPECT_EQ(conversion.code, code) << label << ": " << conversion.reason;
+    EXPECT_NE(conversion.reason.find(reason), std::string::npos)
+        << label << ": " << conversion.reason;
+    if (code == 0) {
+        EXPECT_TRUE(QpdfCheckPasses(conversion.path)) << label;
+    } else {
+        EXPECT_TRUE(out.List().empty()) << label;
+    }
+}
+
+void ExpectOutcomes(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        TempDir in;
+        const std::string path = in.File("image");
+        Write(path, c.bytes);
+        ExpectOutcome(c.label, path, c.code, c.reason);
+    }
+}
+
+// A grey PNG whose IDAT data is replaced.
+std::string PngWithData(uint32_t width, uint32_t height, const std::string& data) {
+    return PngFile({PngHeader(width, height, 8, 0), PngChunk("IDAT", data), PngChunk("IEND", "")});
+}
+
+std::string Rows(uint32_t width, uint32_t height, char filter = 0) {
+    std::string raw;
+    for (uint32_t y = 0; y < height; ++y) {
+        raw += filter;
+        raw += std::string(width, static_cast<char>(y));
+    }
+    return raw;
+}
+
+// A TIFF of one strip holding `strip` as its (compressed) data.
+std::string TiffWithStrip(uint32_t width, uint32_t height, uint16_t photometric, uint16_t samples,
+                          uint16_t compression, const std::string& strip) {
+    return MakeTiff([&](TIFF* tif) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+        TIFFWriteRawStrip(tif, 0, const_cast<char*>(strip.data()),
+                          static_cast<tmsize_t>(strip.size()));
+    });
+}
+
+// A well-formed ICC profile header of `size` bytes (zeros after it) for RGB data.
+std::string RgbProfile(uint32_t size, char variant) {
+    std::string profile(size, '\0');
+    const std::string length = Be32(size);
+    profile.replace(0, 4, length);
+    profile.replace(12, 4, "mntr");
+    profile.replace(16, 4, "RGB ");
+    profile.replace(20, 4, "XYZ ");
+    profile.replace(36, 4, "acsp");
+    profile[100] = variant;
+    return profile;
+}
+
+std::string PngWithProfile(const std::string& profile) {
+    return PngFile({PngHeader(4, 4, 8, 2),
+                    PngChunk("iCCP", std::string("p\0\0", 3) + Zlib(profile)),
+                    PngChunk("IDAT", Zlib(std::string(4 * 13, '\0'))), PngChunk("IEND", "")});
+}
+} // namespace
+
+TEST(HostileInputTest, PngImageDataMustHoldTheDeclaredRows) {
+    std::string flipped = Zlib(Rows(16, 16));
+    flipped[flipped.size() / 2] ^= 0x10;
+    const std::string whole = Zlib(Rows(16, 16));
+    const std::string large = Zlib(Rows(6000, 6000));
+    ExpectOutcomes({
+        {"a flipped byte, checksums right", PngWithData(16, 16, flipped), PDF_ERROR_CORRUPT,
+         "broken PNG"},
+        {"the stream cut short, checksums right", PngWithData(16, 16, whole.substr(0, 12)),
+         PDF_ERROR_CORRUPT, "broken PNG"},
+        {"fewer rows than declared", PngWithData(16, 17, whole), PDF_ERROR_CORRUPT, "last row"},
+        {"more rows than declared", PngWithData(16, 15, whole), PDF_ERROR_CORRUPT, "more image"},
+        {"a bad row filter", PngWithData(16, 16, Zlib(Rows(16, 16, 7))), PDF_ERROR_CORRUPT,
+         "filter"},
+        {"no zlib stream", PngWithData(16, 16, std::string(40, 'x')), PDF_ERROR_CORRUPT,
+         "broken PNG"},
+        {"sound data", PngWithData(16, 16, whole), 0, ""},
+        // Images too large to be checked whole are inflated piece by piece.
+        {"large, sound", PngWithData(6000, 6000, large), 0, ""},
+        {"large, cut short", PngWithData(6000, 6000, large.substr(0, large.size() / 2)),
+         PDF_ERROR_CORRUPT, "broken PNG"},
+        {"large, a row short", PngWithData(6000, 6001, large), PDF_ERROR_CORRUPT, "last row"},
+    });
+}
+
+TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
+    // Each file declares an image of about a gigapixel and holds a few bytes.
+    ExpectOutcomes({
+        {"interlaced PNG",
+         PngFile({PngHeader(30000, 30000, 8, 2, 1), PngChunk("IDAT", Zlib(std::string(20, '\0'))),
+                  PngChunk("IEND", "")}),
+         PDF_ERROR_CORRUPT, "too short"},
+        {"GIF frame larger than its screen (clipped to 8 x 8)",
+         GifFile(8, 8, 0, 0, 65535, 65535, std::string("\x44\x01", 2)), 0, ""},
+        {"GIF screen far larger than its data", GifFile(32768, 32768, 0, 0, 32768, 32768, "D"),
+         PDF_ERROR_CORRUPT, "too short"},
+        {"CIELab TIFF in one strip",
+         TiffWithStrip(65536, 16384, PHOTOMETRIC_CIELAB, 3, COMPRESSION_LZW, "0123456789"),
+         PDF_ERROR_CORRUPT, "broken TIFF"},
+        {"grey TIFF in one strip",
+         TiffWithStrip(65536, 16384, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_ADOBE_DEFLATE,
+                       "0123456789"),
+         PDF_ERROR_CORRUPT, "broken TIFF"},
+        {"arithmetic-coded JPEG of 32768 x 32768", GreyJpeg(32768, 32768, 0xC9, "\x12\x34"),
+         PDF_ERROR_TOO_LARGE, "too large"},
+        // An RLE bitmap that ends at once is a valid image of palette index 0.
+        {"RLE BMP", RleBmp(8192, 8192, 8, std::string("\x00\x01", 2)), 0, ""},
+    });
+}
+
+TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
+    std::string cut = Rows(16, 16);
+    ExpectOutcomes({
+        {"baseline JPEG whose scan is far too short", GreyJpeg(4096, 4096, 0xC0, "\x12\x34"),
+         PDF_ERROR_CORRUPT, "too short"},
+        {"TIFF whose data does not decode",
+         TiffWithStrip(16, 16, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_LZW, "0123456789"),
+         PDF_ERROR_CORRUPT, "broken TIFF"},
+        {"TIFF whose data decodes in part",
+         TiffWithStrip(16, 16, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_ADOBE_DEFLATE,
+                       Zlib(std::string(16 * 8, '\x40'))),
+         PDF_ERROR_CORRUPT, "broken TIFF"},
+        {"GIF without an image", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14),
+         PDF_ERROR_CORRUPT, "no image"},
+    });
+}
+
+TEST(HostileInputTest, WholeFilesAreNeverReadAtOnce) {
+    // Sparse files far larger than the memory limit: a PNG whose image data chunk declares
+    // two gigabytes, and a JPEG whose scan runs on for 700 megabytes.
+    TempDir in;
+    struct Sparse {
+        const char* name;
+        std::string head;
+        off_t size;
+        const char* reason;
+    };
+    const Sparse files[] = {
+        {"huge.png", PngFile({PngHeader(100, 100, 8, 0)}) + Be32(2000000000) + "IDAT",
+         off_t(2000000020) + 41, "broken PNG"},
+        {"huge.jpg", GreyJpeg(64, 64, 0xC0, "").substr(0, 200), off_t(700) << 20, "broken JPEG"},
+    };
+    for (const Sparse& file : files) {
+        const std::string path = in.File(file.name);
+        Write(path, file.head.substr(0, file.head.size() - (file.name[5] == 'j' ? 2 : 0)));
+        ASSERT_EQ(::truncate(path.c_str(), file.size), 0);
+        ExpectOutcome(file.name, path, PDF_ERROR_CORRUPT, file.reason);
+    }
+}
+
+TEST(HostileInputTest, AFifoNamedLikeAnImageIsNoFile) {
+    TempDir in;
+    const std::string fifo = in.File("scan.png");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ExpectOutcome("FIFO", fifo, PDF_ERROR_READ, "not a file");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kProfiledImages = 200;
+#else
+constexpr int kProfiledImages = 2000;
+#endif
+
+TEST(HostileInputTest, ColourProfilesAreReadOneAtATimeAndStoredOnce) {
+    TempDir in;
+    // Profiles that inflate to 16 MB are beyond what a profile may be: left out.
+    const std::string bomb = PngWithProfile(RgbProfile(16 << 20, 'a'));
+    std::vector<std::string> paths;
+    for (int i = 0; i < 100; ++i) {
+        paths.push_back(in.File("bomb-" + std::to_string(i) + ".png"));
+        Write(paths.back(), bomb);
+    }
+    // 2000 images with profiles of 384 KB (four distinct ones): half as much again as the limit
+    // (under AddressSanitizer, which allows no limit, a tenth of them).
+    for (int i = 0; i < kProfiledImages; ++i) {
+        paths.push_back(in.File("profiled-" + std::to_string(i) + ".png"));
+        Write(paths.back(), PngWithProfile(RgbProfile(384 << 10, static_cast<char>('a' + i % 4))));
+    }
+    // Only a PNG's first profile counts.
+    std::vector<std::string> chunks = {PngHeader(4, 4, 8, 2)};
+    for (int i = 0; i < 300; ++i) {
+        chunks.push_back(
+            PngChunk("iCCP", std::string("p\0\0", 3) + Zlib(RgbProfile(1 << 20, 'z'))));
+    }
+    chunks.push_back(PngChunk("IDAT", Zlib(std::string(4 * 13, '\0'))));
+    chunks.push_back(PngChunk("IEND", ""));
+    paths.push_back(in.File("many-profiles.png"));
+    Write(paths.back(), PngFile(chunks));
+
+    TempDir out;
+    const Conversion conversion = Convert(paths, out.Path());
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, kProfiledImages + 101);
+    QPDF pdf;
+    pdf.processFile(conversion.path.c_str());
+    int profiles = 0;
+    for (QPDFObjectHandle object : pdf.getAllObjects()) {
+        if (object.isStream() && object.getDict().hasKey("/Alternate")) {
+            ++profiles;
+            const size_t size = object.getStreamData()->getSize();
+            EXPECT_TRUE(size == 384u << 10 || size == 1u << 20) << size;
+        }
+    }
+    EXPECT_EQ(profiles, 5);
+}
+
+TEST(HostileInputTest, ManyPagesOfOneTiff) {
+    // One handle walks the directories once: pages cost the same whatever their number.
+    TempDir in;
+    const std::string path = in.File("pages.tif");
+    Write(path, MakeTiff([](TIFF* tif) {
+              for (int page = 0; page < 3000; ++page) {
+                  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+                  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+                  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+                  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+                  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+                  unsigned char pixel = static_cast<unsigned char>(page);
+                  TIFFWriteScanline(tif, &pixel, 0, 0);
+                  TIFFWriteDirectory(tif);
+              }
+          }));
+    TempDir out;
+    const Conversion conversion = Convert({path}, out.Path());
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, 3000);
+    const std::vector<PdfImage> images = ReadImages(conversion.path);
+    ASSERT_EQ(images.size(), 3000u);
+    EXPECT_EQ(images[2999].samples, std::string("\xB7", 1)); // 2999 % 256
+}
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+#if !defined(__SANITIZE_ADDRESS__)
+    // Far below what the hostile headers declare (gigabytes), well above what the files hold.
+    const rlim_t limit = rlim_t(512) << 20;
+    const rlimit cap{limit, limit};
+    setrlimit(RLIMIT_AS, &cap);
+#endif
+    return RUN_ALL_TESTS();
+}
