@@ -12,6 +12,8 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
+    # the Chinese and Japanese interface texts
+    fonts-noto-cjk
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
     # developer tools: screenshots of the real program

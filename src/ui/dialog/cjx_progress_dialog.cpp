@@ -162,12 +162,17 @@ void CjxProgressDialog::ShowResult(UpdateStatus status, const wxString& version)
     case UpdateStatus::kNewer:
         m_state = kNewer;
         m_ok->Show();
+        // TRANSLATORS: the product's name and the version found. "Ok" in the next text is
+        // the button's label.
         SetTexts(wxString::Format(_("A new version of %s (%s) is available."), name, version),
                  _("Click Ok to open download page."));
         break;
     case UpdateStatus::kLatest:
         m_state = kLatest;
+        // TRANSLATORS: the first line of "This version of %s (%s) / is the latest version.":
+        // the product's name and the running version.
         SetTexts(wxString::Format(_("This version of %s (%s)"), name, AppUtil::GetVersion()),
+                 // TRANSLATORS: the second line, completing "This version of %s (%s)".
                  _("is the latest version."));
         break;
     default:

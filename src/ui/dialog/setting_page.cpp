@@ -124,6 +124,8 @@ void SettingPage::BuildControls() {
     typeRow->Add(m_sizeText, 1, wxALIGN_CENTER_VERTICAL);
     page->Add(typeRow, 0, wxEXPAND | wxLEFT | wxRIGHT, border + 10);
 
+    // TRANSLATORS: a page size given by width and height. The main window uses the same word
+    // for an output folder chosen by the user.
     m_customizeRadio = new wxRadioButton(this, kCustomizeRadio, _("Customize"));
     m_width = MakeSpin(this, "width", 2, 840, "page:width");
     m_height = MakeSpin(this, "height", 2, 1188, "page:height");
@@ -134,6 +136,7 @@ void SettingPage::BuildControls() {
     page->AddSpacer(6);
     page->Add(customRow, 0, wxEXPAND | wxLEFT | wxRIGHT, border + 10);
 
+    // TRANSLATORS: the installation's default page type.
     m_defaultRadio = new wxRadioButton(this, kDefaultRadio, _("Default"));
     page->AddSpacer(6);
     page->Add(m_defaultRadio, 0, wxLEFT | wxRIGHT, border + 10);
@@ -178,6 +181,8 @@ void SettingPage::BuildControls() {
     security->AddGrowableCol(1);
     page->Add(security, 0, wxEXPAND | wxLEFT, border + 10);
 
+    // TRANSLATORS: "Copy" and "Print" are what a reader of the PDF may do: copy its content,
+    // print it.
     m_copy = new wxCheckBox(this, wxID_ANY, _("Copy"), wxDefaultPosition, wxDefaultSize, 0,
                             wxDefaultValidator, "copy");
     m_print = new wxCheckBox(this, wxID_ANY, _("Print"), wxDefaultPosition, wxDefaultSize, 0,
@@ -267,6 +272,8 @@ bool SettingPage::Save() {
     if (DomainPage::GetPageSize(selection, type, width, height, pageWidth, pageHeight)) {
         const wxString caption = AppUtil::GetDisplayName();
         if (pageHeight < top + bottom) {
+            // TRANSLATORS: %d is the page height in millimetres (the next message: the
+            // width).
             ShowMessage(wxString::Format(_("Top value add Bottom value can not bigger than %d."),
                                          static_cast<int>(std::lround(pageHeight))),
                         caption);

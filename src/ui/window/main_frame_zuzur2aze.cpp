@@ -36,6 +36,7 @@ const struct {
     bool hidden;
 } kColumns[] = {
     {wxTRANSLATE("File Name"), 200, FileGridTable::kReadOnly, false},
+    // TRANSLATORS: the column of the file sizes.
     {wxTRANSLATE("Size"), 100, FileGridTable::kReadOnly, false},
     {wxTRANSLATE("Output Type"), 100, FileGridTable::kChoice, false},
     {wxTRANSLATE("Output Name"), 150, FileGridTable::kEditable, false},
@@ -209,12 +210,14 @@ void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
     };
     // TRANSLATORS: the start of "1.Click [image] to load file(s).", the image being the Add
     // File button.
-    line({{_("1.Click"), nullptr}, {wxString(), &addFileImage}, {_("to load file(s)."), nullptr}});
+    const wxString clickAdd = _("1.Click");
+    // TRANSLATORS: the end of "1.Click [image] to load file(s).".
+    line({{clickAdd, nullptr}, {wxString(), &addFileImage}, {_("to load file(s)."), nullptr}});
     line({{_("2.Set output folder."), nullptr}});
     // TRANSLATORS: the start of "3.Click [image] to start conversion.", the image being the
     // Start button.
-    line(
-        {{_("3.Click"), nullptr}, {wxString(), &startImage}, {_("to start conversion."), nullptr}});
+    const wxString clickStart = _("3.Click");
+    line({{clickStart, nullptr}, {wxString(), &startImage}, {_("to start conversion."), nullptr}});
 }
 
 void MainFrameZUZUR2AZE::OnSubjectChanged(CjxSubject* subject, void*) {
