@@ -1,6 +1,7 @@
 #include "dialog/cjx_progress_dialog.h"
 
 #include "app/app_util.h"
+#include "common/text_wrap.h"
 #include "domain/domain_config.h"
 #include "domain/domain_settings.h"
 #include "thread/update_worker.h"
@@ -12,7 +13,6 @@
 #include <wx/utils.h>
 
 namespace {
-constexpr int kTextWidth = 440;
 
 std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());
@@ -141,10 +141,10 @@ void CjxProgressDialog::Dismiss() {
 }
 
 void CjxProgressDialog::SetTexts(const wxString& first, const wxString& second) {
-    m_first->SetLabel(first);
-    m_first->Wrap(kTextWidth);
-    m_second->SetLabel(second);
-    m_second->Wrap(kTextWidth);
+    // Wrapped here rather than by the toolkit, which breaks lines at blanks only: Chinese and
+    // Japanese texts have none.
+    m_first->SetLabel(TextWrap::Wrap(*m_first, first, kTextWidth));
+    m_second->SetLabel(TextWrap::Wrap(*m_second, second, kTextWidth));
     m_second->Show(!second.empty());
     Layout();
     Fit();

@@ -33,14 +33,17 @@ bool IsOn(const char* key) {
 
 // A section title: the default GUI font at the theme's size, bold.
 wxStaticText* MakeTitle(wxWindow* parent, const wxString& text) {
-    auto* title = new wxStaticText(parent, wxID_ANY, text);
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     const int size = GetFaceEntry("/face/setting/page/title-font").height;
     if (size > 0) {
         font.SetPointSize(size);
     }
     font.SetWeight(wxFONTWEIGHT_BOLD);
+    auto* title = new wxStaticText(parent, wxID_ANY, text);
     title->SetFont(font);
+    // Until it is shown, the toolkit measures a label in the font it was created with: the
+    // title asks for the room its text takes in the new one.
+    title->SetInitialSize(title->GetTextExtent(text));
     return title;
 }
 

@@ -185,15 +185,33 @@ void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
     y += dc.GetTextExtent("Ag").y + 18;
 
     dc.SetFont(FaceStyle::Font(GetFaceEntry("/face/selectwidow/guide/content-font").height, false));
-    const int textHeight = dc.GetTextExtent("Ag").y;
-    // One line of texts and images, each text after an image 4 pixels right of it.
+    // The height above the baseline and below it of a text: a Chinese or Japanese text drawn
+    // in a fallback font sits lower than the digits before it unless the baselines are lined up.
+    auto metrics = [&dc](const wxString& text) {
+        wxCoord width = 0;
+        wxCoord height = 0;
+        wxCoord descent = 0;
+        dc.GetTextExtent(text.empty() ? wxString("Ag") : text, &width, &height, &descent);
+        return std::pair<int, int>(height - descent, descent);
+    };
+    // One line of texts and images, each text after an image 4 pixels right of it, the texts
+    // on one baseline.
     auto line = [&](std::initializer_list<std::pair<wxString, const wxBitmap*>> parts) {
-        int height = textHeight;
+        auto [ascent, descent] = metrics(wxString());
+        for (const auto& [text, image] : parts) {
+            if (image == nullptr) {
+                const auto [above, below] = metrics(text);
+                ascent = std::max(ascent, above);
+                descent = std::max(descent, below);
+            }
+        }
+        int height = ascent + descent;
         for (const auto& [text, image] : parts) {
             if (image != nullptr && image->IsOk()) {
                 height = std::max(height, image->GetHeight());
             }
         }
+        const int baseline = y + (height - ascent - descent) / 2 + ascent;
         int x = guide.x;
         for (const auto& [text, image] : parts) {
             if (image != nullptr) {
@@ -202,7 +220,7 @@ void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
                     x += image->GetWidth() + 4;
                 }
             } else {
-                dc.DrawText(text, x, y + (height - textHeight) / 2);
+                dc.DrawText(text, x, baseline - metrics(text).first);
                 x += dc.GetTextExtent(text).x + 4;
             }
         }
