@@ -12,8 +12,9 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
-    # the Chinese and Japanese interface texts
-    fonts-noto-cjk
+    # the interface languages: a font for the Chinese and Japanese texts, the toolkit's own
+    # texts translated
+    fonts-noto-cjk wx3.2-i18n
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
     # developer tools: screenshots of the real program

@@ -292,14 +292,15 @@ bool SettingPage::Save() {
     const wxString owner = m_ownerPassword->GetValue();
     const wxString user = m_userPassword->GetValue();
     if (!user.empty()) {
+        // TRANSLATORS: the caption of a message box, the toolkit's default one.
+        const wxString caption = _("Message");
         if (owner.empty()) {
             ShowMessage(_("Tip: if you set user password, you must also set owner password."),
-                        wxMessageBoxCaptionStr);
+                        caption);
             return false;
         }
         if (user == owner) {
-            ShowMessage(_("Tip: User password must not be the same as owner password."),
-                        wxMessageBoxCaptionStr);
+            ShowMessage(_("Tip: User password must not be the same as owner password."), caption);
             return false;
         }
     }
