@@ -5,6 +5,9 @@
 #include "dialog/about_dialog.h"
 #include "dialog/cjx_progress_dialog.h"
 #include "dialog/preference_dialog.h"
+#include "dialog/setting_page.h"
+#include "domain/domain_page.h"
+#include "gui/dialog_test_support.h"
 #include "gui/window_test_support.h"
 #include "support/loopback_server.h"
 #include "window/base/dh_word_button.h"
@@ -18,6 +21,7 @@
 #include "window/zq_tool_bar.h"
 
 #include <wx/bookctrl.h>
+#include <wx/combobox.h>
 #include <wx/ctrlsub.h>
 #include <wx/dcclient.h>
 #include <wx/notebook.h>
@@ -169,6 +173,7 @@ protected:
         LoopbackServer::ClearProxyEnvironment();
         LoadFace(m_home.InstallRoot() + "/Themes/face.xml");
         DomainConfig::SetInstance(new DomainConfig(AppUtil::GetConfigPath()));
+        DomainPage().Load();
         m_locale = LanguageFile::CreateLocale(kLanguages[GetParam()].number);
     }
     void TearDown() override {
@@ -287,6 +292,31 @@ TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
         update->Destroy();
         WaitFor([] { return wxTopLevelWindows.empty(); }, 5);
     }
+}
+
+// The page types that are words are offered translated; what is stored is the name that the
+// page file and the PDF service know.
+TEST_P(LanguageDialogTest, APageTypeIsShownTranslatedAndStoredByItsName) {
+    PreferenceDialog* dialog = PreferenceDialog::Build(nullptr);
+    auto* list = wxDynamicCast(dialog->FindWindow("pagetype"), wxComboBox);
+    ASSERT_NE(list, nullptr);
+    const wxString shown = wxGetTranslation("Image Size");
+    if (kLanguages[GetParam()].number != LanguageFile::kEnglish) {
+        EXPECT_NE(shown, "Image Size");
+        EXPECT_EQ(list->FindString("Image Size"), wxNOT_FOUND);
+    }
+    ASSERT_TRUE(list->SetStringSelection(shown));
+    wxCommandEvent chosen(wxEVT_COMBOBOX, list->GetId());
+    chosen.SetEventObject(list);
+    list->GetEventHandler()->ProcessEvent(chosen);
+    EXPECT_EQ(wxDynamicCast(dialog->FindWindow("sizetext"), wxStaticText)->GetLabel(),
+              wxGetTranslation("each image's own size plus the margins"));
+    {
+        NoDialogExpected quiet;
+        EXPECT_TRUE(dialog->GetSettingPage()->Save());
+    }
+    EXPECT_EQ(DomainSettings::GetNamed("page:type"), "Image Size");
+    dialog->Destroy();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageWindowTest,

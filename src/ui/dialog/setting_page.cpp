@@ -23,6 +23,15 @@
 
 namespace {
 
+// The page types of the installation's page file whose names and descriptions are words
+// rather than names (A4, Letter): the list and the size text show them translated.
+[[maybe_unused]] const char* const kPageTypeTexts[] = {
+    // TRANSLATORS: a page type: each page is as large as its image.
+    wxTRANSLATE("Image Size"),
+    // TRANSLATORS: the description of the page type "Image Size".
+    wxTRANSLATE("each image's own size plus the margins"),
+};
+
 wxString Named(const char* key) {
     return DomainSettings::GetNamed(key);
 }
@@ -76,7 +85,12 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
     BuildControls();
 
     const wxArrayString items = SplitItems(Named("page:type:items"));
-    m_pageTypeList->Set(items);
+    m_pageTypes = items;
+    wxArrayString shown;
+    for (const wxString& item : items) {
+        shown.Add(wxGetTranslation(item));
+    }
+    m_pageTypeList->Set(shown);
     // The stored type, else the default type, else the first one offered.
     for (const wxString& type : {Named("page:type"), Named("page:type:default")}) {
         if (m_pageTypeList->GetSelection() == wxNOT_FOUND && items.Index(type) != wxNOT_FOUND) {
@@ -227,9 +241,17 @@ int SettingPage::GetSelection() const {
     return m_customizeRadio->GetValue() ? 1 : 2;
 }
 
+wxString SettingPage::GetSelectedType() const {
+    const int index = m_pageTypeList->GetSelection();
+    return index >= 0 && static_cast<size_t>(index) < m_pageTypes.size() ? m_pageTypes[index]
+                                                                         : wxString();
+}
+
 void SettingPage::ShowTypeSize() {
-    const wxString type = m_pageTypeList->GetStringSelection();
-    m_sizeText->SetLabel(type.empty() ? wxString() : DomainSettings::GetNamed(type));
+    const wxString type = GetSelectedType();
+    const wxString size = type.empty() ? wxString() : DomainSettings::GetNamed(type);
+    // An empty text is not looked up: its "translation" is a catalogue's header.
+    m_sizeText->SetLabel(size.empty() ? size : wxGetTranslation(size));
     m_sizeText->SetToolTip(m_sizeText->GetLabel());
 }
 
@@ -266,7 +288,7 @@ bool SettingPage::Save() {
     const int left = m_left->GetValue();
     const int right = m_right->GetValue();
     const int selection = GetSelection();
-    const wxString type = m_pageTypeList->GetStringSelection();
+    const wxString type = GetSelectedType();
 
     // The margins must fit the page that will be used; a page that follows each image's own
     // size has room for any margins.
