@@ -81,7 +81,7 @@ wxString TextWrap::WrapParagraph(const wxWindow& window, const wxString& text, i
             ++start;
         }
         lastBreak = 0;
-        i = start; // the loop's increment makes it start + 1: the line's first char is placed
+        i = start; // the new line's first character is placed: go on with the one after it
     }
     return result + text.Mid(start);
 }

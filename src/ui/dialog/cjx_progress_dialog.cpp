@@ -13,7 +13,6 @@
 #include <wx/utils.h>
 
 namespace {
-
 std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());
 }

@@ -252,10 +252,9 @@ void OutputWindow::ShowSummary() {
         openLogLink->Hide();
         return;
     }
-    const int converted = summary.converted;
     // TRANSLATORS: the summary of the last job: the number of files converted and of those
     // that failed.
-    wxString text = wxString::Format(_("%d converted, %d failed"), converted, summary.failed);
+    auto text = wxString::Format(_("%d converted, %d failed"), summary.converted, summary.failed);
     if (summary.stopped) {
         // TRANSLATORS: added to the summary of a job that the user stopped.
         text += " " + _("(stopped)");
