@@ -118,7 +118,7 @@ void ExpectLaidOut(wxWindow* parent) {
             EXPECT_GE(child->GetSize().x, text.x) << Describe(child) << " needs " << text.x;
             EXPECT_GE(child->GetSize().y, text.y) << Describe(child) << " needs " << text.y;
         }
-        if (wxDynamicCast(child, wxGrid) == nullptr) {
+        if (dynamic_cast<wxGrid*>(child) == nullptr) {
             ExpectLaidOut(child);
         }
     }
@@ -298,7 +298,7 @@ TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
 // page file and the PDF service know.
 TEST_P(LanguageDialogTest, APageTypeIsShownTranslatedAndStoredByItsName) {
     PreferenceDialog* dialog = PreferenceDialog::Build(nullptr);
-    auto* list = wxDynamicCast(dialog->FindWindow("pagetype"), wxComboBox);
+    auto* list = dynamic_cast<wxComboBox*>(dialog->FindWindow("pagetype"));
     ASSERT_NE(list, nullptr);
     const wxString shown = wxGetTranslation("Image Size");
     if (kLanguages[GetParam()].number != LanguageFile::kEnglish) {
@@ -309,7 +309,7 @@ TEST_P(LanguageDialogTest, APageTypeIsShownTranslatedAndStoredByItsName) {
     wxCommandEvent chosen(wxEVT_COMBOBOX, list->GetId());
     chosen.SetEventObject(list);
     list->GetEventHandler()->ProcessEvent(chosen);
-    EXPECT_EQ(wxDynamicCast(dialog->FindWindow("sizetext"), wxStaticText)->GetLabel(),
+    EXPECT_EQ(dynamic_cast<wxStaticText*>(dialog->FindWindow("sizetext"))->GetLabel(),
               wxGetTranslation("each image's own size plus the margins"));
     {
         NoDialogExpected quiet;
