@@ -14,6 +14,9 @@ packages=(
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
     # the release: the package, its checks and the clean-machine test
     dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
+    # the interface languages: a font for the Chinese and Japanese texts, the toolkit's own
+    # texts translated
+    fonts-noto-cjk wx3.2-i18n
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
 )

@@ -55,7 +55,8 @@ TEST(MainFrameTest, ADamagedPageFileIsReportedInTheUsersLanguage) {
     auto* frame = new MainFrameZUZUR2AZE;
     ASSERT_TRUE(frame->Create(2000, AppUtil::GetDisplayName()));
     wxTheApp->SetTopWindow(frame);
-    wxTEST_DIALOG(wxGetApp().ShowStartupProblems(), ExpectMessage("Le fichier de mise en page"));
+    wxTEST_DIALOG(wxGetApp().ShowStartupProblems(),
+                  ExpectMessage("Le fichier des paramètres de page"));
     EXPECT_EQ(DomainSettings::GetNamed("page:top"), "10");
     frame->Destroy();
     wxTheApp->ProcessIdle();

@@ -3,9 +3,10 @@
 //   build/tools/dialog-preview preference [page]   page 0: proxy (the default), 1: page settings
 //   build/tools/dialog-preview update [URL]        checks the update description at URL
 //   build/tools/dialog-preview about
-// It reads and writes the user files of $HOME like the application: point HOME at a
-// temporary folder.
+// It reads and writes the user files of $HOME like the application, and speaks the language
+// of its language.txt: point HOME at a temporary folder.
 #include "app/app_util.h"
+#include "app/language_file.h"
 #include "common/face_reader.h"
 #include "dialog/about_dialog.h"
 #include "dialog/cjx_progress_dialog.h"
@@ -19,7 +20,10 @@
 #include <wx/filesys.h>
 #include <wx/fs_arc.h>
 #include <wx/image.h>
+#include <wx/intl.h>
 #include <wx/notebook.h>
+
+#include <memory>
 
 class PreviewApp : public wxApp {
 public:
@@ -31,6 +35,7 @@ public:
         DomainConfig::SetInstance(new DomainConfig(AppUtil::GetConfigPath()));
         DomainOption().Load();
         DomainPage().Load();
+        locale = LanguageFile::CreateLocale(LanguageFile::ReadLanguage());
 
         const wxString which = argc > 1 ? argv[1] : wxString("about");
         const wxString extra = argc > 2 ? argv[2] : wxString();
@@ -57,6 +62,9 @@ public:
         DomainConfig::SetInstance(nullptr);
         return 0;
     }
+
+private:
+    std::unique_ptr<wxLocale> locale;
 };
 
 wxIMPLEMENT_APP(PreviewApp);

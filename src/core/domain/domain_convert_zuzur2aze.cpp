@@ -2,12 +2,17 @@
 
 #include "common/temp_folder.h"
 
+#include <wx/translation.h>
+
 wxString DomainConvertZUZUR2AZE::GetOutputExt() const {
     return ".pdf";
 }
 
 wxString DomainConvertZUZUR2AZE::GetFileFilter() const {
-    return "Image files|*.JPG;*.JPEG;*.PNG;*.TIF;*.TIFF;*.BMP;*.GIF;";
+    // The label before the "|" is shown by the windows, translated.
+    // TRANSLATORS: the kind of files the program reads, in the file dialog's type list and
+    // in the message "No %s Added !".
+    return wxString(wxTRANSLATE("Image files")) + "|*.JPG;*.JPEG;*.PNG;*.TIF;*.TIFF;*.BMP;*.GIF;";
 }
 
 wxArrayString DomainConvertZUZUR2AZE::GetWildcards() const {

@@ -1,6 +1,7 @@
 #include "dialog/cjx_progress_dialog.h"
 
 #include "app/app_util.h"
+#include "common/text_wrap.h"
 #include "domain/domain_config.h"
 #include "domain/domain_settings.h"
 #include "thread/update_worker.h"
@@ -12,8 +13,6 @@
 #include <wx/utils.h>
 
 namespace {
-constexpr int kTextWidth = 440;
-
 std::string Utf8(const wxString& text) {
     return std::string(text.utf8_str());
 }
@@ -141,10 +140,10 @@ void CjxProgressDialog::Dismiss() {
 }
 
 void CjxProgressDialog::SetTexts(const wxString& first, const wxString& second) {
-    m_first->SetLabel(first);
-    m_first->Wrap(kTextWidth);
-    m_second->SetLabel(second);
-    m_second->Wrap(kTextWidth);
+    // Wrapped here rather than by the toolkit, which breaks lines at blanks only: Chinese and
+    // Japanese texts have none.
+    m_first->SetLabel(TextWrap::Wrap(*m_first, first, kTextWidth));
+    m_second->SetLabel(TextWrap::Wrap(*m_second, second, kTextWidth));
     m_second->Show(!second.empty());
     Layout();
     Fit();
@@ -162,12 +161,17 @@ void CjxProgressDialog::ShowResult(UpdateStatus status, const wxString& version)
     case UpdateStatus::kNewer:
         m_state = kNewer;
         m_ok->Show();
+        // TRANSLATORS: the product's name and the version found. "Ok" in the next text is
+        // the button's label.
         SetTexts(wxString::Format(_("A new version of %s (%s) is available."), name, version),
                  _("Click Ok to open download page."));
         break;
     case UpdateStatus::kLatest:
         m_state = kLatest;
+        // TRANSLATORS: the first line of "This version of %s (%s) / is the latest version.":
+        // the product's name and the running version.
         SetTexts(wxString::Format(_("This version of %s (%s)"), name, AppUtil::GetVersion()),
+                 // TRANSLATORS: the second line, completing "This version of %s (%s)".
                  _("is the latest version."));
         break;
     default:

@@ -23,6 +23,8 @@ class wxThreadEvent;
 class CjxProgressDialog : public wxDialog {
 public:
     enum { kCancelButton = 10, kOkButton = 11 };
+    // The widest line of its texts; longer texts wrap.
+    static constexpr int kTextWidth = 440;
     enum State { kIdle, kChecking, kNewer, kLatest, kFailed };
 
     // Created once, hidden, by the menu bar; shown with Show.

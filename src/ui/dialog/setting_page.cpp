@@ -23,6 +23,15 @@
 
 namespace {
 
+// The page types of the installation's page file whose names and descriptions are words
+// rather than names (A4, Letter): the list and the size text show them translated.
+[[maybe_unused]] const char* const kPageTypeTexts[] = {
+    // TRANSLATORS: a page type: each page is as large as its image.
+    wxTRANSLATE("Image Size"),
+    // TRANSLATORS: the description of the page type "Image Size".
+    wxTRANSLATE("each image's own size plus the margins"),
+};
+
 wxString Named(const char* key) {
     return DomainSettings::GetNamed(key);
 }
@@ -33,14 +42,17 @@ bool IsOn(const char* key) {
 
 // A section title: the default GUI font at the theme's size, bold.
 wxStaticText* MakeTitle(wxWindow* parent, const wxString& text) {
-    auto* title = new wxStaticText(parent, wxID_ANY, text);
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     const int size = GetFaceEntry("/face/setting/page/title-font").height;
     if (size > 0) {
         font.SetPointSize(size);
     }
     font.SetWeight(wxFONTWEIGHT_BOLD);
+    auto* title = new wxStaticText(parent, wxID_ANY, text);
     title->SetFont(font);
+    // Until it is shown, the toolkit measures a label in the font it was created with: the
+    // title asks for the room its text takes in the new one.
+    title->SetInitialSize(title->GetTextExtent(text));
     return title;
 }
 
@@ -73,7 +85,12 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
     BuildControls();
 
     const wxArrayString items = SplitItems(Named("page:type:items"));
-    m_pageTypeList->Set(items);
+    m_pageTypes = items;
+    wxArrayString shown;
+    for (const wxString& item : items) {
+        shown.Add(wxGetTranslation(item));
+    }
+    m_pageTypeList->Set(shown);
     // The stored type, else the default type, else the first one offered.
     for (const wxString& type : {Named("page:type"), Named("page:type:default")}) {
         if (m_pageTypeList->GetSelection() == wxNOT_FOUND && items.Index(type) != wxNOT_FOUND) {
@@ -124,6 +141,8 @@ void SettingPage::BuildControls() {
     typeRow->Add(m_sizeText, 1, wxALIGN_CENTER_VERTICAL);
     page->Add(typeRow, 0, wxEXPAND | wxLEFT | wxRIGHT, border + 10);
 
+    // TRANSLATORS: a page size given by width and height. The main window uses the same word
+    // for an output folder chosen by the user.
     m_customizeRadio = new wxRadioButton(this, kCustomizeRadio, _("Customize"));
     m_width = MakeSpin(this, "width", 2, 840, "page:width");
     m_height = MakeSpin(this, "height", 2, 1188, "page:height");
@@ -134,6 +153,7 @@ void SettingPage::BuildControls() {
     page->AddSpacer(6);
     page->Add(customRow, 0, wxEXPAND | wxLEFT | wxRIGHT, border + 10);
 
+    // TRANSLATORS: the installation's default page type.
     m_defaultRadio = new wxRadioButton(this, kDefaultRadio, _("Default"));
     page->AddSpacer(6);
     page->Add(m_defaultRadio, 0, wxLEFT | wxRIGHT, border + 10);
@@ -178,6 +198,8 @@ void SettingPage::BuildControls() {
     security->AddGrowableCol(1);
     page->Add(security, 0, wxEXPAND | wxLEFT, border + 10);
 
+    // TRANSLATORS: "Copy" and "Print" are what a reader of the PDF may do: copy its content,
+    // print it.
     m_copy = new wxCheckBox(this, wxID_ANY, _("Copy"), wxDefaultPosition, wxDefaultSize, 0,
                             wxDefaultValidator, "copy");
     m_print = new wxCheckBox(this, wxID_ANY, _("Print"), wxDefaultPosition, wxDefaultSize, 0,
@@ -219,9 +241,17 @@ int SettingPage::GetSelection() const {
     return m_customizeRadio->GetValue() ? 1 : 2;
 }
 
+wxString SettingPage::GetSelectedType() const {
+    const int index = m_pageTypeList->GetSelection();
+    return index >= 0 && static_cast<size_t>(index) < m_pageTypes.size() ? m_pageTypes[index]
+                                                                         : wxString();
+}
+
 void SettingPage::ShowTypeSize() {
-    const wxString type = m_pageTypeList->GetStringSelection();
-    m_sizeText->SetLabel(type.empty() ? wxString() : DomainSettings::GetNamed(type));
+    const wxString type = GetSelectedType();
+    const wxString size = type.empty() ? wxString() : DomainSettings::GetNamed(type);
+    // An empty text is not looked up: its "translation" is a catalogue's header.
+    m_sizeText->SetLabel(size.empty() ? size : wxGetTranslation(size));
     m_sizeText->SetToolTip(m_sizeText->GetLabel());
 }
 
@@ -258,7 +288,7 @@ bool SettingPage::Save() {
     const int left = m_left->GetValue();
     const int right = m_right->GetValue();
     const int selection = GetSelection();
-    const wxString type = m_pageTypeList->GetStringSelection();
+    const wxString type = GetSelectedType();
 
     // The margins must fit the page that will be used; a page that follows each image's own
     // size has room for any margins.
@@ -267,6 +297,8 @@ bool SettingPage::Save() {
     if (DomainPage::GetPageSize(selection, type, width, height, pageWidth, pageHeight)) {
         const wxString caption = AppUtil::GetDisplayName();
         if (pageHeight < top + bottom) {
+            // TRANSLATORS: %d is the page height in millimetres (the next message: the
+            // width).
             ShowMessage(wxString::Format(_("Top value add Bottom value can not bigger than %d."),
                                          static_cast<int>(std::lround(pageHeight))),
                         caption);
@@ -282,14 +314,15 @@ bool SettingPage::Save() {
     const wxString owner = m_ownerPassword->GetValue();
     const wxString user = m_userPassword->GetValue();
     if (!user.empty()) {
+        // TRANSLATORS: the caption of a message box, the toolkit's default one.
+        const wxString caption = _("Message");
         if (owner.empty()) {
             ShowMessage(_("Tip: if you set user password, you must also set owner password."),
-                        wxMessageBoxCaptionStr);
+                        caption);
             return false;
         }
         if (user == owner) {
-            ShowMessage(_("Tip: User password must not be the same as owner password."),
-                        wxMessageBoxCaptionStr);
+            ShowMessage(_("Tip: User password must not be the same as owner password."), caption);
             return false;
         }
     }

@@ -56,6 +56,8 @@ private:
     // Switches the radio for the size selection on and enables the controls that go with it.
     void ApplySelection(int selection);
     int GetSelection() const;
+    // The page type chosen in the list, as the page file names it.
+    wxString GetSelectedType() const;
     void ShowTypeSize();
     void UpdatePermissions();
     void OnRadio(wxCommandEvent& event);
@@ -63,6 +65,8 @@ private:
     void OnOwnerPassword(wxCommandEvent& event);
 
     wxRadioButton* m_pageTypeRadio = nullptr;
+    // The list shows the page types translated; these are their names in the page file.
+    wxArrayString m_pageTypes;
     wxComboBox* m_pageTypeList = nullptr;
     wxStaticText* m_sizeText = nullptr;
     wxRadioButton* m_customizeRadio = nullptr;

@@ -167,6 +167,7 @@ void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const 
         break;
     case DhGridCellRenderCommandEvent::kStopped:
         renderer.SetColour(wxColour(252, 156, 0));
+        // TRANSLATORS: the status of a file whose conversion was stopped.
         renderer.SetText(_("Stop"));
         renderer.percent = status.percent;
         break;

@@ -36,6 +36,7 @@ const struct {
     bool hidden;
 } kColumns[] = {
     {wxTRANSLATE("File Name"), 200, FileGridTable::kReadOnly, false},
+    // TRANSLATORS: the column of the file sizes.
     {wxTRANSLATE("Size"), 100, FileGridTable::kReadOnly, false},
     {wxTRANSLATE("Output Type"), 100, FileGridTable::kChoice, false},
     {wxTRANSLATE("Output Name"), 150, FileGridTable::kEditable, false},
@@ -184,15 +185,33 @@ void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
     y += dc.GetTextExtent("Ag").y + 18;
 
     dc.SetFont(FaceStyle::Font(GetFaceEntry("/face/selectwidow/guide/content-font").height, false));
-    const int textHeight = dc.GetTextExtent("Ag").y;
-    // One line of texts and images, each text after an image 4 pixels right of it.
+    // The height above the baseline and below it of a text: a Chinese or Japanese text drawn
+    // in a fallback font sits lower than the digits before it unless the baselines are lined up.
+    auto metrics = [&dc](const wxString& text) {
+        wxCoord width = 0;
+        wxCoord height = 0;
+        wxCoord descent = 0;
+        dc.GetTextExtent(text.empty() ? wxString("Ag") : text, &width, &height, &descent);
+        return std::pair<int, int>(height - descent, descent);
+    };
+    // One line of texts and images, each text after an image 4 pixels right of it, the texts
+    // on one baseline.
     auto line = [&](std::initializer_list<std::pair<wxString, const wxBitmap*>> parts) {
-        int height = textHeight;
+        auto [ascent, descent] = metrics(wxString());
+        for (const auto& [text, image] : parts) {
+            if (image == nullptr) {
+                const auto [above, below] = metrics(text);
+                ascent = std::max(ascent, above);
+                descent = std::max(descent, below);
+            }
+        }
+        int height = ascent + descent;
         for (const auto& [text, image] : parts) {
             if (image != nullptr && image->IsOk()) {
                 height = std::max(height, image->GetHeight());
             }
         }
+        const int baseline = y + (height - ascent - descent) / 2 + ascent;
         int x = guide.x;
         for (const auto& [text, image] : parts) {
             if (image != nullptr) {
@@ -201,7 +220,7 @@ void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
                     x += image->GetWidth() + 4;
                 }
             } else {
-                dc.DrawText(text, x, y + (height - textHeight) / 2);
+                dc.DrawText(text, x, baseline - metrics(text).first);
                 x += dc.GetTextExtent(text).x + 4;
             }
         }
@@ -209,12 +228,14 @@ void MainFrameZUZUR2AZE::OnFileListPaint(wxPaintEvent&) {
     };
     // TRANSLATORS: the start of "1.Click [image] to load file(s).", the image being the Add
     // File button.
-    line({{_("1.Click"), nullptr}, {wxString(), &addFileImage}, {_("to load file(s)."), nullptr}});
+    const wxString clickAdd = _("1.Click");
+    // TRANSLATORS: the end of "1.Click [image] to load file(s).".
+    line({{clickAdd, nullptr}, {wxString(), &addFileImage}, {_("to load file(s)."), nullptr}});
     line({{_("2.Set output folder."), nullptr}});
     // TRANSLATORS: the start of "3.Click [image] to start conversion.", the image being the
     // Start button.
-    line(
-        {{_("3.Click"), nullptr}, {wxString(), &startImage}, {_("to start conversion."), nullptr}});
+    const wxString clickStart = _("3.Click");
+    line({{clickStart, nullptr}, {wxString(), &startImage}, {_("to start conversion."), nullptr}});
 }
 
 void MainFrameZUZUR2AZE::OnSubjectChanged(CjxSubject* subject, void*) {

@@ -104,10 +104,14 @@ bool OutputWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id
 void OutputWindow::Relabel() {
     const FaceEntry& startFont = GetFaceEntry("/face/outputwindow/start-font");
     besideButton->SetLabel(_("Save target file(s) in source folder"), false);
+    // TRANSLATORS: the choice beside "Save target file(s) in source folder": the PDFs go to
+    // the folder chosen below. The preference dialog uses the same word for a page size
+    // given by width and height.
     customizeButton->SetLabel(_("Customize"), false);
     mergeBox->SetLabel(_("Merge into one file"));
     const wxFont small = FaceStyle::Font(0, false);
     browseButton->SetLabelAndFont(_("Browse"), small);
+    // TRANSLATORS: opens the output folder in the file manager.
     openButton->SetLabelAndFont(_("Open"), small);
     // TRANSLATORS: the label of the button that starts a conversion; keep the trailing blank.
     startButton->SetLabelAndFont(_("Start "), FaceStyle::Font(startFont.height, true));
@@ -248,9 +252,11 @@ void OutputWindow::ShowSummary() {
         openLogLink->Hide();
         return;
     }
-    wxString text =
-        wxString::Format(_("%d converted, %d failed"), summary.converted, summary.failed);
+    // TRANSLATORS: the summary of the last job: the number of files converted and of those
+    // that failed.
+    auto text = wxString::Format(_("%d converted, %d failed"), summary.converted, summary.failed);
     if (summary.stopped) {
+        // TRANSLATORS: added to the summary of a job that the user stopped.
         text += " " + _("(stopped)");
     }
     summaryText->SetLabel(text);

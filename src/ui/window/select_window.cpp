@@ -505,6 +505,7 @@ void SelectWindow::OnGridRightUp(wxMouseEvent& event) {
     wxMenu menu;
     menu.Append(kAddFiles, _("Add File"));
     menu.Append(kAddFolder, _("Add Folder"));
+    // TRANSLATORS: removes the selected files from the list; the files themselves stay.
     menu.Append(kDelete, _("Delete"));
     menu.Append(kClearAll, _("Clear All"));
     menu.AppendSeparator();

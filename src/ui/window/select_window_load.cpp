@@ -33,9 +33,9 @@ wxString AnyCase(const wxString& wildcard) {
     return pattern;
 }
 
-// The label of the converter's file filter ("Image files").
+// The label of the converter's file filter ("Image files"), translated.
 wxString FilterLabel(const DomainConvert& converter) {
-    return converter.GetFileFilter().BeforeFirst('|');
+    return wxGetTranslation(converter.GetFileFilter().BeforeFirst('|'));
 }
 
 // Where the file and folder dialogs open: the folder files were last added from, else the
@@ -116,6 +116,7 @@ bool SelectWindow::AddPaths(const wxArrayString& paths, Origin origin) {
         // Reported once, after a drop has returned to the desktop.
         wxString message;
         if (origin == Origin::kDialog) {
+            // TRANSLATORS: followed by the names of the files that were refused, one a line.
             message = _("Fail to open file\n");
             for (const wxString& path : refused) {
                 message += wxFileName(path).GetFullName() + "\n";
@@ -135,6 +136,8 @@ bool SelectWindow::AddPaths(const wxArrayString& paths, Origin origin) {
             return false;
         }
         CallAfter([this] {
+            // TRANSLATORS: the start of a message: "No ", the kind of files ("Image files")
+            // and " Files Added !", which stays in English.
             wxMessageBox(_("No ") + FilterLabel(*converter) + " Files Added !",
                          AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION);
         });
@@ -172,9 +175,11 @@ void SelectWindow::OnFilesLoaded(wxThreadEvent& event) {
         AddRows(*rows);
     } else if (converter != nullptr) {
         const wxString label = FilterLabel(*converter);
-        const wxString message = loadOrigin == Origin::kDialog
-                                     ? wxString::Format(_("No %s Added !"), label)
-                                     : _("No ") + label + " Files Added !";
+        // TRANSLATORS: %s is the kind of files ("Image files").
+        wxString message = wxString::Format(_("No %s Added !"), label);
+        if (loadOrigin != Origin::kDialog) {
+            message = _("No ") + label + " Files Added !";
+        }
         CallAfter([this, message] {
             wxMessageBox(message, AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION, this);
         });

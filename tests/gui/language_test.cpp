@@ -1,0 +1,365 @@
+// The interface in each of its seven languages: started in it, switched live to the next one,
+// and every label of the main window and of the dialogs fitting its control.
+#include "app/language_file.h"
+#include "common/text_wrap.h"
+#include "dialog/about_dialog.h"
+#include "dialog/cjx_progress_dialog.h"
+#include "dialog/preference_dialog.h"
+#include "dialog/setting_page.h"
+#include "domain/domain_page.h"
+#include "gui/dialog_test_support.h"
+#include "gui/window_test_support.h"
+#include "support/loopback_server.h"
+#include "window/base/dh_word_button.h"
+#include "window/base/zl_menu_button.h"
+#include "window/language_event.h"
+#include "window/notify_code.h"
+#include "window/output_window.h"
+#include "window/xy_grid.h"
+#include "window/zl_menu_bar.h"
+#include "window/zq_menu_bar.h"
+#include "window/zq_tool_bar.h"
+
+#include <wx/bookctrl.h>
+#include <wx/combobox.h>
+#include <wx/ctrlsub.h>
+#include <wx/dcclient.h>
+#include <wx/notebook.h>
+#include <wx/spinctrl.h>
+#include <wx/stattext.h>
+#include <wx/textentry.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+// Each language with a few of its labels as the user reads them.
+struct Language {
+    int number;
+    const char* name;
+    const char* fileNameColumn;
+    const char* start;
+    const char* fileMenu;
+    const char* addFile;
+};
+const Language kLanguages[] = {
+    {LanguageFile::kEnglish, "English", "File Name", "Start ", "File", "Add File"},
+    {LanguageFile::kChineseSimplified, "ChineseSimplified", "文件名", "开始 ", "文件", "添加文件"},
+    {LanguageFile::kChineseTraditional, "ChineseTraditional", "檔案名稱", "開始 ", "檔案",
+     "新增檔案"},
+    {LanguageFile::kGerman, "German", "Dateiname", "Starten ", "Datei", "Datei hinzufügen"},
+    {LanguageFile::kFrench, "French", "Nom du fichier", "Démarrer ", "Fichier",
+     "Ajouter un fichier"},
+    {LanguageFile::kItalian, "Italian", "Nome file", "Avvia ", "File", "Aggiungi file"},
+    {LanguageFile::kJapanese, "Japanese", "ファイル名", "開始 ", "ファイル", "ファイルを追加"},
+};
+
+std::string LanguageName(const testing::TestParamInfo<size_t>& info) {
+    return kLanguages[info.param].name;
+}
+
+// The size a text needs in the window's font, line by line.
+wxSize TextSize(wxWindow* window, const wxString& text) {
+    wxSize size;
+    for (const wxString& line : wxSplit(text, '\n', '\0')) {
+        const wxSize extent = window->GetTextExtent(line.empty() ? wxString(" ") : line);
+        size.x = std::max(size.x, extent.x);
+        size.y += extent.y;
+    }
+    return size;
+}
+
+// A control that shows its label as its text: not a field, a list, a notebook or a label
+// that is shortened with an ellipsis on purpose.
+bool ShowsLabel(wxWindow* window) {
+    auto* control = dynamic_cast<wxControl*>(window);
+    if (control == nullptr || control->GetLabelText().empty() ||
+        dynamic_cast<wxTextEntry*>(window) != nullptr ||
+        dynamic_cast<wxItemContainer*>(window) != nullptr ||
+        dynamic_cast<wxBookCtrlBase*>(window) != nullptr ||
+        dynamic_cast<wxSpinCtrl*>(window) != nullptr) {
+        return false;
+    }
+    return dynamic_cast<wxStaticTextBase*>(window) == nullptr ||
+           !window->HasFlag(wxST_ELLIPSIZE_START | wxST_ELLIPSIZE_MIDDLE | wxST_ELLIPSIZE_END);
+}
+
+wxString Describe(wxWindow* window) {
+    const wxRect rect = window->GetRect();
+    auto* control = dynamic_cast<wxControl*>(window);
+    return wxString::Format("%s \"%s\" at %d,%d size %dx%d", window->GetClassInfo()->GetClassName(),
+                            control != nullptr ? control->GetLabelText() : wxString(), rect.x,
+                            rect.y, rect.width, rect.height);
+}
+
+// Every shown control lies inside its parent, overlaps none of its siblings (the pages of a
+// notebook excepted, which take turns) and is as large as the text of its label.
+void ExpectLaidOut(wxWindow* parent) {
+    const wxRect inside(parent->GetClientSize());
+    std::vector<wxWindow*> shown;
+    for (wxWindow* child : parent->GetChildren()) {
+        if (child->IsShown() && !child->IsTopLevel()) {
+            shown.push_back(child);
+        }
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        wxWindow* child = shown[i];
+        EXPECT_TRUE(inside.Contains(child->GetRect()))
+            << Describe(child) << " leaves " << Describe(parent);
+        if (dynamic_cast<wxBookCtrlBase*>(parent) == nullptr) {
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                EXPECT_FALSE(child->GetRect().Intersects(shown[j]->GetRect()))
+                    << Describe(child) << " overlaps " << Describe(shown[j]);
+            }
+        }
+        if (ShowsLabel(child)) {
+            const wxSize text = TextSize(child, static_cast<wxControl*>(child)->GetLabelText());
+            EXPECT_GE(child->GetSize().x, text.x) << Describe(child) << " needs " << text.x;
+            EXPECT_GE(child->GetSize().y, text.y) << Describe(child) << " needs " << text.y;
+        }
+        if (dynamic_cast<wxGrid*>(child) == nullptr) {
+            ExpectLaidOut(child);
+        }
+    }
+}
+
+// Looks at each modal dialog of its lifetime instead of showing it.
+class InspectModal : public wxModalDialogHook {
+public:
+    explicit InspectModal(std::function<void(wxDialog*)> inspect) : m_inspect(std::move(inspect)) {
+        Register();
+    }
+    ~InspectModal() override { Unregister(); }
+    int seen = 0;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        ++seen;
+        m_inspect(dialog);
+        return wxID_OK;
+    }
+    void Exit(wxDialog*) override {}
+
+private:
+    std::function<void(wxDialog*)> m_inspect;
+};
+
+// The main window, started in the language of the parameter.
+class LanguageWindowTest : public WindowTest, public testing::WithParamInterface<size_t> {
+protected:
+    void SetUp() override {
+        LanguageFile::WriteLanguage(kLanguages[GetParam()].number);
+        WindowTest::SetUp();
+    }
+
+    void ExpectLabels(const Language& language) {
+        SCOPED_TRACE(language.name);
+        EXPECT_EQ(list->GetGrid()->GetColLabelValue(0),
+                  wxString::FromUTF8(language.fileNameColumn));
+        EXPECT_EQ(frame->GetOutputPanel()->GetStartButton()->GetLabel(),
+                  wxString::FromUTF8(language.start));
+        EXPECT_EQ(frame->GetThemedMenuBar()->GetTitleBar()->GetTitles()[0]->GetLabel(),
+                  wxString::FromUTF8(language.fileMenu));
+        EXPECT_EQ(frame->GetThemedToolBar()->GetButton(ZqToolBar::kAddFile)->GetLabel(),
+                  wxString::FromUTF8(language.addFile));
+    }
+};
+
+// The dialogs, in the language of the parameter.
+class LanguageDialogTest : public testing::TestWithParam<size_t> {
+protected:
+    void SetUp() override {
+        LoopbackServer::ClearProxyEnvironment();
+        LoadFace(m_home.InstallRoot() + "/Themes/face.xml");
+        DomainConfig::SetInstance(new DomainConfig(AppUtil::GetConfigPath()));
+        DomainPage().Load();
+        m_locale = LanguageFile::CreateLocale(kLanguages[GetParam()].number);
+    }
+    void TearDown() override {
+        WaitFor([] { return wxTopLevelWindows.empty(); }, 5);
+        m_locale.reset();
+        delete DomainConfig::GetInstance();
+        DomainConfig::SetInstance(nullptr);
+    }
+
+    TestHome m_home;
+    std::unique_ptr<wxLocale> m_locale;
+};
+
+std::string Description(const std::string& product, const std::string& version) {
+    return "<?xml version=\"1.0\"?><updates><product name=\"" + product + "\" version=\"" +
+           version + "\"/></updates>";
+}
+} // namespace
+
+TEST_P(LanguageWindowTest, StartsInItsLanguageAndSwitchesToTheNextWithoutARestart) {
+    Load(Paths({Image("a.png")}));
+    ExpectLabels(kLanguages[GetParam()]);
+
+    const Language& next = kLanguages[(GetParam() + 1) % std::size(kLanguages)];
+    wxCommandEvent change(EVT_LANGUAGE_CHANGED, frame->GetId());
+    change.SetInt(next.number);
+    frame->OnLanguageChanged(change);
+    ExpectLabels(next);
+    EXPECT_EQ(LanguageFile::ReadLanguage(), next.number);
+}
+
+TEST_P(LanguageWindowTest, EveryLabelOfTheMainWindowFits) {
+    {
+        SCOPED_TRACE("empty list");
+        ExpectLaidOut(frame);
+    }
+    Load(Paths({Image("a.png")}));
+    // The summary of a stopped job with failures: the longest text of the output panel.
+    CjxSubject job;
+    job.Attach(frame->GetOutputPanel());
+    job.SetCode(kNotifyJobSummary);
+    JobSummary summary{12, 3, true, output};
+    job.Notify(&summary);
+    {
+        SCOPED_TRACE("list and summary");
+        ExpectLaidOut(frame);
+    }
+    XyGrid* grid = list->GetGrid();
+    wxClientDC dc(grid);
+    dc.SetFont(grid->GetLabelFont());
+    for (int col = 0; col < grid->GetNumberCols(); ++col) {
+        if (grid->GetColSize(col) > 0) {
+            EXPECT_LE(dc.GetTextExtent(grid->GetColLabelValue(col)).x + 4, grid->GetColSize(col))
+                << grid->GetColLabelValue(col);
+        }
+    }
+}
+
+TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
+    PreferenceDialog* preference = PreferenceDialog::Build(nullptr);
+    preference->Show();
+    for (size_t page = 0; page < preference->GetNotebook()->GetPageCount(); ++page) {
+        SCOPED_TRACE(wxString::Format("preference page %zu", page).ToStdString());
+        preference->GetNotebook()->SetSelection(page);
+        WaitFor([&] { return preference->GetNotebook()->GetPage(page)->IsShownOnScreen(); }, 5);
+        ExpectLaidOut(preference);
+    }
+    preference->Destroy();
+
+    {
+        SCOPED_TRACE("about");
+        DomainSettings::SetNamed("url:product", "https://www.ombrix.com/image-to-pdf/");
+        InspectModal about([](wxDialog* dialog) { ExpectLaidOut(dialog); });
+        AboutDialog::Open();
+        EXPECT_EQ(about.seen, 1);
+    }
+
+    // The update check in each state that a server on this machine can bring about.
+    std::map<std::string, std::string> pages = {
+        {"/newer",
+         LoopbackServer::Response(200, Description("Ombrix Image to PDF Converter", "9.0.0"))},
+        {"/latest",
+         LoopbackServer::Response(200, Description("Ombrix Image to PDF Converter", "2.1.13"))},
+        {"/other", LoopbackServer::Response(200, Description("Another Product", "9.0.0"))},
+        {"/garbage", LoopbackServer::Response(200, "no description")},
+        {"/error", LoopbackServer::Response(500, "")},
+    };
+    LoopbackServer server(
+        [&pages](LoopbackServer::Connection& connection, const std::string& head) {
+            const auto page = pages.find(LoopbackServer::PathOf(head));
+            if (page == pages.end()) {
+                connection.WaitForClose();
+                return;
+            }
+            connection.Send(page->second);
+        });
+    const std::string closed =
+        "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/";
+    for (const std::string& address :
+         {server.Url("/silent"), server.Url("/newer"), server.Url("/latest"), server.Url("/other"),
+          server.Url("/garbage"), server.Url("/error"), closed, std::string()}) {
+        SCOPED_TRACE("update check at \"" + address + "\"");
+        DomainSettings::SetNamed("url:update", address);
+        auto* update = new CjxProgressDialog(nullptr, _("Check for Update"));
+        update->Show();
+        if (address != server.Url("/silent")) {
+            EXPECT_TRUE(
+                WaitFor([&] { return update->GetState() != CjxProgressDialog::kChecking; }));
+        }
+        ExpectLaidOut(update);
+        for (const char* name : {"first", "second"}) {
+            // Wrapped by its text's measure; the toolkit may round the label up a pixel.
+            EXPECT_LE(update->FindWindow(name)->GetSize().x, CjxProgressDialog::kTextWidth + 2)
+                << name;
+        }
+        update->Destroy();
+        WaitFor([] { return wxTopLevelWindows.empty(); }, 5);
+    }
+}
+
+// The page types that are words are offered translated; what is stored is the name that the
+// page file and the PDF service know.
+TEST_P(LanguageDialogTest, APageTypeIsShownTranslatedAndStoredByItsName) {
+    PreferenceDialog* dialog = PreferenceDialog::Build(nullptr);
+    auto* list = dynamic_cast<wxComboBox*>(dialog->FindWindow("pagetype"));
+    ASSERT_NE(list, nullptr);
+    const wxString shown = wxGetTranslation("Image Size");
+    if (kLanguages[GetParam()].number != LanguageFile::kEnglish) {
+        EXPECT_NE(shown, "Image Size");
+        EXPECT_EQ(list->FindString("Image Size"), wxNOT_FOUND);
+    }
+    ASSERT_TRUE(list->SetStringSelection(shown));
+    wxCommandEvent chosen(wxEVT_COMBOBOX, list->GetId());
+    chosen.SetEventObject(list);
+    list->GetEventHandler()->ProcessEvent(chosen);
+    EXPECT_EQ(dynamic_cast<wxStaticText*>(dialog->FindWindow("sizetext"))->GetLabel(),
+              wxGetTranslation("each image's own size plus the margins"));
+    {
+        NoDialogExpected quiet;
+        EXPECT_TRUE(dialog->GetSettingPage()->Save());
+    }
+    EXPECT_EQ(DomainSettings::GetNamed("page:type"), "Image Size");
+    dialog->Destroy();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LanguageWindowTest,
+                         testing::Range<size_t>(0, std::size(kLanguages)), LanguageName);
+INSTANTIATE_TEST_SUITE_P(Languages, LanguageDialogTest,
+                         testing::Range<size_t>(0, std::size(kLanguages)), LanguageName);
+
+// Lines break at blanks, and between the characters of Chinese and Japanese texts, but never
+// before closing punctuation; the breaks a text has stay.
+TEST(TextWrapTest, BreaksAtBlanksAndBetweenIdeographs) {
+    auto* window = new wxFrame(nullptr, wxID_ANY, "wrap");
+    struct Case {
+        const char* text;
+        const char* widest; // the line width: this text's
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"one two three", "one two three", "one two three"},
+        {"one two three", "one two", "one two\nthree"},
+        {"one  two", "one", "one\ntwo"},
+        {"unbreakable word", "unb", "unbreakable\nword"},
+        {"first\nsecond line", "second", "first\nsecond\nline"},
+    };
+    for (const Case& c : cases) {
+        const int width = window->GetTextExtent(c.widest).x;
+        EXPECT_EQ(TextWrap::Wrap(*window, c.text, width), wxString(c.expected)) << c.text;
+    }
+    // A Japanese sentence without blanks breaks within the width, never before "。".
+    const wxString japanese = wxString::FromUTF8("アップデートの確認に失敗しました。ネットワークに"
+                                                 "接続できるか確認してください。");
+    const int width = window->GetTextExtent(japanese).x / 3;
+    const wxString wrapped = TextWrap::Wrap(*window, japanese, width);
+    wxString joined = wrapped;
+    joined.Replace("\n", "");
+    EXPECT_EQ(joined, japanese) << "nothing lost or added but the breaks";
+    const wxArrayString lines = wxSplit(wrapped, '\n', '\0');
+    EXPECT_GE(lines.size(), 3u);
+    for (const wxString& line : lines) {
+        EXPECT_LE(window->GetTextExtent(line).x, width) << line;
+        EXPECT_FALSE(line.StartsWith(wxString::FromUTF8("。"))) << line;
+    }
+    EXPECT_FALSE(TextWrap::CanBreakBetween(wxUniChar(0x3057), wxUniChar(0x3002))); // し|。
+    EXPECT_TRUE(TextWrap::CanBreakBetween(wxUniChar(0x3002), wxUniChar(0x30CD)));  // 。|ネ
+    EXPECT_FALSE(TextWrap::CanBreakBetween('a', 'b'));
+    window->Destroy();
+}
