@@ -252,8 +252,6 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
         {"-o " + notUtf8 + " " + image, "", 2, "argument 2 is not valid UTF-8"},
         {image, "OMBRIX_USER_PASSWORD=" + notUtf8, 2, "OMBRIX_USER_PASSWORD is not valid UTF-8"},
         {image, "OMBRIX_OWNER_PASSWORD=", 2, "OMBRIX_OWNER_PASSWORD gives an empty password"},
-        // Restrictions without encryption would not hold.
-        {"--no-print " + image, "", 2, "forbidding printing needs an encrypted PDF"},
         {"--no-copy --user-password same --owner-password same " + image, "", 2,
          "passwords are the same"},
         // Failures of the run, not of its command line.
@@ -446,6 +444,19 @@ TEST(CliTest, PasswordsFromFilesAndTheEnvironment) {
             << c.arguments;
         EXPECT_FALSE(Contains(outcome.output, "s3cret")) << "no password is shown";
     }
+}
+
+TEST(CliTest, RestrictionsWithoutAPasswordHoldInAnEncryptedFile) {
+    TestHome home;
+    const wxString image = Image(home, "x.png", "-size 20x20 xc:red");
+    const wxString out = home.Documents() + "/out";
+    const Outcome outcome =
+        RunCli(home, "--no-print --no-copy -o " + Quoted(out) + " " + Quoted(image));
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    std::string info;
+    // Anyone opens it; nobody prints or copies from it.
+    ASSERT_EQ(pdftest::RunCommand("pdfinfo '" + Native(out + "/x.pdf") + "'", &info), 0);
+    EXPECT_TRUE(Contains(info, "Encrypted:       yes (print:no copy:no")) << info;
 }
 
 TEST(CliTest, PipesAndDevicesNamedLikeImagesFailWithoutBlocking) {

@@ -153,15 +153,12 @@ wxString ConvertCommand::CheckSecurity(const Options& options) {
     const wxString where = options.noCopy || options.noPrint
                                ? wxString()
                                : " (the application's page settings forbid " + what + ")";
+    // Without an owner password the PDF service encrypts with a random one, which nobody
+    // knows: the restrictions hold and cannot be lifted. An owner password equal to the user
+    // password would lift them for every reader, so it is refused.
     const wxString user = DomainSettings::GetNamed("page:permission:userpassword");
     const wxString owner = DomainSettings::GetNamed("page:permission:ownerpassword");
-    if (user.empty() && owner.empty()) {
-        return "forbidding " + what +
-               " needs an encrypted PDF: give a password (--owner-password-file, "
-               "--user-password-file or OMBRIX_OWNER_PASSWORD)" +
-               where;
-    }
-    if (user == owner) {
+    if (!user.empty() && user == owner) {
         return "the user and owner passwords are the same, so whoever opens the PDF could "
                "lift the ban on " +
                what + ": choose different passwords" + where;
