@@ -3,6 +3,8 @@
 # command line, converted with Ctrl+Return under a private Xvfb display, the window captured
 # when the job has ended (one file is broken on purpose, so a failed row shows too).
 #   scripts/readme-screenshot.sh [OUTPUT.png]    (default: docs/main-window.png)
+# OMBRIX_LANGUAGE=89 takes it in another interface language (the numbers of language.txt:
+# 46 and 47 Chinese, 80 French, 89 German, 110 Italian, 112 Japanese).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs/main-window.png}
@@ -19,6 +21,11 @@ export HOME=$work/alex XDG_CONFIG_HOME=$work/alex/.config XDG_CACHE_HOME=$work/a
 pictures=$HOME/Pictures/Holiday
 mkdir -p "$HOME/Documents" "$XDG_CONFIG_HOME" "$pictures"
 echo 'XDG_DOCUMENTS_DIR="$HOME/Documents"' > "$XDG_CONFIG_HOME/user-dirs.dirs"
+if [ -n "${OMBRIX_LANGUAGE:-}" ]; then
+    userdata="$HOME/Documents/Ombrix files/Ombrix Image to PDF Converter"
+    mkdir -p "$userdata"
+    echo "$OMBRIX_LANGUAGE" > "$userdata/language.txt"
+fi
 convert -size 1600x1200 plasma:fractal -quality 92 "$pictures/Beach at noon.jpg"
 convert -size 1200x1600 plasma:fractal -quality 92 "$pictures/Harbour.jpg"
 convert -size 1280x800 gradient:navy-skyblue "$pictures/Screenshot 2026-07-14.png"
