@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the Debian package of a build: the installation tree as `cmake --install` lays it out
-# (under the build's install prefix, /opt/ombrix-image-to-pdf by default), the two commands
+# Makes the Debian package of a build: the installation tree as `cmake --install` lays it out,
+# always under /opt/ombrix-image-to-pdf (a package never installs into /usr/local, which a
+# build folder configured by hand may name as its prefix), the two commands
 # linked into /usr/bin, the desktop entry, icons, AppStream metadata, manuals and the package's
 # documents under /usr/share. Dependencies come from the shared libraries the programs link
 # (dpkg-shlibdeps). The desktop's caches (menus, icons, manuals) are refreshed by the triggers
@@ -19,8 +20,9 @@ cache_value() {
 }
 version=$(cache_value CMAKE_PROJECT_VERSION)
 revision=$(cache_value OMBRIX_PACKAGE_REVISION)
-prefix=$(cache_value CMAKE_INSTALL_PREFIX)
-if [ -z "$version" ] || [ -z "$prefix" ]; then
+# The programs find their files from their own location, so the tree may move.
+prefix=/opt/$package
+if [ -z "$version" ]; then
     echo "make-deb: $build is not a configured build folder" >&2
     exit 2
 fi
