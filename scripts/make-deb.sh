@@ -103,7 +103,8 @@ Architecture: $arch
 Maintainer: Ombrix <support@ombrix.com>
 Installed-Size: $installed_size
 Depends: $depends
-Recommends: xdg-utils
+Recommends: xdg-utils, wx3.2-i18n
+Suggests: fonts-noto-cjk
 Section: graphics
 Priority: optional
 Homepage: https://www.ombrix.com/image-to-pdf/
