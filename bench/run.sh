@@ -12,6 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=3
 imagemagick=1
+im_limit=900 # seconds: ImageMagick takes many minutes on scans
 sets=photos,screens,interlaced,scans,dense
 while [ $# -gt 0 ]; do
     case $1 in
@@ -41,9 +42,13 @@ once() {
     shift 2
     rm -rf "$output"
     sync # every run starts without dirty pages to write back
-    if /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
+    local status=0
+    /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || status=$?
+    if [ $status = 0 ]; then
         cat "$work/time" >> "$work/$name.runs"
         du -sb "$output" | cut -f1 > "$work/$name.size"
+    elif [ $status = 124 ]; then
+        touch "$work/$name.timeout" # from timeout(1)
     else
         echo "$name failed: $(tail -n 2 "$work/err")" >&2
     fi
@@ -52,7 +57,14 @@ once() {
 # report NAME LABEL FLOOR OURS: one line of the table.
 report() {
     local name=$1 label=$2 floor=$3 ours=$4
-    [ -s "$work/$name.runs" ] || { printf '  %-22s failed\n' "$label"; return; }
+    if [ ! -s "$work/$name.runs" ]; then
+        if [ -e "$work/$name.timeout" ]; then
+            printf '  %-22s timed out (%s s)\n' "$label" "$im_limit"
+        else
+            printf '  %-22s failed\n' "$label"
+        fi
+        return
+    fi
     local seconds peak size
     seconds=$(cut -d' ' -f1 "$work/$name.runs" | median)
     peak=$(cut -d' ' -f2 "$work/$name.runs" | sort -n | tail -n 1)
@@ -72,7 +84,7 @@ for set in ${sets//,/ }; do
     files=("$data/$set"/*)
     count=${#files[@]}
     cat "${files[@]}" > /dev/null # into the page cache
-    rm -f "$work"/*.runs "$work"/*.size
+    rm -f "$work"/*.runs "$work"/*.size "$work"/*.timeout
     echo
     echo "Merging $count $set ($(du -sh "$data/$set" | cut -f1)) into one PDF"
     for _ in $(seq 1 "$runs"); do
@@ -86,7 +98,7 @@ for set in ${sets//,/ }; do
         once mutool "$work/mutool.pdf" mutool convert -o "$work/mutool.pdf" "${files[@]}"
     done
     if [ "$imagemagick" = 1 ]; then
-        once imagemagick "$work/im.pdf" timeout 900 /usr/bin/convert "${files[@]}" "$work/im.pdf"
+        once imagemagick "$work/im.pdf" timeout "$im_limit" /usr/bin/convert "${files[@]}" "$work/im.pdf"
     fi
     floor=$(median_of floor)
     ours=$(median_of ours)
@@ -99,7 +111,7 @@ for set in ${sets//,/ }; do
     if [ -x "$convert_cli" ] && [ "$set" = photos ]; then
         echo
         echo "One PDF per image, $count $set"
-        rm -f "$work"/*.runs "$work"/*.size
+        rm -f "$work"/*.runs "$work"/*.size "$work"/*.timeout
         mkdir -p "$work/each"
         for _ in $(seq 1 "$runs"); do
             once floor "$work/each" bash -c 'mkdir -p "$0"; for f in "$@"; do cp "$f" "$0/$(basename "$f").pdf"; done' "$work/each" "${files[@]}"
