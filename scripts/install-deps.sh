@@ -11,7 +11,7 @@ packages=(
     nlohmann-json3-dev
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
-    libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core
+    libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
     # the release: the package, its checks and the clean-machine test
     dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
     # the interface languages: a font for the Chinese and Japanese texts, the toolkit's own

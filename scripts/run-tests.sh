@@ -2,8 +2,8 @@
 # Installs what is missing, then builds and runs every test twice: in build/ with the
 # project's warnings as errors, and in build-sanitize/ with AddressSanitizer and
 # UndefinedBehaviorSanitizer as well. The display-free tests run without a display, the GUI
-# tests (label "gui") under Xvfb, one at a time. The fuzzer (label "fuzz") is sanitized by
-# itself and runs in the first build only.
+# tests (label "gui") under Xvfb with a window manager (Openbox), one at a time. The fuzzer
+# (label "fuzz") is sanitized by itself and runs in the first build only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OMBRIX_BUILD_DIR:-$root/build}
@@ -11,7 +11,9 @@ sanitize_build=${OMBRIX_SANITIZE_BUILD_DIR:-$build-sanitize}
 "$root/scripts/install-deps.sh"
 
 status=0
-xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24")
+# The GUI tests run on a desktop as people have it: a window manager frames, places and focuses
+# the windows.
+xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24" "$root/scripts/with-window-manager.sh")
 ctest_args=(--output-on-failure --no-tests=error)
 
 echo "== build ($build)"

@@ -38,6 +38,8 @@ protected:
         m_frame = new wxFrame(nullptr, wxID_ANY, "skin test", wxPoint(50, 50), wxSize(500, 300));
         m_panel = new wxPanel(m_frame);
         m_frame->Show();
+        // A window manager places and focuses the frame after it is shown.
+        WaitFor([this] { return m_frame->IsActive(); });
         Settle();
     }
     void TearDown() override {
@@ -407,6 +409,8 @@ TEST_F(SkinTest, DialogsEndWithTheirButtons) {
 
 TEST_F(SkinTest, TheGalleryLooksRight) {
     PaintWatch paints;
+    // Nothing of the fixture's own may cover the gallery on the screen.
+    m_frame->Hide();
     auto* gallery = new ThemeGallery;
     gallery->Show();
     gallery->Raise();

@@ -74,16 +74,20 @@ TopLevelWindows::~TopLevelWindows() {
 
 std::vector<TopLevelWindows::Window> TopLevelWindows::ShownBy(pid_t pid) {
     std::vector<Window> shown;
-    if (m_display == nullptr) {
-        return shown;
+    if (m_display != nullptr) {
+        Collect(DefaultRootWindow(m_display), pid, 0, shown);
     }
+    return shown;
+}
+
+void TopLevelWindows::Collect(unsigned long parentWindow, pid_t pid, int depth,
+                              std::vector<Window>& shown) {
     ::Window root = 0;
     ::Window parent = 0;
     ::Window* children = nullptr;
     unsigned int count = 0;
-    if (XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count) ==
-        0) {
-        return shown;
+    if (XQueryTree(m_display, parentWindow, &root, &parent, &children, &count) == 0) {
+        return;
     }
     const std::unique_ptr<::Window, XFreeDeleter> owned(children);
     const Atom dialogType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
@@ -95,7 +99,14 @@ std::vector<TopLevelWindows::Window> TopLevelWindows::ShownBy(pid_t pid) {
         }
         const std::vector<unsigned long> owner =
             Property(m_display, children[i], "_NET_WM_PID", XA_CARDINAL);
-        if (owner.empty() || owner[0] != static_cast<unsigned long>(pid)) {
+        if (owner.empty()) {
+            // A window manager puts each client window inside a frame of its own.
+            if (depth < 2) {
+                Collect(children[i], pid, depth + 1, shown);
+            }
+            continue;
+        }
+        if (owner[0] != static_cast<unsigned long>(pid)) {
             continue;
         }
         Window window;
@@ -107,7 +118,6 @@ std::vector<TopLevelWindows::Window> TopLevelWindows::ShownBy(pid_t pid) {
         }
         shown.push_back(window);
     }
-    return shown;
 }
 
 void TopLevelWindows::PressEscape(unsigned long window) {

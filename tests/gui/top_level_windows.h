@@ -34,5 +34,8 @@ public:
     void ClickAt(unsigned long window, int x, int y);
 
 private:
+    // The viewable windows of the process below a window, looking into window-manager frames.
+    void Collect(unsigned long parentWindow, pid_t pid, int depth, std::vector<Window>& shown);
+
     _XDisplay* m_display = nullptr;
 };
