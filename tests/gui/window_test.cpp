@@ -21,7 +21,9 @@
 #include "window/zq_menu_bar.h"
 #include "window/zq_tool_bar.h"
 
+#include <wx/clipbrd.h>
 #include <wx/dcmemory.h>
+#include <wx/file.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
@@ -369,50 +371,79 @@ TEST_F(WindowTest, OutputNamesAreCheckedWhole) {
         SelectWindow::CheckOutputFileName(wxString::FromUTF8("ü") + wxString(250, 'a')).empty());
 }
 
-TEST_F(WindowTest, TheMergedNamePromptRefusesAPastedBadNameAndMergesInListOrder) {
+TEST_F(WindowTest, TheMergedNameIsTheOneTypedAndBadNamesKeepThePromptOpen) {
     Load(Paths({Image("p1.png", 40, 30), Image("p2.png", 30, 40)}));
     // The second image first: the merge follows the list.
     list->GetGrid()->SelectRow(1);
     list->MoveSelection(-1);
     list->GetGrid()->ClearSelection();
-    frame->GetOutputPanel()->GetMergeBox()->SetValue(true);
-    DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+    // An older file of the first row's name is not the merge's to replace.
+    {
+        wxFile older(output + "/p2.pdf", wxFile::write);
+        older.Write("older");
+    }
+    wxUIActionSimulator sim;
+    DhCheckBox* merge = frame->GetOutputPanel()->GetMergeBox();
+    MovePointer(sim, merge->ClientToScreen(wxPoint(8, merge->GetSize().y / 2)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([] { return DomainSettings::GetKeyedInt(DomainSettings::kMerge) == 1; }));
 
     MessageRecorder messages;
     wxTextEntryDialog* prompt = nullptr;
-    auto findPrompt = [&prompt] {
+    auto typing = [&prompt] {
         for (wxWindow* top : wxTopLevelWindows) {
             if (auto* dialog = dynamic_cast<wxTextEntryDialog*>(top); dialog && dialog->IsShown()) {
                 prompt = dialog;
-                return true;
+                wxWindow* focus = wxWindow::FindFocus();
+                return focus != nullptr && dynamic_cast<wxTextCtrl*>(focus) != nullptr &&
+                       wxGetTopLevelParent(focus) == dialog;
             }
         }
         return false;
     };
-    auto pressOk = [&prompt] {
-        wxWindow* ok = prompt->FindWindow(wxID_OK);
-        wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
-        click.SetEventObject(ok);
-        ok->ProcessWindowEvent(click);
+    // Replaces the prompt's text with what a person types, then presses Return.
+    auto type = [&sim](const char* text) {
+        sim.Char('A', wxMOD_CONTROL);
+        sim.Char(WXK_DELETE);
+        sim.Text(text);
+        sim.Char(WXK_RETURN);
     };
-    Script script({Script::Wait(findPrompt), Script::Act([&] {
-                       // Pasted text passes no character filter: OK must catch it.
+    Script script({Script::Wait(typing), Script::Act([&] {
                        EXPECT_EQ(prompt->GetValue(), "p2");
-                       prompt->SetValue("Holiday/2024");
-                       pressOk();
+                       type("   ");
                    }),
-                   Script::Wait([&] { return messages.messages.size() == 1; }), Script::Act([&] {
-                       EXPECT_TRUE(prompt->IsShown()) << "a bad name keeps the prompt open";
-                       prompt->SetValue("Holiday 2024");
-                       pressOk();
-                   })});
-    frame->GetOutputPanel()->RequestStart();
-    ASSERT_TRUE(script.Done());
+                   Script::Wait([&] { return messages.messages.size() == 1; }),
+                   Script::Wait(typing), Script::Act([&] {
+                       // Pasted text passes no character filter: OK must catch it.
+                       if (wxTheClipboard->Open()) {
+                           wxTheClipboard->SetData(new wxTextDataObject("Holiday/2024"));
+                           wxTheClipboard->Close();
+                       }
+                       sim.Char('A', wxMOD_CONTROL);
+                       sim.Char('V', wxMOD_CONTROL);
+                   }),
+                   Script::Wait([&] {
+                       return static_cast<wxTextCtrl*>(wxWindow::FindFocus())->GetValue() ==
+                              "Holiday/2024";
+                   }),
+                   Script::Act([&] {
+                       // OK pressed with the pointer.
+                       wxWindow* ok = prompt->FindWindow(wxID_OK);
+                       MovePointer(sim, ok->ClientToScreen(wxPoint(ok->GetSize().x / 2,
+                                                                   ok->GetSize().y / 2)));
+                       sim.MouseClick();
+                   }),
+                   Script::Wait([&] { return messages.messages.size() == 2; }),
+                   Script::Wait(typing), Script::Act([&] { type("MyMerged Order"); })});
+    sim.Char(WXK_RETURN, wxMOD_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return script.Done(); }));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(messages.messages, std::vector<wxString>{"Invalid file name!"});
-    ASSERT_TRUE(wxFileExists(output + "/Holiday 2024.pdf"));
+    EXPECT_EQ(messages.messages,
+              (std::vector<wxString>{"Invalid file name!", "Invalid file name!"}));
+    ASSERT_TRUE(wxFileExists(output + "/MyMerged Order.pdf"));
+    EXPECT_EQ(wxFileName::GetSize(output + "/p2.pdf"), 5u);
     // The page of the tall image p2 comes first: it is the portrait one.
-    const std::vector<wxSize> pages = PageSizes(output + "/Holiday 2024.pdf");
+    const std::vector<wxSize> pages = PageSizes(output + "/MyMerged Order.pdf");
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_LT(pages[0].x, pages[0].y);
     EXPECT_GT(pages[1].x, pages[1].y);
@@ -551,6 +582,22 @@ TEST_F(WindowTest, ClosingDuringAConversionAsksAndEndsWhenTheFileInHandIsDone) {
         written += wxFileExists(output + wxString::Format("/z%d.pdf", i)) ? 1 : 0;
     }
     EXPECT_EQ(written, 1) << "the file in hand, and no other";
+}
+
+TEST_F(WindowTest, QuittingAfterTheJobEndedUnderTheQuestionEndsTheProgram) {
+    Load(Paths({Image("q0.png"), Image("q1.png")}));
+    list->SetConverter(&gated);
+    frame->GetOutputPanel()->RequestStart();
+    // The question stays open while the job runs to its end; then the user answers Yes.
+    DialogAnswer<wxMessageDialog> answer([&](wxMessageDialog*) {
+        gated.Open();
+        EXPECT_TRUE(WaitIdle());
+        return wxID_YES;
+    });
+    frame->Close(false);
+    EXPECT_EQ(answer.shown, 1);
+    ASSERT_TRUE(WaitFor([&] { return frame->endRequests == 1; }, 5));
+    EXPECT_TRUE(wxFileExists(output + "/q1.pdf"));
 }
 
 TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {

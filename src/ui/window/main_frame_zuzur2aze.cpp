@@ -303,6 +303,11 @@ void MainFrameZUZUR2AZE::OnClose(wxCloseEvent& event) {
                 event.Veto();
                 return;
             }
+            if (fileList->GetState() != SelectWindow::State::kConverting) {
+                // The job ended while the question was open: nothing is left to wait for.
+                EndProcess();
+                return;
+            }
             closing = true;
             converter->Abandon();
             Disable();

@@ -15,6 +15,7 @@
 #include <wx/button.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
+#include <wx/textctrl.h>
 #include <wx/textdlg.h>
 #include <wx/valtext.h>
 
@@ -106,10 +107,22 @@ bool SelectWindow::AskMergedName() {
     dialog.Bind(
         wxEVT_BUTTON,
         [&dialog](wxCommandEvent&) {
+            // The toolkit's own OK handler, which this one replaces, is what copies the typed
+            // text into the dialog's value.
+            if (!dialog.TransferDataFromWindow()) {
+                return;
+            }
             const wxString problem = CheckOutputFileName(dialog.GetValue());
             if (!problem.empty()) {
                 wxMessageBox(problem, AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION,
                              &dialog);
+                // Back to the text, selected, for the next try.
+                for (wxWindow* child : dialog.GetChildren()) {
+                    if (auto* text = dynamic_cast<wxTextCtrl*>(child)) {
+                        text->SetFocus();
+                        text->SelectAll();
+                    }
+                }
                 return;
             }
             dialog.SetValue(wxString(dialog.GetValue()).Trim(true).Trim(false));
