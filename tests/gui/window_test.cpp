@@ -326,6 +326,56 @@ TEST_F(WindowTest, TheKeyboardDrivesTheList) {
     ASSERT_TRUE(WaitIdle());
 }
 
+TEST_F(WindowTest, NavigationKeysMoveTheSelectionAndKeepItInView) {
+    wxArrayString paths;
+    for (int i = 0; i < 30; ++i) {
+        paths.Add(Image(wxString::Format("n%02d.png", i)));
+    }
+    Load(paths);
+    XyGrid* grid = list->GetGrid();
+    auto selected = [this](int first, int last) {
+        const wxArrayInt rows = list->GetSelectedRows();
+        return !rows.empty() && rows.front() == first && rows.back() == last &&
+               static_cast<int>(rows.size()) == last - first + 1;
+    };
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(2, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return selected(2, 2); }, 5));
+
+    struct Case {
+        int key;
+        int modifiers;
+        int first; // the selected rows after the key
+        int last;
+    };
+    const Case cases[] = {
+        {WXK_DOWN, wxMOD_NONE, 3, 3}, {WXK_DOWN, wxMOD_SHIFT, 3, 4},
+        {WXK_DOWN, wxMOD_SHIFT, 3, 5}, {WXK_UP, wxMOD_NONE, 4, 4},
+        {WXK_END, wxMOD_NONE, 29, 29}, {WXK_HOME, wxMOD_SHIFT, 0, 29},
+        {WXK_HOME, wxMOD_NONE, 0, 0},
+    };
+    for (const Case& c : cases) {
+        sim.Char(c.key, c.modifiers);
+        ASSERT_TRUE(WaitFor([&] { return selected(c.first, c.last); }, 5)) << "key " << c.key;
+        EXPECT_TRUE(grid->IsVisible(grid->GetGridCursorRow(), 0)) << "key " << c.key;
+    }
+    // A page down moves by the rows in view, less one.
+    sim.Char(WXK_PAGEDOWN);
+    ASSERT_TRUE(WaitFor([&] { return grid->GetGridCursorRow() > 3; }, 5));
+    const int row = grid->GetGridCursorRow();
+    EXPECT_TRUE(selected(row, row));
+    EXPECT_TRUE(grid->IsVisible(row, 0));
+
+    // Delete removes the row the keys reached.
+    MessageRecorder messages({wxID_OK});
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return list->GetRowCount() == 29; }, 5));
+    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(Column(list, 0).Index(wxString::Format("n%02d.png", row)), wxNOT_FOUND);
+}
+
 TEST_F(WindowTest, CtrlClickTogglesOneRowAndAClickBelowTheRowsClearsTheSelection) {
     Load(Paths({Image("c0.png"), Image("c1.png"), Image("c2.png")}));
     XyGrid* grid = list->GetGrid();

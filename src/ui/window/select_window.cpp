@@ -425,6 +425,56 @@ void SelectWindow::RenameCurrent() {
     grid->EnableCellEditControl();
 }
 
+void SelectWindow::MoveCursor(int key, bool extend) {
+    const int count = GetRowCount();
+    if (count == 0) {
+        return;
+    }
+    int current = grid->GetGridCursorRow();
+    if (current < 0 || current >= count) {
+        current = 0;
+    }
+    // A page is the rows the list shows, less one that stays in view.
+    const int page =
+        std::max(1, grid->GetGridWindow()->GetClientSize().y / grid->GetDefaultRowSize() - 1);
+    int target = current;
+    switch (key) {
+    case WXK_UP:
+        target = current - 1;
+        break;
+    case WXK_DOWN:
+        target = current + 1;
+        break;
+    case WXK_PAGEUP:
+        target = current - page;
+        break;
+    case WXK_PAGEDOWN:
+        target = current + page;
+        break;
+    case WXK_HOME:
+        target = 0;
+        break;
+    case WXK_END:
+        target = count - 1;
+        break;
+    default:
+        return;
+    }
+    target = std::clamp(target, 0, count - 1);
+    if (!extend || anchorRow < 0 || anchorRow >= count) {
+        anchorRow = extend ? current : target;
+    }
+    // The row the cursor reaches is selected, with Shift every row from the anchor to it.
+    const int col = std::max(0, grid->GetGridCursorCol());
+    grid->BeginBatch();
+    grid->SetGridCursor(target, col);
+    grid->ClearSelection();
+    grid->SelectBlock(std::min(anchorRow, target), 0, std::max(anchorRow, target),
+                      grid->GetNumberCols() - 1);
+    grid->MakeCellVisible(target, col);
+    grid->EndBatch();
+}
+
 int SelectWindow::FirstVisibleColumn(int kind) const {
     for (size_t col = 0; col < kinds.size(); ++col) {
         if (kinds[col] == kind && grid->IsColShown(static_cast<int>(col))) {
@@ -493,10 +543,10 @@ void SelectWindow::OnGridKeyDown(wxKeyEvent& event) {
         RenameCurrent();
     } else if (key == WXK_TAB) {
         event.Skip(); // the grid passes it on to the next control
-    } else if (key == WXK_UP || key == WXK_DOWN || key == WXK_PAGEUP || key == WXK_PAGEDOWN ||
-               key == WXK_HOME || key == WXK_END) {
-        // Moving through the list, with Shift extending the selection, as the grid does.
-        event.Skip();
+    } else if ((key == WXK_UP || key == WXK_DOWN || key == WXK_PAGEUP || key == WXK_PAGEDOWN ||
+                key == WXK_HOME || key == WXK_END) &&
+               (modifiers & ~(wxMOD_SHIFT | wxMOD_CONTROL)) == 0) {
+        MoveCursor(key, (modifiers & wxMOD_SHIFT) != 0);
     }
     // Every other key is consumed: no typing into cells.
 }
@@ -554,6 +604,9 @@ void SelectWindow::OnCellChanging(wxGridEvent& event) {
 
 void SelectWindow::OnCellLeftClick(wxGridEvent& event) {
     const int row = event.GetRow();
+    if (!event.ShiftDown()) {
+        anchorRow = row;
+    }
     if (event.ControlDown()) {
         if (grid->IsInSelection(row, 0)) {
             grid->DeselectRow(row);

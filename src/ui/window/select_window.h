@@ -110,6 +110,9 @@ private:
     void StartNextLoad();
     bool AskMergedName();
     int FirstVisibleColumn(int kind) const;
+    // Moves the cursor for a navigation key and selects the row it reaches, or with `extend`
+    // the rows from the anchor to it; the row is scrolled into view.
+    void MoveCursor(int key, bool extend);
 
     void OnCommand(wxCommandEvent& event);
     void OnGridKeyDown(wxKeyEvent& event);
@@ -135,5 +138,6 @@ private:
     Origin loadOrigin = Origin::kDialog;
     bool gridHandlersBound = false;
     std::vector<int> jobRows; // the rows of the running job
+    int anchorRow = -1;       // where a selection extended with Shift starts
     JobSummary summary;
 };
