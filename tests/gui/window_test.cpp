@@ -376,6 +376,23 @@ TEST_F(WindowTest, NavigationKeysMoveTheSelectionAndKeepItInView) {
     EXPECT_EQ(Column(list, 0).Index(wxString::Format("n%02d.png", row)), wxNOT_FOUND);
 }
 
+TEST_F(WindowTest, ShortcutsStillWorkAfterTheKeysRemovedEveryRow) {
+    Load(Paths({Image("s0.png"), Image("s1.png")}));
+    XyGrid* grid = list->GetGrid();
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(0, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return grid->GetGridWindow()->HasFocus(); }, 5));
+    MessageRecorder messages({wxID_OK});
+    sim.Char('A', wxMOD_CONTROL);
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return list->GetRowCount() == 0; }, 5));
+    DialogAnswer<wxFileDialog> files([](wxFileDialog*) { return wxID_CANCEL; });
+    sim.Char('O', wxMOD_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return files.shown == 1; }, 5)) << "Ctrl+O after the list emptied";
+}
+
 TEST_F(WindowTest, CtrlClickTogglesOneRowAndAClickBelowTheRowsClearsTheSelection) {
     Load(Paths({Image("c0.png"), Image("c1.png"), Image("c2.png")}));
     XyGrid* grid = list->GetGrid();

@@ -246,6 +246,18 @@ void MainFrameZUZUR2AZE::OnSubjectChanged(CjxSubject* subject, void*) {
     case kNotifyPreferences:
         ShowPreferences();
         break;
+    case kNotifyRowDeleted:
+        // The hidden grid of an emptied list keeps no keyboard focus: the first control of
+        // the window takes it, so that the window's shortcuts still arrive.
+        CallAfter([this] {
+            wxWindow* focus = wxWindow::FindFocus();
+            if (fileList->GetRowCount() == 0 &&
+                (focus == nullptr || !focus->IsShownOnScreen() || focus == fileList ||
+                 fileList->IsDescendant(focus))) {
+                MoveFocus(1);
+            }
+        });
+        break;
     case kNotifyConvertFinished:
         if (closing) {
             // The job ended after the file in hand: now the window can close.

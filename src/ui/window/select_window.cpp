@@ -313,8 +313,7 @@ void SelectWindow::DeleteSelected() {
     grid->ClearSelection();
     grid->EndBatch();
     if (GetRowCount() == 0) {
-        grid->Hide();
-        Refresh();
+        HideEmptyGrid();
     }
     grid->ForceRefresh();
 }
@@ -332,6 +331,11 @@ bool SelectWindow::AskBeforeRemoving(const wxString& question) {
     return true;
 }
 
+void SelectWindow::HideEmptyGrid() {
+    grid->Hide();
+    Refresh();
+}
+
 void SelectWindow::ClearAll() {
     if (state != State::kIdle || GetRowCount() == 0) {
         return;
@@ -341,8 +345,7 @@ void SelectWindow::ClearAll() {
     }
     grid->ClearSelection();
     grid->DeleteRows(0, GetRowCount());
-    grid->Hide();
-    Refresh();
+    HideEmptyGrid();
     FileCellInfo info;
     info.row = -1;
     SetCode(kNotifyRowDeleted);

@@ -105,6 +105,8 @@ private:
     // Asks the question; true on anything but Cancel, with any cell edit ended.
     bool AskBeforeRemoving(const wxString& question);
     void FillWidth();
+    // Hides the grid of an empty list; the main frame paints its guide there.
+    void HideEmptyGrid();
     void BindGridHandlers(bool bind);
     void EnterState(State next);
     void StartNextLoad();
