@@ -101,8 +101,11 @@ TEST_F(WindowTest, LoadsFilesAndFoldersOnceEachAndReportsRefusalsOnce) {
     MessageRecorder messages;
     CodeRecorder codes;
     list->Attach(&codes);
-    ASSERT_TRUE(list->AddPaths(Paths({folder, loose, refused, folder + "/scan2.png"}),
-                               SelectWindow::Origin::kDrop));
+    // A name that is no file, or a pipe given by itself, is refused like a text file.
+    const wxString missing = m_home.Documents() + "/gone.png";
+    ASSERT_TRUE(list->AddPaths(
+        Paths({folder, loose, refused, folder + "/scan2.png", missing, folder + "/pipe.png"}),
+        SelectWindow::Origin::kCommandLine));
     ASSERT_TRUE(WaitIdle());
     WaitFor([&] { return !messages.messages.empty(); }, 2);
 
@@ -112,7 +115,9 @@ TEST_F(WindowTest, LoadsFilesAndFoldersOnceEachAndReportsRefusalsOnce) {
               Names({"Scan1", "scan2", "scan10", "loose photo"}));
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_TRUE(messages.messages[0].StartsWith("Fail to open file  \n "));
-    EXPECT_TRUE(messages.messages[0].Contains("readme.txt"));
+    for (const char* name : {"readme.txt", "gone.png", "pipe.png"}) {
+        EXPECT_TRUE(messages.messages[0].Contains(name)) << name;
+    }
     EXPECT_EQ(codes.Count(kNotifyLoadLock), 1);
     EXPECT_EQ(codes.Count(kNotifyLoadUnlock), 1);
     EXPECT_TRUE(list->GetGrid()->IsShown());
