@@ -244,6 +244,21 @@ TEST_F(WindowTest, AFailedRowShowsFailedWithItsReasonAndNoBar) {
     EXPECT_FALSE(status.reason.empty());
     EXPECT_EQ(frame->GetOutputPanel()->GetSummaryText(), "1 converted, 1 failed");
     EXPECT_FALSE(wxFileExists(output + "/broken.pdf"));
+
+    // The tool tip names what went wrong in the user's language, the engine's details after.
+    wxCommandEvent german(EVT_LANGUAGE_CHANGED, frame->GetId());
+    german.SetInt(LanguageFile::kGerman);
+    frame->OnLanguageChanged(german);
+    const wxString kind = _("The file is not an image of a supported type.");
+    EXPECT_NE(kind, "The file is not an image of a supported type.") << "translated";
+    XyGrid* grid = list->GetGrid();
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(1, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    ASSERT_TRUE(WaitFor([&] { return !grid->GetGridWindow()->GetToolTipText().empty(); }, 5));
+    const wxString tip = grid->GetGridWindow()->GetToolTipText();
+    EXPECT_TRUE(tip.StartsWith(_("Failed") + ": " + kind)) << tip;
+    EXPECT_TRUE(tip.Contains(status.reason)) << tip;
 }
 
 TEST_F(WindowTest, DeleteAndClearAskFirstAndRemoveExactlyTheSelectedRows) {

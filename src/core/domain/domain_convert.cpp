@@ -127,13 +127,13 @@ void DomainConvert::PostProgress(int done, int total, int row, int column, int p
     target->QueueEvent(event);
 }
 
-void DomainConvert::PostStatus(int row, int column, int state, const wxString& reason) {
+void DomainConvert::PostStatus(int row, int column, int state, const ConvertFailure& failure) {
     if (target == nullptr) {
         return;
     }
     auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, targetId, row, column, state);
     event->SetInt(0);
-    event->SetString(reason);
+    event->SetFailure(failure);
     target->QueueEvent(event);
 }
 

@@ -72,8 +72,8 @@ public:
     // Queues a cell-render event: progress (state 1, percent done * 100 / total); at 100 %,
     // the pages of the PDF written.
     void PostProgress(int done, int total, int row, int column, int pages = 0);
-    // Queues a cell-render event with a state; a failure carries its reason.
-    void PostStatus(int row, int column, int state, const wxString& reason = wxString());
+    // Queues a cell-render event with a state; a failure carries its kind and reason.
+    void PostStatus(int row, int column, int state, const ConvertFailure& failure = {});
     // Appends "first [second] [code]" to today's log, control characters escaped.
     void WriteLog(const wxString& first, const wxString& second, int code);
 

@@ -139,35 +139,40 @@ int DomainConvertPdfCreator::CancelWhenAbandoned(int, int) {
     return ConvertState == kAbandonRequested ? 1 : 0;
 }
 
-wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxString& output) {
+ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
+                                                    const wxString& output) {
+    using Kind = ConvertFailure::Kind;
     if (result == nullptr) {
-        return "the PDF service gave no result";
+        return {Kind::kInternal, "the PDF service gave no result"};
     }
     if (result->errorCode != 0) {
         const wxString reason = wxString::FromUTF8(result->reason != nullptr ? result->reason : "");
-        return reason.empty() ? wxString::Format("error %d", result->errorCode) : reason;
+        return {ConvertFailure::FromServiceError(result->errorCode),
+                reason.empty() ? wxString::Format("error %d", result->errorCode) : reason};
     }
     if (result->path == nullptr || !FileUtil::FileExists(wxString::FromUTF8(result->path))) {
-        return "the PDF service wrote no file";
+        return {Kind::kInternal, "the PDF service wrote no file"};
     }
     wxString reason;
     if (!Platform::MoveIntoPlace(wxString::FromUTF8(result->path), output, &reason)) {
-        return "cannot write " + output + ": " + reason;
+        return {Kind::kWrite, "cannot write " + output + ": " + reason};
     }
-    return wxString();
+    return {};
 }
 
-wxString DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
-                                                ServicePtr& service) {
-    wxString reason = CheckOutputName(name);
+ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name,
+                                                      const TempFolder& temp,
+                                                      ServicePtr& service) {
+    using Kind = ConvertFailure::Kind;
+    const wxString reason = CheckOutputName(name);
     if (!reason.empty()) {
-        return reason;
+        return {Kind::kOutputName, reason};
     }
     if (!temp.IsOk()) {
-        return "cannot create a temporary folder";
+        return {Kind::kWrite, "cannot create a temporary folder"};
     }
     service = ServicePtr(CreateService(Utf8(GetEnginePath())), ServiceDeleter(this));
-    return service ? wxString() : wxString("cannot start the PDF service");
+    return service ? ConvertFailure() : ConvertFailure(Kind::kInternal, "cannot start the PDF service");
 }
 
 int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& settings) {
@@ -185,16 +190,17 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
 
         ServicePtr service;
         int pages = 0;
-        wxString reason;
+        ConvertFailure failure;
         // Two images of one job that would make the same PDF: the first makes it, the others
         // fail, rather than replace it. A PDF from before the job is replaced as usual.
         if (const auto found = made.find(output); found != made.end()) {
-            reason = "another image of this run, " + found->second + ", makes the same PDF";
+            failure = {ConvertFailure::Kind::kOutputName,
+                       "another image of this run, " + found->second + ", makes the same PDF"};
         } else {
             made.emplace(output, cells[FileRowInfo::kFileName]);
-            reason = PrepareOutput(name, temp, service);
+            failure = PrepareOutput(name, temp, service);
         }
-        if (reason.empty()) {
+        if (!failure) {
             const int type = cells.size() > FileRowInfo::kProductType
                                  ? wxAtoi(cells[FileRowInfo::kProductType])
                                  : static_cast<int>(kImage);
@@ -205,18 +211,18 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
             const PdfResult* result =
                 service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                    temp.Path().utf8_str(), NoProgress, 0);
-            reason = PlaceResult(result, output);
+            failure = PlaceResult(result, output);
             pages = result != nullptr ? result->pageCount : 0;
         }
         service.reset();
 
-        if (reason.empty()) {
+        if (!failure) {
             PostProgress(100, 100, row, column, pages);
             ++count;
             WriteLog(source, output, 1);
         } else {
-            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
-            WriteLog(source, output + ": " + reason, 0);
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
+            WriteLog(source, output + ": " + failure.reason, 0);
         }
         if (StopRequested()) {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kStopped);

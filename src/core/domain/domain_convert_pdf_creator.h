@@ -75,12 +75,13 @@ protected:
 
     // What both passes need before an output named `name` is written: the name checked, the
     // job's temporary folder made and a PDF service started. Returns why the output cannot be
-    // made, or an empty string with `service` set.
-    wxString PrepareOutput(const wxString& name, const TempFolder& temp, ServicePtr& service);
+    // made, or no failure with `service` set.
+    ConvertFailure PrepareOutput(const wxString& name, const TempFolder& temp,
+                                 ServicePtr& service);
 
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
-    // wrote nothing, or the file cannot be put there), or an empty string.
-    static wxString PlaceResult(const PdfResult* result, const wxString& output);
+    // wrote nothing, or the file cannot be put there), or no failure.
+    static ConvertFailure PlaceResult(const PdfResult* result, const wxString& output);
     // The progress procedure of a file of its own: the file in hand always finishes.
     static int NoProgress(int pagesDone, int pagesTotal);
     // The progress procedure of a merge: an abandoned job (the window closes) cancels it.

@@ -37,8 +37,8 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
     TempFolder temp;
     ServicePtr service;
     int pages = 0;
-    wxString reason = PrepareOutput(name, temp, service);
-    if (reason.empty()) {
+    ConvertFailure failure = PrepareOutput(name, temp, service);
+    if (!failure) {
         for (const auto& [row, cells] : job) {
             service->AppendSource(service.get(), cells[FileRowInfo::kSourcePath].utf8_str());
             PostProgress(30, 100, row, column);
@@ -48,20 +48,20 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
         const PdfResult* result =
             service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                temp.Path().utf8_str(), CancelWhenAbandoned, 0);
-        reason = PlaceResult(result, output);
+        failure = PlaceResult(result, output);
         pages = result != nullptr ? result->pageCount : 0;
     }
 
     // All or nothing: one merged file, or every row failed.
     for (const auto& [row, cells] : job) {
-        if (reason.empty()) {
+        if (!failure) {
             PostProgress(100, 100, row, column, pages);
         } else {
-            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
         }
     }
-    WriteLog(wxString::Format("%zu", job.size()), reason.empty() ? output : output + ": " + reason,
-             reason.empty() ? 1 : 0);
+    WriteLog(wxString::Format("%zu", job.size()),
+             failure ? output + ": " + failure.reason : output, failure ? 0 : 1);
     job.clear();
-    return reason.empty() ? 1 : 0;
+    return failure ? 0 : 1;
 }

@@ -639,7 +639,7 @@ void SelectWindow::OnGridMotion(wxMouseEvent& event) {
     if (row >= 0 && row < GetRowCount()) {
         const FileGridTable::Status& status = table->GetStatus(row);
         if (status.state == DhGridCellRenderCommandEvent::kFailed) {
-            tip = _("Failed") + ": " + status.reason;
+            tip = _("Failed") + ": " + FileGridTable::DescribeFailure(status);
         }
     }
     if (grid->GetGridWindow()->GetToolTipText() != tip) {

@@ -169,6 +169,7 @@ void SelectWindow::OnCellRender(DhGridCellRenderCommandEvent& event) {
         status.state = event.GetState();
         status.percent = 0;
         status.reason = event.GetString();
+        status.failure = event.GetFailureKind();
         if (state == State::kConverting) {
             ++summary.failed;
         }
