@@ -6,6 +6,7 @@
 #include "domain/domain_convert.h"
 #include "domain/file_row_info.h"
 #include "gui/window_test_support.h"
+#include "window/base/dh_bitmap_button.h"
 #include "window/base/dh_check_box.h"
 #include "window/base/dh_radio_button.h"
 #include "window/base/dh_word_button.h"
@@ -16,6 +17,7 @@
 #include "window/language_event.h"
 #include "window/notify_code.h"
 #include "window/output_window.h"
+#include "window/title_window.h"
 #include "window/xy_grid.h"
 #include "window/zl_menu_bar.h"
 #include "window/zq_menu_bar.h"
@@ -23,8 +25,8 @@
 
 #include <wx/clipbrd.h>
 #include <wx/dcmemory.h>
-#include <wx/file.h>
 #include <wx/dirdlg.h>
+#include <wx/file.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
@@ -371,9 +373,8 @@ TEST_F(WindowTest, NavigationKeysMoveTheSelectionAndKeepItInView) {
         int last;
     };
     const Case cases[] = {
-        {WXK_DOWN, wxMOD_NONE, 3, 3}, {WXK_DOWN, wxMOD_SHIFT, 3, 4},
-        {WXK_DOWN, wxMOD_SHIFT, 3, 5}, {WXK_UP, wxMOD_NONE, 4, 4},
-        {WXK_END, wxMOD_NONE, 29, 29}, {WXK_HOME, wxMOD_SHIFT, 0, 29},
+        {WXK_DOWN, wxMOD_NONE, 3, 3}, {WXK_DOWN, wxMOD_SHIFT, 3, 4}, {WXK_DOWN, wxMOD_SHIFT, 3, 5},
+        {WXK_UP, wxMOD_NONE, 4, 4},   {WXK_END, wxMOD_NONE, 29, 29}, {WXK_HOME, wxMOD_SHIFT, 0, 29},
         {WXK_HOME, wxMOD_NONE, 0, 0},
     };
     for (const Case& c : cases) {
@@ -495,33 +496,33 @@ TEST_F(WindowTest, TheMergedNameIsTheOneTypedAndBadNamesKeepThePromptOpen) {
         sim.Text(text);
         sim.Char(WXK_RETURN);
     };
-    Script script({Script::Wait(typing), Script::Act([&] {
-                       EXPECT_EQ(prompt->GetValue(), "p2");
-                       type("   ");
-                   }),
-                   Script::Wait([&] { return messages.messages.size() == 1; }),
-                   Script::Wait(typing), Script::Act([&] {
-                       // Pasted text passes no character filter: OK must catch it.
-                       if (wxTheClipboard->Open()) {
-                           wxTheClipboard->SetData(new wxTextDataObject("Holiday/2024"));
-                           wxTheClipboard->Close();
-                       }
-                       sim.Char('A', wxMOD_CONTROL);
-                       sim.Char('V', wxMOD_CONTROL);
-                   }),
-                   Script::Wait([&] {
-                       return static_cast<wxTextCtrl*>(wxWindow::FindFocus())->GetValue() ==
-                              "Holiday/2024";
-                   }),
-                   Script::Act([&] {
-                       // OK pressed with the pointer.
-                       wxWindow* ok = prompt->FindWindow(wxID_OK);
-                       MovePointer(sim, ok->ClientToScreen(wxPoint(ok->GetSize().x / 2,
-                                                                   ok->GetSize().y / 2)));
-                       sim.MouseClick();
-                   }),
-                   Script::Wait([&] { return messages.messages.size() == 2; }),
-                   Script::Wait(typing), Script::Act([&] { type("MyMerged Order"); })});
+    Script script(
+        {Script::Wait(typing), Script::Act([&] {
+             EXPECT_EQ(prompt->GetValue(), "p2");
+             type("   ");
+         }),
+         Script::Wait([&] { return messages.messages.size() == 1; }), Script::Wait(typing),
+         Script::Act([&] {
+             // Pasted text passes no character filter: OK must catch it.
+             if (wxTheClipboard->Open()) {
+                 wxTheClipboard->SetData(new wxTextDataObject("Holiday/2024"));
+                 wxTheClipboard->Close();
+             }
+             sim.Char('A', wxMOD_CONTROL);
+             sim.Char('V', wxMOD_CONTROL);
+         }),
+         Script::Wait([&] {
+             return static_cast<wxTextCtrl*>(wxWindow::FindFocus())->GetValue() == "Holiday/2024";
+         }),
+         Script::Act([&] {
+             // OK pressed with the pointer.
+             wxWindow* ok = prompt->FindWindow(wxID_OK);
+             MovePointer(sim,
+                         ok->ClientToScreen(wxPoint(ok->GetSize().x / 2, ok->GetSize().y / 2)));
+             sim.MouseClick();
+         }),
+         Script::Wait([&] { return messages.messages.size() == 2; }), Script::Wait(typing),
+         Script::Act([&] { type("MyMerged Order"); })});
     sim.Char(WXK_RETURN, wxMOD_CONTROL);
     ASSERT_TRUE(WaitFor([&] { return script.Done(); }));
     ASSERT_TRUE(WaitIdle());
@@ -708,6 +709,68 @@ TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {
         }
     };
     check(frame);
+}
+
+TEST_F(WindowTest, TheWindowResizesByItsCornerAndMaximisesWithTheListGrowing) {
+    Load(Paths({Image("r.png")}));
+    wxUIActionSimulator sim;
+    const wxRect before = frame->GetScreenRect();
+    const wxRect listBefore = list->GetRect();
+    OutputWindow* panel = frame->GetOutputPanel();
+    const int startMargin =
+        panel->GetClientSize().x - panel->GetStartButton()->GetRect().GetRight();
+    // The pointer takes the bottom edge near the right corner (the rounded corner itself is
+    // cut from the window) and drags it out.
+    const wxPoint corner = before.GetBottomRight() - wxPoint(12, 2);
+    MovePointer(sim, corner);
+    sim.MouseDown();
+    for (int step = 1; step <= 5; ++step) {
+        MovePointer(sim, corner + wxPoint(40 * step, 30 * step));
+    }
+    sim.MouseUp();
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize() == before.GetSize() + wxSize(200, 150); }, 5))
+        << frame->GetSize().x << "x" << frame->GetSize().y << " at " << frame->GetPosition().x
+        << "," << frame->GetPosition().y << " pointer " << wxGetMousePosition().x << ","
+        << wxGetMousePosition().y;
+    EXPECT_EQ(frame->GetPosition(), before.GetPosition());
+    ASSERT_TRUE(
+        WaitFor([&] { return list->GetSize() == listBefore.GetSize() + wxSize(200, 150); }, 5));
+    EXPECT_EQ(list->GetGrid()->GetSize().y, list->GetClientSize().y - 2)
+        << "the list shows more rows";
+    EXPECT_EQ(panel->GetClientSize().x - panel->GetStartButton()->GetRect().GetRight(),
+              startMargin);
+    TitleWindow* title = frame->GetTitleBar();
+    EXPECT_GT(title->GetCloseButton()->GetRect().GetRight(), title->GetClientSize().x - 16);
+
+    // Dragging the top left corner far in stops at the smallest size.
+    const wxPoint topLeft = frame->GetScreenRect().GetTopLeft() + wxPoint(12, 1);
+    MovePointer(sim, topLeft);
+    sim.MouseDown();
+    MovePointer(sim, topLeft + wxPoint(600, 500));
+    sim.MouseUp();
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize() == frame->GetMinSize(); }, 5))
+        << frame->GetSize().x << "x" << frame->GetSize().y << " min " << frame->GetMinSize().x
+        << "x" << frame->GetMinSize().y;
+    EXPECT_EQ(frame->GetScreenRect().GetBottomRight(), before.GetBottomRight() + wxPoint(200, 150))
+        << "the other corner stays";
+
+    // The maximise button fills the screen; pressing it again gives the size back.
+    const wxSize small = frame->GetSize();
+    wxWindow* maximize = title->GetMaximizeButton();
+    const wxPoint button =
+        maximize->ClientToScreen(wxPoint(maximize->GetSize().x / 2, maximize->GetSize().y / 2));
+    MovePointer(sim, button);
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return frame->IsMaximized(); }, 5));
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize().x > small.x + 200; }, 5));
+    EXPECT_TRUE(wxRect(frame->GetSize()).Contains(wxRect(list->GetRect())));
+    // Not so soon that the two clicks make a double click.
+    const auto later = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    WaitFor([&] { return std::chrono::steady_clock::now() > later; }, 2);
+    MovePointer(sim, maximize->ClientToScreen(
+                         wxPoint(maximize->GetSize().x / 2, maximize->GetSize().y / 2)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return !frame->IsMaximized() && frame->GetSize() == small; }, 5));
 }
 
 TEST_F(WindowTest, TabReachesTheThemedControlsInOrder) {

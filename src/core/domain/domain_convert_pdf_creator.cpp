@@ -160,8 +160,7 @@ ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
     return {};
 }
 
-ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name,
-                                                      const TempFolder& temp,
+ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
                                                       ServicePtr& service) {
     using Kind = ConvertFailure::Kind;
     const wxString reason = CheckOutputName(name);
@@ -172,7 +171,8 @@ ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name,
         return {Kind::kWrite, "cannot create a temporary folder"};
     }
     service = ServicePtr(CreateService(Utf8(GetEnginePath())), ServiceDeleter(this));
-    return service ? ConvertFailure() : ConvertFailure(Kind::kInternal, "cannot start the PDF service");
+    return service ? ConvertFailure()
+                   : ConvertFailure(Kind::kInternal, "cannot start the PDF service");
 }
 
 int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& settings) {

@@ -76,8 +76,7 @@ protected:
     // What both passes need before an output named `name` is written: the name checked, the
     // job's temporary folder made and a PDF service started. Returns why the output cannot be
     // made, or no failure with `service` set.
-    ConvertFailure PrepareOutput(const wxString& name, const TempFolder& temp,
-                                 ServicePtr& service);
+    ConvertFailure PrepareOutput(const wxString& name, const TempFolder& temp, ServicePtr& service);
 
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or no failure.

@@ -60,8 +60,8 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
         }
     }
-    WriteLog(wxString::Format("%zu", job.size()),
-             failure ? output + ": " + failure.reason : output, failure ? 0 : 1);
+    WriteLog(wxString::Format("%zu", job.size()), failure ? output + ": " + failure.reason : output,
+             failure ? 0 : 1);
     job.clear();
     return failure ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include "window/notify_code.h"
 #include "window/xy_grid.h"
 
+#include <wx/dcclient.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
@@ -39,6 +40,14 @@ bool SelectWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id
     Bind(EVT_FILES_LOADED, &SelectWindow::OnFilesLoaded, this);
     Bind(EVT_CELL_RENDER, &SelectWindow::OnCellRender, this);
     Bind(EVT_CONVERSION_FINISHED, &SelectWindow::OnConvertFinished, this);
+    // The grid fills the panel, its first column taking the width the others leave.
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        const wxSize client = GetClientSize();
+        grid->SetSize(0, 0, client.x, std::max(0, client.y - 2));
+        FillWidth();
+        Refresh(false);
+    });
     return true;
 }
 
@@ -100,16 +109,25 @@ void SelectWindow::AddColumn(const wxString& title, int width, int kind, bool hi
     }
 }
 
-void SelectWindow::FillWidth() {
-    // The first column takes the width the others leave, so that the list has no empty
-    // strip at its right.
+int SelectWindow::OtherColumnsWidth() const {
     int used = grid->GetRowLabelSize() + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, grid) + 2;
     for (int col = 1; col < grid->GetNumberCols(); ++col) {
         used += grid->GetColSize(col);
     }
+    return used;
+}
+
+void SelectWindow::FillWidth() {
+    // The first column takes the width the others leave, so that the list has no empty
+    // strip at its right and, in a narrow window, no column beyond its right edge.
     if (!widths.empty()) {
-        grid->SetColSize(0, std::max(widths[0], grid->GetClientSize().x - used));
+        grid->SetColSize(0,
+                         std::max(firstColumnMin, grid->GetClientSize().x - OtherColumnsWidth()));
     }
+}
+
+int SelectWindow::NeededWidth() const {
+    return OtherColumnsWidth() + firstColumnMin + (GetSize().x - grid->GetSize().x);
 }
 
 void SelectWindow::SetConverter(DomainConvert* value) {
@@ -121,6 +139,18 @@ void SelectWindow::SetConverter(DomainConvert* value) {
 
 void SelectWindow::SetColumnLabel(int col, const wxString& text) {
     grid->SetColLabelValue(col, text);
+    // A column is never narrower than its heading, in any language.
+    if (static_cast<size_t>(col) < widths.size() && grid->IsColShown(col)) {
+        wxClientDC dc(grid->GetGridColLabelWindow());
+        dc.SetFont(grid->GetLabelFont());
+        const int needed = dc.GetTextExtent(text).x + kHeadingPadding;
+        if (col == 0) {
+            firstColumnMin = std::max(kMinFirstColumn, needed);
+        } else {
+            grid->SetColSize(col, std::max(widths[col], needed));
+        }
+        FillWidth();
+    }
 }
 
 int SelectWindow::GetRowCount() const {

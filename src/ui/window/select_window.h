@@ -66,6 +66,9 @@ public:
     virtual void OnCellRender(DhGridCellRenderCommandEvent& event);
 
     int GetRowCount() const;
+    // The width the list needs: every column after the first whole, the first at its
+    // narrowest.
+    int NeededWidth() const;
     State GetState() const { return state; }
     XyGrid* GetGrid() const { return grid; }
     FileGridTable* GetTable() const { return table; }
@@ -105,6 +108,8 @@ private:
     // Asks the question; true on anything but Cancel, with any cell edit ended.
     bool AskBeforeRemoving(const wxString& question);
     void FillWidth();
+    // The width of the row labels, the columns after the first and the scroll bar.
+    int OtherColumnsWidth() const;
     // Hides the grid of an empty list; the main frame paints its guide there.
     void HideEmptyGrid();
     void BindGridHandlers(bool bind);
@@ -126,6 +131,10 @@ private:
     void OnTimer(wxTimerEvent& event);
     void OnGridMotion(wxMouseEvent& event);
 
+    static constexpr int kMinFirstColumn = 100;
+    // The room a column heading takes beside its text: the margins and the header's edges.
+    static constexpr int kHeadingPadding = 16;
+
     DomainConvert* converter = nullptr;
     wxTimer timer;
     XyGrid* grid = nullptr;
@@ -134,6 +143,7 @@ private:
     wxArrayString outputTypes;
     wxArrayInt kinds;
     std::vector<int> widths; // as the columns were defined
+    int firstColumnMin = kMinFirstColumn;
 
     State state = State::kIdle;
     std::deque<PendingLoad> pendingLoads;
