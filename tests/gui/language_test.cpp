@@ -215,7 +215,7 @@ TEST_P(LanguageWindowTest, EveryLabelOfTheMainWindowFits) {
     CjxSubject job;
     job.Attach(frame->GetOutputPanel());
     job.SetCode(kNotifyJobSummary);
-    JobSummary summary{12, 3, true, output};
+    JobSummary summary{12, 3, 4, true, output};
     job.Notify(&summary);
     {
         SCOPED_TRACE("list and summary");
@@ -248,6 +248,49 @@ TEST_P(LanguageWindowTest, EveryLabelOfTheMainWindowFits) {
     SCOPED_TRACE("smallest window");
     ExpectLaidOut(frame);
     expectHeadingsFit();
+}
+
+namespace {
+// The middle, from top to bottom, of a button's label as drawn on its face: of the rows with
+// pixels of the label's colour right of the face's left cap. -1 when there are none.
+double LabelMiddle(const DhWordButton* button) {
+    const wxImage face = button->GetLabelledBitmap().ConvertToImage();
+    const wxColour ink = button->GetForegroundColour();
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < face.GetHeight(); ++y) {
+        for (int x = button->GetTextX(); x < face.GetWidth(); ++x) {
+            const int distance = std::abs(face.GetRed(x, y) - ink.Red()) +
+                                 std::abs(face.GetGreen(x, y) - ink.Green()) +
+                                 std::abs(face.GetBlue(x, y) - ink.Blue());
+            if (distance < 60) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+        }
+    }
+    return top < 0 ? -1 : (top + bottom) / 2.0;
+}
+} // namespace
+
+TEST_P(LanguageWindowTest, ButtonLabelsSitWhereTheThemePutsThem) {
+    // Each label's middle is where an English label's is, within a pixel or two (a descender
+    // moves it by less): a text in a fallback font (Chinese, Japanese) must not sit lower than
+    // the theme's own.
+    std::vector<DhWordButton*> buttons{frame->GetOutputPanel()->GetStartButton()};
+    for (int id = ZqToolBar::kAddFile; id <= ZqToolBar::kClearAll; ++id) {
+        buttons.push_back(frame->GetThemedToolBar()->GetButton(id));
+    }
+    for (DhWordButton* button : buttons) {
+        const wxString label = button->GetLabel();
+        const double middle = LabelMiddle(button);
+        button->SetLabelAndFont("Start", button->GetFont());
+        const double reference = LabelMiddle(button);
+        button->SetLabelAndFont(label, button->GetFont());
+        ASSERT_GE(middle, 0) << label;
+        EXPECT_NEAR(middle, reference, 2.0) << label;
+    }
 }
 
 TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {

@@ -263,6 +263,67 @@ TEST_F(WindowTest, AFailedRowShowsFailedWithItsReasonAndNoBar) {
     EXPECT_TRUE(tip.Contains(status.reason)) << tip;
 }
 
+TEST_F(WindowTest, ExistingPdfsAreReplacedOrKeptAsTheUserChooses) {
+    Load(Paths({Image("a.png"), Image("b.png")}));
+    auto contents = [this](const wxString& name) {
+        wxString text;
+        wxFile file(output + "/" + name);
+        return file.IsOpened() && file.ReadAll(&text, wxConvISO8859_1) ? text : wxString();
+    };
+    struct Case {
+        int answer;
+        bool aReplaced;
+        bool bWritten;
+    };
+    const Case cases[] = {
+        {wxID_CANCEL, false, false}, // no job at all
+        {wxID_NO, false, true},      // skip existing
+        {wxID_YES, true, true},      // replace all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        TestHome::WriteFile(output + "/a.pdf", "older");
+        wxRemoveFile(output + "/b.pdf");
+        MessageRecorder messages({c.answer});
+        frame->GetOutputPanel()->RequestStart();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_TRUE(messages.messages[0].Contains("a.pdf")) << messages.messages[0];
+        EXPECT_EQ(contents("a.pdf").StartsWith("%PDF-"), c.aReplaced);
+        EXPECT_EQ(contents("a.pdf") == "older", !c.aReplaced);
+        EXPECT_EQ(wxFileExists(output + "/b.pdf"), c.bWritten);
+        if (c.answer == wxID_NO) {
+            EXPECT_EQ(list->GetTable()->GetStatus(0).state, DhGridCellRenderCommandEvent::kSkipped);
+            EXPECT_EQ(frame->GetOutputPanel()->GetSummaryText(),
+                      "1 converted, 0 failed, 1 skipped");
+        }
+    }
+
+    // A merged PDF that exists is replaced only when the user says so.
+    TestHome::WriteFile(output + "/a.pdf", "older");
+    frame->GetOutputPanel()->GetMergeBox()->SetValue(true);
+    DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+    DialogAnswer<wxTextEntryDialog> name([](wxTextEntryDialog*) { return wxID_OK; });
+    MessageRecorder messages({wxID_NO});
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(contents("a.pdf"), "older");
+}
+
+TEST_F(WindowTest, TheListFollowsTheRowInHand) {
+    wxArrayString paths;
+    for (int i = 0; i < 40; ++i) {
+        paths.Add(Image(wxString::Format("f%02d.png", i)));
+    }
+    Load(paths);
+    XyGrid* grid = list->GetGrid();
+    ASSERT_FALSE(grid->IsVisible(39, 0, false));
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(grid->IsVisible(39, 0, false));
+}
+
 TEST_F(WindowTest, DeleteAndClearAskFirstAndRemoveExactlyTheSelectedRows) {
     wxArrayString paths;
     for (int i = 0; i < 5; ++i) {

@@ -15,6 +15,7 @@ public:
         kProgress = 1,   // a progress bar with the percent
         kStopped = 2,    // "Stop"
         kFailed = 3,     // "Failed"
+        kSkipped = 4,    // "Skipped": its PDF exists and the user kept it
     };
 
     DhGridCellRenderCommandEvent(wxEventType type, int id, int row, int column, int state);

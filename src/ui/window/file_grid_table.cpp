@@ -214,6 +214,10 @@ void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const 
         renderer.SetText(_("Stop"));
         renderer.percent = status.percent;
         break;
+    case DhGridCellRenderCommandEvent::kSkipped:
+        // TRANSLATORS: the status of a file whose PDF existed and was kept.
+        renderer.SetText(_("Skipped"));
+        break;
     case DhGridCellRenderCommandEvent::kFailed:
         // A failed row shows no bar: a full one would read as done.
         renderer.SetText(_("Failed"));

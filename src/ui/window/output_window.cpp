@@ -115,8 +115,8 @@ int OutputWindow::NeededWidth() const {
     const int folder = kMinFieldWidth + kGap + browseButton->GetSize().x + kGap +
                        openButton->GetSize().x + 3 * kGap + bigWidth;
     // A summary of four-digit counts, stopped, with both links.
-    const wxString sample =
-        wxString::Format(_("%d converted, %d failed"), 8888, 8888) + " " + _("(stopped)");
+    const wxString sample = wxString::Format(_("%d converted, %d failed"), 8888, 8888) + ", " +
+                            wxString::Format(_("%d skipped"), 8888) + " " + _("(stopped)");
     const int lastJob = mergeBox->GetSize().x + 4 * kGap + summaryText->GetTextExtent(sample).x +
                         2 * kGap + openOutputLink->GetBestSize().x + 2 * kGap +
                         openLogLink->GetBestSize().x;
@@ -277,6 +277,10 @@ void OutputWindow::ShowSummary() {
     // TRANSLATORS: the summary of the last job: the number of files converted and of those
     // that failed.
     auto text = wxString::Format(_("%d converted, %d failed"), summary.converted, summary.failed);
+    if (summary.skipped > 0) {
+        // TRANSLATORS: added to the summary of a job: the files whose existing PDF was kept.
+        text += ", " + wxString::Format(_("%d skipped"), summary.skipped);
+    }
     if (summary.stopped) {
         // TRANSLATORS: added to the summary of a job that the user stopped.
         text += " " + _("(stopped)");

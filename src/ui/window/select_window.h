@@ -21,6 +21,7 @@ class wxThreadEvent;
 struct JobSummary {
     int converted = 0;
     int failed = 0;
+    int skipped = 0; // rows whose existing PDF the user chose to keep
     bool stopped = false;
     wxString outputFolder; // where to look for the results
 };
@@ -116,6 +117,9 @@ private:
     void EnterState(State next);
     void StartNextLoad();
     bool AskMergedName();
+    // Asks before PDFs that exist are replaced: all of them, none (the rows go to `skipped`),
+    // or no job at all (false).
+    bool AskBeforeReplacing(const wxArrayInt& rows, std::vector<int>& skipped);
     int FirstVisibleColumn(int kind) const;
     // Moves the cursor for a navigation key and selects the row it reaches, or with `extend`
     // the rows from the anchor to it; the row is scrolled into view.
@@ -151,5 +155,6 @@ private:
     bool gridHandlersBound = false;
     std::vector<int> jobRows; // the rows of the running job
     int anchorRow = -1;       // where a selection extended with Shift starts
+    int followedRow = -1;     // the row in hand that the list last scrolled to
     JobSummary summary;
 };

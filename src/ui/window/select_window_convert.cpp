@@ -19,6 +19,7 @@
 #include <wx/textdlg.h>
 #include <wx/valtext.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -60,16 +61,37 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
         }
     }
 
+    std::vector<int> skipped;
+    if (!AskBeforeReplacing(rows, skipped)) {
+        return;
+    }
+
     // The job: each row's cells, the choice columns as the chosen index, with the settings
-    // as they are now.
+    // as they are now. Rows whose PDF the user keeps are left out.
     auto job = std::make_unique<ConvertJob>();
-    jobRows.assign(rows.begin(), rows.end());
+    jobRows.clear();
     for (int row : rows) {
-        (*job)[row] = table->GetRowCells(row);
         table->GetStatus(row) = FileGridTable::Status();
+        if (std::find(skipped.begin(), skipped.end(), row) != skipped.end()) {
+            table->GetStatus(row).state = DhGridCellRenderCommandEvent::kSkipped;
+            continue;
+        }
+        jobRows.push_back(row);
+        (*job)[row] = table->GetRowCells(row);
+    }
+    if (job->empty()) {
+        // Every PDF exists and stays: there is nothing to convert.
+        summary = JobSummary();
+        summary.skipped = static_cast<int>(skipped.size());
+        grid->ForceRefresh();
+        SetCode(kNotifyJobSummary);
+        Notify(&summary);
+        return;
     }
     auto* task = new ConvertTask{converter, std::move(job), JobSettings::Capture()};
     summary = JobSummary();
+    summary.skipped = static_cast<int>(skipped.size());
+    followedRow = -1;
     summary.outputFolder = task->settings.saveBesideSource
                                ? table->GetRowCells(rows[0])[FileRowInfo::kSourceDir]
                                : task->settings.outputDir;
@@ -88,6 +110,69 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
         EnterState(State::kIdle);
         wxMessageBox(_("The conversion cannot start: no worker thread could be started."),
                      AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION, this);
+    }
+}
+
+bool SelectWindow::AskBeforeReplacing(const wxArrayInt& rows, std::vector<int>& skipped) {
+    const bool beside = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0;
+    const bool merge = DomainSettings::GetKeyedInt(DomainSettings::kMergeOffered) != 0 &&
+                       DomainSettings::GetKeyedInt(DomainSettings::kMerge) != 0;
+    const wxString outputDir = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
+    // The rows whose PDF exists, and the names of those PDFs.
+    std::vector<int> existing;
+    wxArrayString names;
+    if (merge) {
+        const wxString name = DomainSettings::GetKeyed(DomainSettings::kMergeName) + ".pdf";
+        if (wxFileName::Exists(outputDir + "/" + name)) {
+            names.Add(name);
+        }
+    } else {
+        for (int row : rows) {
+            const wxArrayString& cells = table->GetRowCells(row);
+            const wxString name = cells[FileRowInfo::kOutputName] + ".pdf";
+            const wxString folder = beside ? cells[FileRowInfo::kSourceDir] : outputDir;
+            if (wxFileName::Exists(folder + "/" + name)) {
+                existing.push_back(row);
+                if (names.Index(name) == wxNOT_FOUND) {
+                    names.Add(name);
+                }
+            }
+        }
+    }
+    if (names.empty()) {
+        return true;
+    }
+    // The first few names, so that the user sees what is at stake.
+    const size_t shown = std::min<size_t>(names.size(), 5);
+    wxString list;
+    for (size_t i = 0; i < shown; ++i) {
+        list += "\n" + names[i];
+    }
+    if (shown < names.size()) {
+        // TRANSLATORS: ends a list of file names: how many more there are.
+        list += "\n" + wxString::Format(_("and %zu more"), names.size() - shown);
+    }
+    if (merge) {
+        wxMessageDialog ask(this, _("The PDF already exists:") + list + "\n\n" + _("Replace it?"),
+                            AppUtil::GetDisplayName(), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+        ask.SetYesNoLabels(_("Replace"), _("Cancel"));
+        return ask.ShowModal() == wxID_YES;
+    }
+    // TRANSLATORS: %zu is the number of PDFs that exist already; their names follow.
+    wxMessageDialog ask(
+        this,
+        wxString::Format(_("%zu of the PDFs already exist:"), names.size()) + list + "\n\n" +
+            _("Replace them, or convert only the images whose PDF does not exist?"),
+        AppUtil::GetDisplayName(), wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_QUESTION);
+    ask.SetYesNoCancelLabels(_("Replace All"), _("Skip Existing"), _("Cancel"));
+    switch (ask.ShowModal()) {
+    case wxID_YES:
+        return true;
+    case wxID_NO:
+        skipped = existing;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -144,6 +229,14 @@ void SelectWindow::OnCellRender(DhGridCellRenderCommandEvent& event) {
         return;
     }
     FileGridTable::Status& status = table->GetStatus(row);
+    // The list follows the row in hand, so that its progress is seen.
+    if (state == State::kConverting && row != followedRow &&
+        (event.GetState() == DhGridCellRenderCommandEvent::kConverting ||
+         (event.GetState() == DhGridCellRenderCommandEvent::kProgress &&
+          event.GetPercent() < 100))) {
+        followedRow = row;
+        grid->MakeCellVisible(row, std::max(0, grid->GetGridCursorCol()));
+    }
     switch (event.GetState()) {
     case DhGridCellRenderCommandEvent::kConverting:
         status.state = event.GetState();
