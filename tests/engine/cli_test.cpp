@@ -238,6 +238,8 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
         {"--no-copy=1 " + image, "", 2, "unknown option"},
         {"-m a --beside-source " + image, "", 2, "cannot go together"},
         {"-m ../up " + image, "", 2, "not a plain file name"},
+        // The names the window refuses are refused here too.
+        {"-m 'a:b*?' " + image, "", 2, "which file names may not hold"},
         {"-o", "", 2, "--output needs a value"},
         {"-j 0 " + image, "", 2, "--jobs takes"},
         {"--jobs=many " + image, "", 2, "--jobs takes"},

@@ -495,31 +495,6 @@ TEST_F(WindowTest, CtrlClickTogglesOneRowAndAClickBelowTheRowsClearsTheSelection
     ASSERT_TRUE(WaitFor([&] { return list->GetSelectedRows().empty(); }, 5));
 }
 
-TEST_F(WindowTest, OutputNamesAreCheckedWhole) {
-    struct Case {
-        const char* name;
-        bool ok;
-    };
-    const Case cases[] = {
-        {"Album", true},        {"Reise 2024 – Teil 1", true},
-        {"  padded  ", true},   {"", false},
-        {"   ", false},         {"a/b", false},
-        {"a\\b", false},        {"x|y", false},
-        {"what?", false},       {"..", false},
-        {"line\nbreak", false}, {"tab\there", false},
-        {"\"quoted\"", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SelectWindow::CheckOutputFileName(wxString::FromUTF8(c.name)).empty(), c.ok)
-            << c.name;
-    }
-    // 251 bytes and ".pdf" fill a file name; one more does not fit.
-    EXPECT_TRUE(SelectWindow::CheckOutputFileName(wxString(251, 'a')).empty());
-    EXPECT_FALSE(SelectWindow::CheckOutputFileName(wxString(252, 'a')).empty());
-    EXPECT_FALSE(
-        SelectWindow::CheckOutputFileName(wxString::FromUTF8("ü") + wxString(250, 'a')).empty());
-}
-
 TEST_F(WindowTest, TheMergedNameIsTheOneTypedAndBadNamesKeepThePromptOpen) {
     Load(Paths({Image("p1.png", 40, 30), Image("p2.png", 30, 40)}));
     // The second image first: the merge follows the list.

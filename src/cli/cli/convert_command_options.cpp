@@ -2,7 +2,7 @@
 #include "cli/convert_command.h"
 
 #include "common/file_util.h"
-#include "domain/domain_convert_pdf_creator.h"
+#include "domain/output_name.h"
 
 #include <algorithm>
 #include <optional>
@@ -38,12 +38,12 @@ const OptionRule kRules[] = {
      }},
     {'m', "merge", true,
      [](Options& o, const wxString& v) -> wxString {
-         wxString name = v;
+         wxString name = OutputName::Trimmed(v);
          if (name.Lower().EndsWith(".pdf")) {
              name.RemoveLast(4);
          }
          o.mergeName = name;
-         return DomainConvertPdfCreator::CheckOutputName(name);
+         return OutputName::CheckTyped(name);
      }},
     {0, "page-type", true,
      [](Options& o, const wxString& v) -> wxString {

@@ -6,6 +6,7 @@
 #include "common/temp_folder.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "domain/output_name.h"
 
 #include <wx/filename.h>
 
@@ -121,16 +122,6 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSet
     record.security = &options.security;
 }
 
-wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
-    if (name.Strip(wxString::both).empty()) {
-        return "the output name is empty";
-    }
-    if (name.Contains("/") || name.Contains("\\") || name == "." || name == "..") {
-        return "the output name \"" + name + "\" is not a plain file name";
-    }
-    return wxString();
-}
-
 int DomainConvertPdfCreator::NoProgress(int, int) {
     return 0;
 }
@@ -163,7 +154,7 @@ ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
 ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
                                                       ServicePtr& service) {
     using Kind = ConvertFailure::Kind;
-    const wxString reason = CheckOutputName(name);
+    const wxString reason = OutputName::CheckSafe(name);
     if (!reason.empty()) {
         return {Kind::kOutputName, reason};
     }

@@ -55,10 +55,6 @@ public:
     static void FillPageOptions(PageOptions& options, const JobSettings& settings,
                                 const wxString& templateDir, const wxString& title);
 
-    // Why an output name cannot be used (a path separator, "." or "..", nothing at all), or
-    // an empty string when it can.
-    static wxString CheckOutputName(const wxString& name);
-
 protected:
     // Releases a service through FreeService of the object that created it.
     class ServiceDeleter {

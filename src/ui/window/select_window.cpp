@@ -3,6 +3,7 @@
 #include "app/app_util.h"
 #include "domain/domain_convert.h"
 #include "domain/domain_settings.h"
+#include "domain/output_name.h"
 #include "window/dnd_file.h"
 #include "window/file_cell_info.h"
 #include "window/file_grid_table.h"
@@ -518,20 +519,7 @@ int SelectWindow::FirstVisibleColumn(int kind) const {
 }
 
 wxString SelectWindow::CheckOutputFileName(const wxString& name) {
-    const wxString trimmed = wxString(name).Trim(true).Trim(false);
-    if (trimmed.empty() || trimmed == "." || trimmed == "..") {
-        return _("Invalid file name!");
-    }
-    for (wxUniChar c : name) {
-        if (c < 0x20 || c == 0x7F || wxString("\\/|:*?\"<>").Find(c) != wxNOT_FOUND) {
-            return _("Invalid file name!");
-        }
-    }
-    // The file's name with its ".pdf" must fit the file system's 255 bytes.
-    if (strlen(trimmed.utf8_str()) + 4 > 255) {
-        return _("Invalid file name!");
-    }
-    return wxString();
+    return OutputName::CheckTyped(name).empty() ? wxString() : _("Invalid file name!");
 }
 
 void SelectWindow::OnCommand(wxCommandEvent& event) {
@@ -624,7 +612,7 @@ void SelectWindow::OnCellChanging(wxGridEvent& event) {
             });
             return;
         }
-        info.text = wxString(info.text).Trim(true).Trim(false);
+        info.text = OutputName::Trimmed(info.text);
     }
     SetCode(kNotifyCellEdit);
     Notify(&info);

@@ -6,6 +6,7 @@
 #include "domain/domain_convert.h"
 #include "domain/domain_settings.h"
 #include "domain/job_settings.h"
+#include "domain/output_name.h"
 #include "thread/convert_worker.h"
 #include "thread/task_thread.h"
 #include "window/file_grid_table.h"
@@ -210,15 +211,14 @@ bool SelectWindow::AskMergedName() {
                 }
                 return;
             }
-            dialog.SetValue(wxString(dialog.GetValue()).Trim(true).Trim(false));
+            dialog.SetValue(OutputName::Trimmed(dialog.GetValue()));
             dialog.EndModal(wxID_OK);
         },
         wxID_OK);
     if (dialog.ShowModal() != wxID_OK) {
         return false;
     }
-    DomainSettings::SetKeyed(DomainSettings::kMergeName,
-                             wxString(dialog.GetValue()).Trim(true).Trim(false));
+    DomainSettings::SetKeyed(DomainSettings::kMergeName, OutputName::Trimmed(dialog.GetValue()));
     return true;
 }
 
