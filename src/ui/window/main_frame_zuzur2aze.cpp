@@ -63,7 +63,7 @@ MainFrameZUZUR2AZE::~MainFrameZUZUR2AZE() {
     // The panels go first: the list still speaks to the conversion object as it goes.
     DestroyChildren();
     if (converter) {
-        converter->SetTarget(nullptr);
+        converter->CloseChannel();
     }
 }
 

@@ -19,8 +19,9 @@
 #include <set>
 
 SelectWindow::~SelectWindow() {
-    if (converter != nullptr && converter->GetTarget() == this) {
-        converter->SetTarget(nullptr);
+    if (converter != nullptr && converter->GetChannel() &&
+        converter->GetChannel()->Delivers(this)) {
+        converter->CloseChannel();
     }
 }
 
