@@ -3,10 +3,13 @@
 #include "app/app_util.h"
 #include "domain/domain_settings.h"
 #include "domain/libxml_ptr.h"
+#include "support/file_size_limit.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
+#include <wx/dir.h>
 #include <wx/filefn.h>
+#include <wx/filename.h>
 
 namespace {
 std::string PageFile(const char* version,
@@ -146,6 +149,22 @@ TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose) {
     EXPECT_EQ(DomainSettings::GetNamed("page:subject"), "");
     EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
     EXPECT_EQ(DomainSettings::GetNamed("page:permission:userpassword"), "");
+}
+
+TEST(DomainPageTest, AFailedSaveLeavesThePageFileAsItWas) {
+    TestHome home;
+    ASSERT_TRUE(DomainPage().Load());
+    const wxString path = AppUtil::GetPagePath(true);
+    const std::string before = TestHome::ReadFile(path);
+    DomainSettings::SetNamed("page:author", wxString('a', 20000));
+    {
+        FileSizeLimit full(before.size());
+        EXPECT_FALSE(DomainPage().Save());
+    }
+    EXPECT_EQ(TestHome::ReadFile(path), before);
+    wxArrayString left;
+    wxDir::GetAllFiles(wxPathOnly(path), &left, "*page*", wxDIR_FILES | wxDIR_HIDDEN);
+    EXPECT_EQ(left.size(), 1u) << "no temporary is left";
 }
 
 TEST(DomainPageTest, ADamagedDefaultFallsBackWithoutLosingTheUserFile) {

@@ -4,7 +4,9 @@
 #include "common/file_util.h"
 #include "domain/domain_settings.h"
 #include "domain/libxml_ptr.h"
+#include "pdf/atomic_file.h"
 
+#include <libxml/xmlsave.h>
 #include <wx/file.h>
 #include <wx/log.h>
 
@@ -161,6 +163,24 @@ void ReadDocument(xmlDoc* doc) {
     ReadText(context.get(), "/setting/page/subject", "page:subject");
 }
 
+// Writes the document in place of the file at `path`, formatted, through a temporary file
+// that is flushed to the disk before it is renamed (AtomicFile).
+bool WriteDocument(xmlDoc* doc, const wxString& path) {
+    const std::string target = Utf8(path);
+    AtomicFile file;
+    if (!file.OpenBeside(target)) {
+        return false;
+    }
+    xmlSaveCtxt* save = xmlSaveToFd(file.Descriptor(), "UTF-8", XML_SAVE_FORMAT);
+    if (save == nullptr) {
+        return false;
+    }
+    // Failed writes show in the result of the close, which flushes what is buffered.
+    const bool saved = xmlSaveDoc(save, doc) >= 0;
+    const bool closed = xmlSaveClose(save) >= 0;
+    return saved && closed && file.Commit(target);
+}
+
 XmlDocPtr ParseBuiltIn() {
     const char* text = DomainPage::GetBuiltInPageFile();
     return XmlDocPtr(xmlReadMemory(text, static_cast<int>(std::strlen(text)), "page.xml", "UTF-8",
@@ -296,14 +316,5 @@ bool DomainPage::Save() {
         SetNodes(context.get(), binding.expression, DomainSettings::GetNamed(binding.key));
     }
     context.reset();
-
-    xmlChar* buffer = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc.get(), &buffer, &size, "UTF-8", 1);
-    XmlCharPtr owned(buffer);
-    if (buffer == nullptr) {
-        return false;
-    }
-    return FileUtil::WriteFileAtomically(userPath,
-                                         std::string(reinterpret_cast<char*>(buffer), size));
+    return WriteDocument(doc.get(), userPath);
 }
