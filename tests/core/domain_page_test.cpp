@@ -147,8 +147,45 @@ TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose) {
     EXPECT_EQ(DomainSettings::GetNamed("page:right"), "8");
     EXPECT_EQ(DomainSettings::GetNamed("page:author"), wxString::FromUTF8("Smith & <Söhne> 李"));
     EXPECT_EQ(DomainSettings::GetNamed("page:subject"), "");
-    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "1") << "the size selection is kept";
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select:default"), "2");
     EXPECT_EQ(DomainSettings::GetNamed("page:permission:userpassword"), "");
+}
+
+// A page file from before the size selection was kept (and one with decimals): it loads with
+// the default selection, and the first Save adds the selection to it.
+TEST(DomainPageTest, AnOlderUserFileLoadsAndKeepsTheSelectionOnceSaved) {
+    TestHome home;
+    TestHome::WriteFile(AppUtil::GetPagePath(false), DomainPage::GetBuiltInPageFile());
+    TestHome::WriteFile(AppUtil::GetPagePath(true),
+                        "<?xml version=\"1.0\"?><setting version=\"1.0\"><page>"
+                        "<page-type value=\"A5\"><type-size>"
+                        "<type name=\"A5\" size=\"148 x 210 mm\"/></type-size></page-type>"
+                        "<page-size width=\"100.5\" height=\"200\"/>"
+                        "<page-margin top=\"12.7\" bottom=\"2\" left=\"3\" right=\"4\"/>"
+                        "<author>A</author></page></setting>");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
+    EXPECT_EQ(DomainSettings::GetNamed("page:width"), "100.5");
+    EXPECT_EQ(DomainSettings::GetNamed("page:top"), "12.7");
+
+    DomainSettings::SetNamed("page:size:select", "0");
+    DomainSettings::SetNamed("page:left", "0.25");
+    ASSERT_TRUE(DomainPage().Save());
+    DomainSettings::SetNamed("page:size:select", "2");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "0");
+    EXPECT_EQ(DomainSettings::GetNamed("page:type"), "A5");
+    EXPECT_EQ(DomainSettings::GetNamed("page:left"), "0.25");
+
+    // Only the three selections are taken from a file.
+    std::string file = TestHome::ReadFile(AppUtil::GetPagePath(true));
+    const size_t at = file.find("<size-select value=\"0\"");
+    ASSERT_NE(at, std::string::npos) << file;
+    file.replace(at, 23, "<size-select value=\"7\"");
+    TestHome::WriteFile(AppUtil::GetPagePath(true), file);
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
 }
 
 TEST(DomainPageTest, AFailedSaveLeavesThePageFileAsItWas) {

@@ -98,6 +98,16 @@ xmlNode* FirstChildNamed(const xmlNode* node, const char* name) {
     return nullptr;
 }
 
+// Stores a size selection ("0" the page type, "1" the page size, "2" the default page type);
+// anything else is left out.
+void ReadSelection(const xmlNode* node, const wxString& key) {
+    XmlCharPtr value(xmlGetProp(node, XmlText("value")));
+    const wxString text = FromXml(value.get());
+    if (text == "0" || text == "1" || text == "2") {
+        DomainSettings::SetNamed(key, text);
+    }
+}
+
 void ReadPageType(const xmlNode* pageType) {
     ReadAttribute(pageType, "value", "page:type");
     wxString items;
@@ -147,8 +157,12 @@ void ReadDocument(xmlDoc* doc) {
             ReadAttribute(byDefault, "height", "page:height:default");
         }
     }
-    DomainSettings::SetNamed("page:size:select", "2");
-    DomainSettings::SetNamed("page:size:select:default", "2");
+    if (const xmlNode* select = FirstNode(context.get(), "/setting/page/size-select")) {
+        ReadSelection(select, "page:size:select");
+        if (const xmlNode* byDefault = FirstChildNamed(select, "default")) {
+            ReadSelection(byDefault, "page:size:select:default");
+        }
+    }
     if (const xmlNode* margin = FirstNode(context.get(), "/setting/page/page-margin")) {
         static const char* const kSides[] = {"top", "bottom", "left", "right"};
         const xmlNode* byDefault = FirstChildNamed(margin, "default");
@@ -314,6 +328,16 @@ bool DomainPage::Save() {
     };
     for (const Binding& binding : kBindings) {
         SetNodes(context.get(), binding.expression, DomainSettings::GetNamed(binding.key));
+    }
+    // A page file written before the size selection was kept lacks its element.
+    xmlNode* select = FirstNode(context.get(), "/setting/page/size-select");
+    xmlNode* page = FirstNode(context.get(), "/setting/page");
+    if (select == nullptr && page != nullptr) {
+        select = xmlNewChild(page, nullptr, XmlText("size-select"), nullptr);
+    }
+    if (select != nullptr) {
+        xmlSetProp(select, XmlText("value"),
+                   XmlText(Utf8(DomainSettings::GetNamed("page:size:select")).c_str()));
     }
     context.reset();
     return WriteDocument(doc.get(), userPath);

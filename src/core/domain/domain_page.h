@@ -15,7 +15,8 @@ public:
     // Reads the page settings into the named settings. Returns false when the installation's
     // default page file is missing or damaged; built-in settings are then used.
     bool Load();
-    // Writes the page type, custom size, margins and author into the user page file.
+    // Writes the page type, custom size, size selection, margins and author into the user
+    // page file.
     bool Save();
     // Sets the content of every node the expression finds; 0, or -1 when it cannot be
     // evaluated.
