@@ -121,6 +121,17 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSet
     record.security = &options.security;
 }
 
+PageGeometry::Room DomainConvertPdfCreator::CheckRoom(const JobSettings& settings,
+                                                      double& limitMm) {
+    PageOptions options;
+    FillPageOptions(options, settings, wxString(), wxString());
+    const PdfPageOptions& record = options.record;
+    // As the PDF service takes the record.
+    const PageSetup page = {record.pageType, record.width, record.height, record.left,
+                            record.right,    record.top,   record.bottom};
+    return PageGeometry::CheckRoom(page, limitMm);
+}
+
 wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
     if (name.Strip(wxString::both).empty()) {
         return "the output name is empty";
