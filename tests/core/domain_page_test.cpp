@@ -315,3 +315,51 @@ TEST(DomainPageTest, PageSizeInUseComesFromTheSelection) {
     EXPECT_DOUBLE_EQ(height, 279.4);
     EXPECT_FALSE(DomainPage::ParseSizeText("8.5 x 11 in", width, height));
 }
+
+TEST(DomainPageTest, MillimetresAsTypedAndAsStored) {
+    struct Case {
+        const char* typed;
+        bool number;
+        double value;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"210", true, 210, "210"},
+        {"12.7", true, 12.7, "12.7"},
+        {"12,7", true, 12.7, "12.7"},
+        {" 0.25 ", true, 0.25, "0.25"},
+        {".5", true, 0.5, "0.5"},
+        {"10.", true, 10, "10"},
+        {"+3", true, 3, "3"},
+        {"-5", true, -5, "-5"},
+        {"1188.125", true, 1188.125, "1188.125"},
+        {"", false, 0, nullptr},
+        {"  ", false, 0, nullptr},
+        {"abc", false, 0, nullptr},
+        {"12mm", false, 0, nullptr},
+        {"1e3", false, 0, nullptr},
+        {"1.2.3", false, 0, nullptr},
+        {"1,200.5", false, 0, nullptr},
+        {"- 5", false, 0, nullptr},
+        {"5-", false, 0, nullptr},
+        {"inf", false, 0, nullptr},
+        {"0x10", false, 0, nullptr},
+        {".", false, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        double value = 0;
+        EXPECT_EQ(DomainPage::ParseMillimetres(c.typed, value), c.number) << c.typed;
+        if (c.number) {
+            EXPECT_DOUBLE_EQ(value, c.value) << c.typed;
+            EXPECT_EQ(DomainPage::FormatMillimetres(value), c.stored) << c.typed;
+            // What is stored reads back as the same number, for the converter too.
+            EXPECT_DOUBLE_EQ(
+                DomainPage::ParseDecimal(DomainPage::FormatMillimetres(value).utf8_str()), c.value)
+                << c.typed;
+        }
+    }
+    // Limits in messages: rounded to hundredths, without trailing zeros.
+    EXPECT_EQ(DomainPage::FormatMillimetres(8.5 * 25.4, 2), "215.9");
+    EXPECT_EQ(DomainPage::FormatMillimetres(297, 2), "297");
+    EXPECT_EQ(DomainPage::FormatMillimetres(184.15, 2), "184.15");
+}

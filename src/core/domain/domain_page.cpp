@@ -11,6 +11,7 @@
 #include <wx/log.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <regex>
@@ -240,6 +241,55 @@ bool DomainPage::GetPageSize(int select, const wxString& pageType, double custom
     }
     const wxString type = select == 0 ? pageType : DomainSettings::GetNamed("page:type:default");
     return !type.empty() && ParseSizeText(DomainSettings::GetNamed(type), width, height);
+}
+
+bool DomainPage::ParseMillimetres(const wxString& text, double& value) {
+    std::string number = Utf8(text.Strip(wxString::both));
+    size_t digits = 0;
+    size_t points = 0;
+    for (size_t i = 0; i < number.size(); ++i) {
+        char& c = number[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' || c == ',') {
+            c = '.';
+            ++points;
+        } else if (!((c == '-' || c == '+') && i == 0)) {
+            return false;
+        }
+    }
+    if (digits == 0 || points > 1) {
+        return false;
+    }
+    const char* start = number.data() + (number[0] == '+' ? 1 : 0);
+    const char* end = number.data() + number.size();
+    double parsed = 0;
+    const auto result = std::from_chars(start, end, parsed, std::chars_format::fixed);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(parsed)) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+wxString DomainPage::FormatMillimetres(double value, int decimals) {
+    char text[64];
+    const auto result = decimals < 0 ? std::to_chars(text, text + sizeof text, value)
+                                     : std::to_chars(text, text + sizeof text, value,
+                                                     std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        return wxString();
+    }
+    std::string written(text, result.ptr);
+    if (written.find('.') != std::string::npos) {
+        while (written.back() == '0') {
+            written.pop_back();
+        }
+        if (written.back() == '.') {
+            written.pop_back();
+        }
+    }
+    return written == "-0" ? wxString("0") : wxString::FromUTF8(written);
 }
 
 bool DomainPage::Load() {

@@ -36,6 +36,16 @@ public:
     static bool GetPageSize(int select, const wxString& pageType, double customWidth,
                             double customHeight, double& width, double& height);
 
+    // A length in millimetres as a person types it: a decimal number with "." or "," before
+    // its decimals and an optional sign, blanks around it ("12.7", "12,7", " 210 ", "-5").
+    // False for anything else (empty text, "abc", "1e3", "12.7mm", "1.2.3").
+    static bool ParseMillimetres(const wxString& text, double& value);
+    // The number as the page file and the named settings store it, independent of the
+    // locale: "210", "12.7". With `decimals` at 0 or more, rounded to that many decimals
+    // ("215.9" for 215.899999 with 2); the shortest text that reads back as the same number
+    // otherwise. No trailing zeros.
+    static wxString FormatMillimetres(double value, int decimals = -1);
+
     // The built-in page file, used when the installation's default page file is damaged.
     static const char* GetBuiltInPageFile();
 };
