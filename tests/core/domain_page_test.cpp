@@ -282,40 +282,6 @@ TEST(DomainPageTest, SetNodesWritesEveryFoundNodeAndReportsBadExpressions) {
         << written;
 }
 
-TEST(DomainPageTest, PageSizeInUseComesFromTheSelection) {
-    TestHome home;
-    ASSERT_TRUE(DomainPage().Load());
-    struct Case {
-        int select;
-        const char* type;
-        bool fixed;
-        double width;
-        double height;
-    };
-    const Case cases[] = {
-        {0, "A3", true, 297, 420},      {0, "Letter", true, 216, 279},
-        {0, "Image Size", false, 0, 0}, {0, "", false, 0, 0},
-        {1, "A3", true, 100, 150},      {2, "A3", true, 210, 297}, // the default type, A4
-        {7, "Letter", true, 210, 297},
-    };
-    for (const Case& c : cases) {
-        double width = 0;
-        double height = 0;
-        EXPECT_EQ(DomainPage::GetPageSize(c.select, c.type, 100, 150, width, height), c.fixed)
-            << c.select << " " << c.type;
-        if (c.fixed) {
-            EXPECT_EQ(width, c.width) << c.select << " " << c.type;
-            EXPECT_EQ(height, c.height) << c.select << " " << c.type;
-        }
-    }
-    double width = 0;
-    double height = 0;
-    EXPECT_TRUE(DomainPage::ParseSizeText(wxString::FromUTF8("215.9 × 279.4 mm"), width, height));
-    EXPECT_DOUBLE_EQ(width, 215.9);
-    EXPECT_DOUBLE_EQ(height, 279.4);
-    EXPECT_FALSE(DomainPage::ParseSizeText("8.5 x 11 in", width, height));
-}
-
 TEST(DomainPageTest, MillimetresAsTypedAndAsStored) {
     struct Case {
         const char* typed;

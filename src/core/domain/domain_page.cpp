@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <string>
 
 namespace {
@@ -216,31 +215,6 @@ double DomainPage::ParseDecimal(const char* text) {
         return 0;
     }
     return value;
-}
-
-bool DomainPage::ParseSizeText(const wxString& text, double& width, double& height) {
-    // "x", "X" or the multiplication sign between the numbers.
-    static const std::regex pattern(
-        R"(([0-9]+(?:\.[0-9]+)?)\s*(?:x|X|\xC3\x97)\s*([0-9]+(?:\.[0-9]+)?)\s*mm)");
-    const std::string utf8 = Utf8(text);
-    std::smatch match;
-    if (!std::regex_search(utf8, match, pattern)) {
-        return false;
-    }
-    width = ParseDecimal(match.str(1).c_str());
-    height = ParseDecimal(match.str(2).c_str());
-    return width > 0 && height > 0;
-}
-
-bool DomainPage::GetPageSize(int select, const wxString& pageType, double customWidth,
-                             double customHeight, double& width, double& height) {
-    if (select == 1) {
-        width = customWidth;
-        height = customHeight;
-        return true;
-    }
-    const wxString type = select == 0 ? pageType : DomainSettings::GetNamed("page:type:default");
-    return !type.empty() && ParseSizeText(DomainSettings::GetNamed(type), width, height);
 }
 
 bool DomainPage::ParseMillimetres(const wxString& text, double& value) {
