@@ -367,8 +367,14 @@ TEST_F(PreferenceDialogTest, OpensOnTheProxyPageWithTheStoredSelection) {
     Choose(SettingPage::kPageTypeRadio);
     EXPECT_TRUE(types->IsEnabled());
     EXPECT_FALSE(Page<wxTextCtrl>("height")->IsEnabled());
-    ChooseType("Letter");
-    EXPECT_EQ(Page<wxStaticText>("sizetext")->GetLabel(), "8.5 x 11 in (216 x 279 mm)");
+    // The size text of each type shows whole, within the page.
+    auto* sizeText = Page<wxStaticText>("sizetext");
+    for (const char* type : {"Letter", "Image Size"}) {
+        ChooseType(type);
+        EXPECT_EQ(sizeText->GetLabel(), DomainSettings::GetNamed(type));
+        EXPECT_GE(sizeText->GetSize().x, sizeText->GetTextExtent(sizeText->GetLabel()).x) << type;
+        EXPECT_TRUE(wxRect(m_page->GetClientSize()).Contains(sizeText->GetRect())) << type;
+    }
     Choose(SettingPage::kCustomizeRadio);
     EXPECT_FALSE(types->IsEnabled());
     EXPECT_TRUE(Page<wxTextCtrl>("height")->IsEnabled());

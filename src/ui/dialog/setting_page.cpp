@@ -20,6 +20,7 @@
 #include <wx/textctrl.h>
 #include <wx/tokenzr.h>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -95,6 +96,16 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
         shown.Add(wxGetTranslation(item));
     }
     m_pageTypeList->Set(shown);
+    // Room for the size text of every type, so that choosing one moves nothing; the text
+    // keeps to its place (and is shortened) when the window is made narrower.
+    int widest = 0;
+    for (const wxString& item : items) {
+        const wxString text = DomainSettings::GetNamed(item);
+        if (!text.empty()) {
+            widest = std::max(widest, m_sizeText->GetTextExtent(wxGetTranslation(text)).x);
+        }
+    }
+    m_sizeText->SetMinSize(wxSize(widest, -1));
     // The stored type, else the default type, else the first one offered.
     if (!SelectType(Named("page:type")) && !SelectType(Named("page:type:default")) &&
         !items.empty()) {
@@ -130,7 +141,7 @@ void SettingPage::BuildControls() {
         new wxComboBox(this, kPageTypeList, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
                        nullptr, wxCB_READONLY, wxDefaultValidator, "pagetype");
     m_sizeText = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                  wxST_ELLIPSIZE_END, "sizetext");
+                                  wxST_ELLIPSIZE_END | wxST_NO_AUTORESIZE, "sizetext");
     auto* typeRow = new wxBoxSizer(wxHORIZONTAL);
     typeRow->Add(m_pageTypeRadio, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
     typeRow->Add(m_pageTypeList, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
