@@ -120,13 +120,14 @@ bool CopyInto(const std::string& from, AtomicFile& out) {
     return ok;
 }
 
-// Flushes a file's data to the disk.
+// Flushes a file's data to the disk. Data alone: a file that its writer flushed already (the
+// PDF service's output) costs nothing more.
 bool SyncFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    const bool ok = ::fsync(fd) == 0;
+    const bool ok = ::fdatasync(fd) == 0;
     const int saved = errno;
     ::close(fd);
     errno = saved;
