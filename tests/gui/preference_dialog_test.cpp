@@ -29,7 +29,7 @@
 #include <wx/uiaction.h>
 
 #include <chrono>
-#include <fcntl.h>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <unistd.h>
@@ -56,16 +56,15 @@ public:
     StderrCapture() {
         std::fflush(stderr);
         m_saved = dup(STDERR_FILENO);
-        char path[] = "/tmp/ombrix-stderr-XXXXXX";
-        m_file = mkstemp(path);
-        unlink(path);
+        m_stream = std::tmpfile();
+        m_file = fileno(m_stream);
         dup2(m_file, STDERR_FILENO);
     }
     ~StderrCapture() {
         std::fflush(stderr);
         dup2(m_saved, STDERR_FILENO);
         close(m_saved);
-        close(m_file);
+        std::fclose(m_stream);
     }
     std::string Text() const {
         std::fflush(stderr);
@@ -83,6 +82,7 @@ public:
 
 private:
     int m_saved = -1;
+    std::FILE* m_stream = nullptr;
     int m_file = -1;
 };
 
