@@ -4,6 +4,7 @@
 #include "pdf/image_source.h"
 #include "pdf/pdf_error.h"
 #include "pdf_test_support.h"
+#include "support/file_size_limit.h"
 
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
@@ -151,7 +152,8 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
     const std::string jpegData = ReadFile(jpeg);
     Write(truncated, jpegData.substr(0, jpegData.size() / 2));
     const std::string cutPng = in.File("cut.png");
-    const std::string pngData = ReadFile(Make(in, "big.png", "-size 200x200 plasma:fractal"));
+    const std::string bigPng = Make(in, "big.png", "-size 200x200 plasma:fractal");
+    const std::string pngData = ReadFile(bigPng);
     Write(cutPng, pngData.substr(0, pngData.size() - 40));
 
     PdfPageOptions wideMargins = DefaultOptions();
@@ -199,6 +201,18 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
     for (const char* folder : {"/proc", "/nonexistent/folder"}) {
         const Conversion conversion = Convert({good}, folder);
         EXPECT_EQ(conversion.code, PDF_ERROR_WRITE) << folder << ": " << conversion.reason;
+    }
+    // A disk that fills up while the PDF is written: no PDF, and no partial file left.
+    {
+        TempDir out;
+        Conversion conversion;
+        {
+            FileSizeLimit full(4096);
+            conversion = Convert({bigPng}, out.Path());
+        }
+        EXPECT_EQ(conversion.code, PDF_ERROR_WRITE) << conversion.reason;
+        EXPECT_TRUE(conversion.path.empty());
+        EXPECT_TRUE(out.List().empty());
     }
 
     // Only images are converted.

@@ -1,6 +1,6 @@
 #include "common/platform.h"
 
-#include "pdf/unique_file.h"
+#include "pdf/atomic_file.h"
 
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
@@ -82,10 +82,6 @@ FILE* Platform::OpenFile(const wxString& path, const char* mode) {
     return std::fopen(native.c_str(), mode);
 }
 
-bool Platform::ReplaceFile(const wxString& from, const wxString& to) {
-    return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
-}
-
 wxString Platform::MakeUniqueDir(const wxString& prefix) {
     std::string pattern = NativePath(prefix) + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -96,8 +92,8 @@ wxString Platform::MakeUniqueDir(const wxString& prefix) {
 
 namespace {
 
-// Copies a file into a new file, flushed to the disk; false with errno set on failure.
-bool CopyAndSync(const std::string& from, int out) {
+// Copies a file into a new file; false with errno set on failure.
+bool CopyInto(const std::string& from, AtomicFile& out) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return false;
@@ -113,69 +109,63 @@ bool CopyAndSync(const std::string& from, int out) {
             ok = n == 0;
             break;
         }
-        for (ssize_t done = 0; done < n && ok;) {
-            const ssize_t written = ::write(out, buffer + done, static_cast<size_t>(n - done));
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            ok = written > 0;
-            done += written > 0 ? written : 0;
-        }
-        if (!ok) {
+        if (!out.Write(buffer, static_cast<size_t>(n))) {
+            ok = false;
             break;
         }
     }
     const int saved = errno;
     ::close(in);
     errno = saved;
-    return ok && ::fsync(out) == 0;
+    return ok;
+}
+
+// Flushes a file's data to the disk. Data alone: a file that its writer flushed already (the
+// PDF service's output) costs nothing more.
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fdatasync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return ok;
+}
+
+bool Fail(wxString* reason) {
+    if (reason != nullptr) {
+        *reason = wxString::FromUTF8(std::strerror(errno));
+    }
+    return false;
 }
 } // namespace
 
 bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason) {
     const std::string source = NativePath(from);
     const std::string target = NativePath(to);
+    // On the disk before its name is: a power loss never leaves an empty file at `to`.
+    if (!SyncFile(source)) {
+        return Fail(reason);
+    }
     if (std::rename(source.c_str(), target.c_str()) == 0) {
-        return true;
+        return AtomicFile::SyncFolder(AtomicFile::FolderOf(target)) || Fail(reason);
     }
     if (errno != EXDEV) {
-        if (reason != nullptr) {
-            *reason = wxString::FromUTF8(std::strerror(errno));
-        }
-        return false;
+        return Fail(reason);
     }
     // Another file system: copy beside the target under a private name, then rename.
-    const size_t slash = target.find_last_of('/');
-    std::string partial;
-    const int out = UniqueFile::Create(
-        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/" +
-            kPartPrefix + NativePath(GetProcessTag()),
-        partial);
-    if (out < 0) {
-        if (reason != nullptr) {
-            *reason = wxString::FromUTF8(std::strerror(errno));
-        }
-        return false;
+    AtomicFile copy;
+    if (!copy.Open(AtomicFile::FolderOf(target) + "/" + kPartPrefix +
+                   NativePath(GetProcessTag()))) {
+        return Fail(reason);
     }
     // Locked until it is closed: a part file nobody holds, of a process that has ended, is
     // stale.
-    ::flock(out, LOCK_EX | LOCK_NB);
-    bool ok = CopyAndSync(source, out);
-    int saved = errno;
-    if (::close(out) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && std::rename(partial.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(partial.c_str());
-        if (reason != nullptr) {
-            *reason = wxString::FromUTF8(std::strerror(saved));
-        }
-        return false;
+    ::flock(copy.Descriptor(), LOCK_EX | LOCK_NB);
+    if (!CopyInto(source, copy) || !copy.Commit(target)) {
+        return Fail(reason);
     }
     std::remove(source.c_str());
     return true;

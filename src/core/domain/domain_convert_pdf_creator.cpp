@@ -122,6 +122,17 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSet
     record.security = &options.security;
 }
 
+PageGeometry::Room DomainConvertPdfCreator::CheckRoom(const JobSettings& settings,
+                                                      double& limitMm) {
+    PageOptions options;
+    FillPageOptions(options, settings, wxString(), wxString());
+    const PdfPageOptions& record = options.record;
+    // As the PDF service takes the record.
+    const PageSetup page = {record.pageType, record.width, record.height, record.left,
+                            record.right,    record.top,   record.bottom};
+    return PageGeometry::CheckRoom(page, limitMm);
+}
+
 int DomainConvertPdfCreator::NoProgress(int, int) {
     return 0;
 }

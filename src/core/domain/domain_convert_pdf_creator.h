@@ -1,6 +1,7 @@
 #pragma once
 
 #include "domain/domain_convert.h"
+#include "pdf/page_geometry.h"
 #include "pdf/pdf_service.h"
 
 #include <memory>
@@ -54,6 +55,10 @@ public:
     // Fills the page options from the job's page settings; `title` is the document title.
     static void FillPageOptions(PageOptions& options, const JobSettings& settings,
                                 const wxString& templateDir, const wxString& title);
+    // Whether the margins of the page settings leave room for every image, portrait or
+    // landscape, on the page the PDF service makes of these options (PageGeometry::CheckRoom
+    // on the same values); `limitMm` gets the length each pair of margins must stay below.
+    static PageGeometry::Room CheckRoom(const JobSettings& settings, double& limitMm);
 
 protected:
     // Releases a service through FreeService of the object that created it.

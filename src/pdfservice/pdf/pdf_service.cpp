@@ -2,10 +2,10 @@
 // becomes an error code and a reason in the result.
 #include "pdf/pdf_service.h"
 
+#include "pdf/atomic_file.h"
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
-#include "pdf/unique_file.h"
 
 #include <qpdf/QPDFExc.hh>
 
@@ -13,12 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <random>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -56,29 +53,6 @@ long long SourceDateEpoch() {
     }
     return seconds;
 }
-
-// An open file descriptor, closed with the object unless released.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    // Closes the descriptor; false (errno set) when the last writes failed.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
              const char* tempDir, PdfProgressProc progress) {
@@ -118,24 +92,19 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     // Every file's header is read and its pages laid out before anything is written.
     PdfDocumentWriter writer(service.sources, document);
 
-    // Written under a private temporary name, renamed when complete: the result path never
-    // names a partial file.
-    std::string partial;
-    Descriptor file(UniqueFile::Create(folder + "/.ombrix-", partial));
-    if (file.Get() < 0) {
+    // Written under a private temporary name and put in place when complete and on the disk:
+    // the result path never names a partial file, not even after a power loss.
+    AtomicFile file;
+    if (!file.Open(folder + "/.ombrix-")) {
         throw PdfError(PDF_ERROR_WRITE,
                        "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
     }
+    const std::string& partial = file.TemporaryPath();
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
-    try {
-        writer.Write(file.Get(), progress);
-        if (!file.Close() || std::rename(partial.c_str(), final.c_str()) != 0) {
-            throw PdfError(PDF_ERROR_WRITE,
-                           "cannot write the PDF: " + std::string(std::strerror(errno)));
-        }
-    } catch (...) {
-        std::remove(partial.c_str());
-        throw;
+    writer.Write(file.Descriptor(), progress);
+    if (!file.Commit(final)) {
+        throw PdfError(PDF_ERROR_WRITE,
+                       "cannot write the PDF: " + std::string(std::strerror(errno)));
     }
     service.resultPath = final;
     service.result.path = service.resultPath.c_str();
