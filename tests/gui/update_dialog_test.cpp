@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         LoopbackServer::ClearProxyEnvironment();
         m_pages["/newer"] = LoopbackServer::Response(200, Description("2.2.0"));
-        m_pages["/latest"] = LoopbackServer::Response(200, Description("2.1.13"));
+        m_pages["/latest"] = LoopbackServer::Response(200, Description(OMBRIX_PROJECT_VERSION));
         m_pages["/error"] = LoopbackServer::Response(500, Description("9.0"));
         m_server = std::make_unique<LoopbackServer>(
             [this](LoopbackServer::Connection& connection, const std::string& head) {
@@ -102,7 +102,8 @@ TEST_F(UpdateDialogTest, TheRunningVersionIsTheLatest) {
     m_dialog->Show();
     ASSERT_TRUE(WaitForResult());
     EXPECT_EQ(m_dialog->GetState(), CjxProgressDialog::kLatest);
-    EXPECT_EQ(Text("first"), "This version of Ombrix Image to PDF Converter (2.1.13)");
+    EXPECT_EQ(Text("first"),
+              "This version of Ombrix Image to PDF Converter (" OMBRIX_PROJECT_VERSION ")");
     EXPECT_EQ(Text("second"), "is the latest version.");
     EXPECT_FALSE(Visible(Ok()));
 }

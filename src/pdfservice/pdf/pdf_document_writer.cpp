@@ -670,5 +670,5 @@ void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {
 }
 
 const char* PdfDocumentWriter::ProducerName() {
-    return "Ombrix Image to PDF Converter 2.1.13";
+    return "Ombrix Image to PDF Converter " OMBRIX_VERSION;
 }
