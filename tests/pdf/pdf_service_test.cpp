@@ -314,10 +314,8 @@ TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName) {
 }
 
 TEST(PdfServiceTest, ExifOrientationsComeOutUpright) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) {
-        GTEST_SKIP() << "the public image suites are not beside the checkout";
-    }
+    std::string corpus;
+    OMBRIX_USE_CORPUS(corpus);
     // Every sample shows the same picture; each stores it turned or mirrored and says so in
     // its EXIF orientation. Rendered, all must match the upright one.
     for (const char* kind : {"Landscape", "Portrait"}) {
@@ -349,10 +347,8 @@ TEST(PdfServiceTest, ExifOrientationsComeOutUpright) {
 }
 
 TEST(PdfServiceTest, ColourModelsAndDepthsAreKept) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) {
-        GTEST_SKIP() << "the public image suites are not beside the checkout";
-    }
+    std::string corpus;
+    OMBRIX_USE_CORPUS(corpus);
     struct Case {
         const char* path;
         int bits;
