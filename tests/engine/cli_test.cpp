@@ -709,3 +709,66 @@ TEST(CliTest, ParallelRunsMakeTheSamePdfsAsASequentialOne) {
     }
     EXPECT_TRUE(JobFolders().empty());
 }
+
+TEST(CliTest, RunsWithTheThreadsAProcessLimitLetsItStart) {
+    // A shared batch node limits each user's processes and threads (RLIMIT_NPROC). The limit
+    // does not bind root, so the converter runs under a user id that nothing else uses.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can run the converter as another user under a process limit";
+    }
+    const std::string id = std::to_string(2000000 + ::getpid() % 100000);
+    auto limited = [&id](int tasks) {
+        return "prlimit --nproc=" + std::to_string(tasks) + " setpriv --reuid=" + id +
+               " --regid=" + id + " --clear-groups ";
+    };
+    if (pdftest::RunCommand(limited(1) + "sh -c 'true & wait' 2>/dev/null") == 0 ||
+        pdftest::RunCommand(limited(2) + "sh -c 'true & wait' 2>/dev/null") != 0) {
+        GTEST_SKIP() << "no process limit binds here";
+    }
+    TestHome home;
+    // The converter and its library, beside the installation the home holds, for that user.
+    const fs::path program = OMBRIX_CLI_PATH;
+    const fs::path install = Native(home.InstallRoot());
+    fs::copy_file(program, install / "bin" / program.filename());
+    fs::create_directories(install / "lib");
+    fs::copy_file(program.parent_path() / ".." / "lib" / "libombrix-pdf.so",
+                  install / "lib" / "libombrix-pdf.so");
+    for (int i = 1; i <= 6; ++i) {
+        Image(home, wxString::Format("in/%d.png", i), "-size 40x30 xc:red");
+    }
+    ASSERT_EQ(pdftest::RunCommand("chown -R " + id + ":" + id + " " + Quoted(home.Root())), 0);
+
+    // No thread beyond the first, then one more, then two: each run converts every file (a
+    // merge too, whose pages are made on threads of their own).
+    struct Case {
+        int tasks;
+        std::string arguments;
+        const char* says;
+    };
+    const Case cases[] = {
+        {1, "-j 4", "6 converted, 0 failed"},
+        {2, "-j 4", "6 converted, 0 failed"},
+        {3, "-j 4", "6 converted, 0 failed"},
+        {1, "-m All", "6 converted, 0 failed"},
+    };
+    for (const Case& c : cases) {
+        const wxString out =
+            home.Documents() + wxString::Format("/out%d%s", c.tasks, c.arguments.substr(0, 2));
+        std::string output;
+        // The leak checker of a sanitized build needs a thread of its own at the end.
+        const int status = pdftest::RunCommand(
+            home.Environment() + "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" timeout -k 5 60 " +
+                limited(c.tasks) + "'" + (install / "bin" / program.filename()).string() + "' " +
+                c.arguments + " -o " + Quoted(out) + " " + Quoted(home.Documents() + "/in") +
+                " 2>&1",
+            &output);
+        SCOPED_TRACE(std::to_string(c.tasks) + " " + c.arguments);
+        EXPECT_EQ(status, 0) << output;
+        EXPECT_TRUE(Contains(output, c.says)) << output;
+        for (const std::string& name : Names(out)) {
+            EXPECT_TRUE(pdftest::QpdfCheckPasses(Native(out) + "/" + name)) << name;
+        }
+        EXPECT_EQ(Names(out).size(), c.arguments == "-m All" ? 1u : 6u);
+        EXPECT_TRUE(JobFolders().empty());
+    }
+}
