@@ -79,8 +79,10 @@ int DomainConvertPdfCreator::Run(ConvertJob& job, const JobSettings& settings) {
     return settings.merge ? ConvertMerged(job, settings) : ConvertEach(job, settings);
 }
 
-void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSettings& settings,
-                                              const wxString& templateDir, const wxString& title) {
+ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
+                                                        const JobSettings& settings,
+                                                        const wxString& templateDir,
+                                                        const wxString& title) {
     auto number = [&settings](const char* key) {
         return static_cast<float>(DomainPage::ParseDecimal(settings.Page(key).utf8_str()));
     };
@@ -119,6 +121,17 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSet
     options.security.allowCopy = settings.Page("page:permission:copy") != "0";
     options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
+
+    // The service takes NUL-terminated text: a password cut at a NUL would be another one, or
+    // none at all.
+    for (const char* key : {"page:permission:userpassword", "page:permission:ownerpassword"}) {
+        if (settings.Page(key).Find(wxUniChar(0)) != wxNOT_FOUND) {
+            return {ConvertFailure::Kind::kPassword,
+                    wxString("the ") + (wxString(key).Contains("user") ? "user" : "owner") +
+                        " password holds a NUL character"};
+        }
+    }
+    return {};
 }
 
 wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
@@ -160,8 +173,7 @@ ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
     return {};
 }
 
-ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name,
-                                                      const TempFolder& temp,
+ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
                                                       ServicePtr& service) {
     using Kind = ConvertFailure::Kind;
     const wxString reason = CheckOutputName(name);
@@ -172,7 +184,8 @@ ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name,
         return {Kind::kWrite, "cannot create a temporary folder"};
     }
     service = ServicePtr(CreateService(Utf8(GetEnginePath())), ServiceDeleter(this));
-    return service ? ConvertFailure() : ConvertFailure(Kind::kInternal, "cannot start the PDF service");
+    return service ? ConvertFailure()
+                   : ConvertFailure(Kind::kInternal, "cannot start the PDF service");
 }
 
 int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& settings) {
@@ -207,12 +220,14 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
             service->LoadSource(service.get(), source.utf8_str(), type);
             PostProgress(30, 100, row, column);
             PageOptions options;
-            FillPageOptions(options, settings, GetTemplateDir(), name);
-            const PdfResult* result =
-                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                                   temp.Path().utf8_str(), NoProgress, 0);
-            failure = PlaceResult(result, output);
-            pages = result != nullptr ? result->pageCount : 0;
+            failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+            if (!failure) {
+                const PdfResult* result =
+                    service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                       temp.Path().utf8_str(), NoProgress, 0);
+                failure = PlaceResult(result, output);
+                pages = result != nullptr ? result->pageCount : 0;
+            }
         }
         service.reset();
 

@@ -52,8 +52,10 @@ public:
     int Run(ConvertJob& job, const JobSettings& settings) override;
 
     // Fills the page options from the job's page settings; `title` is the document title.
-    static void FillPageOptions(PageOptions& options, const JobSettings& settings,
-                                const wxString& templateDir, const wxString& title);
+    // Returns why they cannot be handed to the service (a password holding a NUL character,
+    // which its C text would cut short), or no failure.
+    static ConvertFailure FillPageOptions(PageOptions& options, const JobSettings& settings,
+                                          const wxString& templateDir, const wxString& title);
 
     // Why an output name cannot be used (a path separator, "." or "..", nothing at all), or
     // an empty string when it can.
@@ -76,8 +78,7 @@ protected:
     // What both passes need before an output named `name` is written: the name checked, the
     // job's temporary folder made and a PDF service started. Returns why the output cannot be
     // made, or no failure with `service` set.
-    ConvertFailure PrepareOutput(const wxString& name, const TempFolder& temp,
-                                 ServicePtr& service);
+    ConvertFailure PrepareOutput(const wxString& name, const TempFolder& temp, ServicePtr& service);
 
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or no failure.

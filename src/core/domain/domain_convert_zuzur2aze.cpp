@@ -44,12 +44,14 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
             PostProgress(30, 100, row, column);
         }
         PageOptions options;
-        FillPageOptions(options, settings, GetTemplateDir(), name);
-        const PdfResult* result =
-            service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                               temp.Path().utf8_str(), CancelWhenAbandoned, 0);
-        failure = PlaceResult(result, output);
-        pages = result != nullptr ? result->pageCount : 0;
+        failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+        if (!failure) {
+            const PdfResult* result =
+                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                   temp.Path().utf8_str(), CancelWhenAbandoned, 0);
+            failure = PlaceResult(result, output);
+            pages = result != nullptr ? result->pageCount : 0;
+        }
     }
 
     // All or nothing: one merged file, or every row failed.
@@ -60,8 +62,8 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
         }
     }
-    WriteLog(wxString::Format("%zu", job.size()),
-             failure ? output + ": " + failure.reason : output, failure ? 0 : 1);
+    WriteLog(wxString::Format("%zu", job.size()), failure ? output + ": " + failure.reason : output,
+             failure ? 0 : 1);
     job.clear();
     return failure ? 0 : 1;
 }
