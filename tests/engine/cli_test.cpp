@@ -505,6 +505,22 @@ TEST(CliTest, PasswordsFromFilesAndTheEnvironment) {
             << c.arguments;
         EXPECT_FALSE(Contains(outcome.output, "s3cret")) << "no password is shown";
     }
+
+    // A pipe whose writer sends the line and stays open: the line is enough (a run that
+    // waited for more would end by its time limit, status 124).
+    const wxString pipe = home.Documents() + "/pipe";
+    ASSERT_EQ(::mkfifo(Native(pipe).c_str(), 0600), 0);
+    std::string output;
+    const int status = pdftest::RunCommand(
+        "(printf 's3cret pass\\n'; exec sleep 600) > " + Quoted(pipe) + " & writer=$!; " +
+            home.Environment() + "timeout -k 5 60 '" OMBRIX_CLI_PATH "' --user-password-file " +
+            Quoted(pipe) + " -o " + Quoted(home.Documents() + "/piped") + " " + Quoted(image) +
+            " 2>&1; status=$?; kill $writer; exit $status",
+        &output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(pdftest::RunCommand("pdfinfo -upw 's3cret pass' " +
+                                  Quoted(home.Documents() + "/piped/x.pdf") + " >/dev/null 2>&1"),
+              0);
 }
 
 TEST(CliTest, RestrictionsWithoutAPasswordHoldInAnEncryptedFile) {

@@ -188,25 +188,27 @@ int ConvertCommand::ReadPasswordFile(const wxString& path, const wxString& sourc
         error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
         return 1;
     }
-    std::string data(kMaxPasswordBytes + 3, '\0'); // the longest line, "\r\n", one byte more
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    // Up to the line end, which a pipe may send without closing, or to one byte more than the
+    // longest line with its "\r" (getline stops there with failbit, before the end of input).
+    std::string data(kMaxPasswordBytes + 3, '\0');
+    in.getline(data.data(), static_cast<std::streamsize>(data.size()));
     if (in.bad()) {
         error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
         return 1;
     }
-    data.resize(static_cast<size_t>(in.gcount()));
-    if (data.rfind("\xFF\xFE", 0) == 0 || data.rfind("\xFE\xFF", 0) == 0) {
-        // Its NUL bytes would cut the password to its first letter.
-        error = source + " is UTF-16 text (it starts with a byte order mark): save it as UTF-8";
-        return 2;
-    }
-    const size_t end = data.find('\n');
-    if (end == std::string::npos && data.size() > kMaxPasswordBytes + 1) {
+    if (in.fail() && !in.eof()) {
         error = wxString::Format("the first line of %s is longer than %zu bytes", source,
                                  kMaxPasswordBytes);
         return 2;
     }
-    text = data.substr(0, end);
+    // The count includes the line end taken, when there was one.
+    const auto count = static_cast<size_t>(in.gcount());
+    text = data.substr(0, in.eof() ? count : count - 1);
+    if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+        // Its NUL bytes would cut the password to its first letter.
+        error = source + " is UTF-16 text (it starts with a byte order mark): save it as UTF-8";
+        return 2;
+    }
     if (!text.empty() && text.back() == '\r') {
         text.pop_back();
     }
