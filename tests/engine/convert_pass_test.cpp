@@ -454,6 +454,36 @@ TEST(ConvertPassTest, AFailedMergeFailsEveryRowAndCleansUp) {
     EXPECT_TRUE(NoJobFoldersLeft());
 }
 
+TEST(ConvertPassTest, APasswordThatCannotProtectAPdfFailsEveryRow) {
+    Engine home;
+    const wxString a = home.Image("a.png", "-size 20x20 xc:red");
+    const wxString b = home.Image("b.png", "-size 20x20 xc:blue");
+    // As the preference dialog would store it: a tab, which SASLprep prohibits.
+    DomainSettings::SetNamed("page:permission:userpassword", "tab\tbed");
+    for (const char* merge : {"0", "1"}) {
+        SCOPED_TRACE(merge);
+        DomainSettings::SetKeyed(DomainSettings::kMerge, merge);
+        DomainSettings::SetKeyed(DomainSettings::kMergeName, "all");
+        EventCollector collector;
+        DomainConvertZUZUR2AZE convert;
+        convert.SetTarget(&collector);
+        ConvertJob job = home.Job(convert, {a, b});
+        EXPECT_EQ(convert.Run(job), 0);
+        int failed = 0;
+        for (const EventCollector::Cell& cell : collector.Cells()) {
+            if (cell.state == State::kFailed) {
+                ++failed;
+                EXPECT_EQ(cell.kind, ConvertFailure::Kind::kPassword);
+                EXPECT_NE(cell.reason.find("may not hold"), std::string::npos) << cell.reason;
+            }
+        }
+        EXPECT_EQ(failed, 2);
+        EXPECT_FALSE(wxDir(home.output).HasFiles());
+        EXPECT_TRUE(NoJobFoldersLeft());
+    }
+    DomainSettings::SetNamed("page:permission:userpassword", "");
+}
+
 TEST(ConvertPassTest, TwoJobsAtOnceDoNotDisturbEachOther) {
     Engine home;
     DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, "1");

@@ -132,8 +132,8 @@ TEST(DomainConvertTest, PageOptionsComeFromThePageSettings) {
     for (const Case& c : cases) {
         DomainSettings::SetNamed("page:size:select", c.select);
         DomainConvertPdfCreator::PageOptions options;
-        DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(), "/templates/",
-                                                 "My Album");
+        EXPECT_FALSE(DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(),
+                                                              "/templates/", "My Album"));
         if (c.pageType == nullptr) {
             EXPECT_EQ(options.record.pageType, nullptr) << c.select;
         } else {
@@ -154,6 +154,18 @@ TEST(DomainConvertTest, PageOptionsComeFromThePageSettings) {
         EXPECT_EQ(options.record.security->allowCopy, 1);
         EXPECT_EQ(options.record.security->allowPrint, 0);
     }
+
+    // The service's C text would end at a NUL: "" or "ab" would protect the PDF instead.
+    for (const wxString& password :
+         {wxString(wxUniChar(0)) + "ab", "ab" + wxString(wxUniChar(0))}) {
+        DomainSettings::SetNamed("page:permission:ownerpassword", password);
+        DomainConvertPdfCreator::PageOptions options;
+        const ConvertFailure failure = DomainConvertPdfCreator::FillPageOptions(
+            options, JobSettings::Capture(), "/templates/", "My Album");
+        EXPECT_EQ(failure.kind, ConvertFailure::Kind::kPassword);
+        EXPECT_EQ(failure.reason, "the owner password holds a NUL character");
+    }
+    DomainSettings::SetNamed("page:permission:ownerpassword", "");
 }
 
 TEST(DomainConvertTest, OutputNamesThatLeaveTheFolderAreRefused) {

@@ -316,8 +316,8 @@ TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
     std::map<std::string, std::string> pages = {
         {"/newer",
          LoopbackServer::Response(200, Description("Ombrix Image to PDF Converter", "9.0.0"))},
-        {"/latest",
-         LoopbackServer::Response(200, Description("Ombrix Image to PDF Converter", "2.1.13"))},
+        {"/latest", LoopbackServer::Response(
+                        200, Description("Ombrix Image to PDF Converter", OMBRIX_PROJECT_VERSION))},
         {"/other", LoopbackServer::Response(200, Description("Another Product", "9.0.0"))},
         {"/garbage", LoopbackServer::Response(200, "no description")},
         {"/error", LoopbackServer::Response(500, "")},

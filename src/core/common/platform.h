@@ -56,6 +56,10 @@ public:
 
     // The number of processors this process may run on (at least 1).
     static int GetProcessorCount();
+    // The bytes of memory this process may use: the least of the machine's memory, the
+    // limit of its control group (a batch scheduler sets one per job) and its address-space
+    // limit.
+    static unsigned long long GetMemoryLimit();
 
     // Temporary files and folders carry the tag of the process that made them (its id + "-")
     // after a fixed prefix, and that process holds them locked while it uses them.

@@ -6,6 +6,7 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -13,12 +14,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <langinfo.h>
 #include <memory>
 #include <random>
 #include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -209,6 +212,54 @@ int Platform::GetProcessorCount() {
     }
     const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     return online > 0 ? static_cast<int>(online) : 1;
+}
+
+unsigned long long Platform::GetMemoryLimit() {
+    unsigned long long limit = ~0ULL;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        limit = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+    }
+    struct rlimit space {};
+    if (::getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) {
+        limit = std::min<unsigned long long>(limit, space.rlim_cur);
+    }
+    // The memory limits of the process's control group and of each group above it: version 2
+    // ("0::/path" in /proc/self/cgroup, memory.max, "max" for none) or version 1 (a line of
+    // the memory controller, memory.limit_in_bytes).
+    std::ifstream groups("/proc/self/cgroup");
+    std::string line;
+    while (std::getline(groups, line)) {
+        const size_t first = line.find(':');
+        const size_t second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos) {
+            continue;
+        }
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        std::string base;
+        std::string file;
+        if (line.rfind("0::", 0) == 0) {
+            base = "/sys/fs/cgroup";
+            file = "memory.max";
+        } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
+            base = "/sys/fs/cgroup/memory";
+            file = "memory.limit_in_bytes";
+        } else {
+            continue;
+        }
+        for (std::filesystem::path group = line.substr(second + 1);; group = group.parent_path()) {
+            std::ifstream max(base + group.string() + "/" + file);
+            unsigned long long bytes = 0;
+            if (max >> bytes) {
+                limit = std::min(limit, bytes);
+            }
+            if (group.empty() || group == group.parent_path()) {
+                break;
+            }
+        }
+    }
+    return limit;
 }
 
 wxString Platform::GetProcessTag() {

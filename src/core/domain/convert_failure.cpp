@@ -20,6 +20,8 @@ ConvertFailure::Kind ConvertFailure::FromServiceError(int errorCode) {
         return Kind::kTooLarge;
     case PDF_ERROR_PAGE_GEOMETRY:
         return Kind::kPageSettings;
+    case PDF_ERROR_PASSWORD:
+        return Kind::kPassword;
     case PDF_ERROR_WRITE:
         return Kind::kWrite;
     case PDF_ERROR_CANCELLED:

@@ -13,6 +13,7 @@ struct ConvertFailure {
         kUnsupported,   // a valid image that a PDF cannot hold losslessly
         kTooLarge,      // beyond what the converter takes
         kPageSettings,  // the page settings leave no room for the image
+        kPassword,      // a password of the page settings cannot protect a PDF
         kOutputName,    // the output name cannot be used, or another file of the job has it
         kWrite,         // the PDF cannot be written or put in place
         kCancelled,     // the job was abandoned while the file was in hand

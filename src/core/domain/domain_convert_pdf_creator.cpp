@@ -80,8 +80,10 @@ int DomainConvertPdfCreator::Run(ConvertJob& job, const JobSettings& settings) {
     return settings.merge ? ConvertMerged(job, settings) : ConvertEach(job, settings);
 }
 
-void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSettings& settings,
-                                              const wxString& templateDir, const wxString& title) {
+ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
+                                                        const JobSettings& settings,
+                                                        const wxString& templateDir,
+                                                        const wxString& title) {
     auto number = [&settings](const char* key) {
         return static_cast<float>(DomainPage::ParseDecimal(settings.Page(key).utf8_str()));
     };
@@ -120,6 +122,17 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSet
     options.security.allowCopy = settings.Page("page:permission:copy") != "0";
     options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
+
+    // The service takes NUL-terminated text: a password cut at a NUL would be another one, or
+    // none at all.
+    for (const char* key : {"page:permission:userpassword", "page:permission:ownerpassword"}) {
+        if (settings.Page(key).Find(wxUniChar(0)) != wxNOT_FOUND) {
+            return {ConvertFailure::Kind::kPassword,
+                    wxString("the ") + (wxString(key).Contains("user") ? "user" : "owner") +
+                        " password holds a NUL character"};
+        }
+    }
+    return {};
 }
 
 PageGeometry::Room DomainConvertPdfCreator::CheckRoom(const JobSettings& settings,
@@ -209,12 +222,14 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
             service->LoadSource(service.get(), source.utf8_str(), type);
             PostProgress(30, 100, row, column);
             PageOptions options;
-            FillPageOptions(options, settings, GetTemplateDir(), name);
-            const PdfResult* result =
-                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                                   temp.Path().utf8_str(), NoProgress, 0);
-            failure = PlaceResult(result, output);
-            pages = result != nullptr ? result->pageCount : 0;
+            failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+            if (!failure) {
+                const PdfResult* result =
+                    service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                       temp.Path().utf8_str(), NoProgress, 0);
+                failure = PlaceResult(result, output);
+                pages = result != nullptr ? result->pageCount : 0;
+            }
         }
         service.reset();
 

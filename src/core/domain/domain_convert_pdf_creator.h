@@ -53,8 +53,10 @@ public:
     int Run(ConvertJob& job, const JobSettings& settings) override;
 
     // Fills the page options from the job's page settings; `title` is the document title.
-    static void FillPageOptions(PageOptions& options, const JobSettings& settings,
-                                const wxString& templateDir, const wxString& title);
+    // Returns why they cannot be handed to the service (a password holding a NUL character,
+    // which its C text would cut short), or no failure.
+    static ConvertFailure FillPageOptions(PageOptions& options, const JobSettings& settings,
+                                          const wxString& templateDir, const wxString& title);
     // Whether the margins of the page settings leave room for every image, portrait or
     // landscape, on the page the PDF service makes of these options (PageGeometry::CheckRoom
     // on the same values); `limitMm` gets the length each pair of margins must stay below.

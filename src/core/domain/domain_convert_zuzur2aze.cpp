@@ -44,12 +44,14 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
             PostProgress(30, 100, row, column);
         }
         PageOptions options;
-        FillPageOptions(options, settings, GetTemplateDir(), name);
-        const PdfResult* result =
-            service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                               temp.Path().utf8_str(), CancelWhenAbandoned, 0);
-        failure = PlaceResult(result, output);
-        pages = result != nullptr ? result->pageCount : 0;
+        failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+        if (!failure) {
+            const PdfResult* result =
+                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                   temp.Path().utf8_str(), CancelWhenAbandoned, 0);
+            failure = PlaceResult(result, output);
+            pages = result != nullptr ? result->pageCount : 0;
+        }
     }
 
     // All or nothing: one merged file, or every row failed.

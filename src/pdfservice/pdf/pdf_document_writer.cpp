@@ -2,6 +2,7 @@
 
 #include "pdf/page_producer.h"
 #include "pdf/pdf_error.h"
+#include "pdf/pdf_password.h"
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -237,6 +238,9 @@ private:
 
     const std::vector<std::string> m_paths;
     const Options m_options;
+    // The passwords as they key the document (see PdfPassword).
+    const std::string m_userKey;
+    const std::string m_ownerKey;
     QPDF m_pdf;
     std::shared_ptr<QPDFObjectHandle::StreamDataProvider> m_provider;
     std::vector<PageRecord> m_records;
@@ -255,7 +259,9 @@ private:
 };
 
 PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Options& options)
-    : m_paths(paths), m_options(options), m_provider(std::make_shared<StreamProvider>(this)) {
+    : m_paths(paths), m_options(options), m_userKey(PdfPassword::Prepare(options.userPassword)),
+      m_ownerKey(PdfPassword::Prepare(options.ownerPassword)),
+      m_provider(std::make_shared<StreamProvider>(this)) {
     m_pdf.emptyPDF();
     m_pdf.setSuppressWarnings(true);
     for (size_t source = 0; source < paths.size(); ++source) {
@@ -630,12 +636,13 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     writer.setCompressStreams(true);
     writer.setObjectStreamMode(qpdf_o_generate);
     writer.setMinimumPDFVersion("1.5");
-    const std::string& user = m_options.userPassword;
-    const std::string& owner = m_options.ownerPassword;
+    const std::string& user = m_userKey;
+    const std::string& owner = m_ownerKey;
     const bool restricted = !m_options.allowCopy || !m_options.allowPrint;
     if (!user.empty() || !owner.empty() || restricted) {
         // Restrictions hold only while the owner password is secret: without one, or with
-        // the user's own, a random one is used.
+        // the user's own (as it keys the document: two ways of writing it count as one), a
+        // random one is used.
         const std::string ownerUsed =
             owner.empty() || (restricted && owner == user) ? RandomPassword() : owner;
         writer.setR6EncryptionParameters(
@@ -670,5 +677,5 @@ void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {
 }
 
 const char* PdfDocumentWriter::ProducerName() {
-    return "Ombrix Image to PDF Converter 2.1.13";
+    return "Ombrix Image to PDF Converter " OMBRIX_VERSION;
 }

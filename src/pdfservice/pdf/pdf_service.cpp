@@ -6,6 +6,8 @@
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
+#include "pdf/pdf_file_check.h"
+#include "pdf/pdf_password.h"
 
 #include <qpdf/QPDFExc.hh>
 
@@ -38,8 +40,10 @@ bool IsFolder(const std::string& path) {
 }
 
 // The time of SOURCE_DATE_EPOCH (reproducible builds), or -1 when it is not set or not a
-// number of seconds.
+// number of seconds that a PDF date can hold (its year has four digits: up to the end of
+// 9999, 253402300799).
 long long SourceDateEpoch() {
+    constexpr long long kLastSecond = 253402300799;
     const char* text = std::getenv("SOURCE_DATE_EPOCH");
     if (text == nullptr || *text == '\0' || std::strlen(text) > 18) {
         return -1;
@@ -51,7 +55,7 @@ long long SourceDateEpoch() {
         }
         seconds = seconds * 10 + (*c - '0');
     }
-    return seconds;
+    return seconds <= kLastSecond ? seconds : -1;
 }
 
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
@@ -186,5 +190,21 @@ PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*) {
 
 PDF_SERVICE_API void FreePdf3Service(Pdf3Service* service) {
     delete static_cast<Service*>(service);
+}
+
+PDF_SERVICE_API const char* PdfCheckPassword(const char* password) {
+    try {
+        return PdfPassword::Check(Text(password));
+    } catch (...) {
+        return "the password cannot be checked: not enough memory";
+    }
+}
+
+PDF_SERVICE_API int PdfIsComplete(const char* path) {
+    try {
+        return PdfFileCheck::IsComplete(Text(path)) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 }

@@ -169,6 +169,9 @@ wxString FileGridTable::DescribeFailure(const Status& status) {
     case Kind::kPageSettings:
         kind = _("The page settings leave no room for the image.");
         break;
+    case Kind::kPassword:
+        kind = _("The password of the page settings cannot protect a PDF.");
+        break;
     case Kind::kOutputName:
         kind = _("The output name cannot be used.");
         break;
