@@ -331,7 +331,7 @@ TEST_F(UpdateCheckTest, ACheckCanBeCancelled) {
     UpdateTask task = Task(silent.Url("/"));
     task.limits.totalTimeoutMs = 600000; // only the cancellation can end it
     task.limits.lowSpeedSeconds = 600;
-    task.channel = std::make_shared<UpdateChannel>(nullptr);
+    task.channel = std::make_shared<EventChannel>(nullptr);
     auto check = std::async(std::launch::async, [&task] { return Check(task); });
     ASSERT_TRUE(WaitFor([&silent] { return silent.Requests().size() == 1; }));
     task.channel->Close();
@@ -412,7 +412,7 @@ TEST_F(UpdateCheckTest, TheWorkerPostsItsResultThroughTheChannel) {
     } receiver;
     auto* task = new UpdateTask(Task(server.Url("/d.xml")));
     task->id = 42;
-    task->channel = std::make_shared<UpdateChannel>(&receiver);
+    task->channel = std::make_shared<EventChannel>(&receiver);
     ASSERT_TRUE(UpdateWorker::Start(task));
     ASSERT_TRUE(WaitFor([&receiver] { return receiver.Count() == 1; }));
     const auto* result = static_cast<wxThreadEvent*>(receiver.events[0].get());
@@ -423,9 +423,9 @@ TEST_F(UpdateCheckTest, TheWorkerPostsItsResultThroughTheChannel) {
 
     // A closed channel delivers nothing: the window has given up on the check.
     auto* abandoned = new UpdateTask(Task(server.Url("/d.xml")));
-    abandoned->channel = std::make_shared<UpdateChannel>(&receiver);
+    abandoned->channel = std::make_shared<EventChannel>(&receiver);
     abandoned->channel->Close();
-    const std::weak_ptr<UpdateChannel> watch = abandoned->channel;
+    const std::weak_ptr<EventChannel> watch = abandoned->channel;
     ASSERT_TRUE(UpdateWorker::Start(abandoned));
     // The worker's record, with its share of the channel, goes when the worker ends.
     ASSERT_TRUE(WaitFor([&watch] { return watch.expired(); }));

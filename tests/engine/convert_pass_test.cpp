@@ -10,6 +10,7 @@
 #include "engine_test_support.h"
 #include "pdf/pdf_test_support.h"
 #include "support/test_home.h"
+#include "thread/convert_run.h"
 #include "thread/convert_worker.h"
 #include "thread/task_thread.h"
 
@@ -263,11 +264,16 @@ TEST(ConvertPassTest, TwoImagesOfAJobThatMakeTheSamePdfDoNotReplaceEachOther) {
     const wxString png = home.Image("holiday.png", "-size 30x20 xc:red");
     const wxString jpg = home.Image("holiday.jpg", "-size 20x30 xc:blue");
     TestHome::WriteFile(home.output + "/holiday.pdf", "a PDF from before the job");
+    const wxString other = home.Image("other.png", "-size 10x10 xc:green");
     EventCollector collector;
     DomainConvertZUZUR2AZE convert;
     convert.SetTarget(&collector);
-    ConvertJob job = home.Job(convert, {png, jpg});
-    EXPECT_EQ(convert.Run(job), 1);
+    ConvertJob job = home.Job(convert, {png, jpg, other});
+    // The run the window and the converter share, on two threads.
+    const JobSettings settings = JobSettings::Capture();
+    EXPECT_EQ(ConvertRun(convert, settings).Execute(job, 2), 2);
+    EXPECT_EQ(collector.Finished(), std::vector<int>{2});
+    EXPECT_TRUE(wxFileExists(home.output + "/other.pdf"));
     // The first image makes the PDF, replacing the old one; the second fails and says why.
     const auto images = pdftest::ReadImages(std::string((home.output + "/holiday.pdf").utf8_str()));
     ASSERT_EQ(images.size(), 1u);
@@ -532,6 +538,22 @@ TEST(ConvertWorkerTest, LogsBeginAndFinishAndReportsTheCount) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Begin [] [0]");
     EXPECT_EQ(lines[2], "Finish [] [0]");
+}
+
+TEST(ConvertWorkerTest, AClosedChannelDeliversNothingAndTheJobStillEnds) {
+    Engine home;
+    const wxString png = home.Image("gone.png", "-size 10x10 xc:red");
+    EventCollector collector;
+    DomainConvertZUZUR2AZE convert;
+    convert.SetTarget(&collector);
+    // The window went away while the job ran.
+    convert.CloseChannel();
+    ConvertJob job = home.Job(convert, {png});
+    const JobSettings settings = JobSettings::Capture();
+    EXPECT_EQ(ConvertRun(convert, settings).Execute(job, 1), 1);
+    EXPECT_TRUE(collector.Cells().empty());
+    EXPECT_TRUE(collector.Finished().empty());
+    EXPECT_TRUE(wxFileExists(home.output + "/gone.pdf"));
 }
 
 TEST(ConvertWorkerTest, AJobKeepsTheSettingsItStartedWith) {

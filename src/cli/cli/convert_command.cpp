@@ -2,7 +2,6 @@
 
 #include "app/app_util.h"
 #include "app/language_file.h"
-#include "cli/convert_pool.h"
 #include "common/file_util.h"
 #include "common/platform.h"
 #include "common/temp_folder.h"
@@ -11,7 +10,7 @@
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
 #include "pdf/pdf_service.h"
-#include "thread/convert_worker.h"
+#include "thread/convert_run.h"
 
 #include <wx/dir.h>
 #include <wx/filename.h>
@@ -456,9 +455,6 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         }
     }
 
-    // Job folders of runs that were killed.
-    TempFolder::RemoveStale();
-
     DomainConvertZUZUR2AZE convert;
     std::vector<Item> items;
     if (!CollectItems(options, convert.GetWildcards(), items, error)) {
@@ -484,7 +480,8 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         }
     }
     std::unique_ptr<FileRowArray> rows(convert.BuildRowsFromPaths(paths));
-    auto job = std::make_unique<ConvertJob>();
+    const JobSettings settings = JobSettings::Capture();
+    ConvertJob job;
     std::vector<CliReporter::Row> reportRows;
     size_t next = 0;
     for (size_t i = 0; i < items.size(); ++i) {
@@ -493,12 +490,8 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         entry.input = items[i].input;
         if (items[i].reason.empty()) {
             const FileRowInfo& row = (*rows)[next++];
-            (*job)[static_cast<int>(i)] = row.cells;
-            const wxString folder =
-                options.besideSource ? row.cells[FileRowInfo::kSourceDir] : outputDir;
-            const wxString name =
-                options.mergeName ? *options.mergeName : row.cells[FileRowInfo::kOutputName];
-            entry.output = folder + "/" + name + ".pdf";
+            job[static_cast<int>(i)] = row.cells;
+            entry.output = ConvertRun::OutputPath(row.cells, settings);
         }
         reportRows.push_back(entry);
     }
@@ -522,73 +515,52 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     }
     if (options.mergeName) {
         // A merge is made whole or not at all.
-        if (refused && !job->empty()) {
+        if (refused && !job.empty()) {
             const wxString reason = "the merge is not made: another of its images cannot be read";
-            for (const auto& [row, cells] : *job) {
+            for (const auto& [row, cells] : job) {
                 reporter.Fail(static_cast<size_t>(row), reason);
             }
             convert.WriteLog(wxString::Format("%zu", items.size()),
-                             report[job->begin()->first].output + ": " + reason, 0);
-            job->clear();
-        } else if (options.skipExisting && !job->empty()) {
+                             report[job.begin()->first].output + ": " + reason, 0);
+            job.clear();
+        } else if (options.skipExisting && !job.empty()) {
             std::vector<wxString> sources;
-            for (const auto& [row, cells] : *job) {
+            for (const auto& [row, cells] : job) {
                 sources.push_back(cells[FileRowInfo::kSourcePath]);
             }
-            if (IsDone(report[job->begin()->first].output, sources)) {
-                for (const auto& [row, cells] : *job) {
+            if (IsDone(report[job.begin()->first].output, sources)) {
+                for (const auto& [row, cells] : job) {
                     reporter.Skip(static_cast<size_t>(row));
                 }
-                job->clear();
+                job.clear();
             }
         }
-    } else {
-        // Two images that would make the same PDF: the first makes it, the others are
-        // reported. A PDF that existed before the run is replaced as usual.
-        std::map<wxString, size_t> made;
-        for (auto it = job->begin(); it != job->end();) {
+    } else if (options.skipExisting) {
+        for (auto it = job.begin(); it != job.end();) {
             const auto row = static_cast<size_t>(it->first);
-            const auto [first, inserted] = made.emplace(report[row].output, row);
-            if (!inserted) {
-                refuse(row, "another image of this run, " + report[first->second].name +
-                                ", makes the same PDF");
-                it = job->erase(it);
-            } else if (options.skipExisting &&
-                       IsDone(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
+            if (IsDone(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
                 reporter.Skip(row);
-                it = job->erase(it);
+                it = job.erase(it);
             } else {
                 ++it;
             }
         }
     }
 
-    if (!job->empty()) {
-        // Part files that killed runs left where this one writes.
-        std::set<wxString> folders;
-        for (const auto& [row, cells] : *job) {
-            folders.insert(report[static_cast<size_t>(row)].output.BeforeLast('/'));
-        }
-        for (const wxString& folder : folders) {
-            Platform::RemoveStalePartFiles(folder);
-        }
-
+    if (!job.empty()) {
         if (options.mergeName) {
             std::fprintf(
-                human, "Merging %zu images into %s\n", job->size(),
+                human, "Merging %zu images into %s\n", job.size(),
                 static_cast<const char*>(
-                    FileUtil::EscapeControls(report[job->begin()->first].output).utf8_str()));
+                    FileUtil::EscapeControls(report[job.begin()->first].output).utf8_str()));
             std::fflush(human);
         }
+        // The run rules are the window's: one ConvertRun, its events to the reporter.
         convert.SetTarget(&reporter);
         ConvertState = DomainConvert::kRunning;
         {
             StopSignals signals;
-            if (options.mergeName || jobs == 1 || job->size() == 1) {
-                ConvertWorker::ConvertWorkerProc(new ConvertTask{&convert, std::move(job)});
-            } else {
-                ConvertPool::Run(*job, JobSettings::Capture(), &reporter, jobs);
-            }
+            ConvertRun(convert, settings).Execute(job, options.mergeName ? 1 : jobs);
         }
         ConvertState = 0;
     }

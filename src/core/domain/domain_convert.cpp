@@ -108,6 +108,10 @@ void DomainConvert::SetTarget(wxEvtHandler* handler, int id) {
     channel = handler != nullptr ? std::make_shared<EventChannel>(handler, id) : nullptr;
 }
 
+std::unique_ptr<DomainConvert> DomainConvert::NewConverter() const {
+    return std::make_unique<DomainConvert>();
+}
+
 void DomainConvert::CloseChannel() {
     if (channel) {
         channel->Close();

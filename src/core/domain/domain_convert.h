@@ -87,6 +87,10 @@ public:
     // Ends the delivery to the receiver, which is going away; workers still running post
     // into the closed channel.
     void CloseChannel();
+    // Posts into an existing channel (another thread's object of the same job).
+    void SetChannel(std::shared_ptr<EventChannel> shared) { channel = std::move(shared); }
+    // A new conversion object of the same product, for another thread of a job.
+    virtual std::unique_ptr<DomainConvert> NewConverter() const;
 
     wxTimer* progressTimer = nullptr;
     int currentColumn = 0;

@@ -194,8 +194,6 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
     const int column = settings.statusColumn;
     TempFolder temp;
     int count = 0;
-    // The PDFs of this job by path, with the image that made each.
-    std::map<wxString, wxString> made;
     for (const auto& [row, cells] : job) {
         wxString folder =
             settings.saveBesideSource ? cells[FileRowInfo::kSourceDir] : settings.outputDir;
@@ -205,16 +203,7 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
 
         ServicePtr service;
         int pages = 0;
-        ConvertFailure failure;
-        // Two images of one job that would make the same PDF: the first makes it, the others
-        // fail, rather than replace it. A PDF from before the job is replaced as usual.
-        if (const auto found = made.find(output); found != made.end()) {
-            failure = {ConvertFailure::Kind::kOutputName,
-                       "another image of this run, " + found->second + ", makes the same PDF"};
-        } else {
-            made.emplace(output, cells[FileRowInfo::kFileName]);
-            failure = PrepareOutput(name, temp, service);
-        }
+        ConvertFailure failure = PrepareOutput(name, temp, service);
         if (!failure) {
             const int type = cells.size() > FileRowInfo::kProductType
                                  ? wxAtoi(cells[FileRowInfo::kProductType])

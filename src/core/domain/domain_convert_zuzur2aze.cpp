@@ -27,6 +27,10 @@ bool DomainConvertZUZUR2AZE::IsSupportedExt(const wxString& extension) const {
     return wxString(";jpg;jpeg;png;tif;tiff;bmp;gif;").Contains(";" + extension + ";");
 }
 
+std::unique_ptr<DomainConvert> DomainConvertZUZUR2AZE::NewConverter() const {
+    return std::make_unique<DomainConvertZUZUR2AZE>();
+}
+
 int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& settings) {
     const int column = settings.statusColumn;
     const wxString folder = settings.outputDir;

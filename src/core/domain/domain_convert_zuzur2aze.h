@@ -10,5 +10,6 @@ public:
     wxString GetFileFilter() const override;
     wxArrayString GetWildcards() const override;
     bool IsSupportedExt(const wxString& extension) const override;
+    std::unique_ptr<DomainConvert> NewConverter() const override;
     int ConvertMerged(ConvertJob& job, const JobSettings& settings) override;
 };

@@ -23,13 +23,13 @@ struct ConvertTask {
     DomainConvert* convert;
     std::unique_ptr<ConvertJob> job;
     JobSettings settings = JobSettings::Capture();
+    int threads = 1; // a merge takes one
 };
 
 class ConvertWorker {
 public:
     static void* AddFilesWorker(void* record);
     static void* AddFolderWorker(void* record);
-    // Logs "Begin", runs the job, logs "Finish" and queues conversion-finished with the
-    // number of files written.
+    // Runs the job as a ConvertRun.
     static void* ConvertWorkerProc(void* record);
 };

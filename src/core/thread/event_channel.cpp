@@ -12,6 +12,7 @@ bool EventChannel::Post(wxEvent* event) {
 }
 
 void EventChannel::Close() {
+    m_closed = true;
     std::lock_guard lock(m_mutex);
     m_target = nullptr;
 }

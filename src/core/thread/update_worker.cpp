@@ -6,32 +6,12 @@
 
 wxDEFINE_EVENT(EVT_UPDATE_RESULT, wxThreadEvent);
 
-void UpdateChannel::Post(wxEvent* event) {
-    std::lock_guard lock(m_mutex);
-    if (m_target == nullptr) {
-        delete event;
-        return;
-    }
-    m_target->QueueEvent(event);
-}
-
-void UpdateChannel::Close() {
-    m_cancel = true;
-    std::lock_guard lock(m_mutex);
-    m_target = nullptr;
-}
-
-bool UpdateChannel::IsClosed() {
-    std::lock_guard lock(m_mutex);
-    return m_target == nullptr;
-}
-
 UpdateStatus UpdateWorker::Check(const UpdateTask& task, std::string& version) {
     version.clear();
     std::string body;
     const UpdateStatus fetched =
         UpdateFetcher::Fetch(task.url, task.proxy, task.limits,
-                             task.channel ? task.channel->CancelFlag() : nullptr, body);
+                             task.channel ? task.channel->ClosedFlag() : nullptr, body);
     if (fetched != UpdateStatus::kFetched) {
         return fetched;
     }

@@ -3,38 +3,16 @@
 #include "domain/domain_config.h"
 #include "domain/update_fetcher.h"
 #include "domain/update_status.h"
+#include "thread/event_channel.h"
 
 #include <wx/event.h>
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
 // The update-result event: its int is an UpdateStatus, its string the version found (empty
 // when the check failed), its extra long the task's id.
 wxDECLARE_EVENT(EVT_UPDATE_RESULT, wxThreadEvent);
-
-// The line between one update check and the window waiting for it. The window may go away
-// or give up on the check at any time: it closes the channel, after which nothing more is
-// delivered, and the worker sees the cancel flag.
-class UpdateChannel {
-public:
-    explicit UpdateChannel(wxEvtHandler* target) : m_target(target) {}
-
-    // Hands the event to the target, or deletes it when the channel is closed.
-    void Post(wxEvent* event);
-    // Stops the delivery and asks the worker to end its transfer.
-    void Close();
-    bool IsClosed();
-
-    const std::atomic<bool>* CancelFlag() const { return &m_cancel; }
-
-private:
-    std::mutex m_mutex;
-    wxEvtHandler* m_target;
-    std::atomic<bool> m_cancel{false};
-};
 
 // Everything a check needs, copied on the user-interface thread before the worker starts.
 struct UpdateTask {
@@ -44,7 +22,7 @@ struct UpdateTask {
     std::string running; // the running version
     UpdateLimits limits;
     long id = 0; // handed back with the result, so that a window can tell checks apart
-    std::shared_ptr<UpdateChannel> channel;
+    std::shared_ptr<EventChannel> channel; // closed when the window gives up on the check
 };
 
 class UpdateWorker {

@@ -120,7 +120,7 @@ void CjxProgressDialog::StartCheck() {
     task->running = Utf8(AppUtil::GetVersion());
     task->limits = m_limits;
     task->id = ++s_nextId;
-    task->channel = std::make_shared<UpdateChannel>(this);
+    task->channel = std::make_shared<EventChannel>(this);
     m_channel = task->channel;
     m_checkId = task->id;
     if (!UpdateWorker::Start(task)) {

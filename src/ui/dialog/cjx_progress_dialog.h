@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class UpdateChannel;
+class EventChannel;
 class wxButton;
 class wxGauge;
 class wxStaticText;
@@ -63,6 +63,6 @@ private:
     // The last result, shown again in the language of the time.
     UpdateStatus m_result = UpdateStatus::kNoNetwork;
     wxString m_version;
-    std::shared_ptr<UpdateChannel> m_channel;
+    std::shared_ptr<EventChannel> m_channel;
     UpdateLimits m_limits;
 };

@@ -197,7 +197,8 @@ void MainFrameZUZUR2AZE::UpdateMinSize() {
     // The stretching part of the background cannot shrink to nothing.
     width = std::max(width, drawn.x - stretch.width + 1);
     height = std::max(height, drawn.y - stretch.height + 1);
-    const wxSize minimum(std::min(width, drawn.x), std::min(height, drawn.y));
+    // A language whose texts need more than the theme's width widens the window.
+    const wxSize minimum(width, std::min(height, drawn.y));
     SetSizeHints(minimum);
     if (GetClientSize().x < minimum.x || GetClientSize().y < minimum.y) {
         SetClientSize(

@@ -12,6 +12,7 @@
 #include <vector>
 
 class DomainConvert;
+class JobSettings;
 class FileGridTable;
 class XyGrid;
 class wxGridEvent;
@@ -119,7 +120,8 @@ private:
     bool AskMergedName();
     // Asks before PDFs that exist are replaced: all of them, none (the rows go to `skipped`),
     // or no job at all (false).
-    bool AskBeforeReplacing(const wxArrayInt& rows, std::vector<int>& skipped);
+    bool AskBeforeReplacing(const wxArrayInt& rows, const JobSettings& settings,
+                            std::vector<int>& skipped);
     int FirstVisibleColumn(int kind) const;
     // Moves the cursor for a navigation key and selects the row it reaches, or with `extend`
     // the rows from the anchor to it; the row is scrolled into view.

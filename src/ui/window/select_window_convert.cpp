@@ -7,6 +7,7 @@
 #include "domain/domain_settings.h"
 #include "domain/job_settings.h"
 #include "domain/output_name.h"
+#include "thread/convert_run.h"
 #include "thread/convert_worker.h"
 #include "thread/task_thread.h"
 #include "window/file_grid_table.h"
@@ -62,13 +63,15 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
         }
     }
 
+    // The settings as they are now: what changes while the job runs does not reach it.
+    JobSettings settings = JobSettings::Capture();
     std::vector<int> skipped;
-    if (!AskBeforeReplacing(rows, skipped)) {
+    if (!AskBeforeReplacing(rows, settings, skipped)) {
         return;
     }
 
-    // The job: each row's cells, the choice columns as the chosen index, with the settings
-    // as they are now. Rows whose PDF the user keeps are left out.
+    // The job: each row's cells, the choice columns as the chosen index. Rows whose PDF the
+    // user keeps are left out.
     auto job = std::make_unique<ConvertJob>();
     jobRows.clear();
     for (int row : rows) {
@@ -89,7 +92,7 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
         Notify(&summary);
         return;
     }
-    auto* task = new ConvertTask{converter, std::move(job), JobSettings::Capture()};
+    auto* task = new ConvertTask{converter, std::move(job), std::move(settings)};
     summary = JobSummary();
     summary.skipped = static_cast<int>(skipped.size());
     followedRow = -1;
@@ -114,30 +117,23 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
     }
 }
 
-bool SelectWindow::AskBeforeReplacing(const wxArrayInt& rows, std::vector<int>& skipped) {
-    const bool beside = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0;
-    const bool merge = DomainSettings::GetKeyedInt(DomainSettings::kMergeOffered) != 0 &&
-                       DomainSettings::GetKeyedInt(DomainSettings::kMerge) != 0;
-    const wxString outputDir = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
+bool SelectWindow::AskBeforeReplacing(const wxArrayInt& rows, const JobSettings& settings,
+                                      std::vector<int>& skipped) {
+    const bool merge = settings.merge;
     // The rows whose PDF exists, and the names of those PDFs.
     std::vector<int> existing;
     wxArrayString names;
-    if (merge) {
-        const wxString name = DomainSettings::GetKeyed(DomainSettings::kMergeName) + ".pdf";
-        if (wxFileName::Exists(outputDir + "/" + name)) {
-            names.Add(name);
-        }
-    } else {
-        for (int row : rows) {
-            const wxArrayString& cells = table->GetRowCells(row);
-            const wxString name = cells[FileRowInfo::kOutputName] + ".pdf";
-            const wxString folder = beside ? cells[FileRowInfo::kSourceDir] : outputDir;
-            if (wxFileName::Exists(folder + "/" + name)) {
-                existing.push_back(row);
-                if (names.Index(name) == wxNOT_FOUND) {
-                    names.Add(name);
-                }
+    for (int row : rows) {
+        const wxString output = ConvertRun::OutputPath(table->GetRowCells(row), settings);
+        if (wxFileName::Exists(output)) {
+            existing.push_back(row);
+            const wxString name = output.AfterLast('/');
+            if (names.Index(name) == wxNOT_FOUND) {
+                names.Add(name);
             }
+        }
+        if (merge) {
+            break; // one PDF for every row
         }
     }
     if (names.empty()) {
