@@ -138,6 +138,16 @@ unsigned long FindWindow(TopLevelWindows& screen, pid_t pid, bool dialog) {
     return 0;
 }
 
+// A window of the program by its title, if it is up.
+unsigned long FindTitled(TopLevelWindows& screen, pid_t pid, const std::string& title) {
+    for (const TopLevelWindows::Window& window : screen.ShownBy(pid)) {
+        if (window.title == title) {
+            return window.id;
+        }
+    }
+    return 0;
+}
+
 bool IsShown(TopLevelWindows& screen, pid_t pid, unsigned long id) {
     const std::vector<TopLevelWindows::Window> shown = screen.ShownBy(pid);
     return std::any_of(shown.begin(), shown.end(),
@@ -253,4 +263,62 @@ TEST(AppSmokeTest, ConvertsTheFilesOnItsCommandLineFromTheKeyboard) {
     EXPECT_NE(TestHome::ReadFile(config).find("<last-output-dir>" + std::string(output.utf8_str()) +
                                               "</last-output-dir>"),
               std::string::npos);
+}
+
+TEST(AppSmokeTest, TheWindowResizesMovesAndCentresItsDialogsWhereTheScreenHasIt) {
+    // The window manager puts the program's window where it wants; the program must know
+    // where that is, or its edges, its title bar and its dialogs act on the wrong place.
+    TestHome home;
+    RunningApp app(home);
+    ASSERT_TRUE(app.Started());
+    TopLevelWindows screen;
+    ASSERT_TRUE(screen.Connected());
+    unsigned long window = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (window = FindWindow(screen, app.Pid(), false)) != 0; }));
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    ASSERT_TRUE(WaitUntil([&] { return screen.Geometry(window, x, y, width, height) && x > 0; }));
+
+    // The bottom edge near the right corner, dragged out.
+    screen.DragFrom(window, width - 14, height - 2, 100, 80);
+    int nx = 0;
+    int ny = 0;
+    int nw = 0;
+    int nh = 0;
+    EXPECT_TRUE(WaitUntilFor(5s,
+                             [&] {
+                                 return screen.Geometry(window, nx, ny, nw, nh) &&
+                                        nw == width + 100 && nh == height + 80;
+                             }))
+        << nw << "x" << nh;
+    // The title bar, dragged.
+    screen.DragFrom(window, 300, 15, -40, 40);
+    EXPECT_TRUE(WaitUntilFor(
+        5s,
+        [&] { return screen.Geometry(window, nx, ny, nw, nh) && nx == x - 40 && ny == y + 40; }))
+        << nx << "," << ny;
+
+    // Edit > Preference: the dialog opens over the middle of the window.
+    screen.ClickAt(window, 58, 52);
+    unsigned long dialog = 0;
+    for (int attempt = 0; attempt < 10 && dialog == 0; ++attempt) {
+        std::this_thread::sleep_for(300ms);
+        screen.ClickAt(window, 112, 180);
+        WaitUntilFor(2s,
+                     [&] { return (dialog = FindTitled(screen, app.Pid(), "Preference")) != 0; });
+    }
+    ASSERT_NE(dialog, 0u);
+    int dx = 0;
+    int dy = 0;
+    int dw = 0;
+    int dh = 0;
+    ASSERT_TRUE(screen.Geometry(dialog, dx, dy, dw, dh));
+    ASSERT_TRUE(screen.Geometry(window, nx, ny, nw, nh));
+    EXPECT_LE(std::abs((dx + dw / 2) - (nx + nw / 2)), 40) << dx << "," << dy;
+    EXPECT_LE(std::abs((dy + dh / 2) - (ny + nh / 2)), 40) << dx << "," << dy;
+    screen.PressEscape(dialog);
+    EXPECT_TRUE(WaitUntil([&] { return !IsShown(screen, app.Pid(), dialog); }));
+    EXPECT_EQ(app.Close(), 0);
 }

@@ -6,7 +6,9 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 struct XFreeDeleter {
@@ -135,6 +137,45 @@ void TopLevelWindows::ClickAt(unsigned long window, int x, int y) {
                           &child);
     XTestFakeMotionEvent(m_display, DefaultScreen(m_display), rootX, rootY, CurrentTime);
     XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+    XSync(m_display, False);
+}
+
+bool TopLevelWindows::Geometry(unsigned long window, int& x, int& y, int& width, int& height) {
+    XWindowAttributes attributes{};
+    ::Window child = 0;
+    if (m_display == nullptr || XGetWindowAttributes(m_display, window, &attributes) == 0 ||
+        !XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y,
+                               &child)) {
+        return false;
+    }
+    width = attributes.width;
+    height = attributes.height;
+    return true;
+}
+
+void TopLevelWindows::DragFrom(unsigned long window, int x, int y, int dx, int dy) {
+    if (m_display == nullptr) {
+        return;
+    }
+    int rootX = 0;
+    int rootY = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY,
+                          &child);
+    const int screen = DefaultScreen(m_display);
+    XTestFakeMotionEvent(m_display, screen, rootX, rootY, CurrentTime);
+    XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+    XSync(m_display, False);
+    const int steps = 5;
+    for (int step = 1; step <= steps; ++step) {
+        // The program sees each step as a motion of its own.
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        XTestFakeMotionEvent(m_display, screen, rootX + dx * step / steps,
+                             rootY + dy * step / steps, CurrentTime);
+        XSync(m_display, False);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
     XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
     XSync(m_display, False);
 }

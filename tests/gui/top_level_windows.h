@@ -32,6 +32,12 @@ public:
     // Moves the pointer to a point of the window and clicks the left button there, as a person
     // does to bring a window to the front and give it the keyboard.
     void ClickAt(unsigned long window, int x, int y);
+    // Where the window is on the screen and its size, as the display has them; false when it
+    // cannot tell.
+    bool Geometry(unsigned long window, int& x, int& y, int& width, int& height);
+    // Presses the left button at a point of the window, moves the pointer by (dx, dy) in a few
+    // steps and releases it there: a drag.
+    void DragFrom(unsigned long window, int x, int y, int dx, int dy);
 
 private:
     // The viewable windows of the process below a window, looking into window-manager frames.

@@ -16,6 +16,10 @@ public:
     // Tells the window manager that a borderless window may be resized and maximised (the
     // toolkit offers neither for a window without a border). Before the window is shown.
     static void AllowResizing(wxTopLevelWindow* window);
+    // Where the window manager has the window's frame on the screen, asked of the display; false
+    // while the window is not shown. The toolkit's own idea can be stale: a window manager that
+    // frames a window tells it of a position relative to the frame.
+    static bool GetFrameOrigin(const wxTopLevelWindow* window, wxPoint& origin);
 
     // Watches a popup menu of a custom menu bar while it is open, so that the user can move
     // to a neighbouring menu as in a native menu bar: by moving the pointer onto another

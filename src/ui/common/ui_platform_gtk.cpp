@@ -12,6 +12,16 @@ void UiPlatform::AllowResizing(wxTopLevelWindow* window) {
     window->m_gdkFunc |= GDK_FUNC_RESIZE | GDK_FUNC_MAXIMIZE;
 }
 
+bool UiPlatform::GetFrameOrigin(const wxTopLevelWindow* window, wxPoint& origin) {
+    GtkWidget* widget = window->m_widget;
+    GdkWindow* gdk = widget != nullptr ? gtk_widget_get_window(widget) : nullptr;
+    if (gdk == nullptr || !gtk_widget_get_mapped(widget)) {
+        return false;
+    }
+    gdk_window_get_root_origin(gdk, &origin.x, &origin.y);
+    return true;
+}
+
 // While the popup menu is open, GTK holds the pointer: the bar's titles see no motion. The
 // pointer is therefore polled, and the menu's own key navigation is watched for Left and
 // Right at its top level.

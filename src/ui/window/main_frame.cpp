@@ -52,6 +52,20 @@ wxRect MainFrame::GetStretch() const {
     return StretchLayout(design.GetSize(), rect, design.GetSize()).GetStretch();
 }
 
+void MainFrame::DoGetPosition(int* x, int* y) const {
+    wxPoint origin;
+    if (UiPlatform::GetFrameOrigin(this, origin)) {
+        if (x != nullptr) {
+            *x = origin.x;
+        }
+        if (y != nullptr) {
+            *y = origin.y;
+        }
+        return;
+    }
+    wxFrame::DoGetPosition(x, y);
+}
+
 void MainFrame::ToggleMaximize() {
     Maximize(!IsMaximized());
 }

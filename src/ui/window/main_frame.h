@@ -42,6 +42,8 @@ public:
     void ToggleMaximize();
 
 protected:
+    // The position as the display has it (see UiPlatform::GetFrameOrigin), else the toolkit's.
+    void DoGetPosition(int* x, int* y) const override;
     // Writes the settings and ends the process at once: detached workers are abandoned.
     virtual void EndProcess();
     // Places the frame's panels for the background's current size.
