@@ -126,19 +126,38 @@ void TopLevelWindows::PressEscape(unsigned long window) {
     PressKey(window, XK_Escape);
 }
 
-void TopLevelWindows::ClickAt(unsigned long window, int x, int y) {
-    if (m_display == nullptr) {
-        return;
-    }
+void TopLevelWindows::ToScreen(unsigned long window, int& x, int& y) {
     int rootX = 0;
     int rootY = 0;
     ::Window child = 0;
     XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY,
                           &child);
-    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), rootX, rootY, CurrentTime);
+    x = rootX;
+    y = rootY;
+}
+
+void TopLevelWindows::PressButton() {
+    // A press soon after the last release would be read as a double click, which the toolkit
+    // delivers in place of the press; a person's next click comes later.
+    std::this_thread::sleep_until(m_lastRelease + std::chrono::milliseconds(500));
     XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+    XSync(m_display, False);
+}
+
+void TopLevelWindows::ReleaseButton() {
     XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
     XSync(m_display, False);
+    m_lastRelease = std::chrono::steady_clock::now();
+}
+
+void TopLevelWindows::ClickAt(unsigned long window, int x, int y) {
+    if (m_display == nullptr) {
+        return;
+    }
+    ToScreen(window, x, y);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime);
+    PressButton();
+    ReleaseButton();
 }
 
 bool TopLevelWindows::Geometry(unsigned long window, int& x, int& y, int& width, int& height) {
@@ -158,26 +177,21 @@ void TopLevelWindows::DragFrom(unsigned long window, int x, int y, int dx, int d
     if (m_display == nullptr) {
         return;
     }
-    int rootX = 0;
-    int rootY = 0;
-    ::Window child = 0;
-    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY,
-                          &child);
+    // Screen points from the start: the window may move under the pointer.
+    ToScreen(window, x, y);
     const int screen = DefaultScreen(m_display);
-    XTestFakeMotionEvent(m_display, screen, rootX, rootY, CurrentTime);
-    XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
-    XSync(m_display, False);
+    XTestFakeMotionEvent(m_display, screen, x, y, CurrentTime);
+    PressButton();
     const int steps = 5;
     for (int step = 1; step <= steps; ++step) {
         // The program sees each step as a motion of its own.
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        XTestFakeMotionEvent(m_display, screen, rootX + dx * step / steps,
-                             rootY + dy * step / steps, CurrentTime);
+        XTestFakeMotionEvent(m_display, screen, x + dx * step / steps, y + dy * step / steps,
+                             CurrentTime);
         XSync(m_display, False);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
-    XSync(m_display, False);
+    ReleaseButton();
 }
 
 void TopLevelWindows::PressKey(unsigned long window, unsigned long keysym, bool control) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,12 @@ public:
 private:
     // The viewable windows of the process below a window, looking into window-manager frames.
     void Collect(unsigned long parentWindow, pid_t pid, int depth, std::vector<Window>& shown);
+    // A point of the window as a point of the screen.
+    void ToScreen(unsigned long window, int& x, int& y);
+    // The left button, pressed and released at the pointer.
+    void PressButton();
+    void ReleaseButton();
 
     _XDisplay* m_display = nullptr;
+    std::chrono::steady_clock::time_point m_lastRelease;
 };
