@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace pdftest;
 
@@ -64,6 +65,29 @@ std::string Rows(uint32_t width, uint32_t height, char filter = 0) {
         raw += std::string(width, static_cast<char>(y));
     }
     return raw;
+}
+
+// zlib data of `raw` as an encoder writes it that flushes after every row: each row in a
+// stored block of its own, followed by the empty block of the flush.
+std::string FlushedRows(const std::string& raw, size_t rowSize) {
+    z_stream zlib{};
+    deflateInit(&zlib, 0);
+    std::string out;
+    for (size_t at = 0; at < raw.size(); at += rowSize) {
+        const std::string row = raw.substr(at, rowSize);
+        const bool last = at + rowSize >= raw.size();
+        zlib.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+        zlib.avail_in = static_cast<uInt>(row.size());
+        do {
+            char buffer[4096];
+            zlib.next_out = reinterpret_cast<Bytef*>(buffer);
+            zlib.avail_out = sizeof buffer;
+            deflate(&zlib, last ? Z_FINISH : Z_SYNC_FLUSH);
+            out.append(buffer, sizeof buffer - zlib.avail_out);
+        } while (zlib.avail_out == 0);
+    }
+    deflateEnd(&zlib);
+    return out;
 }
 
 // A TIFF of one strip holding `strip` as its (compressed) data.
@@ -120,6 +144,9 @@ TEST(HostileInputTest, PngImageDataMustHoldTheDeclaredRows) {
         {"no zlib stream", PngWithData(16, 16, std::string(40, 'x')), PDF_ERROR_CORRUPT,
          "broken PNG"},
         {"sound data", PngWithData(16, 16, whole), 0, ""},
+        // Valid data may be far larger than the rows it holds.
+        {"sound data in a stored block a row",
+         PngWithData(1, 30000, FlushedRows(Rows(1, 30000), 2)), 0, ""},
         // Images too large to be checked whole are inflated piece by piece.
         {"large, sound", PngWithData(6000, 6000, large), 0, ""},
         {"large, cut short", PngWithData(6000, 6000, large.substr(0, large.size() / 2)),

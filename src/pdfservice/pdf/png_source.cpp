@@ -480,13 +480,14 @@ void PngSource::WriteImageData(const Sink& out) const {
     const uint64_t rowBytes =
         FlateRowEncoder::RowBytesOf(static_cast<int>(m_header.width), Channels(), m_header.depth);
     const uint64_t inflated = uint64_t(m_header.height) * (rowBytes + 1);
-    const bool whole = inflated <= FlateRowEncoder::kWholeImage;
-    // Compressed data is never much larger than what it holds (stored blocks add 5 bytes in
-    // 65535): more means something else follows the stream.
-    const uint64_t mostCompressed = inflated + inflated / 1024 + 1024;
+    bool whole = inflated <= FlateRowEncoder::kWholeImage;
+    // Data is gathered whole up to what deflate's stored blocks take for the rows (5 bytes in
+    // 65535, and the zlib header and checksum). Valid data may take more (an encoder that
+    // flushes after each row adds 5 bytes a row): it is then checked piece by piece.
+    const uint64_t mostGathered = inflated + 5 * (inflated / 65535 + 1) + 6 + 1024;
     static thread_local std::vector<unsigned char> gathered;
     gathered.clear();
-    FlateRowCheck check(whole ? 0 : m_header.height, rowBytes);
+    FlateRowCheck check(m_header.height, rowBytes);
     std::string problem;
     SourceData::Stream stream(m_data);
     ChunkReader chunks(stream);
@@ -509,10 +510,13 @@ void PngSource::WriteImageData(const Sink& out) const {
                 inData = true;
                 const unsigned char* data = nullptr;
                 for (size_t n; (n = chunks.Piece(&data)) > 0;) {
+                    if (whole && gathered.size() + n > mostGathered) {
+                        whole = false;
+                        const size_t used = check.Add(gathered.data(), gathered.size());
+                        out(gathered.data(), used);
+                        gathered.clear();
+                    }
                     if (whole) {
-                        if (gathered.size() + n > mostCompressed) {
-                            Broken("more image data than the header declares");
-                        }
                         gathered.insert(gathered.end(), data, data + n);
                         continue;
                     }
