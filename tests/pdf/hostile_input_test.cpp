@@ -3,6 +3,7 @@
 // space limit, so that a reader that allocates what a header merely declares fails here
 // rather than swapping.
 #include "pdf/crafted_images.h"
+#include "pdf/fax_encoder.h"
 #include "pdf_test_support.h"
 
 #include <gtest/gtest.h>
@@ -92,11 +93,11 @@ std::string FlushedRows(const std::string& raw, size_t rowSize) {
 
 // A TIFF of one strip holding `strip` as its (compressed) data.
 std::string TiffWithStrip(uint32_t width, uint32_t height, uint16_t photometric, uint16_t samples,
-                          uint16_t compression, const std::string& strip) {
+                          uint16_t compression, const std::string& strip, uint16_t bits = 8) {
     return MakeTiff([&](TIFF* tif) {
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
@@ -162,8 +163,10 @@ TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
          PngFile({PngHeader(30000, 30000, 8, 2, 1), PngChunk("IDAT", Zlib(std::string(20, '\0'))),
                   PngChunk("IEND", "")}),
          PDF_ERROR_CORRUPT, "too short"},
-        {"GIF frame larger than its screen (clipped to 8 x 8)",
-         GifFile(8, 8, 0, 0, 65535, 65535, std::string("\x44\x01", 2)), 0, ""},
+        // (Clipped to 8 x 8 before anything is held: its data then ends in the first row.)
+        {"GIF frame larger than its screen",
+         GifFile(8, 8, 0, 0, 65535, 65535, std::string("\x44\x01", 2)), PDF_ERROR_CORRUPT,
+         "truncated"},
         {"GIF screen far larger than its data", GifFile(32768, 32768, 0, 0, 32768, 32768, "D"),
          PDF_ERROR_CORRUPT, "too short"},
         {"CIELab TIFF in one strip",
@@ -180,8 +183,27 @@ TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
     });
 }
 
+namespace {
+// Group 4 data of a 64 x 64 image of stripes.
+std::string StripesGroup4() {
+    FaxEncoder encoder(64, 64);
+    for (int y = 0; y < 64; ++y) {
+        const std::string row(8, y % 4 < 2 ? '\xF0' : '\x0F');
+        encoder.WriteRow(reinterpret_cast<const unsigned char*>(row.data()));
+    }
+    return encoder.Finish();
+}
+} // namespace
+
 TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
-    std::string cut = Rows(16, 16);
+    const std::string group4 = StripesGroup4();
+    const std::string jpeg = EncodeJpeg(64, 64, 1);
+    const std::string restarts = EncodeJpeg(64, 64, 1, {.arithmetic = true, .restartRows = 1});
+    // An interlaced 8 x 8 PNG (decoded by libpng): its seven passes take 79 bytes.
+    const std::string interlacedRows(79, '\0');
+    const std::string interlacedHeader = PngHeader(8, 8, 8, 0, 1);
+    std::string badText = PngChunk("tEXt", std::string("Comment\0text", 12));
+    badText[badText.size() - 1] ^= 1;
     ExpectOutcomes({
         {"baseline JPEG whose scan is far too short", GreyJpeg(4096, 4096, 0xC0, "\x12\x34"),
          PDF_ERROR_CORRUPT, "too short"},
@@ -194,6 +216,29 @@ TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
          PDF_ERROR_CORRUPT, "broken TIFF"},
         {"GIF without an image", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14),
          PDF_ERROR_CORRUPT, "no image"},
+        // Decoders that fill in what the data lacks, and only warn about it.
+        {"GIF whose data ends before the last row", GifFile(16, 16, 0, 0, 16, 16, "\x44\x01"),
+         PDF_ERROR_CORRUPT, "truncated"},
+        {"Group 4 TIFF whose strip is cut short (filled white)",
+         TiffWithStrip(64, 64, PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX4,
+                       group4.substr(0, group4.size() / 2), 1),
+         PDF_ERROR_CORRUPT, "Premature"},
+        {"JPEG TIFF whose strip is cut short (filled grey)",
+         TiffWithStrip(64, 64, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_JPEG, CutJpegScan(jpeg, 200)),
+         PDF_ERROR_CORRUPT, "premature end"},
+        {"arithmetic-coded JPEG cut short before a restart marker", CutJpegScan(restarts, 300),
+         PDF_ERROR_CORRUPT, "broken JPEG"},
+        {"interlaced PNG with more image data than its rows",
+         PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows + interlacedRows)),
+                  PngChunk("IEND", "")}),
+         PDF_ERROR_CORRUPT, "broken PNG"},
+        {"interlaced PNG with a checksum error in a text chunk after the image data",
+         PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows)), badText,
+                  PngChunk("IEND", "")}),
+         PDF_ERROR_CORRUPT, "CRC"},
+        {"interlaced PNG, sound",
+         PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows)), PngChunk("IEND", "")}),
+         0, ""},
     });
 }
 

@@ -64,6 +64,7 @@ public:
     const std::vector<unsigned char>& Memory() const { return m_memory; }
 
     std::string error;
+    std::string warning;
 
 private:
     std::optional<SourceData::Reader> m_reader;
@@ -147,7 +148,36 @@ int OnError(TIFF*, void* user, const char* module, const char* format, va_list a
     return 1;
 }
 
-int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
+// Warnings that tell about the file's form, not about data it lacks: old-style codings that
+// libtiff still reads, subsampling values it corrects, markers of a JPEG strip that do not
+// touch the image.
+bool IsNotice(const char* message) {
+    static const char* const kNotices[] = {
+        "Deprecated and troublesome old-style JPEG",
+        "Old-style LZW codes",
+        "Auto-corrected former TIFF subsampling values",
+        "Subsampling ",
+        "The JPEG strip/tile is encoded with progressive mode",
+        "Warning: unknown JFIF revision",
+        "Unknown Adobe color transform code",
+        "Corrupt JPEG data: bad ICC marker",
+    };
+    for (const char* notice : kNotices) {
+        if (std::strncmp(message, notice, std::strlen(notice)) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list args) {
+    TiffClient* client = ClientOf(user);
+    char message[512];
+    std::vsnprintf(message, sizeof message, format, args);
+    if (client->warning.empty() && !IsNotice(message)) {
+        client->warning = module != nullptr && *module ? std::string(module) + ": " + message
+                                                       : std::string(message);
+    }
     return 1;
 }
 } // namespace
@@ -183,8 +213,13 @@ const std::string& TiffFile::Error() const {
     return m_client->error;
 }
 
+const std::string& TiffFile::Warning() const {
+    return m_client->warning;
+}
+
 void TiffFile::ClearError() {
     m_client->error.clear();
+    m_client->warning.clear();
 }
 
 uint64_t TiffFile::SourceSize() const {

@@ -523,6 +523,11 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
         }
         throw;
     }
+    // Decoders warn where they make up what the data lacks (a fax strip that ends early is
+    // filled white, a JPEG strip short of data grey): such a page is not the image.
+    if (!m_file->Warning().empty()) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: " + m_file->Warning());
+    }
 }
 
 void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out) {
@@ -576,7 +581,7 @@ void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::stri
     band = std::clamp<uint32_t>(band, 1, std::min(height, mostRows));
     char message[1024] = "";
     TIFFRGBAImage image;
-    if (!TIFFRGBAImageBegin(&image, tif, 0, message)) {
+    if (!TIFFRGBAImageBegin(&image, tif, 1, message)) {
         throw PdfError(PDF_ERROR_CORRUPT, std::string("broken TIFF: ") + message);
     }
     struct End {
