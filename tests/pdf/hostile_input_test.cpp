@@ -10,6 +10,7 @@
 #include <qpdf/QPDF.hh>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/resource.h>
@@ -89,6 +90,31 @@ std::string FlushedRows(const std::string& raw, size_t rowSize) {
     }
     deflateEnd(&zlib);
     return out;
+}
+
+// RLE8 data that draws `width` pixels of index 1 in each of `rows` rows.
+std::string RleRows(uint32_t width, uint32_t rows) {
+    std::string row;
+    for (uint32_t x = 0; x < width; x += 255) {
+        row += static_cast<char>(std::min<uint32_t>(255, width - x));
+        row += '\x01';
+    }
+    row += std::string("\x00\x00", 2);
+    std::string data;
+    for (uint32_t y = 0; y < rows; ++y) {
+        data += row;
+    }
+    return data + std::string("\x00\x01", 2);
+}
+
+// Group 4 data of a 64 x 64 image of stripes.
+std::string StripesGroup4() {
+    FaxEncoder encoder(64, 64);
+    for (int y = 0; y < 64; ++y) {
+        const std::string row(8, y % 4 < 2 ? '\xF0' : '\x0F');
+        encoder.WriteRow(reinterpret_cast<const unsigned char*>(row.data()));
+    }
+    return encoder.Finish();
 }
 
 // A TIFF of one strip holding `strip` as its (compressed) data.
@@ -180,20 +206,12 @@ TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
          PDF_ERROR_TOO_LARGE, "too large"},
         // An RLE bitmap that ends at once is a valid image of palette index 0.
         {"RLE BMP", RleBmp(8192, 8192, 8, std::string("\x00\x01", 2)), 0, ""},
+        {"RLE BMP of a pixel a row", RleBmp(1 << 20, 600, 8, RleRows(1, 600)), PDF_ERROR_CORRUPT,
+         "too short"},
+        // Rows of a megapixel, each drawn whole: one row is held at a time.
+        {"RLE BMP of long rows", RleBmp(1 << 20, 520, 8, RleRows(1 << 20, 520)), 0, ""},
     });
 }
-
-namespace {
-// Group 4 data of a 64 x 64 image of stripes.
-std::string StripesGroup4() {
-    FaxEncoder encoder(64, 64);
-    for (int y = 0; y < 64; ++y) {
-        const std::string row(8, y % 4 < 2 ? '\xF0' : '\x0F');
-        encoder.WriteRow(reinterpret_cast<const unsigned char*>(row.data()));
-    }
-    return encoder.Finish();
-}
-} // namespace
 
 TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
     const std::string group4 = StripesGroup4();
