@@ -117,6 +117,13 @@ std::string StripesGroup4() {
     return encoder.Finish();
 }
 
+// A grey progressive JPEG of a DC scan of a few bytes.
+std::string ProgressiveJpeg(uint16_t width, uint16_t height) {
+    std::string jpeg = GreyJpeg(width, height, 0xC2, "\x12\x34");
+    jpeg[jpeg.find("\xFF\xDA") + 8] = 0; // the scan's last coefficient: DC only
+    return jpeg;
+}
+
 // A TIFF of one strip holding `strip` as its (compressed) data.
 std::string TiffWithStrip(uint32_t width, uint32_t height, uint16_t photometric, uint16_t samples,
                           uint16_t compression, const std::string& strip, uint16_t bits = 8) {
@@ -204,6 +211,14 @@ TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
          PDF_ERROR_CORRUPT, "broken TIFF"},
         {"arithmetic-coded JPEG of 32768 x 32768", GreyJpeg(32768, 32768, 0xC9, "\x12\x34"),
          PDF_ERROR_TOO_LARGE, "too large"},
+        // Both rewriting arithmetic coding and decoding a progressive JPEG hold the whole
+        // image's coefficients: 512 MB for these.
+        {"arithmetic-coded JPEG of 16384 x 16384", GreyJpeg(16384, 16384, 0xC9, "\x12\x34"),
+         PDF_ERROR_CORRUPT, "too short"},
+        {"TIFF of a progressive JPEG strip",
+         TiffWithStrip(16384, 16384, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_JPEG,
+                       ProgressiveJpeg(16384, 16384)),
+         PDF_ERROR_CORRUPT, "too short"},
         // An RLE bitmap that ends at once is a valid image of palette index 0.
         {"RLE BMP", RleBmp(8192, 8192, 8, std::string("\x00\x01", 2)), 0, ""},
         {"RLE BMP of a pixel a row", RleBmp(1 << 20, 600, 8, RleRows(1, 600)), PDF_ERROR_CORRUPT,

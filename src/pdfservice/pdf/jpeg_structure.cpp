@@ -407,6 +407,26 @@ private:
 };
 } // namespace
 
+bool JpegInfo::BuffersWholeImage() const {
+    return frameMarker == 0xC2 || frameMarker == 0xCA || firstScanComponents < components;
+}
+
+uint64_t JpegInfo::CoefficientBytes() const {
+    int maxH = 1;
+    int maxV = 1;
+    for (int factors : sampling) {
+        maxH = std::max(maxH, factors >> 4);
+        maxV = std::max(maxV, factors & 0x0F);
+    }
+    const uint64_t mcuColumns = (uint64_t(width) + 8 * maxH - 1) / (8 * maxH);
+    const uint64_t mcuRows = (uint64_t(height) + 8 * maxV - 1) / (8 * maxV);
+    uint64_t blocks = 0;
+    for (int factors : sampling) {
+        blocks += mcuColumns * (factors >> 4) * mcuRows * (factors & 0x0F);
+    }
+    return blocks * 64 * 2;
+}
+
 bool JpegInfo::SameFrame(const JpegInfo& other) const {
     return width == other.width && height == other.height && components == other.components &&
            precision == other.precision && frameMarker == other.frameMarker &&
@@ -430,6 +450,11 @@ void JpegStructure::ParseHeader(SourceData::Stream& stream, JpegInfo& info) {
         if (marker == kSOS) {
             if (info.components == 0) {
                 Broken("scan before the frame header");
+            }
+            size_t length = 0;
+            const unsigned char* body = walker.Segment(length);
+            if (body != nullptr && length > 2) {
+                info.firstScanComponents = body[0];
             }
             break;
         }

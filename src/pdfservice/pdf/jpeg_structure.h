@@ -30,8 +30,19 @@ struct JpegInfo {
     std::string icc;  // assembled from the APP2 ICC_PROFILE segments
     std::string exif; // the TIFF structure of the first APP1 Exif segment
 
+    int firstScanComponents = 0; // of the first scan header (0: not read)
+
     // The frame header's fields are those of `other`.
     bool SameFrame(const JpegInfo& other) const;
+    // libjpeg holds the DCT coefficients of the whole image while decoding (progressive
+    // frames, and scans of some of the components only).
+    bool BuffersWholeImage() const;
+    // The bytes of those coefficients: whole MCUs of 64 values of two bytes.
+    uint64_t CoefficientBytes() const;
+    // Huffman coding takes at least a bit for each block of 64 coefficients (its DC value):
+    // data takes at most this many bytes of coefficients for each of its bytes. Arithmetic
+    // coding, which has no such floor, is held to the same.
+    static constexpr uint64_t kCoefficientBytesPerByte = 1024;
 };
 
 // Walks the marker structure of a JPEG file without decoding it, reading it as a stream.

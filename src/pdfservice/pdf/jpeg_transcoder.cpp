@@ -138,29 +138,14 @@ bool Transcode(SourceManager* source, unsigned char** out, unsigned long* outSiz
     return true;
 }
 
-// The bytes of the frame's DCT coefficients, as libjpeg holds them (whole MCUs).
-uint64_t CoefficientBytes(const JpegInfo& frame) {
-    int maxH = 1;
-    int maxV = 1;
-    for (int sampling : frame.sampling) {
-        maxH = std::max(maxH, sampling >> 4);
-        maxV = std::max(maxV, sampling & 0x0F);
-    }
-    const uint64_t mcuColumns = (uint64_t(frame.width) + 8 * maxH - 1) / (8 * maxH);
-    const uint64_t mcuRows = (uint64_t(frame.height) + 8 * maxV - 1) / (8 * maxV);
-    uint64_t blocks = 0;
-    for (int sampling : frame.sampling) {
-        blocks += mcuColumns * (sampling >> 4) * mcuRows * (sampling & 0x0F);
-    }
-    return blocks * 64 * sizeof(JCOEF);
-}
 } // namespace
 
 std::string JpegTranscoder::ToHuffman(const SourceData& data, const JpegInfo& frame) {
-    if (CoefficientBytes(frame) > ImageSource::kMaxBuffer) {
-        throw PdfError(PDF_ERROR_TOO_LARGE, "image too large to convert");
-    }
+    // The coefficients of the whole image are held: as many as the data can code.
+    ImageSource::CheckBuffer(frame.CoefficientBytes());
     SourceData::Reader reader(data);
+    ImageSource::CheckDataSize(frame.CoefficientBytes(), reader.Size(),
+                               JpegInfo::kCoefficientBytesPerByte);
     auto source = std::make_unique<SourceManager>();
     source->reader = &reader;
     unsigned char* out = nullptr;

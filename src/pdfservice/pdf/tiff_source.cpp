@@ -5,6 +5,7 @@
 #include "pdf/group4_check.h"
 #include "pdf/icc_profile.h"
 #include "pdf/image_encoder.h"
+#include "pdf/jpeg_structure.h"
 #include "pdf/pdf_error.h"
 #include "pdf/tiff_file.h"
 
@@ -116,21 +117,6 @@ void PackSample(unsigned char* row, size_t index, uint32_t value, int bits) {
     }
 }
 
-// A strip or tile whose data lies beyond the end of the file means a truncated file.
-void CheckChunk(const TiffFile& file, uint32_t chunk) {
-    TIFF* tif = file.Get();
-    const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
-    if (chunk >= chunks) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
-    }
-    const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
-    const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
-    const uint64_t size = file.SourceSize();
-    if (count > 0 && (offset > size || count > size - offset)) {
-        throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
-    }
-}
-
 template <typename T> T Field(TIFF* tif, uint32_t tag, T fallback) {
     T value{};
     return TIFFGetField(tif, tag, &value) == 1 ? value : fallback;
@@ -183,6 +169,35 @@ TiffSource::TiffSource(const SourceData& data)
 }
 
 TiffSource::~TiffSource() = default;
+
+void TiffSource::CheckChunk(TIFF* tif, uint32_t chunk) const {
+    // A strip or tile whose data lies beyond the end of the file means a truncated file.
+    const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (chunk >= chunks) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
+    }
+    const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
+    const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
+    const uint64_t size = m_file->SourceSize();
+    if (count > 0 && (offset > size || count > size - offset)) {
+        throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
+    }
+    if (FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION) == COMPRESSION_JPEG) {
+        // libjpeg holds the coefficients of a progressive strip whole before it decodes any
+        // of it: as many as the strip's data can code.
+        JpegInfo info;
+        SourceData::Stream stream(m_data.Slice(offset, count));
+        try {
+            JpegStructure::ParseHeader(stream, info);
+        } catch (const PdfError&) {
+            return; // libjpeg says what is wrong with it
+        }
+        if (info.BuffersWholeImage()) {
+            CheckBuffer(info.CoefficientBytes());
+            CheckDataSize(info.CoefficientBytes(), count, JpegInfo::kCoefficientBytesPerByte);
+        }
+    }
+}
 
 std::pair<TiffSource::Page, ImageLayout> TiffSource::Describe(TIFF* tif) {
     Page page;
@@ -536,7 +551,7 @@ void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const S
     TIFF* tif = m_file->Get();
     if (page.group4Strip) {
         // The file's own Group 4 data, when every reader decodes it as libtiff does.
-        CheckChunk(*m_file, 0);
+        CheckChunk(tif, 0);
         const uint64_t size = TIFFGetStrileByteCount(tif, 0);
         CheckBuffer(size);
         std::vector<unsigned char> data(static_cast<size_t>(size));
@@ -646,7 +661,7 @@ void TiffSource::ReadBands(
             for (uint32_t y = 0; y < height; ++y) {
                 for (int plane = 0; plane < planes; ++plane) {
                     if (y % stripRows == 0) {
-                        CheckChunk(*m_file, TIFFComputeStrip(tif, y, static_cast<uint16_t>(plane)));
+                        CheckChunk(tif, TIFFComputeStrip(tif, y, static_cast<uint16_t>(plane)));
                     }
                     if (TIFFReadScanline(tif, rows[plane].data(), y,
                                          static_cast<uint16_t>(plane)) != 1) {
@@ -665,7 +680,7 @@ void TiffSource::ReadBands(
             const uint32_t rows = std::min(stripRows, height - top);
             for (int plane = 0; plane < planes; ++plane) {
                 const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
-                CheckChunk(*m_file, strip);
+                CheckChunk(tif, strip);
                 const tmsize_t want = static_cast<tmsize_t>(planeRowBytes * rows);
                 if (TIFFReadEncodedStrip(tif, strip, band[plane].data(), want) < want) {
                     broken("cannot decode the image data");
@@ -706,7 +721,7 @@ void TiffSource::ReadBands(
             for (uint32_t left = 0; left < width; left += tileWidth) {
                 const ttile_t tile =
                     TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
-                CheckChunk(*m_file, tile);
+                CheckChunk(tif, tile);
                 if (TIFFReadEncodedTile(tif, tile, tileData.data(), tileSize) < tileSize) {
                     broken("cannot decode the image data");
                 }

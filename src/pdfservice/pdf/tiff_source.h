@@ -71,6 +71,9 @@ private:
     static void DescribeLab(struct tiff* tif, Page& page, ImageLayout& layout);
     static void ReadResolution(struct tiff* tif, ImageLayout& layout);
     static void ReadProfile(struct tiff* tif, const Page& page, ImageLayout& layout);
+    // Throws PdfError when a strip or tile is missing, lies beyond the end of the file, or
+    // is data that libjpeg would need more memory for than it can hold.
+    void CheckChunk(struct tiff* tif, uint32_t chunk) const;
     void WriteSamples(const Page& page, const ImageLayout& layout, const Sink& out,
                       std::string* softMask);
     void WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask);
