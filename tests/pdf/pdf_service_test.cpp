@@ -443,6 +443,86 @@ PdfPageOptions ImageSizeOptions() {
 }
 } // namespace
 
+namespace {
+// libtiff's own rendering of a TIFF as 8-bit RGB rows, top-down.
+std::string LibtiffRgb(const std::string& path) {
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    uint32_t width = 0;
+    uint32_t height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<uint32_t> raster(size_t(width) * height);
+    const bool read =
+        TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1);
+    TIFFClose(tif);
+    std::string rgb;
+    for (uint32_t pixel : read ? raster : std::vector<uint32_t>()) {
+        rgb += static_cast<char>(TIFFGetR(pixel));
+        rgb += static_cast<char>(TIFFGetG(pixel));
+        rgb += static_cast<char>(TIFFGetB(pixel));
+    }
+    return rgb;
+}
+} // namespace
+
+TEST(PdfServiceTest, LargeTiffStripsAreDecodedPieceByPieceInEveryLayout) {
+    // Each image is one LZW strip of more than 16 MB decoded: decoded row by row, each plane
+    // (or block of subsampled rows) as libtiff renders it. YCbCr and signed L*a*b* go
+    // through libtiff's RGBA rendering.
+    struct Fixture {
+        const char* label;
+        uint32_t width;
+        uint32_t height;
+        uint16_t photometric;
+        uint16_t bits;
+        uint16_t format;
+        uint16_t planar;
+        uint16_t subsampling; // YCbCr: 2 x 2
+    };
+    const Fixture fixtures[] = {
+        {"RGB planes", 2400, 2401, PHOTOMETRIC_RGB, 8, SAMPLEFORMAT_UINT, PLANARCONFIG_SEPARATE, 0},
+        {"YCbCr subsampled, an odd height", 3400, 3401, PHOTOMETRIC_YCBCR, 8, SAMPLEFORMAT_UINT,
+         PLANARCONFIG_CONTIG, 2},
+        {"signed L*a*b*", 1700, 1701, PHOTOMETRIC_CIELAB, 16, SAMPLEFORMAT_INT, PLANARCONFIG_CONTIG,
+         0},
+    };
+    for (const Fixture& f : fixtures) {
+        TempDir in;
+        TempDir out;
+        const std::string path = in.File("large.tif");
+        std::ofstream(path, std::ios::binary) << MakeTiff([&](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, f.bits);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, f.format);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, f.photometric);
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, f.planar);
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+            if (f.subsampling != 0) {
+                TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, f.subsampling, f.subsampling);
+            }
+            // Varied samples, written as libtiff stores them (blocks of subsampled rows).
+            const tmsize_t size = TIFFStripSize(tif);
+            std::vector<unsigned char> data(static_cast<size_t>(size));
+            for (size_t i = 0; i < data.size(); ++i) {
+                data[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
+            }
+            const int planes = f.planar == PLANARCONFIG_SEPARATE ? 3 : 1;
+            for (int plane = 0; plane < planes; ++plane) {
+                TIFFWriteEncodedStrip(tif, static_cast<uint32_t>(plane), data.data(), size);
+            }
+        });
+        const Conversion conversion = Convert({path}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << f.label << ": " << conversion.reason;
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        ASSERT_EQ(image.components, 3) << f.label;
+        ASSERT_EQ(image.bitsPerComponent, 8) << f.label;
+        EXPECT_TRUE(image.samples == LibtiffRgb(path)) << f.label;
+    }
+}
+
 TEST(PdfServiceTest, CieLabTiffBecomesALabImageWithItsOwnSamples) {
     // L*, a*, b* (a* and b* signed): grey, red-ish, green-ish, white; 8 bits, 72 dpi.
     struct Fixture {
