@@ -298,6 +298,54 @@ TEST(HostileInputTest, WholeFilesAreNeverReadAtOnce) {
     }
 }
 
+namespace {
+// The bytes this process has read from files so far; -1 when the system does not tell.
+long long BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = -1;
+    while (io >> key >> value) {
+        if (key == "rchar:") {
+            return value;
+        }
+    }
+    return -1;
+}
+} // namespace
+
+TEST(HostileInputTest, LargeTiffTagsAreNotReadWhole) {
+    // A small image whose XMP packet is a gigabyte (of a sparse file): the tag is left out
+    // after a few megabytes, not read into memory.
+    if (BytesRead() < 0) {
+        GTEST_SKIP() << "the system does not count the bytes a process reads";
+    }
+    std::string tiff = MakeTiff([](TIFF* tif) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 16);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_XMLPACKET, 8, "<x:xmp/>");
+        const std::string row(16, '\x80');
+        for (uint32_t y = 0; y < 16; ++y) {
+            TIFFWriteScanline(tif, const_cast<char*>(row.data()), y, 0);
+        }
+    });
+    // The tag's entry: XMLPacket (700), bytes, 8 of them.
+    const size_t entry = tiff.find(std::string("\xBC\x02\x01\x00\x08\x00\x00\x00", 8));
+    ASSERT_NE(entry, std::string::npos);
+    const uint32_t offset = static_cast<uint32_t>((tiff.size() + 4095) / 4096 * 4096);
+    const uint32_t size = 1000000000;
+    tiff.replace(entry + 4, 8, Le32(size) + Le32(offset));
+    TempDir in;
+    const std::string path = in.File("xmp.tif");
+    Write(path, tiff);
+    ASSERT_EQ(::truncate(path.c_str(), off_t(offset) + size), 0);
+    const long long before = BytesRead();
+    ExpectOutcome("XMP of a gigabyte", path, 0, "");
+    EXPECT_LT(BytesRead() - before, 64LL << 20);
+}
+
 TEST(HostileInputTest, AFifoNamedLikeAnImageIsNoFile) {
     TempDir in;
     const std::string fifo = in.File("scan.png");

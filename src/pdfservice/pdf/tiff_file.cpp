@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -18,6 +19,9 @@ public:
     TiffClient() = default;
 
     size_t Read(void* buffer, size_t size) {
+        if (size > readCap) {
+            return 0;
+        }
         size_t n = 0;
         if (m_reader) {
             n = m_reader->ReadAt(m_position, buffer, size);
@@ -65,6 +69,8 @@ public:
 
     std::string error;
     std::string warning;
+    // The largest read allowed (while a directory's tags are read).
+    size_t readCap = SIZE_MAX;
 
 private:
     std::optional<SourceData::Reader> m_reader;
@@ -180,10 +186,36 @@ int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list
     }
     return 1;
 }
+// A directory's tags are read whole, in reads of 1 MB, then 10 MB, 100 MB... (a tag of
+// 900 MB of XMP would be held whole): while a directory is read, a read larger than this
+// fails, and libtiff leaves out the tag (strip offsets of up to some 27 MB still come in).
+constexpr size_t kMaxTagRead = 16 * 1024 * 1024;
+
+class CappedReads {
+public:
+    explicit CappedReads(TiffClient& client) : m_client(client) { client.readCap = kMaxTagRead; }
+    ~CappedReads() { m_client.readCap = SIZE_MAX; }
+    CappedReads(const CappedReads&) = delete;
+    CappedReads& operator=(const CappedReads&) = delete;
+
+private:
+    TiffClient& m_client;
+};
 } // namespace
 
 TiffFile::TiffFile(const SourceData& data) : m_client(std::make_unique<TiffClient>(data)) {
+    const CappedReads capped(*m_client);
     Open(data.Name().c_str(), "rm");
+}
+
+bool TiffFile::ReadDirectory() {
+    const CappedReads capped(*m_client);
+    return TIFFReadDirectory(m_tiff) == 1;
+}
+
+bool TiffFile::SetDirectory(uint64_t offset) {
+    const CappedReads capped(*m_client);
+    return TIFFSetSubDirectory(m_tiff, offset) == 1;
 }
 
 TiffFile::TiffFile() : m_client(std::make_unique<TiffClient>()) {

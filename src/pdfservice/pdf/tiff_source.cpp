@@ -138,7 +138,7 @@ TiffSource::TiffSource(const SourceData& data)
     for (uint32_t directory = 0; directory < kMaxPages; ++directory) {
         if (directory > 0) {
             m_file->ClearError();
-            if (!TIFFReadDirectory(tif)) {
+            if (!m_file->ReadDirectory()) {
                 break; // the end of the chain, or a chain that loops or breaks: keep what came
                        // before
             }
@@ -502,7 +502,7 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     // The directory was read when the file was opened: read again, it must still describe
     // the image its page was laid out for (and failing to read it means the file changed).
     m_file->ClearError();
-    bool same = TIFFSetSubDirectory(tif, page.offset) == 1;
+    bool same = m_file->SetDirectory(page.offset);
     if (same) {
         try {
             auto [fresh, freshLayout] = Describe(tif);
@@ -810,7 +810,7 @@ void TiffSource::ReadScanlines(
     for (int plane = 0; plane < planes; ++plane) {
         files.push_back(std::make_unique<TiffFile>(m_data));
         TIFF* tif = files.back()->Get();
-        if (TIFFSetSubDirectory(tif, page.offset) != 1) {
+        if (!files.back()->SetDirectory(page.offset)) {
             Changed();
         }
         if (page.jpegToRgb) {
