@@ -443,6 +443,70 @@ PdfPageOptions ImageSizeOptions() {
 }
 } // namespace
 
+TEST(PdfServiceTest, DensitiesNoRealImageHasAreLeftOutWithANote) {
+    // 16 x 16 images on pages of their own size: 12 points a side at the 96 dpi of an image
+    // without a density.
+    const std::string rows(16 * 17, '\0');
+    const auto png = [&](uint32_t x, uint32_t y) {
+        return PngFile({PngHeader(16, 16, 8, 0), PngChunk("pHYs", Be32(x) + Be32(y) + "\x01"),
+                        PngChunk("IDAT", Zlib(rows)), PngChunk("IEND", "")});
+    };
+    const auto tiff = [](float x, float y) {
+        return MakeTiff([&](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 16);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, x);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, y);
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            const std::string row(16, '\x40');
+            for (uint32_t r = 0; r < 16; ++r) {
+                TIFFWriteScanline(tif, const_cast<char*>(row.data()), r, 0);
+            }
+        });
+    };
+    std::string jfif = EncodeJpeg(16, 16, 1);
+    jfif.replace(13, 5, std::string("\x01\x00\x01\x00\x01", 5)); // 1 x 1 dots per inch
+    std::string bmp = RleBmp(16, 16, 8, std::string("\x00\x01", 2));
+    bmp.replace(38, 8, Le32(3) + Le32(30000000)); // pixels per metre
+    struct Case {
+        const char* label;
+        std::string bytes;
+        bool note;
+        double width; // of the page, in points
+        double height;
+    };
+    const Case cases[] = {
+        {"PNG, a pixel per metre", png(1, 1), true, 12, 12},
+        {"PNG, 400 million pixels per metre", png(400000000, 400000000), true, 12, 12},
+        {"JPEG, 1 dpi", jfif, true, 12, 12},
+        {"TIFF, 300 x 4000 dpi", tiff(300, 4000), true, 12, 12},
+        {"BMP, 3 x 30 million pixels per metre", bmp, true, 12, 12},
+        {"TIFF, a fax's 204 x 98 dpi", tiff(204, 98), false, 16 * 72 / 204.0, 16 * 72 / 98.0},
+        {"PNG, 300 dpi", png(11811, 11811), false, 16 * 72 / 299.9994, 16 * 72 / 299.9994},
+    };
+    for (const Case& c : cases) {
+        TempDir in;
+        TempDir out;
+        const std::string path = in.File("image");
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        const Conversion conversion = Convert({path}, out.Path(), ImageSizeOptions());
+        ASSERT_EQ(conversion.code, 0) << c.label << ": " << conversion.reason;
+        if (c.note) {
+            EXPECT_NE(conversion.reason.find("image: resolution of"), std::string::npos)
+                << c.label << ": " << conversion.reason;
+            EXPECT_NE(conversion.reason.find("placed at 96 dpi"), std::string::npos) << c.label;
+        } else {
+            EXPECT_EQ(conversion.reason, "") << c.label;
+        }
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        EXPECT_NEAR(image.pageWidth, c.width, 0.01) << c.label;
+        EXPECT_NEAR(image.pageHeight, c.height, 0.01) << c.label;
+    }
+}
+
 namespace {
 // libtiff's own rendering of a TIFF as 8-bit RGB rows, top-down.
 std::string LibtiffRgb(const std::string& path) {
@@ -524,7 +588,8 @@ TEST(PdfServiceTest, LargeTiffStripsAreDecodedPieceByPieceInEveryLayout) {
 }
 
 TEST(PdfServiceTest, CieLabTiffBecomesALabImageWithItsOwnSamples) {
-    // L*, a*, b* (a* and b* signed): grey, red-ish, green-ish, white; 8 bits, 72 dpi.
+    // L*, a*, b* (a* and b* signed): grey, red-ish, green-ish, white; 10 dpi, pixels large enough
+    // to be told apart when rendered at 72 dpi.
     struct Fixture {
         const char* label;
         int bits;
@@ -549,8 +614,8 @@ TEST(PdfServiceTest, CieLabTiffBecomesALabImageWithItsOwnSamples) {
             TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
             TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CIELAB);
             TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-            TIFFSetField(tif, TIFFTAG_XRESOLUTION, 1.0f);
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, 1.0f);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, 10.0f);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, 10.0f);
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
             if (f.whitePoint != nullptr) {
                 TIFFSetField(tif, TIFFTAG_WHITEPOINT, f.whitePoint);

@@ -116,7 +116,8 @@ void DomainConvert::Stop() {
     ConvertState = kStopRequested;
 }
 
-void DomainConvert::PostProgress(int done, int total, int row, int column, int pages) {
+void DomainConvert::PostProgress(int done, int total, int row, int column, int pages,
+                                 const wxString& note) {
     if (target == nullptr || total == 0) {
         return;
     }
@@ -124,6 +125,7 @@ void DomainConvert::PostProgress(int done, int total, int row, int column, int p
                                                    DhGridCellRenderCommandEvent::kProgress);
     event->SetInt(done * 100 / total);
     event->SetExtraLong(pages);
+    event->SetString(note);
     target->QueueEvent(event);
 }
 

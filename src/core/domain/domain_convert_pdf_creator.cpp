@@ -157,6 +157,13 @@ wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxS
     return wxString();
 }
 
+wxString DomainConvertPdfCreator::NoteOf(const PdfResult* result) {
+    if (result == nullptr || result->errorCode != 0 || result->reason == nullptr) {
+        return wxString();
+    }
+    return wxString::FromUTF8(result->reason);
+}
+
 wxString DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
                                                 ServicePtr& service) {
     wxString reason = CheckOutputName(name);
@@ -186,6 +193,7 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
         ServicePtr service;
         int pages = 0;
         wxString reason;
+        wxString note;
         // Two images of one job that would make the same PDF: the first makes it, the others
         // fail, rather than replace it. A PDF from before the job is replaced as usual.
         if (const auto found = made.find(output); found != made.end()) {
@@ -206,14 +214,15 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
                 service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                    temp.Path().utf8_str(), NoProgress, 0);
             reason = PlaceResult(result, output);
+            note = NoteOf(result);
             pages = result != nullptr ? result->pageCount : 0;
         }
         service.reset();
 
         if (reason.empty()) {
-            PostProgress(100, 100, row, column, pages);
+            PostProgress(100, 100, row, column, pages, note);
             ++count;
-            WriteLog(source, output, 1);
+            WriteLog(source, note.empty() ? output : output + ": " + note, 1);
         } else {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
             WriteLog(source, output + ": " + reason, 0);

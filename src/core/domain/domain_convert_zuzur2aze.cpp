@@ -37,6 +37,7 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
     TempFolder temp;
     ServicePtr service;
     int pages = 0;
+    wxString note;
     wxString reason = PrepareOutput(name, temp, service);
     if (reason.empty()) {
         for (const auto& [row, cells] : job) {
@@ -49,18 +50,20 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
             service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                temp.Path().utf8_str(), CancelWhenAbandoned, 0);
         reason = PlaceResult(result, output);
+        note = NoteOf(result);
         pages = result != nullptr ? result->pageCount : 0;
     }
 
     // All or nothing: one merged file, or every row failed.
     for (const auto& [row, cells] : job) {
         if (reason.empty()) {
-            PostProgress(100, 100, row, column, pages);
+            PostProgress(100, 100, row, column, pages, note);
         } else {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
         }
     }
-    WriteLog(wxString::Format("%zu", job.size()), reason.empty() ? output : output + ": " + reason,
+    const wxString said = reason.empty() ? note : reason;
+    WriteLog(wxString::Format("%zu", job.size()), said.empty() ? output : output + ": " + said,
              reason.empty() ? 1 : 0);
     job.clear();
     return reason.empty() ? 1 : 0;

@@ -67,11 +67,6 @@ void BmpSource::Parse() {
     layout.width = static_cast<int>(header.width);
     layout.height = static_cast<int>(header.height);
     if (header.xPerMetre > 0 && header.yPerMetre > 0) {
-        const double ratio = double(std::max(header.xPerMetre, header.yPerMetre)) /
-                             std::min(header.xPerMetre, header.yPerMetre);
-        if (ratio > 100) {
-            Broken("implausible pixel density");
-        }
         layout.xDpi = header.xPerMetre * 0.0254;
         layout.yDpi = header.yPerMetre * 0.0254;
     }

@@ -170,6 +170,26 @@ std::string RandomPassword() {
     return password;
 }
 
+// Densities of real images: 10 to 10000 dots per inch on each axis, neither axis more than ten
+// times the other. A file that gives one beyond (a pixel per metre, or so many dots to the
+// inch that its page would be a speck) is placed as one that gives none, and a note says so.
+constexpr double kLeastDpi = 10;
+constexpr double kMostDpi = 10000;
+constexpr double kMostDpiRatio = 10;
+// Notes listed in the result, at most.
+constexpr size_t kMostNotes = 5;
+
+bool PlausibleDensity(double x, double y) {
+    return x >= kLeastDpi && x <= kMostDpi && y >= kLeastDpi && y <= kMostDpi &&
+           std::max(x, y) <= kMostDpiRatio * std::min(x, y);
+}
+
+std::string DpiText(double dpi) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", dpi);
+    return text;
+}
+
 // A reason that names the file it comes from.
 PdfError Named(const PdfError& error, const std::string& name) {
     const std::string what = error.what();
@@ -194,6 +214,7 @@ public:
     Impl(const std::vector<std::string>& paths, const Options& options);
 
     int PageCount() const { return static_cast<int>(m_records.size()); }
+    std::string Notes() const;
     void Write(int fd, PdfProgressProc progress);
     void Provide(QPDFObjGen const& og, Pipeline* pipeline);
 
@@ -242,6 +263,7 @@ private:
     std::vector<PageRecord> m_records;
     std::map<QPDFObjGen, Request> m_requests;
     std::map<std::string, QPDFObjGen> m_profiles; // by key
+    std::vector<std::string> m_notes;             // what was changed, page by page
     int m_lastRecord = -1;
 
     // While writing.
@@ -276,6 +298,17 @@ PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Optio
     }
 }
 
+std::string PdfDocumentWriter::Impl::Notes() const {
+    std::string notes;
+    for (size_t i = 0; i < m_notes.size() && i < kMostNotes; ++i) {
+        notes += (i > 0 ? "; " : "") + m_notes[i];
+    }
+    if (m_notes.size() > kMostNotes) {
+        notes += "; and " + std::to_string(m_notes.size() - kMostNotes) + " more";
+    }
+    return notes;
+}
+
 void PdfDocumentWriter::Impl::AddPage(int source, int page, Layout layout) {
     PageRecord record;
     record.source = source;
@@ -291,8 +324,16 @@ void PdfDocumentWriter::Impl::AddPage(int source, int page, Layout layout) {
     const bool swap = PageGeometry::SwapsSides(shown.orientation);
     const double canvasWidth = swap ? shown.CanvasHeight() : shown.CanvasWidth();
     const double canvasHeight = swap ? shown.CanvasWidth() : shown.CanvasHeight();
-    const double xDpi = swap ? shown.yDpi : shown.xDpi;
-    const double yDpi = swap ? shown.xDpi : shown.yDpi;
+    double xDpi = swap ? shown.yDpi : shown.xDpi;
+    double yDpi = swap ? shown.xDpi : shown.yDpi;
+    if ((xDpi != 0 || yDpi != 0) && !PlausibleDensity(xDpi, yDpi)) {
+        m_notes.push_back(SourceData::FromFile(m_paths[source]).Name() + ": resolution of " +
+                          DpiText(shown.xDpi) + " x " + DpiText(shown.yDpi) +
+                          " dpi out of range, placed at " + DpiText(PageGeometry::kDefaultDpi) +
+                          " dpi");
+        xDpi = 0;
+        yDpi = 0;
+    }
     const PagePlacement placement =
         PageGeometry::Place(m_options.page, {canvasWidth, canvasHeight, xDpi, yDpi});
 
@@ -663,6 +704,10 @@ PdfDocumentWriter::~PdfDocumentWriter() = default;
 
 int PdfDocumentWriter::PageCount() const {
     return m_impl->PageCount();
+}
+
+std::string PdfDocumentWriter::Notes() const {
+    return m_impl->Notes();
 }
 
 void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {

@@ -37,6 +37,9 @@ public:
     PdfDocumentWriter& operator=(const PdfDocumentWriter&) = delete;
 
     int PageCount() const;
+    // What the conversion changed, for the result's reason: images placed as ones without a
+    // density, as their files give one no real image has. Empty when nothing was.
+    std::string Notes() const;
 
     // Writes the document to the open file `fd` (which stays open). Throws PdfError; the
     // caller removes what was written.

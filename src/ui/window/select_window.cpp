@@ -574,7 +574,7 @@ void SelectWindow::OnCellLeftClick(wxGridEvent& event) {
 
 void SelectWindow::OnGridMotion(wxMouseEvent& event) {
     event.Skip();
-    // A failed row tells why in its tool tip.
+    // A failed row tells why in its tool tip, a converted one what its conversion changed.
     int x = 0;
     int y = 0;
     grid->CalcUnscrolledPosition(event.GetX(), event.GetY(), &x, &y);
@@ -584,6 +584,9 @@ void SelectWindow::OnGridMotion(wxMouseEvent& event) {
         const FileGridTable::Status& status = table->GetStatus(row);
         if (status.state == DhGridCellRenderCommandEvent::kFailed) {
             tip = _("Failed") + ": " + status.reason;
+        } else if (status.state == DhGridCellRenderCommandEvent::kProgress &&
+                   status.percent >= 100) {
+            tip = status.reason;
         }
     }
     if (grid->GetGridWindow()->GetToolTipText() != tip) {
