@@ -71,7 +71,7 @@ void JpegSource::WriteImage(int, const Sink& out, std::string*) {
     // anything after the end-of-image marker (a second MPO image, trailing junk) is left out.
     SourceData::Stream stream(m_data);
     if (!m_frame.arithmetic) {
-        if (!JpegStructure::Copy(stream, &out).SameFrame(m_frame)) {
+        if (!JpegStructure::Copy(stream, &out, true).SameFrame(m_frame)) {
             Changed();
         }
         return;

@@ -55,10 +55,13 @@ public:
     static void ParseHeader(SourceData::Stream& stream, JpegInfo& info);
 
     // Walks every segment and entropy-coded scan up to the end-of-image marker, handing the
-    // bytes to `out` (when given), and returns the frame. Throws PdfError when the data ends
-    // before the marker (a truncated file), a marker is out of place, a table that the frame
-    // or a scan refers to is not defined, or a scan is too short for the image it codes.
-    static JpegInfo Copy(SourceData::Stream& stream, const Sink* out);
+    // bytes to `out` (when given), and returns the frame. `forPdf` leaves out the segments that
+    // mean nothing in a PDF (comments, application segments other than JFIF and Adobe); the
+    // rest, the entropy-coded data among it, goes out byte for byte. Throws PdfError when the
+    // data ends before the marker (a truncated file), a marker is out of place, a table that
+    // the frame or a scan refers to is not defined, or a scan is too short for the image it
+    // codes.
+    static JpegInfo Copy(SourceData::Stream& stream, const Sink* out, bool forPdf = false);
 
     // The same over bytes in memory (tests). ParseHeader returns false when the data ends
     // before the first scan; FindEnd returns the size of the stream up to its end marker.
