@@ -346,6 +346,18 @@ TEST(HostileInputTest, LargeTiffTagsAreNotReadWhole) {
     EXPECT_LT(BytesRead() - before, 64LL << 20);
 }
 
+TEST(HostileInputTest, JpegDataGoesFromTheFileIntoThePdf) {
+    // Three JPEGs of 120 MB each, merged: their data is read when their page is written, not
+    // held ahead in memory (which could hold only a few of them).
+    TempDir in;
+    const std::string path = in.File("large.jpg");
+    Write(path, GreyJpeg(4096, 4096, 0xC0, std::string(120 << 20, '\x55')));
+    TempDir out;
+    const Conversion conversion = Convert(std::vector<std::string>(3, path), out.Path());
+    EXPECT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, 3);
+}
+
 TEST(HostileInputTest, AFifoNamedLikeAnImageIsNoFile) {
     TempDir in;
     const std::string fifo = in.File("scan.png");

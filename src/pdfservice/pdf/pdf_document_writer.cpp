@@ -244,6 +244,7 @@ private:
         bool image = true;
         bool mask = false;
         bool profile = false;
+        Pipeline* direct = nullptr; // the image's data goes there rather than into the page
     };
 
     void AddPage(int source, int page, Layout layout);
@@ -537,13 +538,18 @@ ImageSource& PdfDocumentWriter::Impl::Reopen(int worker, const PageRecord& recor
 
 void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data, Parts parts) {
     const PageRecord& record = m_records.at(index);
+    if (!parts.image && !parts.mask && !parts.profile) {
+        return;
+    }
     try {
         ImageSource& source = Reopen(worker, record, parts.profile ? &data.icc : nullptr);
         if (parts.image || parts.mask) {
             source.WriteImage(
                 record.page,
                 [&](const unsigned char* bytes, size_t size) {
-                    if (parts.image) {
+                    if (parts.direct != nullptr) {
+                        parts.direct->write(bytes, size);
+                    } else if (parts.image) {
                         data.image.append(reinterpret_cast<const char*>(bytes), size);
                     }
                 },
@@ -597,7 +603,13 @@ void PdfDocumentWriter::Impl::ProvideRequest(const Request& request, Pipeline* p
     switch (request.kind) {
     case Request::Kind::Image: {
         PageData data = m_producer->Take(request.record);
-        write(data.image);
+        if (record.layout.filter == Layout::Filter::DCT) {
+            // JPEG data goes from the file into the PDF as it is read: no page holds it.
+            PageData none;
+            Produce(request.record, self, none, {true, false, false, pipeline});
+        } else {
+            write(data.image);
+        }
         if (record.layout.softMask && !record.maskDelivered) {
             Defer(record.mask, data.mask);
         }
@@ -641,8 +653,11 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     m_open.resize(threads + 1);
     m_producer = std::make_unique<PageProducer>(
         PageCount(), threads, [this](int index, int worker, PageData& data) {
+            // JPEG data is read when the page is written, from the file into the PDF.
             const PageRecord& record = m_records[index];
-            Produce(index, worker, data, {true, record.layout.softMask, record.firstProfileUse});
+            Produce(index, worker, data,
+                    {record.layout.filter != Layout::Filter::DCT, record.layout.softMask,
+                     record.firstProfileUse});
         });
 
     const bool fixed = m_options.fixedTime >= 0;

@@ -11,7 +11,8 @@
 // headers first, to lay out every page, then each again when its page is written, its data
 // checked against the header the page was laid out from. The data of the next pages is
 // produced on worker threads while the current one is written; memory holds a few pages,
-// however many images go into the document.
+// however many images go into the document. JPEG data, which goes in as it is, is read from
+// its file when its page is written.
 class PdfDocumentWriter {
 public:
     struct Options {
