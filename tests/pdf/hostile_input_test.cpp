@@ -358,6 +358,30 @@ TEST(HostileInputTest, JpegDataGoesFromTheFileIntoThePdf) {
     EXPECT_EQ(conversion.pages, 3);
 }
 
+TEST(HostileInputTest, AMergeOfManyPagesTakesAFewBytesAPage) {
+    // 40000 pages (of one TIFF of 1 x 1 pixels): each is written whole as it comes, and
+    // leaves only the places of its objects behind (a PDF library's objects of every page
+    // took some 8 KB a page, beyond the memory limit here).
+    TempDir in;
+    const std::string path = in.File("pages.tif");
+    Write(path, MakeTiff([](TIFF* tif) {
+              for (int page = 0; page < 40000; ++page) {
+                  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+                  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+                  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+                  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+                  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+                  unsigned char pixel = static_cast<unsigned char>(page);
+                  TIFFWriteScanline(tif, &pixel, 0, 0);
+                  TIFFWriteDirectory(tif);
+              }
+          }));
+    TempDir out;
+    const Conversion conversion = Convert({path}, out.Path());
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, 40000);
+}
+
 TEST(HostileInputTest, AFifoNamedLikeAnImageIsNoFile) {
     TempDir in;
     const std::string fifo = in.File("scan.png");
