@@ -186,7 +186,8 @@ void TiffSource::CheckChunk(TIFF* tif, uint32_t chunk) const {
         // libjpeg holds the coefficients of a progressive strip whole before it decodes any
         // of it: as many as the strip's data can code.
         JpegInfo info;
-        SourceData::Stream stream(m_data.Slice(offset, count));
+        const SourceData strip = m_data.Slice(offset, count); // the stream reads it in place
+        SourceData::Stream stream(strip);
         try {
             JpegStructure::ParseHeader(stream, info);
         } catch (const PdfError&) {
