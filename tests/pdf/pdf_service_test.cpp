@@ -83,6 +83,8 @@ TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation) {
 TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
     TempDir in;
     const std::string image = Make(in, "a.png", "-size 40x40 xc:orange");
+    // A palette: a string, which encryption must leave readable with the password.
+    const std::string palette = Make(in, "b.gif", "-size 8x8 xc:red");
     struct Case {
         const char* label;
         const char* user;
@@ -106,7 +108,7 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
         PdfSecurityOptions security{c.user, c.owner, c.copy, c.print};
         PdfPageOptions options = DefaultOptions();
         options.security = &security;
-        const Conversion conversion = Convert({image}, out.Path(), options);
+        const Conversion conversion = Convert({image, palette}, out.Path(), options);
         ASSERT_EQ(conversion.code, 0) << c.label << ": " << conversion.reason;
 
         if (*c.user != '\0') {
@@ -127,7 +129,10 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
             owner.processFile(conversion.path.c_str(), c.owner);
             EXPECT_EQ(owner.ownerPasswordMatched(), c.ownerOpens) << c.label;
         }
-        EXPECT_EQ(ReadImages(conversion.path, c.user).size(), 1u) << c.label;
+        const std::vector<PdfImage> images = ReadImages(conversion.path, c.user);
+        ASSERT_EQ(images.size(), 2u) << c.label;
+        EXPECT_TRUE(images[1].indexed) << c.label;
+        EXPECT_EQ(images[1].palette.substr(0, 3), std::string("\xFF\x00\x00", 3)) << c.label;
     }
     // Without passwords and restrictions, nothing is encrypted.
     TempDir out;
