@@ -51,6 +51,9 @@ TOOL_Y, TOOL_H = 70, 86
 TOOL_BUTTON_H = 56
 LIST = (12, 164, 876, 300)
 OUTPUT_Y = 472
+# Where the main background may stretch: clear of the window's edges, of the list sheet's
+# rounded corners and shadow, and of every band's edge lines.
+STRETCH = (40, LIST[1] + 36, WIDTH - 80, LIST[3] - 72)
 
 
 def save(image, name):
@@ -176,7 +179,8 @@ def small_buttons():
 def title_buttons():
     size = 28
     for state in ("normal", "current", "pressed"):
-        for kind, folder in (("close", "image/base"), ("minimize", "image/titlebar")):
+        for kind, folder in (("close", "image/base"), ("minimize", "image/titlebar"),
+                             ("maximize", "image/titlebar"), ("restore", "image/titlebar")):
             big = canvas((size, size))
             d = ImageDraw.Draw(big)
             if state != "normal":
@@ -189,6 +193,14 @@ def title_buttons():
             if kind == "close":
                 d.line([(c - r, c - r), (c + r, c + r)], fill=WHITE, width=w)
                 d.line([(c - r, c + r), (c + r, c - r)], fill=WHITE, width=w)
+            elif kind == "maximize":
+                d.rectangle([c - r, c - r, c + r, c + r], outline=WHITE, width=w)
+            elif kind == "restore":
+                # Two overlapping windows: the back one's top and right edges, the front one.
+                o = 2 * SS
+                d.line([(c - r + o, c - r), (c + r, c - r), (c + r, c + r - o)], fill=WHITE,
+                       width=w)
+                d.rectangle([c - r, c - r + o, c + r - o, c + r], outline=WHITE, width=w)
             else:
                 d.line([(c - r, c + 3 * SS), (c + r, c + 3 * SS)], fill=WHITE, width=w)
             save(shrink(big), f"{folder}/{kind}-{state}.png")
@@ -299,6 +311,9 @@ FACE = """<?xml version="1.0" encoding="UTF-8"?>
      width=blue), font sizes (any other attribute name is the size) and offsets. Written by
      theme/make_theme.py together with the images of default.zip. -->
 <face>
+  <!-- The part of the window background that grows with the window: the columns and rows
+       inside this rectangle are alike, so the background stretches there and nowhere else. -->
+  <stretch x="{stretch_x}" y="{stretch_y}" width="{stretch_w}" height="{stretch_h}"/>
   <titlebar y="0" height="{title_h}">
     <logo x="12" y="8" width="24" height="24"/>
     <textcolour x="255" y="255" width="255"/>
@@ -371,7 +386,9 @@ def face():
     text = FACE.format(title_h=TITLE_H, close_x=-8, menu_y=MENU_Y, menu_h=MENU_H,
                        tool_buttons_y=TOOL_Y + (TOOL_H - TOOL_BUTTON_H) // 2,
                        tool_buttons_h=TOOL_BUTTON_H, list_x=LIST[0], list_y=LIST[1],
-                       list_w=LIST[2], list_h=LIST[3], output_y=OUTPUT_Y)
+                       list_w=LIST[2], list_h=LIST[3], output_y=OUTPUT_Y,
+                       stretch_x=STRETCH[0], stretch_y=STRETCH[1], stretch_w=STRETCH[2],
+                       stretch_h=STRETCH[3])
     with open(os.path.join(HERE, "face.xml"), "w", encoding="utf-8") as out:
         out.write(text)
 

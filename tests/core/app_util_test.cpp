@@ -25,7 +25,7 @@ TEST(AppUtilTest, DirOfCutsAtTheLastSeparator) {
 TEST(AppUtilTest, FixedNames) {
     EXPECT_EQ(AppUtil::GetBrandName(), "Ombrix");
     EXPECT_EQ(AppUtil::GetProductId(), "ZUZUR2AZE_OMBX");
-    EXPECT_EQ(AppUtil::GetVersion(), "2.1.13");
+    EXPECT_EQ(AppUtil::GetVersion(), OMBRIX_PROJECT_VERSION);
     EXPECT_EQ(AppUtil::GetDisplayName(), "Ombrix Image to PDF Converter");
     const wxString year = AppUtil::GetBuildYear();
     EXPECT_EQ(year.length(), 4u);

@@ -3,10 +3,13 @@
 #include "app/app_util.h"
 #include "domain/domain_settings.h"
 #include "domain/libxml_ptr.h"
+#include "support/file_size_limit.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
+#include <wx/dir.h>
 #include <wx/filefn.h>
+#include <wx/filename.h>
 
 namespace {
 std::string PageFile(const char* version,
@@ -144,8 +147,61 @@ TEST(DomainPageTest, SaveWritesTheEditableKeysBackAndOnlyThose) {
     EXPECT_EQ(DomainSettings::GetNamed("page:right"), "8");
     EXPECT_EQ(DomainSettings::GetNamed("page:author"), wxString::FromUTF8("Smith & <Söhne> 李"));
     EXPECT_EQ(DomainSettings::GetNamed("page:subject"), "");
-    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "1") << "the size selection is kept";
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select:default"), "2");
     EXPECT_EQ(DomainSettings::GetNamed("page:permission:userpassword"), "");
+}
+
+// A page file from before the size selection was kept (and one with decimals): it loads with
+// the default selection, and the first Save adds the selection to it.
+TEST(DomainPageTest, AnOlderUserFileLoadsAndKeepsTheSelectionOnceSaved) {
+    TestHome home;
+    TestHome::WriteFile(AppUtil::GetPagePath(false), DomainPage::GetBuiltInPageFile());
+    TestHome::WriteFile(AppUtil::GetPagePath(true),
+                        "<?xml version=\"1.0\"?><setting version=\"1.0\"><page>"
+                        "<page-type value=\"A5\"><type-size>"
+                        "<type name=\"A5\" size=\"148 x 210 mm\"/></type-size></page-type>"
+                        "<page-size width=\"100.5\" height=\"200\"/>"
+                        "<page-margin top=\"12.7\" bottom=\"2\" left=\"3\" right=\"4\"/>"
+                        "<author>A</author></page></setting>");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
+    EXPECT_EQ(DomainSettings::GetNamed("page:width"), "100.5");
+    EXPECT_EQ(DomainSettings::GetNamed("page:top"), "12.7");
+
+    DomainSettings::SetNamed("page:size:select", "0");
+    DomainSettings::SetNamed("page:left", "0.25");
+    ASSERT_TRUE(DomainPage().Save());
+    DomainSettings::SetNamed("page:size:select", "2");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "0");
+    EXPECT_EQ(DomainSettings::GetNamed("page:type"), "A5");
+    EXPECT_EQ(DomainSettings::GetNamed("page:left"), "0.25");
+
+    // Only the three selections are taken from a file.
+    std::string file = TestHome::ReadFile(AppUtil::GetPagePath(true));
+    const size_t at = file.find("<size-select value=\"0\"");
+    ASSERT_NE(at, std::string::npos) << file;
+    file.replace(at, 23, "<size-select value=\"7\"");
+    TestHome::WriteFile(AppUtil::GetPagePath(true), file);
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:size:select"), "2");
+}
+
+TEST(DomainPageTest, AFailedSaveLeavesThePageFileAsItWas) {
+    TestHome home;
+    ASSERT_TRUE(DomainPage().Load());
+    const wxString path = AppUtil::GetPagePath(true);
+    const std::string before = TestHome::ReadFile(path);
+    DomainSettings::SetNamed("page:author", wxString('a', 20000));
+    {
+        FileSizeLimit full(before.size());
+        EXPECT_FALSE(DomainPage().Save());
+    }
+    EXPECT_EQ(TestHome::ReadFile(path), before);
+    wxArrayString left;
+    wxDir::GetAllFiles(wxPathOnly(path), &left, "*page*", wxDIR_FILES | wxDIR_HIDDEN);
+    EXPECT_EQ(left.size(), 1u) << "no temporary is left";
 }
 
 TEST(DomainPageTest, ADamagedDefaultFallsBackWithoutLosingTheUserFile) {
@@ -226,36 +282,50 @@ TEST(DomainPageTest, SetNodesWritesEveryFoundNodeAndReportsBadExpressions) {
         << written;
 }
 
-TEST(DomainPageTest, PageSizeInUseComesFromTheSelection) {
-    TestHome home;
-    ASSERT_TRUE(DomainPage().Load());
+TEST(DomainPageTest, MillimetresAsTypedAndAsStored) {
     struct Case {
-        int select;
-        const char* type;
-        bool fixed;
-        double width;
-        double height;
+        const char* typed;
+        bool number;
+        double value;
+        const char* stored;
     };
     const Case cases[] = {
-        {0, "A3", true, 297, 420},      {0, "Letter", true, 216, 279},
-        {0, "Image Size", false, 0, 0}, {0, "", false, 0, 0},
-        {1, "A3", true, 100, 150},      {2, "A3", true, 210, 297}, // the default type, A4
-        {7, "Letter", true, 210, 297},
+        {"210", true, 210, "210"},
+        {"12.7", true, 12.7, "12.7"},
+        {"12,7", true, 12.7, "12.7"},
+        {" 0.25 ", true, 0.25, "0.25"},
+        {".5", true, 0.5, "0.5"},
+        {"10.", true, 10, "10"},
+        {"+3", true, 3, "3"},
+        {"-5", true, -5, "-5"},
+        {"1188.125", true, 1188.125, "1188.125"},
+        {"", false, 0, nullptr},
+        {"  ", false, 0, nullptr},
+        {"abc", false, 0, nullptr},
+        {"12mm", false, 0, nullptr},
+        {"1e3", false, 0, nullptr},
+        {"1.2.3", false, 0, nullptr},
+        {"1,200.5", false, 0, nullptr},
+        {"- 5", false, 0, nullptr},
+        {"5-", false, 0, nullptr},
+        {"inf", false, 0, nullptr},
+        {"0x10", false, 0, nullptr},
+        {".", false, 0, nullptr},
     };
     for (const Case& c : cases) {
-        double width = 0;
-        double height = 0;
-        EXPECT_EQ(DomainPage::GetPageSize(c.select, c.type, 100, 150, width, height), c.fixed)
-            << c.select << " " << c.type;
-        if (c.fixed) {
-            EXPECT_EQ(width, c.width) << c.select << " " << c.type;
-            EXPECT_EQ(height, c.height) << c.select << " " << c.type;
+        double value = 0;
+        EXPECT_EQ(DomainPage::ParseMillimetres(c.typed, value), c.number) << c.typed;
+        if (c.number) {
+            EXPECT_DOUBLE_EQ(value, c.value) << c.typed;
+            EXPECT_EQ(DomainPage::FormatMillimetres(value), c.stored) << c.typed;
+            // What is stored reads back as the same number, for the converter too.
+            EXPECT_DOUBLE_EQ(
+                DomainPage::ParseDecimal(DomainPage::FormatMillimetres(value).utf8_str()), c.value)
+                << c.typed;
         }
     }
-    double width = 0;
-    double height = 0;
-    EXPECT_TRUE(DomainPage::ParseSizeText(wxString::FromUTF8("215.9 × 279.4 mm"), width, height));
-    EXPECT_DOUBLE_EQ(width, 215.9);
-    EXPECT_DOUBLE_EQ(height, 279.4);
-    EXPECT_FALSE(DomainPage::ParseSizeText("8.5 x 11 in", width, height));
+    // Limits in messages: rounded to hundredths, without trailing zeros.
+    EXPECT_EQ(DomainPage::FormatMillimetres(8.5 * 25.4, 2), "215.9");
+    EXPECT_EQ(DomainPage::FormatMillimetres(297, 2), "297");
+    EXPECT_EQ(DomainPage::FormatMillimetres(184.15, 2), "184.15");
 }

@@ -1,13 +1,19 @@
 #include "common/file_util.h"
 
 #include "app/app_util.h"
+#include "support/file_size_limit.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
 #include <wx/datetime.h>
 #include <wx/filename.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 TEST(FileUtilTest, FormatSizeSwitchesUnitAtEachPowerOf1024) {
     struct Case {
@@ -145,12 +151,73 @@ TEST(FileUtilTest, AppendLogAddsUtf8Lines) {
     EXPECT_EQ(log.substr(11), "照片.jpg [照片.pdf] [1]\n# " + std::string(45, '.') + "\n");
 }
 
-TEST(FileUtilTest, WriteFileAtomicallyReplacesOrKeepsTheOldFile) {
+namespace {
+// The names in a folder, sorted.
+std::vector<std::string> Names(const wxString& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(folder.utf8_str()))) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+} // namespace
+
+TEST(FileUtilTest, WriteFileAtomicallyReplacesTheWholeFileOrNothing) {
     TestHome home;
-    const wxString path = home.Documents() + "/file.txt";
+    const wxString folder = home.Documents() + "/atomic";
+    ASSERT_TRUE(wxMkdir(folder));
+    const wxString path = folder + "/file.txt";
+    const std::string large(1 << 20, 'x');
     ASSERT_TRUE(FileUtil::WriteFileAtomically(path, "old"));
-    ASSERT_TRUE(FileUtil::WriteFileAtomically(path, "new"));
-    EXPECT_EQ(TestHome::ReadFile(path), "new");
-    EXPECT_FALSE(FileUtil::FileExists(path + ".part"));
-    EXPECT_FALSE(FileUtil::WriteFileAtomically(home.Documents() + "/missing/file.txt", "x"));
+    ASSERT_TRUE(FileUtil::WriteFileAtomically(path, large));
+    EXPECT_EQ(TestHome::ReadFile(path), large);
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"file.txt"}) << "no temporary is left";
+
+    // A disk that fills up: the old content stays, the failure is reported, and the partial
+    // temporary is removed.
+    ASSERT_TRUE(FileUtil::WriteFileAtomically(path, "old"));
+    {
+        FileSizeLimit full(4096);
+        EXPECT_FALSE(FileUtil::WriteFileAtomically(path, large));
+    }
+    EXPECT_EQ(TestHome::ReadFile(path), "old");
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"file.txt"});
+
+    // A folder that does not exist, and a folder where the file should be.
+    EXPECT_FALSE(FileUtil::WriteFileAtomically(folder + "/missing/file.txt", "x"));
+    ASSERT_TRUE(wxMkdir(folder + "/taken"));
+    EXPECT_FALSE(FileUtil::WriteFileAtomically(folder + "/taken", "x"));
+    EXPECT_TRUE(wxDirExists(folder + "/taken"));
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"file.txt", "taken"}));
+}
+
+// The temporary file gets a name nobody can have prepared: what lies at a predictable name
+// beside the file neither stops the write nor is written through.
+TEST(FileUtilTest, WriteFileAtomicallyWritesThroughNoPreparedTemporary) {
+    struct Case {
+        const char* label;
+        std::function<void(const std::string& at, const std::string& other)> prepare;
+    };
+    const Case cases[] = {
+        {"a folder",
+         [](const std::string& at, const std::string&) { std::filesystem::create_directory(at); }},
+        {"a link to another file",
+         [](const std::string& at, const std::string& other) {
+             std::filesystem::create_symlink(other, at);
+         }},
+    };
+    for (const Case& c : cases) {
+        TestHome home;
+        const wxString path = home.Documents() + "/settings.cfg";
+        const wxString other = home.Documents() + "/other.txt";
+        TestHome::WriteFile(other, "other");
+        for (const char* suffix : {".part", ".tmp", "~"}) {
+            c.prepare(std::string((path + suffix).utf8_str()), std::string(other.utf8_str()));
+        }
+        EXPECT_TRUE(FileUtil::WriteFileAtomically(path, "new")) << c.label;
+        EXPECT_EQ(TestHome::ReadFile(path), "new") << c.label;
+        EXPECT_FALSE(std::filesystem::is_symlink(std::string(path.utf8_str()))) << c.label;
+        EXPECT_EQ(TestHome::ReadFile(other), "other") << c.label;
+    }
 }

@@ -124,7 +124,7 @@ TEST(VersionNumberTest, ComparesDottedNumbersPartByPart) {
         EXPECT_EQ(order, -c.order) << c.b << " vs " << c.a;
     }
     for (const char* bad : {"", "2.1a", "v2.1", "2..1", "2.1.", ".2", " 2.1", "2.1 ", "-1", "2,1",
-                            "1234567890.1", "2.1-beta"}) {
+                            "1234567890.1", "2.1-beta", "1.2.3.4.5", "0.0.0.0.0"}) {
         int order = 99;
         EXPECT_FALSE(VersionNumber::Compare("2.1.13", bad, order)) << "\"" << bad << "\"";
     }
@@ -145,13 +145,11 @@ TEST_F(UpdateCheckTest, DescriptionsServedOverHttp) {
         {"equal", ok(Description(Product(kProduct, "2.1.13"))), S::kLatest, "2.1.13"},
         {"equal, longer", ok(Description(Product(kProduct, "2.1.13.0"))), S::kLatest, "2.1.13.0"},
         {"older", ok(Description(Product(kProduct, "2.1.9"))), S::kLatest, "2.1.9"},
-        {"attribute names do not matter",
-         ok(Description("<group><product a=\"" + kProduct +
-                        "\" b=\"3.0\" c=\"x\">text"
-                        "</product></group>")),
+        {"attributes read by name, in any order, among others",
+         ok(Description("<group><product id=\"7\" version=\"3.0\" name=\"" + kProduct +
+                        "\" c=\"x\">text</product></group>")),
          S::kNewer, "3.0"},
-        {"attributes swapped",
-         ok(Description("<product version=\"9.0\" name=\"" + kProduct + "\"/>")),
+        {"other attribute names", ok(Description("<product a=\"" + kProduct + "\" b=\"9.0\"/>")),
          S::kProductMissing, ""},
         {"fewer than two attributes, then a good one",
          ok(Description("<product/><product name=\"" + kProduct + "\"/>" +
@@ -166,6 +164,20 @@ TEST_F(UpdateCheckTest, DescriptionsServedOverHttp) {
         {"name differing by case", ok(Description(Product("Ombrix image to PDF converter", "9.9"))),
          S::kProductMissing, ""},
         {"version that is no version", ok(Description(Product(kProduct, "2.2-beta"))),
+         S::kInvalidDescription, ""},
+        {"version of five parts", ok(Description(Product(kProduct, "2.1.13.0.1"))),
+         S::kInvalidDescription, ""},
+        // Within the size cap, yet more than a dialog can lay out.
+        {"version of 50,000 parts",
+         ok(Description(Product(
+             kProduct, "3" +
+                           [] {
+                               std::string parts;
+                               for (int i = 0; i < 50000; ++i) {
+                                   parts += ".1";
+                               }
+                               return parts;
+                           }()))),
          S::kInvalidDescription, ""},
         {"malformed XML", ok("<updates><product name=\"" + kProduct + "\" version=\"3\">"),
          S::kInvalidDescription, ""},
@@ -221,8 +233,8 @@ TEST_F(UpdateCheckTest, Utf8ArrivingOneByteAtATimeUnderTheCLocale) {
     // A description in another declared encoding is read in that encoding.
     std::string latin;
     EXPECT_EQ(UpdateDescription::FindVersion(
-                  "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><u><product n=\"Ombrix \xDC\" "
-                  "v=\"4.0\"/></u>",
+                  "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><u><product name=\"Ombrix \xDC\" "
+                  "version=\"4.0\"/></u>",
                   "Ombrix \xC3\x9C", latin),
               UpdateDescription::kFound);
     EXPECT_EQ(latin, "4.0");

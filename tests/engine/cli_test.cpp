@@ -224,6 +224,15 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
 
     const std::string image = Quoted(good);
     const std::string notUtf8 = "\"$(printf 'caf\\351')\"";
+    // Password files that read as text would give no password, or another one.
+    auto passwordFile = [&home](const char* name, const std::string& data) {
+        TestHome::WriteFile(home.Documents() + "/" + name, data);
+        return Quoted(home.Documents() + "/" + name);
+    };
+    const std::string nulFirst = passwordFile("nul first", std::string("\0secret\n", 8));
+    const std::string utf16le = passwordFile("utf16le", std::string("\xFF\xFEs\0e\0c\0\n\0", 10));
+    const std::string utf16be = passwordFile("utf16be", std::string("\xFE\xFF\0s\0e\0c\0\n", 10));
+    const std::string utf16bare = passwordFile("utf16bare", std::string("s\0e\0c\0\n\0", 8));
     struct Case {
         std::string arguments;
         std::string environment;
@@ -238,6 +247,8 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
         {"--no-copy=1 " + image, "", 2, "unknown option"},
         {"-m a --beside-source " + image, "", 2, "cannot go together"},
         {"-m ../up " + image, "", 2, "not a plain file name"},
+        // The names the window refuses are refused here too.
+        {"-m 'a:b*?' " + image, "", 2, "which file names may not hold"},
         {"-o", "", 2, "--output needs a value"},
         {"-j 0 " + image, "", 2, "--jobs takes"},
         {"--jobs=many " + image, "", 2, "--jobs takes"},
@@ -254,6 +265,25 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
         {image, "OMBRIX_OWNER_PASSWORD=", 2, "OMBRIX_OWNER_PASSWORD gives an empty password"},
         {"--no-copy --user-password same --owner-password same " + image, "", 2,
          "passwords are the same"},
+        {"--user-password-file " + nulFirst + " " + image, "", 2, "holds a NUL byte"},
+        {"--user-password-file " + utf16le + " " + image, "", 2, "is UTF-16 text"},
+        {"--owner-password-file " + utf16be + " " + image, "", 2, "is UTF-16 text"},
+        {"--user-password-file " + utf16bare + " " + image, "", 2, "holds a NUL byte"},
+        // Read no further than a password may be long: this one never ends.
+        {"--user-password-file /dev/zero " + image, "", 2,
+         "the first line of the user password file /dev/zero is longer than 4096 bytes"},
+        {"--user-password " + std::string(4097, 'x') + " " + image, "", 2,
+         "--user-password: the password is longer than 4096 bytes"},
+        // Passwords that SASLprep refuses, or turns into nothing.
+        {image, "OMBRIX_USER_PASSWORD=\"$(printf 'a\\tb')\"", 2,
+         "OMBRIX_USER_PASSWORD: the password holds a character that passwords may not hold"},
+        {"--owner-password \"$(printf '\\302\\255')\" " + image, "", 2,
+         "--owner-password: the password holds only characters that passwords ignore"},
+        // A date that a PDF cannot hold, or no date at all.
+        {image, "SOURCE_DATE_EPOCH=253402300800", 2, "SOURCE_DATE_EPOCH is 253402300800, not"},
+        {image, "SOURCE_DATE_EPOCH=99999999999999999", 2, "the end of 9999"},
+        {image, "SOURCE_DATE_EPOCH=-1", 2, "SOURCE_DATE_EPOCH is -1"},
+        {image, "SOURCE_DATE_EPOCH=yesterday", 2, "SOURCE_DATE_EPOCH is yesterday"},
         // Failures of the run, not of its command line.
         {"-o " + Quoted(home.Documents() + "/a file/sub") + " " + image, "", 1,
          "cannot create the output folder"},
@@ -442,6 +472,39 @@ TEST(CliTest, SkipExistingLeavesPdfsNewerThanTheirImages) {
     outcome = RunCli(home, "--skip-existing -o " + Quoted(out) + " -m All " + inputs);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_TRUE(Contains(outcome.output, "0 converted, 0 failed, 2 skipped")) << outcome.output;
+
+    // Only a complete PDF is left alone: anything else at its name is made again.
+    const std::string complete = TestHome::ReadFile(out + "/a.pdf");
+    const wxString locked = home.Documents() + "/locked";
+    ASSERT_EQ(RunCli(home, "--user-password pw -o " + Quoted(locked) + " " + Quoted(a)).status, 0);
+    const size_t offset = complete.rfind("startxref\n") + 10;
+    const std::string misplaced =
+        complete.substr(0, offset) + "17" + complete.substr(complete.find('\n', offset));
+    struct Case {
+        const char* label;
+        std::string data;
+        bool skipped;
+    };
+    const Case cases[] = {
+        {"complete", complete, true},
+        {"complete, encrypted", TestHome::ReadFile(locked + "/a.pdf"), true},
+        {"cut short", complete.substr(0, complete.size() / 2), false},
+        {"empty", "", false},
+        {"no PDF", "a PDF from an earlier run", false},
+        {"no end-of-file marker", complete.substr(0, complete.rfind("%%EOF")), false},
+        {"cross-reference data misplaced", misplaced, false},
+        {"header and marker only", "%PDF-1.7\n%%EOF\n", false},
+    };
+    for (const Case& c : cases) {
+        TestHome::WriteFile(out + "/a.pdf", c.data);
+        outcome = RunCli(home, "--skip-existing --report json -o " + Quoted(out) + " " + Quoted(a),
+                         "", "2>/dev/null");
+        EXPECT_EQ(outcome.status, 0) << c.label;
+        lines = ReportLines(outcome.output);
+        EXPECT_EQ(LineOf(lines, "a.png").value("status", ""), c.skipped ? "skipped" : "converted")
+            << c.label;
+        EXPECT_TRUE(c.skipped || pdftest::QpdfCheckPasses(Native(out + "/a.pdf"))) << c.label;
+    }
 }
 
 TEST(CliTest, PasswordsFromFilesAndTheEnvironment) {
@@ -479,6 +542,22 @@ TEST(CliTest, PasswordsFromFilesAndTheEnvironment) {
             << c.arguments;
         EXPECT_FALSE(Contains(outcome.output, "s3cret")) << "no password is shown";
     }
+
+    // A pipe whose writer sends the line and stays open: the line is enough (a run that
+    // waited for more would end by its time limit, status 124).
+    const wxString pipe = home.Documents() + "/pipe";
+    ASSERT_EQ(::mkfifo(Native(pipe).c_str(), 0600), 0);
+    std::string output;
+    const int status = pdftest::RunCommand(
+        "(printf 's3cret pass\\n'; exec sleep 600) > " + Quoted(pipe) + " & writer=$!; " +
+            home.Environment() + "timeout -k 5 60 '" OMBRIX_CLI_PATH "' --user-password-file " +
+            Quoted(pipe) + " -o " + Quoted(home.Documents() + "/piped") + " " + Quoted(image) +
+            " 2>&1; status=$?; kill $writer; exit $status",
+        &output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(pdftest::RunCommand("pdfinfo -upw 's3cret pass' " +
+                                  Quoted(home.Documents() + "/piped/x.pdf") + " >/dev/null 2>&1"),
+              0);
 }
 
 TEST(CliTest, RestrictionsWithoutAPasswordHoldInAnEncryptedFile) {
@@ -743,4 +822,84 @@ TEST(CliTest, ParallelRunsMakeTheSamePdfsAsASequentialOne) {
             << name;
     }
     EXPECT_TRUE(JobFolders().empty());
+}
+
+TEST(CliTest, MoreFilesAtOnceThanTheMachineTakesAreLowered) {
+    TestHome home;
+    for (const char* name : {"in/a.png", "in/b.png", "in/c.png"}) {
+        Image(home, name, "-size 20x20 xc:red");
+    }
+    const std::string inputs = Quoted(home.Documents() + "/in");
+    Outcome outcome =
+        RunCli(home, "-j 1024 -o " + Quoted(home.Documents() + "/out") + " " + inputs);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "ombrix-convert: -j 1024 is lowered to "))
+        << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "3 converted, 0 failed")) << outcome.output;
+    outcome = RunCli(home, "-j 1 -o " + Quoted(home.Documents() + "/one") + " " + inputs);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_FALSE(Contains(outcome.output, "lowered")) << outcome.output;
+}
+
+TEST(CliTest, RunsWithTheThreadsAProcessLimitLetsItStart) {
+    // A shared batch node limits each user's processes and threads (RLIMIT_NPROC). The limit
+    // does not bind root, so the converter runs under a user id that nothing else uses.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can run the converter as another user under a process limit";
+    }
+    const std::string id = std::to_string(2000000 + ::getpid() % 100000);
+    auto limited = [&id](int tasks) {
+        return "prlimit --nproc=" + std::to_string(tasks) + " setpriv --reuid=" + id +
+               " --regid=" + id + " --clear-groups ";
+    };
+    if (pdftest::RunCommand(limited(1) + "sh -c 'true & wait' 2>/dev/null") == 0 ||
+        pdftest::RunCommand(limited(2) + "sh -c 'true & wait' 2>/dev/null") != 0) {
+        GTEST_SKIP() << "no process limit binds here";
+    }
+    TestHome home;
+    // The converter and its library, beside the installation the home holds, for that user.
+    const fs::path program = OMBRIX_CLI_PATH;
+    const fs::path install = Native(home.InstallRoot());
+    fs::copy_file(program, install / "bin" / program.filename());
+    fs::create_directories(install / "lib");
+    fs::copy_file(program.parent_path() / ".." / "lib" / "libombrix-pdf.so",
+                  install / "lib" / "libombrix-pdf.so");
+    for (int i = 1; i <= 6; ++i) {
+        Image(home, wxString::Format("in/%d.png", i), "-size 40x30 xc:red");
+    }
+    ASSERT_EQ(pdftest::RunCommand("chown -R " + id + ":" + id + " " + Quoted(home.Root())), 0);
+
+    // No thread beyond the first, then one more, then two: each run converts every file (a
+    // merge too, whose pages are made on threads of their own).
+    struct Case {
+        int tasks;
+        std::string arguments;
+        const char* says;
+    };
+    const Case cases[] = {
+        {1, "-j 4", "6 converted, 0 failed"},
+        {2, "-j 4", "6 converted, 0 failed"},
+        {3, "-j 4", "6 converted, 0 failed"},
+        {1, "-m All", "6 converted, 0 failed"},
+    };
+    for (const Case& c : cases) {
+        const wxString out =
+            home.Documents() + wxString::Format("/out%d%s", c.tasks, c.arguments.substr(0, 2));
+        std::string output;
+        // The leak checker of a sanitized build needs a thread of its own at the end.
+        const int status = pdftest::RunCommand(
+            home.Environment() + "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" timeout -k 5 60 " +
+                limited(c.tasks) + "'" + (install / "bin" / program.filename()).string() + "' " +
+                c.arguments + " -o " + Quoted(out) + " " + Quoted(home.Documents() + "/in") +
+                " 2>&1",
+            &output);
+        SCOPED_TRACE(std::to_string(c.tasks) + " " + c.arguments);
+        EXPECT_EQ(status, 0) << output;
+        EXPECT_TRUE(Contains(output, c.says)) << output;
+        for (const std::string& name : Names(out)) {
+            EXPECT_TRUE(pdftest::QpdfCheckPasses(Native(out) + "/" + name)) << name;
+        }
+        EXPECT_EQ(Names(out).size(), c.arguments == "-m All" ? 1u : 6u);
+        EXPECT_TRUE(JobFolders().empty());
+    }
 }

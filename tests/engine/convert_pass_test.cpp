@@ -6,6 +6,7 @@
 #include "common/temp_folder.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "domain/job_settings.h"
 #include "engine_test_support.h"
 #include "pdf/pdf_test_support.h"
 #include "support/test_home.h"
@@ -167,6 +168,83 @@ TEST(ConvertPassTest, EachImageBecomesItsOwnPdf) {
     EXPECT_TRUE(NoJobFoldersLeft());
     EXPECT_FALSE(wxDir::Exists(home.InstallRoot() + "/Bin"))
         << "nothing is written into the installation";
+}
+
+// The margins that the page settings check accepts convert landscape and portrait images
+// alike; those it refuses would fail for one of them: the check measures the page the
+// converter makes, turned for a landscape image.
+TEST(ConvertPassTest, MarginsTheCheckAcceptsConvertImagesOfBothOrientations) {
+    Engine home;
+    const wxString landscape = home.Image("landscape.png", "-size 120x80 xc:blue");
+    const wxString portrait = home.Image("portrait.png", "-size 80x120 xc:red");
+    struct Case {
+        const char* label;
+        const char* select;
+        const char* type;
+        const char* size[2];    // width, height
+        const char* margins[4]; // top, bottom, left, right
+        bool fits;
+    };
+    const Case cases[] = {
+        {"the default A4, usual margins",
+         "2",
+         "A4",
+         {"210", "297"},
+         {"10", "10", "10", "10"},
+         true},
+        {"the default A4, top and bottom that fit it upright only",
+         "2",
+         "A4",
+         {"210", "297"},
+         {"150", "100", "10", "10"},
+         false},
+        {"Letter, left and right just within",
+         "0",
+         "Letter",
+         {"", ""},
+         {"0", "0", "108", "107.85"},
+         true},
+        {"Letter, left and right 0.05 mm beyond",
+         "0",
+         "Letter",
+         {"", ""},
+         {"0", "0", "108", "107.95"},
+         false},
+        {"a custom size with decimals",
+         "1",
+         "A4",
+         {"100.5", "150.25"},
+         {"12.7", "12.7", "0.5", "49.5"},
+         true},
+        {"a custom size, margins as long as its shorter side",
+         "1",
+         "A4",
+         {"100", "150"},
+         {"50", "50", "0", "0"},
+         false},
+    };
+    for (const Case& c : cases) {
+        DomainSettings::SetNamed("page:size:select", c.select);
+        DomainSettings::SetNamed("page:type", c.type);
+        DomainSettings::SetNamed("page:width", c.size[0]);
+        DomainSettings::SetNamed("page:height", c.size[1]);
+        const char* keys[] = {"page:top", "page:bottom", "page:left", "page:right"};
+        for (size_t i = 0; i < 4; ++i) {
+            DomainSettings::SetNamed(keys[i], c.margins[i]);
+        }
+        double limit = 0;
+        const PageGeometry::Room room =
+            DomainConvertPdfCreator::CheckRoom(JobSettings::Capture(), limit);
+        EXPECT_EQ(room == PageGeometry::Room::kFits, c.fits) << c.label;
+        DomainConvertZUZUR2AZE convert;
+        ConvertJob job = home.Job(convert, {landscape, portrait});
+        const int converted = convert.Run(job);
+        if (c.fits) {
+            EXPECT_EQ(converted, 2) << c.label;
+        } else {
+            EXPECT_LT(converted, 2) << c.label;
+        }
+    }
 }
 
 TEST(ConvertPassTest, BesideTheSourceWhenAsked) {
@@ -374,6 +452,36 @@ TEST(ConvertPassTest, AFailedMergeFailsEveryRowAndCleansUp) {
     EXPECT_EQ(cells[3].reason, "b.png: broken PNG");
     EXPECT_FALSE(wxFileExists(home.output + "/all.pdf"));
     EXPECT_TRUE(NoJobFoldersLeft());
+}
+
+TEST(ConvertPassTest, APasswordThatCannotProtectAPdfFailsEveryRow) {
+    Engine home;
+    const wxString a = home.Image("a.png", "-size 20x20 xc:red");
+    const wxString b = home.Image("b.png", "-size 20x20 xc:blue");
+    // As the preference dialog would store it: a tab, which SASLprep prohibits.
+    DomainSettings::SetNamed("page:permission:userpassword", "tab\tbed");
+    for (const char* merge : {"0", "1"}) {
+        SCOPED_TRACE(merge);
+        DomainSettings::SetKeyed(DomainSettings::kMerge, merge);
+        DomainSettings::SetKeyed(DomainSettings::kMergeName, "all");
+        EventCollector collector;
+        DomainConvertZUZUR2AZE convert;
+        convert.SetTarget(&collector);
+        ConvertJob job = home.Job(convert, {a, b});
+        EXPECT_EQ(convert.Run(job), 0);
+        int failed = 0;
+        for (const EventCollector::Cell& cell : collector.Cells()) {
+            if (cell.state == State::kFailed) {
+                ++failed;
+                EXPECT_EQ(cell.kind, ConvertFailure::Kind::kPassword);
+                EXPECT_NE(cell.reason.find("may not hold"), std::string::npos) << cell.reason;
+            }
+        }
+        EXPECT_EQ(failed, 2);
+        EXPECT_FALSE(wxDir(home.output).HasFiles());
+        EXPECT_TRUE(NoJobFoldersLeft());
+    }
+    DomainSettings::SetNamed("page:permission:userpassword", "");
 }
 
 TEST(ConvertPassTest, TwoJobsAtOnceDoNotDisturbEachOther) {

@@ -3,6 +3,7 @@
 
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "domain/output_name.h"
 #include "engine_test_support.h"
 #include "support/test_home.h"
 
@@ -131,8 +132,8 @@ TEST(DomainConvertTest, PageOptionsComeFromThePageSettings) {
     for (const Case& c : cases) {
         DomainSettings::SetNamed("page:size:select", c.select);
         DomainConvertPdfCreator::PageOptions options;
-        DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(), "/templates/",
-                                                 "My Album");
+        EXPECT_FALSE(DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(),
+                                                              "/templates/", "My Album"));
         if (c.pageType == nullptr) {
             EXPECT_EQ(options.record.pageType, nullptr) << c.select;
         } else {
@@ -153,15 +154,49 @@ TEST(DomainConvertTest, PageOptionsComeFromThePageSettings) {
         EXPECT_EQ(options.record.security->allowCopy, 1);
         EXPECT_EQ(options.record.security->allowPrint, 0);
     }
+
+    // The service's C text would end at a NUL: "" or "ab" would protect the PDF instead.
+    for (const wxString& password :
+         {wxString(wxUniChar(0)) + "ab", "ab" + wxString(wxUniChar(0))}) {
+        DomainSettings::SetNamed("page:permission:ownerpassword", password);
+        DomainConvertPdfCreator::PageOptions options;
+        const ConvertFailure failure = DomainConvertPdfCreator::FillPageOptions(
+            options, JobSettings::Capture(), "/templates/", "My Album");
+        EXPECT_EQ(failure.kind, ConvertFailure::Kind::kPassword);
+        EXPECT_EQ(failure.reason, "the owner password holds a NUL character");
+    }
+    DomainSettings::SetNamed("page:permission:ownerpassword", "");
 }
 
 TEST(DomainConvertTest, OutputNamesThatLeaveTheFolderAreRefused) {
-    for (const char* name : {"", "  ", "a/b", "..", ".", "..\\x", "/etc/passwd"}) {
-        EXPECT_FALSE(DomainConvertPdfCreator::CheckOutputName(wxString::FromUTF8(name)).empty())
-            << name;
+    for (const char* name : {"", "  ", "a/b", "..", ".", " .. ", "..\\x", "/etc/passwd"}) {
+        EXPECT_FALSE(OutputName::CheckSafe(wxString::FromUTF8(name)).empty()) << name;
     }
-    for (const char* name : {"photo", "Reise 2024", "a.b", "..a", "照片"}) {
-        EXPECT_TRUE(DomainConvertPdfCreator::CheckOutputName(wxString::FromUTF8(name)).empty())
-            << name;
+    for (const char* name : {"photo", "Reise 2024", "a.b", "..a", "照片", "10:30"}) {
+        EXPECT_TRUE(OutputName::CheckSafe(wxString::FromUTF8(name)).empty()) << name;
     }
+}
+
+TEST(DomainConvertTest, TypedOutputNamesAreCheckedWhole) {
+    // The names a user types, in the window or on the converter's command line.
+    struct Case {
+        const char* name;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"Album", true},        {"Reise 2024 – Teil 1", true},
+        {"  padded  ", true},   {"", false},
+        {"   ", false},         {"a/b", false},
+        {"a\\b", false},        {"x|y", false},
+        {"what?", false},       {"..", false},
+        {"line\nbreak", false}, {"tab\there", false},
+        {"\"quoted\"", false},  {"a:b*?", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OutputName::CheckTyped(wxString::FromUTF8(c.name)).empty(), c.ok) << c.name;
+    }
+    // 251 bytes and ".pdf" fill a file name; one more does not fit.
+    EXPECT_TRUE(OutputName::CheckTyped(wxString(251, 'a')).empty());
+    EXPECT_FALSE(OutputName::CheckTyped(wxString(252, 'a')).empty());
+    EXPECT_FALSE(OutputName::CheckTyped(wxString::FromUTF8("ü") + wxString(250, 'a')).empty());
 }

@@ -18,6 +18,7 @@ public:
         int state;
         int percent;
         std::string reason;
+        ConvertFailure::Kind kind;
     };
 
     void QueueEvent(wxEvent* event) override {
@@ -32,7 +33,8 @@ public:
             if (event->GetEventType() == EVT_CELL_RENDER) {
                 const auto* cell = static_cast<DhGridCellRenderCommandEvent*>(event.get());
                 cells.push_back({cell->GetRow(), cell->GetColumn(), cell->GetState(),
-                                 cell->GetPercent(), std::string(cell->GetString().utf8_str())});
+                                 cell->GetPercent(), std::string(cell->GetString().utf8_str()),
+                                 cell->GetFailureKind()});
             }
         }
         return cells;

@@ -60,7 +60,7 @@ TEST_F(AboutDialogTest, EverythingIsCentred) {
 
     const auto texts = Children<DhStaticText>(dialog.get());
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0]->GetLabel(), "Ombrix Image to PDF Converter 2.1.13");
+    EXPECT_EQ(texts[0]->GetLabel(), "Ombrix Image to PDF Converter " OMBRIX_PROJECT_VERSION);
     EXPECT_TRUE(texts[1]->GetLabel().Contains(AppUtil::GetBuildYear()));
     EXPECT_TRUE(texts[1]->GetLabel().Contains("Ombrix"));
     const int rows[] = {120, 150};

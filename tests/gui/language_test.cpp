@@ -215,20 +215,81 @@ TEST_P(LanguageWindowTest, EveryLabelOfTheMainWindowFits) {
     CjxSubject job;
     job.Attach(frame->GetOutputPanel());
     job.SetCode(kNotifyJobSummary);
-    JobSummary summary{12, 3, true, output};
+    JobSummary summary{12, 3, 4, true, output};
     job.Notify(&summary);
     {
         SCOPED_TRACE("list and summary");
         ExpectLaidOut(frame);
     }
-    XyGrid* grid = list->GetGrid();
-    wxClientDC dc(grid);
-    dc.SetFont(grid->GetLabelFont());
-    for (int col = 0; col < grid->GetNumberCols(); ++col) {
-        if (grid->GetColSize(col) > 0) {
-            EXPECT_LE(dc.GetTextExtent(grid->GetColLabelValue(col)).x + 4, grid->GetColSize(col))
-                << grid->GetColLabelValue(col);
+    auto expectHeadingsFit = [this] {
+        XyGrid* grid = list->GetGrid();
+        wxClientDC dc(grid);
+        dc.SetFont(grid->GetLabelFont());
+        // The native header keeps a margin of several pixels on each side of its text.
+        for (int col = 0; col < grid->GetNumberCols(); ++col) {
+            if (grid->GetColSize(col) > 0) {
+                EXPECT_LE(dc.GetTextExtent(grid->GetColLabelValue(col)).x + 12,
+                          grid->GetColSize(col))
+                    << grid->GetColLabelValue(col);
+            }
         }
+        // Every column lies inside the list: none is cut off at its right.
+        int right = grid->GetRowLabelSize();
+        for (int col = 0; col < grid->GetNumberCols(); ++col) {
+            right += grid->GetColSize(col);
+        }
+        EXPECT_LE(right, grid->GetClientSize().x);
+    };
+    expectHeadingsFit();
+    // The same at the smallest size the window allows.
+    const wxSize smallest = frame->GetMinSize();
+    frame->SetSize(smallest);
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize() == smallest; }, 5));
+    SCOPED_TRACE("smallest window");
+    ExpectLaidOut(frame);
+    expectHeadingsFit();
+}
+
+namespace {
+// The middle, from top to bottom, of a button's label as drawn on its face: of the rows with
+// pixels of the label's colour right of the face's left cap. -1 when there are none.
+double LabelMiddle(const DhWordButton* button) {
+    const wxImage face = button->GetLabelledBitmap().ConvertToImage();
+    const wxColour ink = button->GetForegroundColour();
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < face.GetHeight(); ++y) {
+        for (int x = button->GetTextX(); x < face.GetWidth(); ++x) {
+            const int distance = std::abs(face.GetRed(x, y) - ink.Red()) +
+                                 std::abs(face.GetGreen(x, y) - ink.Green()) +
+                                 std::abs(face.GetBlue(x, y) - ink.Blue());
+            if (distance < 60) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+        }
+    }
+    return top < 0 ? -1 : (top + bottom) / 2.0;
+}
+} // namespace
+
+TEST_P(LanguageWindowTest, ButtonLabelsSitWhereTheThemePutsThem) {
+    // Each label's middle is where an English label's is, within a pixel or two (a descender
+    // moves it by less): a text in a fallback font (Chinese, Japanese) must not sit lower than
+    // the theme's own.
+    std::vector<DhWordButton*> buttons{frame->GetOutputPanel()->GetStartButton()};
+    for (int id = ZqToolBar::kAddFile; id <= ZqToolBar::kClearAll; ++id) {
+        buttons.push_back(frame->GetThemedToolBar()->GetButton(id));
+    }
+    for (DhWordButton* button : buttons) {
+        const wxString label = button->GetLabel();
+        const double middle = LabelMiddle(button);
+        button->SetLabelAndFont("Start", button->GetFont());
+        const double reference = LabelMiddle(button);
+        button->SetLabelAndFont(label, button->GetFont());
+        ASSERT_GE(middle, 0) << label;
+        EXPECT_NEAR(middle, reference, 2.0) << label;
     }
 }
 
@@ -255,8 +316,8 @@ TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
     std::map<std::string, std::string> pages = {
         {"/newer",
          LoopbackServer::Response(200, Description("Ombrix Image to PDF Converter", "9.0.0"))},
-        {"/latest",
-         LoopbackServer::Response(200, Description("Ombrix Image to PDF Converter", "2.1.13"))},
+        {"/latest", LoopbackServer::Response(
+                        200, Description("Ombrix Image to PDF Converter", OMBRIX_PROJECT_VERSION))},
         {"/other", LoopbackServer::Response(200, Description("Another Product", "9.0.0"))},
         {"/garbage", LoopbackServer::Response(200, "no description")},
         {"/error", LoopbackServer::Response(500, "")},

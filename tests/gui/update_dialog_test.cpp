@@ -25,8 +25,13 @@ protected:
     void SetUp() override {
         LoopbackServer::ClearProxyEnvironment();
         m_pages["/newer"] = LoopbackServer::Response(200, Description("2.2.0"));
-        m_pages["/latest"] = LoopbackServer::Response(200, Description("2.1.13"));
+        m_pages["/latest"] = LoopbackServer::Response(200, Description(OMBRIX_PROJECT_VERSION));
         m_pages["/error"] = LoopbackServer::Response(500, Description("9.0"));
+        std::string endless = "9";
+        for (int i = 0; i < 50000; ++i) {
+            endless += ".1";
+        }
+        m_pages["/endless"] = LoopbackServer::Response(200, Description(endless));
         m_server = std::make_unique<LoopbackServer>(
             [this](LoopbackServer::Connection& connection, const std::string& head) {
                 const std::string path = LoopbackServer::PathOf(head);
@@ -102,7 +107,8 @@ TEST_F(UpdateDialogTest, TheRunningVersionIsTheLatest) {
     m_dialog->Show();
     ASSERT_TRUE(WaitForResult());
     EXPECT_EQ(m_dialog->GetState(), CjxProgressDialog::kLatest);
-    EXPECT_EQ(Text("first"), "This version of Ombrix Image to PDF Converter (2.1.13)");
+    EXPECT_EQ(Text("first"),
+              "This version of Ombrix Image to PDF Converter (" OMBRIX_PROJECT_VERSION ")");
     EXPECT_EQ(Text("second"), "is the latest version.");
     EXPECT_FALSE(Visible(Ok()));
 }
@@ -114,6 +120,9 @@ TEST_F(UpdateDialogTest, FailuresSayWhatHappenedAndTheNextShowTriesAgain) {
     };
     const Case cases[] = {
         {m_server->Url("/error"), "Update failed! The update server reported an error."},
+        // A version of 100,000 characters is no version: the dialog never lays it out.
+        {m_server->Url("/endless"),
+         "Update failed! The update server sent no valid update description."},
         {m_server->Url("/silent"), "Update failed! The update server did not answer in time."},
         {"http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/x",
          "Update failed! Please check if the network is available."},

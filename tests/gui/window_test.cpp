@@ -6,6 +6,7 @@
 #include "domain/domain_convert.h"
 #include "domain/file_row_info.h"
 #include "gui/window_test_support.h"
+#include "window/base/dh_bitmap_button.h"
 #include "window/base/dh_check_box.h"
 #include "window/base/dh_radio_button.h"
 #include "window/base/dh_word_button.h"
@@ -16,13 +17,16 @@
 #include "window/language_event.h"
 #include "window/notify_code.h"
 #include "window/output_window.h"
+#include "window/title_window.h"
 #include "window/xy_grid.h"
 #include "window/zl_menu_bar.h"
 #include "window/zq_menu_bar.h"
 #include "window/zq_tool_bar.h"
 
+#include <wx/clipbrd.h>
 #include <wx/dcmemory.h>
 #include <wx/dirdlg.h>
+#include <wx/file.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
@@ -99,8 +103,11 @@ TEST_F(WindowTest, LoadsFilesAndFoldersOnceEachAndReportsRefusalsOnce) {
     MessageRecorder messages;
     CodeRecorder codes;
     list->Attach(&codes);
-    ASSERT_TRUE(list->AddPaths(Paths({folder, loose, refused, folder + "/scan2.png"}),
-                               SelectWindow::Origin::kDrop));
+    // A name that is no file, or a pipe given by itself, is refused like a text file.
+    const wxString missing = m_home.Documents() + "/gone.png";
+    ASSERT_TRUE(list->AddPaths(
+        Paths({folder, loose, refused, folder + "/scan2.png", missing, folder + "/pipe.png"}),
+        SelectWindow::Origin::kCommandLine));
     ASSERT_TRUE(WaitIdle());
     WaitFor([&] { return !messages.messages.empty(); }, 2);
 
@@ -110,7 +117,9 @@ TEST_F(WindowTest, LoadsFilesAndFoldersOnceEachAndReportsRefusalsOnce) {
               Names({"Scan1", "scan2", "scan10", "loose photo"}));
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_TRUE(messages.messages[0].StartsWith("Fail to open file  \n "));
-    EXPECT_TRUE(messages.messages[0].Contains("readme.txt"));
+    for (const char* name : {"readme.txt", "gone.png", "pipe.png"}) {
+        EXPECT_TRUE(messages.messages[0].Contains(name)) << name;
+    }
     EXPECT_EQ(codes.Count(kNotifyLoadLock), 1);
     EXPECT_EQ(codes.Count(kNotifyLoadUnlock), 1);
     EXPECT_TRUE(list->GetGrid()->IsShown());
@@ -237,6 +246,84 @@ TEST_F(WindowTest, AFailedRowShowsFailedWithItsReasonAndNoBar) {
     EXPECT_FALSE(status.reason.empty());
     EXPECT_EQ(frame->GetOutputPanel()->GetSummaryText(), "1 converted, 1 failed");
     EXPECT_FALSE(wxFileExists(output + "/broken.pdf"));
+
+    // The tool tip names what went wrong in the user's language, the engine's details after.
+    wxCommandEvent german(EVT_LANGUAGE_CHANGED, frame->GetId());
+    german.SetInt(LanguageFile::kGerman);
+    frame->OnLanguageChanged(german);
+    const wxString kind = _("The file is not an image of a supported type.");
+    EXPECT_NE(kind, "The file is not an image of a supported type.") << "translated";
+    XyGrid* grid = list->GetGrid();
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(1, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    ASSERT_TRUE(WaitFor([&] { return !grid->GetGridWindow()->GetToolTipText().empty(); }, 5));
+    const wxString tip = grid->GetGridWindow()->GetToolTipText();
+    EXPECT_TRUE(tip.StartsWith(_("Failed") + ": " + kind)) << tip;
+    EXPECT_TRUE(tip.Contains(status.reason)) << tip;
+}
+
+TEST_F(WindowTest, ExistingPdfsAreReplacedOrKeptAsTheUserChooses) {
+    Load(Paths({Image("a.png"), Image("b.png")}));
+    auto contents = [this](const wxString& name) {
+        wxString text;
+        wxFile file(output + "/" + name);
+        return file.IsOpened() && file.ReadAll(&text, wxConvISO8859_1) ? text : wxString();
+    };
+    struct Case {
+        int answer;
+        bool aReplaced;
+        bool bWritten;
+    };
+    const Case cases[] = {
+        {wxID_CANCEL, false, false}, // no job at all
+        {wxID_NO, false, true},      // skip existing
+        {wxID_YES, true, true},      // replace all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        TestHome::WriteFile(output + "/a.pdf", "older");
+        if (wxFileExists(output + "/b.pdf")) {
+            wxRemoveFile(output + "/b.pdf");
+        }
+        MessageRecorder messages({c.answer});
+        frame->GetOutputPanel()->RequestStart();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_TRUE(messages.messages[0].Contains("a.pdf")) << messages.messages[0];
+        EXPECT_EQ(contents("a.pdf").StartsWith("%PDF-"), c.aReplaced);
+        EXPECT_EQ(contents("a.pdf") == "older", !c.aReplaced);
+        EXPECT_EQ(wxFileExists(output + "/b.pdf"), c.bWritten);
+        if (c.answer == wxID_NO) {
+            EXPECT_EQ(list->GetTable()->GetStatus(0).state, DhGridCellRenderCommandEvent::kSkipped);
+            EXPECT_EQ(frame->GetOutputPanel()->GetSummaryText(),
+                      "1 converted, 0 failed, 1 skipped");
+        }
+    }
+
+    // A merged PDF that exists is replaced only when the user says so.
+    TestHome::WriteFile(output + "/a.pdf", "older");
+    frame->GetOutputPanel()->GetMergeBox()->SetValue(true);
+    DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+    DialogAnswer<wxTextEntryDialog> name([](wxTextEntryDialog*) { return wxID_OK; });
+    MessageRecorder messages({wxID_NO});
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(contents("a.pdf"), "older");
+}
+
+TEST_F(WindowTest, TheListFollowsTheRowInHand) {
+    wxArrayString paths;
+    for (int i = 0; i < 40; ++i) {
+        paths.Add(Image(wxString::Format("f%02d.png", i)));
+    }
+    Load(paths);
+    XyGrid* grid = list->GetGrid();
+    ASSERT_FALSE(grid->IsVisible(39, 0, false));
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(grid->IsVisible(39, 0, false));
 }
 
 TEST_F(WindowTest, AConvertedRowKeepsWhatItsConversionChangedForItsToolTip) {
@@ -343,6 +430,72 @@ TEST_F(WindowTest, TheKeyboardDrivesTheList) {
     ASSERT_TRUE(WaitIdle());
 }
 
+TEST_F(WindowTest, NavigationKeysMoveTheSelectionAndKeepItInView) {
+    wxArrayString paths;
+    for (int i = 0; i < 30; ++i) {
+        paths.Add(Image(wxString::Format("n%02d.png", i)));
+    }
+    Load(paths);
+    XyGrid* grid = list->GetGrid();
+    auto selected = [this](int first, int last) {
+        const wxArrayInt rows = list->GetSelectedRows();
+        return !rows.empty() && rows.front() == first && rows.back() == last &&
+               static_cast<int>(rows.size()) == last - first + 1;
+    };
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(2, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return selected(2, 2); }, 5));
+
+    struct Case {
+        int key;
+        int modifiers;
+        int first; // the selected rows after the key
+        int last;
+    };
+    const Case cases[] = {
+        {WXK_DOWN, wxMOD_NONE, 3, 3}, {WXK_DOWN, wxMOD_SHIFT, 3, 4}, {WXK_DOWN, wxMOD_SHIFT, 3, 5},
+        {WXK_UP, wxMOD_NONE, 4, 4},   {WXK_END, wxMOD_NONE, 29, 29}, {WXK_HOME, wxMOD_SHIFT, 0, 29},
+        {WXK_HOME, wxMOD_NONE, 0, 0},
+    };
+    for (const Case& c : cases) {
+        sim.Char(c.key, c.modifiers);
+        ASSERT_TRUE(WaitFor([&] { return selected(c.first, c.last); }, 5)) << "key " << c.key;
+        EXPECT_TRUE(grid->IsVisible(grid->GetGridCursorRow(), 0)) << "key " << c.key;
+    }
+    // A page down moves by the rows in view, less one.
+    sim.Char(WXK_PAGEDOWN);
+    ASSERT_TRUE(WaitFor([&] { return grid->GetGridCursorRow() > 3; }, 5));
+    const int row = grid->GetGridCursorRow();
+    EXPECT_TRUE(selected(row, row));
+    EXPECT_TRUE(grid->IsVisible(row, 0));
+
+    // Delete removes the row the keys reached.
+    MessageRecorder messages({wxID_OK});
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return list->GetRowCount() == 29; }, 5));
+    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(Column(list, 0).Index(wxString::Format("n%02d.png", row)), wxNOT_FOUND);
+}
+
+TEST_F(WindowTest, ShortcutsStillWorkAfterTheKeysRemovedEveryRow) {
+    Load(Paths({Image("s0.png"), Image("s1.png")}));
+    XyGrid* grid = list->GetGrid();
+    wxUIActionSimulator sim;
+    const wxRect cell = grid->CellToRect(0, 0);
+    MovePointer(sim, grid->GetGridWindow()->ClientToScreen(cell.GetPosition() + wxPoint(10, 10)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return grid->GetGridWindow()->HasFocus(); }, 5));
+    MessageRecorder messages({wxID_OK});
+    sim.Char('A', wxMOD_CONTROL);
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return list->GetRowCount() == 0; }, 5));
+    DialogAnswer<wxFileDialog> files([](wxFileDialog*) { return wxID_CANCEL; });
+    sim.Char('O', wxMOD_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return files.shown == 1; }, 5)) << "Ctrl+O after the list emptied";
+}
+
 TEST_F(WindowTest, CtrlClickTogglesOneRowAndAClickBelowTheRowsClearsTheSelection) {
     Load(Paths({Image("c0.png"), Image("c1.png"), Image("c2.png")}));
     XyGrid* grid = list->GetGrid();
@@ -363,75 +516,79 @@ TEST_F(WindowTest, CtrlClickTogglesOneRowAndAClickBelowTheRowsClearsTheSelection
     ASSERT_TRUE(WaitFor([&] { return list->GetSelectedRows().empty(); }, 5));
 }
 
-TEST_F(WindowTest, OutputNamesAreCheckedWhole) {
-    struct Case {
-        const char* name;
-        bool ok;
-    };
-    const Case cases[] = {
-        {"Album", true},        {"Reise 2024 – Teil 1", true},
-        {"  padded  ", true},   {"", false},
-        {"   ", false},         {"a/b", false},
-        {"a\\b", false},        {"x|y", false},
-        {"what?", false},       {"..", false},
-        {"line\nbreak", false}, {"tab\there", false},
-        {"\"quoted\"", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(SelectWindow::CheckOutputFileName(wxString::FromUTF8(c.name)).empty(), c.ok)
-            << c.name;
-    }
-    // 251 bytes and ".pdf" fill a file name; one more does not fit.
-    EXPECT_TRUE(SelectWindow::CheckOutputFileName(wxString(251, 'a')).empty());
-    EXPECT_FALSE(SelectWindow::CheckOutputFileName(wxString(252, 'a')).empty());
-    EXPECT_FALSE(
-        SelectWindow::CheckOutputFileName(wxString::FromUTF8("ü") + wxString(250, 'a')).empty());
-}
-
-TEST_F(WindowTest, TheMergedNamePromptRefusesAPastedBadNameAndMergesInListOrder) {
+TEST_F(WindowTest, TheMergedNameIsTheOneTypedAndBadNamesKeepThePromptOpen) {
     Load(Paths({Image("p1.png", 40, 30), Image("p2.png", 30, 40)}));
     // The second image first: the merge follows the list.
     list->GetGrid()->SelectRow(1);
     list->MoveSelection(-1);
     list->GetGrid()->ClearSelection();
-    frame->GetOutputPanel()->GetMergeBox()->SetValue(true);
-    DomainSettings::SetKeyed(DomainSettings::kMerge, "1");
+    // An older file of the first row's name is not the merge's to replace.
+    {
+        wxFile older(output + "/p2.pdf", wxFile::write);
+        older.Write("older");
+    }
+    wxUIActionSimulator sim;
+    DhCheckBox* merge = frame->GetOutputPanel()->GetMergeBox();
+    MovePointer(sim, merge->ClientToScreen(wxPoint(8, merge->GetSize().y / 2)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([] { return DomainSettings::GetKeyedInt(DomainSettings::kMerge) == 1; }));
 
     MessageRecorder messages;
     wxTextEntryDialog* prompt = nullptr;
-    auto findPrompt = [&prompt] {
+    auto typing = [&prompt] {
         for (wxWindow* top : wxTopLevelWindows) {
             if (auto* dialog = dynamic_cast<wxTextEntryDialog*>(top); dialog && dialog->IsShown()) {
                 prompt = dialog;
-                return true;
+                wxWindow* focus = wxWindow::FindFocus();
+                return focus != nullptr && dynamic_cast<wxTextCtrl*>(focus) != nullptr &&
+                       wxGetTopLevelParent(focus) == dialog;
             }
         }
         return false;
     };
-    auto pressOk = [&prompt] {
-        wxWindow* ok = prompt->FindWindow(wxID_OK);
-        wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
-        click.SetEventObject(ok);
-        ok->ProcessWindowEvent(click);
+    // Replaces the prompt's text with what a person types, then presses Return.
+    auto type = [&sim](const char* text) {
+        sim.Char('A', wxMOD_CONTROL);
+        sim.Char(WXK_DELETE);
+        sim.Text(text);
+        sim.Char(WXK_RETURN);
     };
-    Script script({Script::Wait(findPrompt), Script::Act([&] {
-                       // Pasted text passes no character filter: OK must catch it.
-                       EXPECT_EQ(prompt->GetValue(), "p2");
-                       prompt->SetValue("Holiday/2024");
-                       pressOk();
-                   }),
-                   Script::Wait([&] { return messages.messages.size() == 1; }), Script::Act([&] {
-                       EXPECT_TRUE(prompt->IsShown()) << "a bad name keeps the prompt open";
-                       prompt->SetValue("Holiday 2024");
-                       pressOk();
-                   })});
-    frame->GetOutputPanel()->RequestStart();
-    ASSERT_TRUE(script.Done());
+    Script script(
+        {Script::Wait(typing), Script::Act([&] {
+             EXPECT_EQ(prompt->GetValue(), "p2");
+             type("   ");
+         }),
+         Script::Wait([&] { return messages.messages.size() == 1; }), Script::Wait(typing),
+         Script::Act([&] {
+             // Pasted text passes no character filter: OK must catch it.
+             if (wxTheClipboard->Open()) {
+                 wxTheClipboard->SetData(new wxTextDataObject("Holiday/2024"));
+                 wxTheClipboard->Close();
+             }
+             sim.Char('A', wxMOD_CONTROL);
+             sim.Char('V', wxMOD_CONTROL);
+         }),
+         Script::Wait([&] {
+             return static_cast<wxTextCtrl*>(wxWindow::FindFocus())->GetValue() == "Holiday/2024";
+         }),
+         Script::Act([&] {
+             // OK pressed with the pointer.
+             wxWindow* ok = prompt->FindWindow(wxID_OK);
+             MovePointer(sim,
+                         ok->ClientToScreen(wxPoint(ok->GetSize().x / 2, ok->GetSize().y / 2)));
+             sim.MouseClick();
+         }),
+         Script::Wait([&] { return messages.messages.size() == 2; }), Script::Wait(typing),
+         Script::Act([&] { type("MyMerged Order"); })});
+    sim.Char(WXK_RETURN, wxMOD_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return script.Done(); }));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(messages.messages, std::vector<wxString>{"Invalid file name!"});
-    ASSERT_TRUE(wxFileExists(output + "/Holiday 2024.pdf"));
+    EXPECT_EQ(messages.messages,
+              (std::vector<wxString>{"Invalid file name!", "Invalid file name!"}));
+    ASSERT_TRUE(wxFileExists(output + "/MyMerged Order.pdf"));
+    EXPECT_EQ(wxFileName::GetSize(output + "/p2.pdf"), 5u);
     // The page of the tall image p2 comes first: it is the portrait one.
-    const std::vector<wxSize> pages = PageSizes(output + "/Holiday 2024.pdf");
+    const std::vector<wxSize> pages = PageSizes(output + "/MyMerged Order.pdf");
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_LT(pages[0].x, pages[0].y);
     EXPECT_GT(pages[1].x, pages[1].y);
@@ -572,6 +729,22 @@ TEST_F(WindowTest, ClosingDuringAConversionAsksAndEndsWhenTheFileInHandIsDone) {
     EXPECT_EQ(written, 1) << "the file in hand, and no other";
 }
 
+TEST_F(WindowTest, QuittingAfterTheJobEndedUnderTheQuestionEndsTheProgram) {
+    Load(Paths({Image("q0.png"), Image("q1.png")}));
+    list->SetConverter(&gated);
+    frame->GetOutputPanel()->RequestStart();
+    // The question stays open while the job runs to its end; then the user answers Yes.
+    DialogAnswer<wxMessageDialog> answer([&](wxMessageDialog*) {
+        gated.Open();
+        EXPECT_TRUE(WaitIdle());
+        return wxID_YES;
+    });
+    frame->Close(false);
+    EXPECT_EQ(answer.shown, 1);
+    ASSERT_TRUE(WaitFor([&] { return frame->endRequests == 1; }, 5));
+    EXPECT_TRUE(wxFileExists(output + "/q1.pdf"));
+}
+
 TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {
     // A face value that puts a control outside its panel (a button past the title bar's
     // right edge, a field below the output panel) fails here.
@@ -593,6 +766,68 @@ TEST_F(WindowTest, EveryControlOfTheWindowLiesInsideItsPanel) {
         }
     };
     check(frame);
+}
+
+TEST_F(WindowTest, TheWindowResizesByItsCornerAndMaximisesWithTheListGrowing) {
+    Load(Paths({Image("r.png")}));
+    wxUIActionSimulator sim;
+    const wxRect before = frame->GetScreenRect();
+    const wxRect listBefore = list->GetRect();
+    OutputWindow* panel = frame->GetOutputPanel();
+    const int startMargin =
+        panel->GetClientSize().x - panel->GetStartButton()->GetRect().GetRight();
+    // The pointer takes the bottom edge near the right corner (the rounded corner itself is
+    // cut from the window) and drags it out.
+    const wxPoint corner = before.GetBottomRight() - wxPoint(12, 2);
+    MovePointer(sim, corner);
+    sim.MouseDown();
+    for (int step = 1; step <= 5; ++step) {
+        MovePointer(sim, corner + wxPoint(40 * step, 30 * step));
+    }
+    sim.MouseUp();
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize() == before.GetSize() + wxSize(200, 150); }, 5))
+        << frame->GetSize().x << "x" << frame->GetSize().y << " at " << frame->GetPosition().x
+        << "," << frame->GetPosition().y << " pointer " << wxGetMousePosition().x << ","
+        << wxGetMousePosition().y;
+    EXPECT_EQ(frame->GetPosition(), before.GetPosition());
+    ASSERT_TRUE(
+        WaitFor([&] { return list->GetSize() == listBefore.GetSize() + wxSize(200, 150); }, 5));
+    EXPECT_EQ(list->GetGrid()->GetSize().y, list->GetClientSize().y - 2)
+        << "the list shows more rows";
+    EXPECT_EQ(panel->GetClientSize().x - panel->GetStartButton()->GetRect().GetRight(),
+              startMargin);
+    TitleWindow* title = frame->GetTitleBar();
+    EXPECT_GT(title->GetCloseButton()->GetRect().GetRight(), title->GetClientSize().x - 16);
+
+    // Dragging the top left corner far in stops at the smallest size.
+    const wxPoint topLeft = frame->GetScreenRect().GetTopLeft() + wxPoint(12, 1);
+    MovePointer(sim, topLeft);
+    sim.MouseDown();
+    MovePointer(sim, topLeft + wxPoint(600, 500));
+    sim.MouseUp();
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize() == frame->GetMinSize(); }, 5))
+        << frame->GetSize().x << "x" << frame->GetSize().y << " min " << frame->GetMinSize().x
+        << "x" << frame->GetMinSize().y;
+    EXPECT_EQ(frame->GetScreenRect().GetBottomRight(), before.GetBottomRight() + wxPoint(200, 150))
+        << "the other corner stays";
+
+    // The maximise button fills the screen; pressing it again gives the size back.
+    const wxSize small = frame->GetSize();
+    wxWindow* maximize = title->GetMaximizeButton();
+    const wxPoint button =
+        maximize->ClientToScreen(wxPoint(maximize->GetSize().x / 2, maximize->GetSize().y / 2));
+    MovePointer(sim, button);
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return frame->IsMaximized(); }, 5));
+    ASSERT_TRUE(WaitFor([&] { return frame->GetSize().x > small.x + 200; }, 5));
+    EXPECT_TRUE(wxRect(frame->GetSize()).Contains(wxRect(list->GetRect())));
+    // Not so soon that the two clicks make a double click.
+    const auto later = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    WaitFor([&] { return std::chrono::steady_clock::now() > later; }, 2);
+    MovePointer(sim, maximize->ClientToScreen(
+                         wxPoint(maximize->GetSize().x / 2, maximize->GetSize().y / 2)));
+    sim.MouseClick();
+    ASSERT_TRUE(WaitFor([&] { return !frame->IsMaximized() && frame->GetSize() == small; }, 5));
 }
 
 TEST_F(WindowTest, TabReachesTheThemedControlsInOrder) {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/modalhook.h>
@@ -115,11 +116,19 @@ public:
             Step& step = m_steps[m_index];
             if (step.wait) {
                 if (!step.wait()) {
+                    if (std::chrono::steady_clock::now() > m_waitingSince + kStepTimeout) {
+                        // A step that never comes must not leave the test in a dialog's loop.
+                        ADD_FAILURE() << "script step " << m_index << " never held";
+                        Stop();
+                        EndModalDialogs();
+                    }
                     return;
                 }
                 ++m_index;
+                m_waitingSince = std::chrono::steady_clock::now();
             } else {
                 ++m_index;
+                m_waitingSince = std::chrono::steady_clock::now();
                 wxTheApp->CallAfter(step.act);
                 return;
             }
@@ -128,8 +137,19 @@ public:
     }
 
 private:
+    static constexpr std::chrono::seconds kStepTimeout{20};
+
+    static void EndModalDialogs() {
+        for (wxWindow* top : wxTopLevelWindows) {
+            if (auto* dialog = dynamic_cast<wxDialog*>(top); dialog && dialog->IsModal()) {
+                dialog->EndModal(wxID_CANCEL);
+            }
+        }
+    }
+
     std::vector<Step> m_steps;
     size_t m_index = 0;
+    std::chrono::steady_clock::time_point m_waitingSince = std::chrono::steady_clock::now();
 };
 
 // Notes the codes a subject sends.

@@ -85,12 +85,7 @@ const char* KnownRefusal(const std::string& path) {
 
 class CorpusTest : public testing::Test {
 protected:
-    void SetUp() override {
-        m_corpus = CorpusDir();
-        if (m_corpus.empty()) {
-            GTEST_SKIP() << "the public image suites are not beside the checkout";
-        }
-    }
+    void SetUp() override { OMBRIX_USE_CORPUS(m_corpus); }
 
     // Converts every image of the manifest whose path matches and hands each result on.
     template <typename Check> void ForEach(const std::regex& pattern, Check check) {

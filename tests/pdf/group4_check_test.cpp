@@ -113,10 +113,8 @@ TEST(Group4CheckTest, WhatFollowsTheRowsIsAnEndOfBlockAndNothingElse) {
 }
 
 TEST(Group4CheckTest, TheSuitesGroup4FilesDecodeAsLibtiffDecodesThem) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) {
-        GTEST_SKIP() << "the public image suites are not beside the checkout";
-    }
+    std::string corpus;
+    OMBRIX_USE_CORPUS(corpus);
     TIFFSetWarningHandler(nullptr);
     TIFFSetErrorHandler(nullptr);
     struct Case {

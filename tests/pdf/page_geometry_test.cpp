@@ -129,6 +129,67 @@ TEST(PageGeometryTest, BadGeometryIsAnError) {
     }
 }
 
+// CheckRoom accepts exactly the setups that Place takes for every image: upright pages for
+// portrait images, turned ones for landscape images. A refusal names the pair of margins that
+// fills the page's shorter side.
+TEST(PageGeometryTest, CheckRoomAgreesWithPlaceInBothOrientations) {
+    using Room = PageGeometry::Room;
+    struct Case {
+        const char* label;
+        const char* type;
+        double width;
+        double height;
+        double top;
+        double bottom;
+        double left;
+        double right;
+        Room room;
+        double limit;
+    };
+    const Case cases[] = {
+        {"A4, usual margins", "A4", 0, 0, 10, 10, 10, 10, Room::kFits, 210},
+        {"A4, top and bottom fit upright only", "A4", 0, 0, 150, 100, 10, 10, Room::kTopBottom,
+         210},
+        {"A4, left and right fit turned only", "A4", 0, 0, 10, 10, 120, 120, Room::kLeftRight, 210},
+        {"A4, just below the shorter side", "A4", 0, 0, 104.99, 105, 104.99, 105, Room::kFits, 210},
+        {"A4, decimals that add up to the shorter side", "A4", 0, 0, 105.1, 104.9, 0, 0,
+         Room::kTopBottom, 210},
+        {"Letter, within its 215.9 mm", "Letter", 0, 0, 10, 10, 108, 107.85, Room::kFits, 215.9},
+        {"Letter, 0.05 mm beyond", "Letter", 0, 0, 10, 10, 108, 107.95, Room::kLeftRight, 215.9},
+        {"custom landscape page", nullptr, 300, 100, 10, 10, 60, 60, Room::kLeftRight, 100},
+        {"custom square page", nullptr, 100, 100, 49.5, 50, 0, 0, Room::kFits, 100},
+        {"custom page, no margins", nullptr, 2, 2, 0, 0, 0, 0, Room::kFits, 2},
+        {"image size takes wide margins", "Image Size", 0, 0, 297, 297, 210, 210, Room::kFits,
+         PageGeometry::kMaxSide * 25.4 / 72},
+        {"unknown page type", "Napkin", 0, 0, 10, 10, 10, 10, Room::kBadPage, 0},
+        {"negative margin", "A4", 0, 0, -1, 10, 10, 10, Room::kBadPage, 0},
+    };
+    const ImageExtent images[] = {
+        {400, 300, 96, 96}, {300, 400, 96, 96}, {300, 300, 96, 96},
+        {1, 1, 0, 0},       {20000, 1, 0, 0},   {1, 20000, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const PageSetup page{c.type, c.width, c.height, c.left, c.right, c.top, c.bottom};
+        double limit = -1;
+        EXPECT_EQ(PageGeometry::CheckRoom(page, limit), c.room) << c.label;
+        EXPECT_NEAR(limit, c.limit, 0.001) << c.label;
+        int placed = 0;
+        for (const ImageExtent& image : images) {
+            try {
+                PageGeometry::Place(page, image);
+                ++placed;
+            } catch (const PdfError& error) {
+                EXPECT_EQ(error.Code(), PDF_ERROR_PAGE_GEOMETRY) << c.label;
+            }
+        }
+        if (c.room == Room::kFits) {
+            EXPECT_EQ(placed, static_cast<int>(std::size(images))) << c.label;
+        } else {
+            EXPECT_LT(placed, static_cast<int>(std::size(images))) << c.label;
+        }
+    }
+}
+
 TEST(PageGeometryTest, OrientationMatricesMapTheImageOntoTheBox) {
     // Every matrix maps the unit square onto the box (10, 20, 30, 40).
     for (int orientation = 1; orientation <= 8; ++orientation) {

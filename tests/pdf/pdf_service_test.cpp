@@ -4,6 +4,7 @@
 #include "pdf/image_source.h"
 #include "pdf/pdf_error.h"
 #include "pdf_test_support.h"
+#include "support/file_size_limit.h"
 
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
@@ -72,10 +73,10 @@ TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation) {
     EXPECT_NE(info.find("Title:           Reise nach Kyōto 京都"), std::string::npos) << info;
     EXPECT_NE(info.find("Author:          Zoë Müller"), std::string::npos) << info;
     EXPECT_NE(info.find("Subject:         Holiday"), std::string::npos) << info;
-    EXPECT_NE(info.find("Producer:        Ombrix Image to PDF Converter 2.1.13"), std::string::npos)
-        << info;
-    EXPECT_NE(info.find("Creator:         Ombrix Image to PDF Converter 2.1.13"), std::string::npos)
-        << info;
+    // The project's version, as CMake's project() gives it.
+    const std::string producer = "Ombrix Image to PDF Converter " OMBRIX_PROJECT_VERSION "\n";
+    EXPECT_NE(info.find("Producer:        " + producer), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         " + producer), std::string::npos) << info;
     EXPECT_NE(info.find("CreationDate:"), std::string::npos) << info;
     EXPECT_NE(info.find("Encrypted:       no"), std::string::npos) << info;
 }
@@ -91,7 +92,8 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
         const char* owner;
         int copy;
         int print;
-        bool ownerOpens; // the owner password given lifts the restrictions
+        bool ownerOpens;             // the owner password given lifts the restrictions
+        const char* typed = nullptr; // the user password as qpdf takes it, when it differs
     };
     // Restrictions hold only with a secret owner password: without one, or with the user's
     // own, a random one is used.
@@ -102,6 +104,9 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
         {"no password, no copying", "", "", 0, 1, false},
         {"no password, no printing", "", "", 1, 0, false},
         {"equal passwords, no printing", "same", "same", 1, 0, false},
+        // "\uFB01le" is "file" once prepared (SASLprep): the same password.
+        {"passwords equal once prepared, no printing", "\xEF\xAC\x81le", "file", 1, 0, false,
+         "file"},
     };
     for (const Case& c : cases) {
         TempDir out;
@@ -116,7 +121,7 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
             EXPECT_THROW(locked.processFile(conversion.path.c_str()), QPDFExc) << c.label;
         }
         QPDF pdf;
-        pdf.processFile(conversion.path.c_str(), c.user);
+        pdf.processFile(conversion.path.c_str(), c.typed != nullptr ? c.typed : c.user);
         int revision = 0;
         int permissions = 0;
         ASSERT_TRUE(pdf.isEncrypted(revision, permissions)) << c.label;
@@ -129,7 +134,8 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
             owner.processFile(conversion.path.c_str(), c.owner);
             EXPECT_EQ(owner.ownerPasswordMatched(), c.ownerOpens) << c.label;
         }
-        const std::vector<PdfImage> images = ReadImages(conversion.path, c.user);
+        const std::vector<PdfImage> images =
+            ReadImages(conversion.path, c.typed != nullptr ? c.typed : c.user);
         ASSERT_EQ(images.size(), 2u) << c.label;
         EXPECT_TRUE(images[1].indexed) << c.label;
         EXPECT_EQ(images[1].palette.substr(0, 3), std::string("\xFF\x00\x00", 3)) << c.label;
@@ -144,6 +150,99 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
     EXPECT_NE(InfoText(conversion.path).find("Encrypted:       no"), std::string::npos);
 }
 
+TEST(PdfServiceTest, PasswordsArePreparedAndCutAsTheStandardHasIt) {
+    TempDir in;
+    const std::string image = Make(in, "a.png", "-size 40x40 xc:orange");
+    std::string varied;
+    for (int i = 0; i < 200; ++i) {
+        varied += static_cast<char>('a' + i % 26);
+    }
+    struct Case {
+        const char* label;
+        std::string given;
+        std::string typed; // as qpdf and MuPDF take it, which cut it themselves
+        bool poppler;      // poppler's tools take 32 bytes at most
+    };
+    const Case cases[] = {
+        {"200 bytes", varied, varied, false},
+        {"200 bytes, typed as the 127 that count", varied, varied.substr(0, 127), false},
+        {"4096 bytes, the longest", std::string(4096, 'k'), std::string(200, 'k'), false},
+        {"a character cut at byte 127", std::string(126, 'a') + "\xC3\xA9",
+         std::string(126, 'a') + "\xC3\xA9", false},
+        {"non-ASCII kept",
+         "Zo\xC3\xAB Gr\xC3\xBC\xC3\x9F"
+         "e \xE4\xBA\xAC",
+         "Zo\xC3\xAB Gr\xC3\xBC\xC3\x9F"
+         "e \xE4\xBA\xAC",
+         true},
+        // A ligature is its letters, a no-break space a space, a soft hyphen nothing.
+        {"mapped by SASLprep", "\xEF\xAC\x81x\xC2\xA0my pass\xC2\xADword", "fix my password", true},
+    };
+    for (const Case& c : cases) {
+        TempDir out;
+        PdfSecurityOptions security{c.given.c_str(), "owner", 1, 1};
+        PdfPageOptions options = DefaultOptions();
+        options.security = &security;
+        const Conversion conversion = Convert({image}, out.Path(), options);
+        ASSERT_EQ(conversion.code, 0) << c.label << ": " << conversion.reason;
+        const std::string pdf = "'" + conversion.path + "'";
+        const std::string typed = "'" + c.typed + "'";
+        EXPECT_EQ(RunCommand("qpdf --password=" + typed + " --check " + pdf + " 2>&1"), 0)
+            << c.label;
+        EXPECT_NE(RunCommand("qpdf --password=wrong --check " + pdf + " 2>&1"), 0) << c.label;
+        EXPECT_EQ(RunCommand("mutool draw -F pgm -o /dev/null -p " + typed + " " + pdf + " 2>&1"),
+                  0)
+            << c.label;
+        if (c.poppler) {
+            EXPECT_EQ(RunCommand("pdftoppm -upw " + typed + " -r 10 " + pdf + " " +
+                                 out.File("page") + " 2>&1"),
+                      0)
+                << c.label;
+            EXPECT_NE(InfoText(conversion.path, c.typed).find("Encrypted:       yes"),
+                      std::string::npos)
+                << c.label;
+        }
+    }
+}
+
+TEST(PdfServiceTest, PasswordsThatCannotProtectADocumentAreRefused) {
+    TempDir in;
+    const std::string image = Make(in, "a.png", "-size 40x40 xc:orange");
+    struct Case {
+        std::string password;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"\x01secret", "a character that passwords may not hold"},
+        {"tab\tbed", "a character that passwords may not hold"},
+        {"private \xEE\x80\x80", "a character that passwords may not hold"},
+        {"\xD7\x90 and Latin", "right-to-left"},
+        // Nothing would be left to protect the document.
+        {"\xC2\xAD\xEF\xBB\xBF", "only characters that passwords ignore"},
+        {"caf\xE9", "not valid UTF-8"},
+        {std::string(4097, 'a'), "longer than 4096 bytes"},
+    };
+    for (const Case& c : cases) {
+        for (const bool user : {true, false}) {
+            TempDir out;
+            PdfSecurityOptions security{user ? c.password.c_str() : "",
+                                        user ? "owner" : c.password.c_str(), 1, 1};
+            PdfPageOptions options = DefaultOptions();
+            options.security = &security;
+            const Conversion conversion = Convert({image}, out.Path(), options);
+            EXPECT_EQ(conversion.code, PDF_ERROR_PASSWORD) << c.says;
+            EXPECT_NE(conversion.reason.find(c.says), std::string::npos) << conversion.reason;
+            EXPECT_TRUE(out.List().empty()) << c.says;
+            const char* checked = PdfCheckPassword(c.password.c_str());
+            ASSERT_NE(checked, nullptr) << c.says;
+            EXPECT_EQ(conversion.reason, checked);
+        }
+    }
+    EXPECT_EQ(PdfCheckPassword(nullptr), nullptr);
+    EXPECT_EQ(PdfCheckPassword(""), nullptr);
+    EXPECT_EQ(PdfCheckPassword(std::string(4096, 'a').c_str()), nullptr);
+}
+
 TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
     TempDir in;
     const std::string good = Make(in, "good.png", "-size 20x20 xc:blue");
@@ -156,7 +255,8 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
     const std::string jpegData = ReadFile(jpeg);
     Write(truncated, jpegData.substr(0, jpegData.size() / 2));
     const std::string cutPng = in.File("cut.png");
-    const std::string pngData = ReadFile(Make(in, "big.png", "-size 200x200 plasma:fractal"));
+    const std::string bigPng = Make(in, "big.png", "-size 200x200 plasma:fractal");
+    const std::string pngData = ReadFile(bigPng);
     Write(cutPng, pngData.substr(0, pngData.size() - 40));
 
     PdfPageOptions wideMargins = DefaultOptions();
@@ -204,6 +304,18 @@ TEST(PdfServiceTest, FailuresGiveACodeAndAReasonAndLeaveNothingBehind) {
     for (const char* folder : {"/proc", "/nonexistent/folder"}) {
         const Conversion conversion = Convert({good}, folder);
         EXPECT_EQ(conversion.code, PDF_ERROR_WRITE) << folder << ": " << conversion.reason;
+    }
+    // A disk that fills up while the PDF is written: no PDF, and no partial file left.
+    {
+        TempDir out;
+        Conversion conversion;
+        {
+            FileSizeLimit full(4096);
+            conversion = Convert({bigPng}, out.Path());
+        }
+        EXPECT_EQ(conversion.code, PDF_ERROR_WRITE) << conversion.reason;
+        EXPECT_TRUE(conversion.path.empty());
+        EXPECT_TRUE(out.List().empty());
     }
 
     // Only images are converted.
@@ -272,6 +384,23 @@ TEST(PdfServiceTest, SourceDateEpochMakesTheOutputReproducible) {
     // Without it, the document ID differs from one conversion to the next.
     TempDir third;
     EXPECT_NE(convert(third), a);
+
+    // A PDF date has a year of four digits: the end of 9999 is the last time it holds; a
+    // later one is not written (the current time is).
+    ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "253402300799", 1), 0);
+    TempDir fourth;
+    convert(fourth);
+    EXPECT_NE(info.find("CreationDate:    9999-12-31T23:59:59Z"), std::string::npos) << info;
+    ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "253402300800", 1), 0);
+    TempDir fifth;
+    convert(fifth);
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::tm now{};
+    const std::time_t clock = std::time(nullptr);
+    localtime_r(&clock, &now);
+    EXPECT_NE(info.find("CreationDate:    " + std::to_string(1900 + now.tm_year) + "-"),
+              std::string::npos)
+        << info;
 }
 
 namespace {
@@ -319,10 +448,8 @@ TEST(PdfServiceTest, ContentDecidesTheFormatNotTheName) {
 }
 
 TEST(PdfServiceTest, ExifOrientationsComeOutUpright) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) {
-        GTEST_SKIP() << "the public image suites are not beside the checkout";
-    }
+    std::string corpus;
+    OMBRIX_USE_CORPUS(corpus);
     // Every sample shows the same picture; each stores it turned or mirrored and says so in
     // its EXIF orientation. Rendered, all must match the upright one.
     for (const char* kind : {"Landscape", "Portrait"}) {
@@ -354,10 +481,8 @@ TEST(PdfServiceTest, ExifOrientationsComeOutUpright) {
 }
 
 TEST(PdfServiceTest, ColourModelsAndDepthsAreKept) {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty()) {
-        GTEST_SKIP() << "the public image suites are not beside the checkout";
-    }
+    std::string corpus;
+    OMBRIX_USE_CORPUS(corpus);
     struct Case {
         const char* path;
         int bits;

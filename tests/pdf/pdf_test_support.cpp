@@ -17,9 +17,9 @@ namespace fs = std::filesystem;
 namespace pdftest {
 
 std::string CorpusDir() {
-    if (const char* dir = std::getenv("OMBRIX_CORPUS_DIR");
-        dir != nullptr && fs::is_directory(dir)) {
-        return dir;
+    // A folder named on purpose is the only one: a wrong name is not covered up by another.
+    if (const char* dir = std::getenv("OMBRIX_CORPUS_DIR"); dir != nullptr && *dir != '\0') {
+        return fs::is_directory(dir) ? std::string(dir) : std::string();
     }
     // The suites sit in shared/corpus beside the checkout, or beside one of its parents.
     for (fs::path dir = fs::absolute(OMBRIX_SOURCE_DIR); !dir.empty(); dir = dir.parent_path()) {
@@ -32,6 +32,11 @@ std::string CorpusDir() {
         }
     }
     return {};
+}
+
+bool UnderCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && *ci != '\0' && std::string(ci) != "false" && std::string(ci) != "0";
 }
 
 TempDir::TempDir() {

@@ -2,6 +2,8 @@
 
 #include "pdf/pdf_service.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -10,8 +12,26 @@
 // interface, and the images of a PDF read back with qpdf.
 namespace pdftest {
 
-// The folder of the public image suites; empty when it is not there (tests then skip).
+// The folder of the public image suites: OMBRIX_CORPUS_DIR when it is set, else shared/corpus
+// beside the checkout; empty when it is not there.
 std::string CorpusDir();
+
+// True under continuous integration (the variable CI set, and not "false" or "0"), where the
+// image suites must be there.
+bool UnderCi();
+
+// Sets `dir` to the folder of the public image suites. Without them the test is skipped, or
+// fails under continuous integration: a run there that skips the suites proves nothing.
+#define OMBRIX_USE_CORPUS(dir)                                                                     \
+    do {                                                                                           \
+        (dir) = pdftest::CorpusDir();                                                              \
+        if ((dir).empty()) {                                                                       \
+            if (pdftest::UnderCi()) {                                                              \
+                GTEST_FAIL() << "the public image suites are missing: set OMBRIX_CORPUS_DIR";      \
+            }                                                                                      \
+            GTEST_SKIP() << "the public image suites are not beside the checkout";                 \
+        }                                                                                          \
+    } while (false)
 
 // A temporary folder removed with the object.
 class TempDir {

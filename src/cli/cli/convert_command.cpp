@@ -10,6 +10,7 @@
 #include "domain/domain_convert_zuzur2aze.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "pdf/pdf_service.h"
 #include "thread/convert_worker.h"
 
 #include <wx/dir.h>
@@ -63,8 +64,9 @@ std::filesystem::path NativePath(const wxString& path) {
     return std::filesystem::path(std::string(path.utf8_str()));
 }
 
-// True when `output` exists and was written after every one of `sources`.
-bool IsNewer(const wxString& output, const std::vector<wxString>& sources) {
+// True when `output` is a complete PDF written after every one of `sources`. Anything else at
+// its name (a file cut short or damaged, no PDF at all) is made again and replaced.
+bool IsDone(const wxString& output, const std::vector<wxString>& sources) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(NativePath(output), error)) {
         return false;
@@ -79,7 +81,7 @@ bool IsNewer(const wxString& output, const std::vector<wxString>& sources) {
             return false;
         }
     }
-    return true;
+    return PdfIsComplete(output.utf8_str()) != 0;
 }
 
 wxString StripTrailingSlashes(wxString path) {
@@ -90,36 +92,66 @@ wxString StripTrailingSlashes(wxString path) {
 }
 
 const char kNotUtf8[] = "the file name is not valid UTF-8";
+
+constexpr unsigned long long kGiB = 1ULL << 30;
+
+// Why SOURCE_DATE_EPOCH cannot date the PDFs, or an empty string: unset or empty, or a number
+// of seconds since 1970 that a PDF date holds (its year has four digits: up to the end of
+// 9999).
+wxString CheckSourceDateEpoch() {
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (text == nullptr || *text == '\0') {
+        return wxString();
+    }
+    const std::string value = text;
+    const bool digits =
+        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const size_t first = value.find_first_not_of('0');
+    if (digits &&
+        (first == std::string::npos ||
+         (value.size() - first <= 12 && std::stoll(value.substr(first)) <= 253402300799))) {
+        return wxString();
+    }
+    return "SOURCE_DATE_EPOCH is " +
+           (FileUtil::IsUtf8(value) ? wxString::FromUTF8(value) : FileUtil::ShowBytes(value)) +
+           ", not a number of seconds since 1970 from 0 to 253402300799 (the end of 9999)";
+}
 } // namespace
+
+int ConvertCommand::MostJobs(int processors, unsigned long long memory) {
+    // Beyond two files per processor nothing goes faster; each file in hand may hold an image
+    // of up to a gigabyte.
+    const unsigned long long byMemory = memory / kGiB;
+    const int byProcessors = 2 * std::max(processors, 1);
+    return static_cast<int>(
+        std::max<unsigned long long>(1, std::min<unsigned long long>(byProcessors, byMemory)));
+}
 
 int ConvertCommand::ResolvePasswords(Options& options, wxString& error) {
     struct Password {
         std::optional<wxString>& value;
         const std::optional<wxString>& file;
+        const char* option;
         const char* variable;
         const char* what;
     };
     const Password passwords[] = {
-        {options.userPassword, options.userPasswordFile, "OMBRIX_USER_PASSWORD", "user"},
-        {options.ownerPassword, options.ownerPasswordFile, "OMBRIX_OWNER_PASSWORD", "owner"},
+        {options.userPassword, options.userPasswordFile, "--user-password", "OMBRIX_USER_PASSWORD",
+         "user"},
+        {options.ownerPassword, options.ownerPasswordFile, "--owner-password",
+         "OMBRIX_OWNER_PASSWORD", "owner"},
     };
     for (const Password& password : passwords) {
-        if (password.value) {
-            continue;
-        }
         std::string text;
         wxString source;
-        if (password.file) {
-            // The first line, without its line end. A pipe is fine here (a shell's <(...)).
+        if (password.value) {
+            source = password.option;
+            text = std::string(password.value->utf8_str());
+        } else if (password.file) {
             source = "the " + wxString(password.what) + " password file " + *password.file;
-            std::ifstream in(NativePath(*password.file), std::ios::binary);
-            if (!in) {
-                error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
-                return 1;
-            }
-            std::getline(in, text);
-            if (!text.empty() && text.back() == '\r') {
-                text.pop_back();
+            const int status = ReadPasswordFile(*password.file, source, text, error);
+            if (status != 0) {
+                return status;
             }
         } else if (const char* value = std::getenv(password.variable)) {
             source = password.variable;
@@ -136,7 +168,59 @@ int ConvertCommand::ResolvePasswords(Options& options, wxString& error) {
             error = source + " is not valid UTF-8";
             return 2;
         }
+        // What the PDF service would refuse for every file (a control character, a password
+        // beyond its bound) is a usage error of the run.
+        if (const char* reason = PdfCheckPassword(text.c_str())) {
+            error = source + ": " + reason;
+            return 2;
+        }
         password.value = wxString::FromUTF8(text);
+    }
+    return 0;
+}
+
+int ConvertCommand::ReadPasswordFile(const wxString& path, const wxString& source,
+                                     std::string& text, wxString& error) {
+    // The first line, without its line end, read no further than a password may be long. A
+    // pipe is fine here (a shell's <(...)).
+    std::ifstream in(NativePath(path), std::ios::binary);
+    if (!in) {
+        error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
+        return 1;
+    }
+    // Up to the line end, which a pipe may send without closing, or to one byte more than the
+    // longest line with its "\r" (getline stops there with failbit, before the end of input).
+    std::string data(kMaxPasswordBytes + 3, '\0');
+    in.getline(data.data(), static_cast<std::streamsize>(data.size()));
+    if (in.bad()) {
+        error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
+        return 1;
+    }
+    if (in.fail() && !in.eof()) {
+        error = wxString::Format("the first line of %s is longer than %zu bytes", source,
+                                 kMaxPasswordBytes);
+        return 2;
+    }
+    // The count includes the line end taken, when there was one.
+    const auto count = static_cast<size_t>(in.gcount());
+    text = data.substr(0, in.eof() ? count : count - 1);
+    if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+        // Its NUL bytes would cut the password to its first letter.
+        error = source + " is UTF-16 text (it starts with a byte order mark): save it as UTF-8";
+        return 2;
+    }
+    if (!text.empty() && text.back() == '\r') {
+        text.pop_back();
+    }
+    if (text.find('\0') != std::string::npos) {
+        // Read as text, the password would end there: none at all, or a shorter one.
+        error = source + " holds a NUL byte in its first line (UTF-16 text? save it as UTF-8)";
+        return 2;
+    }
+    if (text.size() > kMaxPasswordBytes) {
+        error = wxString::Format("the first line of %s is longer than %zu bytes", source,
+                                 kMaxPasswordBytes);
+        return 2;
     }
     return 0;
 }
@@ -325,6 +409,24 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     if (const int status = ResolvePasswords(options, error); status != 0) {
         return status == 2 ? usageError(error) : failure(error);
     }
+    error = CheckSourceDateEpoch();
+    if (!error.empty()) {
+        return usageError(error);
+    }
+    // Files at once: as asked, or one per processor, within what the processors and the
+    // memory of this process sensibly take.
+    const int processors = Platform::GetProcessorCount();
+    const unsigned long long memory = Platform::GetMemoryLimit();
+    const int most = MostJobs(processors, memory);
+    int jobs = options.jobs > 0 ? options.jobs : std::min(processors, most);
+    if (jobs > most) {
+        std::fprintf(stderr,
+                     "ombrix-convert: -j %d is lowered to %d: %d processor%s and %.1f GiB of "
+                     "memory take no more (two files per processor, one per GiB)\n",
+                     jobs, most, processors, processors == 1 ? "" : "s",
+                     static_cast<double>(memory) / kGiB);
+        jobs = most;
+    }
 
     // The settings, page settings and language of the application.
     DomainConfig config(AppUtil::GetConfigPath());
@@ -436,7 +538,7 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
             for (const auto& [row, cells] : *job) {
                 sources.push_back(cells[FileRowInfo::kSourcePath]);
             }
-            if (IsNewer(report[job->begin()->first].output, sources)) {
+            if (IsDone(report[job->begin()->first].output, sources)) {
                 for (const auto& [row, cells] : *job) {
                     reporter.Skip(static_cast<size_t>(row));
                 }
@@ -455,7 +557,7 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
                                 ", makes the same PDF");
                 it = job->erase(it);
             } else if (options.skipExisting &&
-                       IsNewer(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
+                       IsDone(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
                 reporter.Skip(row);
                 it = job->erase(it);
             } else {
@@ -485,7 +587,6 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         ConvertState = DomainConvert::kRunning;
         {
             StopSignals signals;
-            const int jobs = options.jobs > 0 ? options.jobs : Platform::GetProcessorCount();
             if (options.mergeName || jobs == 1 || job->size() == 1) {
                 ConvertWorker::ConvertWorkerProc(new ConvertTask{&convert, std::move(job)});
             } else {

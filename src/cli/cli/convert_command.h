@@ -51,6 +51,10 @@ public:
     // Parses the arguments; false with a message for a usage error.
     static bool Parse(const std::vector<std::string>& arguments, Options& options, wxString& error);
 
+    // The most files converted at once with `processors` processors and `memory` bytes: two
+    // per processor, one per GiB, at least one. A larger -j is lowered to it.
+    static int MostJobs(int processors, unsigned long long memory);
+
 private:
     // One file the run is about, before its row is built.
     struct Item {
@@ -60,9 +64,18 @@ private:
         wxString reason; // why it fails before conversion, or empty
     };
 
-    // The passwords from the options, their files or the environment. Returns the exit
-    // status of a failure (1 a file cannot be read, 2 a usage error) with a message, or 0.
+    // The longest password taken, in bytes of UTF-8 (as the PDF service takes them).
+    static constexpr size_t kMaxPasswordBytes = 4096;
+
+    // The passwords from the options, their files or the environment, each checked as the
+    // PDF service checks them. Returns the exit status of a failure (1 a file cannot be read,
+    // 2 a usage error) with a message, or 0.
     int ResolvePasswords(Options& options, wxString& error);
+    // The first line of a password file into `text`, read no further than a password may be
+    // long. Returns the exit status of a failure with a message (a UTF-16 file, a NUL byte, a
+    // line too long are usage errors), or 0.
+    static int ReadPasswordFile(const wxString& path, const wxString& source, std::string& text,
+                                wxString& error);
     // The items of the inputs in order: files as given, folders listed in natural name order,
     // lists read. Returns false with a message when a list cannot be read.
     bool CollectItems(const Options& options, const wxArrayString& wildcards,

@@ -2,7 +2,7 @@
 #include "cli/convert_command.h"
 
 #include "common/file_util.h"
-#include "domain/domain_convert_pdf_creator.h"
+#include "domain/output_name.h"
 
 #include <algorithm>
 #include <optional>
@@ -38,12 +38,12 @@ const OptionRule kRules[] = {
      }},
     {'m', "merge", true,
      [](Options& o, const wxString& v) -> wxString {
-         wxString name = v;
+         wxString name = OutputName::Trimmed(v);
          if (name.Lower().EndsWith(".pdf")) {
              name.RemoveLast(4);
          }
          o.mergeName = name;
-         return DomainConvertPdfCreator::CheckOutputName(name);
+         return OutputName::CheckTyped(name);
      }},
     {0, "page-type", true,
      [](Options& o, const wxString& v) -> wxString {
@@ -180,7 +180,7 @@ const char* ConvertCommand::Usage() {
            "\n"
            "Security (AES-256 encryption):\n"
            "      --user-password-file FILE   the password that opens the PDFs: the first\n"
-           "                                  line of FILE\n"
+           "                                  line of FILE (UTF-8 text)\n"
            "      --owner-password-file FILE  the password that lifts the restrictions\n"
            "      --user-password TEXT, --owner-password TEXT\n"
            "                          the same on the command line, where other users of\n"
@@ -190,7 +190,9 @@ const char* ConvertCommand::Usage() {
            "      --no-print          forbid printing the PDFs\n"
            "  Restrictions hold only in an encrypted PDF: without an owner password the PDFs\n"
            "  are encrypted with a random one, so that nobody can lift them; the user and\n"
-           "  owner passwords must differ.\n"
+           "  owner passwords must differ. A password is UTF-8 text of at most 4096 bytes\n"
+           "  without control characters; as in every AES-256 PDF it is normalised\n"
+           "  (SASLprep) and only its first 127 bytes count.\n"
            "\n"
            "Many files:\n"
            "      --files-from FILE   also convert the inputs named in FILE, one a line\n"
@@ -198,10 +200,14 @@ const char* ConvertCommand::Usage() {
            "      --null              the names in FILE end with a NUL, not a newline\n"
            "                          (as find -print0 writes them)\n"
            "  -j, --jobs N            convert N files at once (default: one per processor\n"
-           "                          this process may use); a merge is one file\n"
-           "      --skip-existing     leave out images whose PDF exists and is newer than\n"
-           "                          the image (with --merge: the merged PDF newer than\n"
-           "                          every image), so that a run cut short can be repeated\n"
+           "                          this process may use); at most two per processor\n"
+           "                          and one per GiB of memory this process may use: a\n"
+           "                          larger N is lowered, with a note; a merge is one file\n"
+           "      --skip-existing     leave out images whose PDF is complete and newer\n"
+           "                          than the image (with --merge: the merged PDF newer\n"
+           "                          than every image), so that a run cut short can be\n"
+           "                          repeated; a file cut short, damaged or not a PDF at\n"
+           "                          all is made again\n"
            "      --report json       one JSON line per file on the standard output: input,\n"
            "                          output, status (converted, failed, skipped, not\n"
            "                          converted), pages and bytes of the PDF (in a merge,\n"
@@ -214,6 +220,9 @@ const char* ConvertCommand::Usage() {
            "Environment:\n"
            "  OMBRIX_USER_PASSWORD, OMBRIX_OWNER_PASSWORD\n"
            "                          the passwords, when no option gives them\n"
+           "  SOURCE_DATE_EPOCH       seconds since 1970, at most 253402300799 (the end of\n"
+           "                          9999): the documents' dates, and an ID made from the\n"
+           "                          content of unencrypted documents\n"
            "\n"
            "Each file's progress is shown, then a summary with the reason of every failure;\n"
            "every file is also logged in the application's daily log. Ctrl+C or a\n"

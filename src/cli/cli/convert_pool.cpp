@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -39,8 +40,13 @@ int ConvertPool::Run(const ConvertJob& job, const JobSettings& settings, wxEvtHa
     };
     const int count = std::clamp(threads, 1, static_cast<int>(std::max<size_t>(job.size(), 1)));
     std::vector<std::thread> pool;
-    for (int i = 1; i < count; ++i) {
-        pool.emplace_back(work);
+    try {
+        for (int i = 1; i < count; ++i) {
+            pool.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // A limit on the user's processes (RLIMIT_NPROC, a control group's pids.max) lets
+        // fewer threads start: those that did share the rows, down to this thread alone.
     }
     work();
     for (std::thread& thread : pool) {

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 struct LanguageEntry {
@@ -65,9 +66,7 @@ int LanguageFile::ReadLanguage() {
 }
 
 void LanguageFile::WriteLanguage(int language) {
-    if (FilePtr file{Platform::OpenFile(AppUtil::GetLanguagePath(), "wb")}) {
-        std::fprintf(file.get(), "%d", language);
-    }
+    FileUtil::WriteFileAtomically(AppUtil::GetLanguagePath(), std::to_string(language));
 }
 
 int LanguageFile::FromLocaleName(const wxString& name) {

@@ -2,6 +2,7 @@
 
 #include "app/app_util.h"
 #include "common/platform.h"
+#include "pdf/atomic_file.h"
 #include "pdf/file_ptr.h"
 
 #include <wx/datetime.h>
@@ -237,24 +238,7 @@ wxString FileUtil::FormatSize(uint64_t bytes) {
 }
 
 bool FileUtil::WriteFileAtomically(const wxString& path, const std::string& data) {
-    const wxString temp = path + ".part";
-    {
-        FilePtr file{Platform::OpenFile(temp, "wb")};
-        if (!file) {
-            return false;
-        }
-        const bool written = std::fwrite(data.data(), 1, data.size(), file.get()) == data.size();
-        if (!written || std::fflush(file.get()) != 0) {
-            file.reset();
-            wxRemoveFile(temp);
-            return false;
-        }
-    }
-    if (!Platform::ReplaceFile(temp, path)) {
-        wxRemoveFile(temp);
-        return false;
-    }
-    return true;
+    return AtomicFile::Replace(std::string(path.utf8_str()), data);
 }
 
 wxString FileUtil::GetLogPath() {

@@ -51,8 +51,9 @@ public:
     // "1023.0B", "1.0KB", "1024.0KB", "1.0MB", "1.0GB".
     static wxString FormatSize(uint64_t bytes);
 
-    // Writes `data` to a temporary file beside `path` and renames it into place, so that
-    // `path` holds either its old content or the complete new one.
+    // Writes `data` to a new file beside `path`, flushed to the disk, and renames it into
+    // place (AtomicFile), so that `path` holds either its old content or the complete new one,
+    // also after a power loss. False when the data could not be written in full.
     static bool WriteFileAtomically(const wxString& path, const std::string& data);
 
     // Today's log file, user data folder + "/Log/" + YYYYMMDD + ".log".

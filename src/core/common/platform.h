@@ -34,12 +34,13 @@ public:
     // path, or an empty string on failure.
     static wxString MakeUniqueDir(const wxString& prefix);
 
-    // Moves `from` to `to` so that `to` names either its old file or the complete new one:
-    // a rename on the same file system, else a copy beside `to` (flushed to disk) renamed
-    // into place. The copy is named ".ombrix-part-" + the process tag + a random suffix and
-    // held locked while it is written, so that RemoveStalePartFiles recognises one left by a
-    // process that was killed. Returns false with a reason on failure; `from` is left for the
-    // caller.
+    // Moves `from` to `to` so that `to` names either its old file or the complete new one,
+    // also after a power loss: `from` is flushed to the disk, then renamed on the same file
+    // system, else copied beside `to` (flushed) and renamed into place; the folder of `to` is
+    // flushed after the rename. The copy is named ".ombrix-part-" + the process tag + a random
+    // suffix and held locked while it is written, so that RemoveStalePartFiles recognises one
+    // left by a process that was killed. Returns false with a reason on failure; `from` is
+    // left for the caller.
     static bool MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason);
     // Removes the part files of MoveIntoPlace that ended processes left in `folder`.
     static void RemoveStalePartFiles(const wxString& folder);
@@ -55,6 +56,10 @@ public:
 
     // The number of processors this process may run on (at least 1).
     static int GetProcessorCount();
+    // The bytes of memory this process may use: the least of the machine's memory, the
+    // limit of its control group (a batch scheduler sets one per job) and its address-space
+    // limit.
+    static unsigned long long GetMemoryLimit();
 
     // Temporary files and folders carry the tag of the process that made them (its id + "-")
     // after a fixed prefix, and that process holds them locked while it uses them.
@@ -69,7 +74,4 @@ public:
 
     // Opens a file by its path with a C stdio mode; null on failure.
     static FILE* OpenFile(const wxString& path, const char* mode);
-
-    // Replaces `to` by `from` in one step, so that `to` names either the old or the new file.
-    static bool ReplaceFile(const wxString& from, const wxString& to);
 };

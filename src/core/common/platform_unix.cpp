@@ -1,11 +1,12 @@
 #include "common/platform.h"
 
-#include "pdf/unique_file.h"
+#include "pdf/atomic_file.h"
 
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -13,12 +14,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <langinfo.h>
 #include <memory>
 #include <random>
 #include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,10 +85,6 @@ FILE* Platform::OpenFile(const wxString& path, const char* mode) {
     return std::fopen(native.c_str(), mode);
 }
 
-bool Platform::ReplaceFile(const wxString& from, const wxString& to) {
-    return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
-}
-
 wxString Platform::MakeUniqueDir(const wxString& prefix) {
     std::string pattern = NativePath(prefix) + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -96,8 +95,8 @@ wxString Platform::MakeUniqueDir(const wxString& prefix) {
 
 namespace {
 
-// Copies a file into a new file, flushed to the disk; false with errno set on failure.
-bool CopyAndSync(const std::string& from, int out) {
+// Copies a file into a new file; false with errno set on failure.
+bool CopyInto(const std::string& from, AtomicFile& out) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return false;
@@ -113,69 +112,63 @@ bool CopyAndSync(const std::string& from, int out) {
             ok = n == 0;
             break;
         }
-        for (ssize_t done = 0; done < n && ok;) {
-            const ssize_t written = ::write(out, buffer + done, static_cast<size_t>(n - done));
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            ok = written > 0;
-            done += written > 0 ? written : 0;
-        }
-        if (!ok) {
+        if (!out.Write(buffer, static_cast<size_t>(n))) {
+            ok = false;
             break;
         }
     }
     const int saved = errno;
     ::close(in);
     errno = saved;
-    return ok && ::fsync(out) == 0;
+    return ok;
+}
+
+// Flushes a file's data to the disk. Data alone: a file that its writer flushed already (the
+// PDF service's output) costs nothing more.
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fdatasync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return ok;
+}
+
+bool Fail(wxString* reason) {
+    if (reason != nullptr) {
+        *reason = wxString::FromUTF8(std::strerror(errno));
+    }
+    return false;
 }
 } // namespace
 
 bool Platform::MoveIntoPlace(const wxString& from, const wxString& to, wxString* reason) {
     const std::string source = NativePath(from);
     const std::string target = NativePath(to);
+    // On the disk before its name is: a power loss never leaves an empty file at `to`.
+    if (!SyncFile(source)) {
+        return Fail(reason);
+    }
     if (std::rename(source.c_str(), target.c_str()) == 0) {
-        return true;
+        return AtomicFile::SyncFolder(AtomicFile::FolderOf(target)) || Fail(reason);
     }
     if (errno != EXDEV) {
-        if (reason != nullptr) {
-            *reason = wxString::FromUTF8(std::strerror(errno));
-        }
-        return false;
+        return Fail(reason);
     }
     // Another file system: copy beside the target under a private name, then rename.
-    const size_t slash = target.find_last_of('/');
-    std::string partial;
-    const int out = UniqueFile::Create(
-        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/" +
-            kPartPrefix + NativePath(GetProcessTag()),
-        partial);
-    if (out < 0) {
-        if (reason != nullptr) {
-            *reason = wxString::FromUTF8(std::strerror(errno));
-        }
-        return false;
+    AtomicFile copy;
+    if (!copy.Open(AtomicFile::FolderOf(target) + "/" + kPartPrefix +
+                   NativePath(GetProcessTag()))) {
+        return Fail(reason);
     }
     // Locked until it is closed: a part file nobody holds, of a process that has ended, is
     // stale.
-    ::flock(out, LOCK_EX | LOCK_NB);
-    bool ok = CopyAndSync(source, out);
-    int saved = errno;
-    if (::close(out) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && std::rename(partial.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(partial.c_str());
-        if (reason != nullptr) {
-            *reason = wxString::FromUTF8(std::strerror(saved));
-        }
-        return false;
+    ::flock(copy.Descriptor(), LOCK_EX | LOCK_NB);
+    if (!CopyInto(source, copy) || !copy.Commit(target)) {
+        return Fail(reason);
     }
     std::remove(source.c_str());
     return true;
@@ -219,6 +212,54 @@ int Platform::GetProcessorCount() {
     }
     const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     return online > 0 ? static_cast<int>(online) : 1;
+}
+
+unsigned long long Platform::GetMemoryLimit() {
+    unsigned long long limit = ~0ULL;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        limit = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+    }
+    struct rlimit space {};
+    if (::getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) {
+        limit = std::min<unsigned long long>(limit, space.rlim_cur);
+    }
+    // The memory limits of the process's control group and of each group above it: version 2
+    // ("0::/path" in /proc/self/cgroup, memory.max, "max" for none) or version 1 (a line of
+    // the memory controller, memory.limit_in_bytes).
+    std::ifstream groups("/proc/self/cgroup");
+    std::string line;
+    while (std::getline(groups, line)) {
+        const size_t first = line.find(':');
+        const size_t second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos) {
+            continue;
+        }
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        std::string base;
+        std::string file;
+        if (line.rfind("0::", 0) == 0) {
+            base = "/sys/fs/cgroup";
+            file = "memory.max";
+        } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
+            base = "/sys/fs/cgroup/memory";
+            file = "memory.limit_in_bytes";
+        } else {
+            continue;
+        }
+        for (std::filesystem::path group = line.substr(second + 1);; group = group.parent_path()) {
+            std::ifstream max(base + group.string() + "/" + file);
+            unsigned long long bytes = 0;
+            if (max >> bytes) {
+                limit = std::min(limit, bytes);
+            }
+            if (group.empty() || group == group.parent_path()) {
+                break;
+            }
+        }
+    }
+    return limit;
 }
 
 wxString Platform::GetProcessTag() {

@@ -101,15 +101,28 @@ void DomainConvert::AddFiles(const wxArrayString& paths) {
     SendRows(files.empty() ? nullptr : BuildRowsFromPaths(files));
 }
 
-void DomainConvert::SendRows(FileRowArray* rows) {
-    if (target == nullptr) {
-        delete rows;
-        return;
+void DomainConvert::SetTarget(wxEvtHandler* handler, int id) {
+    if (channel) {
+        channel->Close();
     }
-    auto* event = new wxThreadEvent(EVT_FILES_LOADED, targetId);
+    channel = handler != nullptr ? std::make_shared<EventChannel>(handler, id) : nullptr;
+}
+
+void DomainConvert::CloseChannel() {
+    if (channel) {
+        channel->Close();
+    }
+}
+
+void DomainConvert::SendRows(FileRowArray* rows) {
+    // The receiver takes the rows over with the event; an event that is not delivered leaves
+    // them here.
+    auto* event = new wxThreadEvent(EVT_FILES_LOADED);
     event->SetInt(rows != nullptr ? 1 : 0);
     event->SetPayload(rows);
-    target->QueueEvent(event);
+    if (!channel || !channel->Post(event)) {
+        delete rows;
+    }
 }
 
 void DomainConvert::Stop() {
@@ -118,25 +131,26 @@ void DomainConvert::Stop() {
 
 void DomainConvert::PostProgress(int done, int total, int row, int column, int pages,
                                  const wxString& note) {
-    if (target == nullptr || total == 0) {
+    if (!channel || total == 0) {
         return;
     }
-    auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, targetId, row, column,
+    auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, channel->GetId(), row, column,
                                                    DhGridCellRenderCommandEvent::kProgress);
     event->SetInt(done * 100 / total);
     event->SetExtraLong(pages);
     event->SetString(note);
-    target->QueueEvent(event);
+    channel->Post(event);
 }
 
-void DomainConvert::PostStatus(int row, int column, int state, const wxString& reason) {
-    if (target == nullptr) {
+void DomainConvert::PostStatus(int row, int column, int state, const ConvertFailure& failure) {
+    if (!channel) {
         return;
     }
-    auto* event = new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, targetId, row, column, state);
+    auto* event =
+        new DhGridCellRenderCommandEvent(EVT_CELL_RENDER, channel->GetId(), row, column, state);
     event->SetInt(0);
-    event->SetString(reason);
-    target->QueueEvent(event);
+    event->SetFailure(failure);
+    channel->Post(event);
 }
 
 void DomainConvert::WriteLog(const wxString& first, const wxString& second, int code) {

@@ -3,6 +3,7 @@
 #include "domain/dh_grid_cell_render_command_event.h"
 #include "domain/file_row_info.h"
 #include "domain/job_settings.h"
+#include "thread/event_channel.h"
 
 #include <wx/arrstr.h>
 #include <wx/event.h>
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 
 class wxTimer;
 
@@ -74,18 +76,19 @@ public:
     // reasons are), if any.
     void PostProgress(int done, int total, int row, int column, int pages = 0,
                       const wxString& note = wxString());
-    // Queues a cell-render event with a state; a failure carries its reason.
-    void PostStatus(int row, int column, int state, const wxString& reason = wxString());
+    // Queues a cell-render event with a state; a failure carries its kind and reason.
+    void PostStatus(int row, int column, int state, const ConvertFailure& failure = {});
     // Appends "first [second] [code]" to today's log, control characters escaped.
     void WriteLog(const wxString& first, const wxString& second, int code);
 
-    // The receiver of the events, and the window id they carry.
-    void SetTarget(wxEvtHandler* handler, int id = wxID_ANY) {
-        target = handler;
-        targetId = id;
-    }
-    wxEvtHandler* GetTarget() const { return target; }
-    int GetTargetId() const { return targetId; }
+    // The receiver of the events, and the window id they carry: a new channel to it. Only
+    // while no job or load runs.
+    void SetTarget(wxEvtHandler* handler, int id = wxID_ANY);
+    // The channel the events go through (null before SetTarget).
+    std::shared_ptr<EventChannel> GetChannel() const { return channel; }
+    // Ends the delivery to the receiver, which is going away; workers still running post
+    // into the closed channel.
+    void CloseChannel();
 
     wxTimer* progressTimer = nullptr;
     int currentColumn = 0;
@@ -98,6 +101,6 @@ protected:
     // Queues files-loaded: with the rows, or 0 when there are none (null).
     void SendRows(FileRowArray* rows);
 
-    wxEvtHandler* target = nullptr;
-    int targetId = wxID_ANY;
+    // Set before workers start; closed, never replaced, while they may run.
+    std::shared_ptr<EventChannel> channel;
 };

@@ -6,6 +6,7 @@
 #include "common/temp_folder.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "domain/output_name.h"
 
 #include <wx/filename.h>
 
@@ -79,8 +80,10 @@ int DomainConvertPdfCreator::Run(ConvertJob& job, const JobSettings& settings) {
     return settings.merge ? ConvertMerged(job, settings) : ConvertEach(job, settings);
 }
 
-void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSettings& settings,
-                                              const wxString& templateDir, const wxString& title) {
+ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
+                                                        const JobSettings& settings,
+                                                        const wxString& templateDir,
+                                                        const wxString& title) {
     auto number = [&settings](const char* key) {
         return static_cast<float>(DomainPage::ParseDecimal(settings.Page(key).utf8_str()));
     };
@@ -119,16 +122,28 @@ void DomainConvertPdfCreator::FillPageOptions(PageOptions& options, const JobSet
     options.security.allowCopy = settings.Page("page:permission:copy") != "0";
     options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
+
+    // The service takes NUL-terminated text: a password cut at a NUL would be another one, or
+    // none at all.
+    for (const char* key : {"page:permission:userpassword", "page:permission:ownerpassword"}) {
+        if (settings.Page(key).Find(wxUniChar(0)) != wxNOT_FOUND) {
+            return {ConvertFailure::Kind::kPassword,
+                    wxString("the ") + (wxString(key).Contains("user") ? "user" : "owner") +
+                        " password holds a NUL character"};
+        }
+    }
+    return {};
 }
 
-wxString DomainConvertPdfCreator::CheckOutputName(const wxString& name) {
-    if (name.Strip(wxString::both).empty()) {
-        return "the output name is empty";
-    }
-    if (name.Contains("/") || name.Contains("\\") || name == "." || name == "..") {
-        return "the output name \"" + name + "\" is not a plain file name";
-    }
-    return wxString();
+PageGeometry::Room DomainConvertPdfCreator::CheckRoom(const JobSettings& settings,
+                                                      double& limitMm) {
+    PageOptions options;
+    FillPageOptions(options, settings, wxString(), wxString());
+    const PdfPageOptions& record = options.record;
+    // As the PDF service takes the record.
+    const PageSetup page = {record.pageType, record.width, record.height, record.left,
+                            record.right,    record.top,   record.bottom};
+    return PageGeometry::CheckRoom(page, limitMm);
 }
 
 int DomainConvertPdfCreator::NoProgress(int, int) {
@@ -139,22 +154,25 @@ int DomainConvertPdfCreator::CancelWhenAbandoned(int, int) {
     return ConvertState == kAbandonRequested ? 1 : 0;
 }
 
-wxString DomainConvertPdfCreator::PlaceResult(const PdfResult* result, const wxString& output) {
+ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
+                                                    const wxString& output) {
+    using Kind = ConvertFailure::Kind;
     if (result == nullptr) {
-        return "the PDF service gave no result";
+        return {Kind::kInternal, "the PDF service gave no result"};
     }
     if (result->errorCode != 0) {
         const wxString reason = wxString::FromUTF8(result->reason != nullptr ? result->reason : "");
-        return reason.empty() ? wxString::Format("error %d", result->errorCode) : reason;
+        return {ConvertFailure::FromServiceError(result->errorCode),
+                reason.empty() ? wxString::Format("error %d", result->errorCode) : reason};
     }
     if (result->path == nullptr || !FileUtil::FileExists(wxString::FromUTF8(result->path))) {
-        return "the PDF service wrote no file";
+        return {Kind::kInternal, "the PDF service wrote no file"};
     }
     wxString reason;
     if (!Platform::MoveIntoPlace(wxString::FromUTF8(result->path), output, &reason)) {
-        return "cannot write " + output + ": " + reason;
+        return {Kind::kWrite, "cannot write " + output + ": " + reason};
     }
-    return wxString();
+    return {};
 }
 
 wxString DomainConvertPdfCreator::NoteOf(const PdfResult* result) {
@@ -164,17 +182,19 @@ wxString DomainConvertPdfCreator::NoteOf(const PdfResult* result) {
     return wxString::FromUTF8(result->reason);
 }
 
-wxString DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
-                                                ServicePtr& service) {
-    wxString reason = CheckOutputName(name);
+ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
+                                                      ServicePtr& service) {
+    using Kind = ConvertFailure::Kind;
+    const wxString reason = OutputName::CheckSafe(name);
     if (!reason.empty()) {
-        return reason;
+        return {Kind::kOutputName, reason};
     }
     if (!temp.IsOk()) {
-        return "cannot create a temporary folder";
+        return {Kind::kWrite, "cannot create a temporary folder"};
     }
     service = ServicePtr(CreateService(Utf8(GetEnginePath())), ServiceDeleter(this));
-    return service ? wxString() : wxString("cannot start the PDF service");
+    return service ? ConvertFailure()
+                   : ConvertFailure(Kind::kInternal, "cannot start the PDF service");
 }
 
 int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& settings) {
@@ -192,40 +212,43 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
 
         ServicePtr service;
         int pages = 0;
-        wxString reason;
+        ConvertFailure failure;
         wxString note;
         // Two images of one job that would make the same PDF: the first makes it, the others
         // fail, rather than replace it. A PDF from before the job is replaced as usual.
         if (const auto found = made.find(output); found != made.end()) {
-            reason = "another image of this run, " + found->second + ", makes the same PDF";
+            failure = {ConvertFailure::Kind::kOutputName,
+                       "another image of this run, " + found->second + ", makes the same PDF"};
         } else {
             made.emplace(output, cells[FileRowInfo::kFileName]);
-            reason = PrepareOutput(name, temp, service);
+            failure = PrepareOutput(name, temp, service);
         }
-        if (reason.empty()) {
+        if (!failure) {
             const int type = cells.size() > FileRowInfo::kProductType
                                  ? wxAtoi(cells[FileRowInfo::kProductType])
                                  : static_cast<int>(kImage);
             service->LoadSource(service.get(), source.utf8_str(), type);
             PostProgress(30, 100, row, column);
             PageOptions options;
-            FillPageOptions(options, settings, GetTemplateDir(), name);
-            const PdfResult* result =
-                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                                   temp.Path().utf8_str(), NoProgress, 0);
-            reason = PlaceResult(result, output);
-            note = NoteOf(result);
-            pages = result != nullptr ? result->pageCount : 0;
+            failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+            if (!failure) {
+                const PdfResult* result =
+                    service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                       temp.Path().utf8_str(), NoProgress, 0);
+                failure = PlaceResult(result, output);
+                note = NoteOf(result);
+                pages = result != nullptr ? result->pageCount : 0;
+            }
         }
         service.reset();
 
-        if (reason.empty()) {
+        if (!failure) {
             PostProgress(100, 100, row, column, pages, note);
             ++count;
             WriteLog(source, note.empty() ? output : output + ": " + note, 1);
         } else {
-            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
-            WriteLog(source, output + ": " + reason, 0);
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
+            WriteLog(source, output + ": " + failure.reason, 0);
         }
         if (StopRequested()) {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kStopped);

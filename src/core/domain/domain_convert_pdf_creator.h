@@ -1,6 +1,7 @@
 #pragma once
 
 #include "domain/domain_convert.h"
+#include "pdf/page_geometry.h"
 #include "pdf/pdf_service.h"
 
 #include <memory>
@@ -52,12 +53,14 @@ public:
     int Run(ConvertJob& job, const JobSettings& settings) override;
 
     // Fills the page options from the job's page settings; `title` is the document title.
-    static void FillPageOptions(PageOptions& options, const JobSettings& settings,
-                                const wxString& templateDir, const wxString& title);
-
-    // Why an output name cannot be used (a path separator, "." or "..", nothing at all), or
-    // an empty string when it can.
-    static wxString CheckOutputName(const wxString& name);
+    // Returns why they cannot be handed to the service (a password holding a NUL character,
+    // which its C text would cut short), or no failure.
+    static ConvertFailure FillPageOptions(PageOptions& options, const JobSettings& settings,
+                                          const wxString& templateDir, const wxString& title);
+    // Whether the margins of the page settings leave room for every image, portrait or
+    // landscape, on the page the PDF service makes of these options (PageGeometry::CheckRoom
+    // on the same values); `limitMm` gets the length each pair of margins must stay below.
+    static PageGeometry::Room CheckRoom(const JobSettings& settings, double& limitMm);
 
 protected:
     // Releases a service through FreeService of the object that created it.
@@ -75,12 +78,12 @@ protected:
 
     // What both passes need before an output named `name` is written: the name checked, the
     // job's temporary folder made and a PDF service started. Returns why the output cannot be
-    // made, or an empty string with `service` set.
-    wxString PrepareOutput(const wxString& name, const TempFolder& temp, ServicePtr& service);
+    // made, or no failure with `service` set.
+    ConvertFailure PrepareOutput(const wxString& name, const TempFolder& temp, ServicePtr& service);
 
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
-    // wrote nothing, or the file cannot be put there), or an empty string.
-    static wxString PlaceResult(const PdfResult* result, const wxString& output);
+    // wrote nothing, or the file cannot be put there), or no failure.
+    static ConvertFailure PlaceResult(const PdfResult* result, const wxString& output);
     // What the service notes on a conversion that succeeded (an image's density it left
     // out); empty when nothing.
     static wxString NoteOf(const PdfResult* result);

@@ -38,33 +38,35 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
     ServicePtr service;
     int pages = 0;
     wxString note;
-    wxString reason = PrepareOutput(name, temp, service);
-    if (reason.empty()) {
+    ConvertFailure failure = PrepareOutput(name, temp, service);
+    if (!failure) {
         for (const auto& [row, cells] : job) {
             service->AppendSource(service.get(), cells[FileRowInfo::kSourcePath].utf8_str());
             PostProgress(30, 100, row, column);
         }
         PageOptions options;
-        FillPageOptions(options, settings, GetTemplateDir(), name);
-        const PdfResult* result =
-            service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
-                               temp.Path().utf8_str(), CancelWhenAbandoned, 0);
-        reason = PlaceResult(result, output);
-        note = NoteOf(result);
-        pages = result != nullptr ? result->pageCount : 0;
+        failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+        if (!failure) {
+            const PdfResult* result =
+                service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
+                                   temp.Path().utf8_str(), CancelWhenAbandoned, 0);
+            failure = PlaceResult(result, output);
+            note = NoteOf(result);
+            pages = result != nullptr ? result->pageCount : 0;
+        }
     }
 
     // All or nothing: one merged file, or every row failed.
     for (const auto& [row, cells] : job) {
-        if (reason.empty()) {
+        if (!failure) {
             PostProgress(100, 100, row, column, pages, note);
         } else {
-            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, reason);
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
         }
     }
-    const wxString said = reason.empty() ? note : reason;
+    const wxString said = failure ? failure.reason : note;
     WriteLog(wxString::Format("%zu", job.size()), said.empty() ? output : output + ": " + said,
-             reason.empty() ? 1 : 0);
+             failure ? 0 : 1);
     job.clear();
-    return reason.empty() ? 1 : 0;
+    return failure ? 0 : 1;
 }

@@ -4,14 +4,16 @@
 #include "common/file_util.h"
 #include "domain/domain_settings.h"
 #include "domain/libxml_ptr.h"
+#include "pdf/atomic_file.h"
 
+#include <libxml/xmlsave.h>
 #include <wx/file.h>
 #include <wx/log.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <string>
 
 namespace {
@@ -96,6 +98,16 @@ xmlNode* FirstChildNamed(const xmlNode* node, const char* name) {
     return nullptr;
 }
 
+// Stores a size selection ("0" the page type, "1" the page size, "2" the default page type);
+// anything else is left out.
+void ReadSelection(const xmlNode* node, const wxString& key) {
+    XmlCharPtr value(xmlGetProp(node, XmlText("value")));
+    const wxString text = FromXml(value.get());
+    if (text == "0" || text == "1" || text == "2") {
+        DomainSettings::SetNamed(key, text);
+    }
+}
+
 void ReadPageType(const xmlNode* pageType) {
     ReadAttribute(pageType, "value", "page:type");
     wxString items;
@@ -145,8 +157,12 @@ void ReadDocument(xmlDoc* doc) {
             ReadAttribute(byDefault, "height", "page:height:default");
         }
     }
-    DomainSettings::SetNamed("page:size:select", "2");
-    DomainSettings::SetNamed("page:size:select:default", "2");
+    if (const xmlNode* select = FirstNode(context.get(), "/setting/page/size-select")) {
+        ReadSelection(select, "page:size:select");
+        if (const xmlNode* byDefault = FirstChildNamed(select, "default")) {
+            ReadSelection(byDefault, "page:size:select:default");
+        }
+    }
     if (const xmlNode* margin = FirstNode(context.get(), "/setting/page/page-margin")) {
         static const char* const kSides[] = {"top", "bottom", "left", "right"};
         const xmlNode* byDefault = FirstChildNamed(margin, "default");
@@ -159,6 +175,24 @@ void ReadDocument(xmlDoc* doc) {
     }
     ReadText(context.get(), "/setting/page/author", "page:author");
     ReadText(context.get(), "/setting/page/subject", "page:subject");
+}
+
+// Writes the document in place of the file at `path`, formatted, through a temporary file
+// that is flushed to the disk before it is renamed (AtomicFile).
+bool WriteDocument(xmlDoc* doc, const wxString& path) {
+    const std::string target = Utf8(path);
+    AtomicFile file;
+    if (!file.OpenBeside(target)) {
+        return false;
+    }
+    xmlSaveCtxt* save = xmlSaveToFd(file.Descriptor(), "UTF-8", XML_SAVE_FORMAT);
+    if (save == nullptr) {
+        return false;
+    }
+    // Failed writes show in the result of the close, which flushes what is buffered.
+    const bool saved = xmlSaveDoc(save, doc) >= 0;
+    const bool closed = xmlSaveClose(save) >= 0;
+    return saved && closed && file.Commit(target);
 }
 
 XmlDocPtr ParseBuiltIn() {
@@ -183,29 +217,53 @@ double DomainPage::ParseDecimal(const char* text) {
     return value;
 }
 
-bool DomainPage::ParseSizeText(const wxString& text, double& width, double& height) {
-    // "x", "X" or the multiplication sign between the numbers.
-    static const std::regex pattern(
-        R"(([0-9]+(?:\.[0-9]+)?)\s*(?:x|X|\xC3\x97)\s*([0-9]+(?:\.[0-9]+)?)\s*mm)");
-    const std::string utf8 = Utf8(text);
-    std::smatch match;
-    if (!std::regex_search(utf8, match, pattern)) {
+bool DomainPage::ParseMillimetres(const wxString& text, double& value) {
+    std::string number = Utf8(text.Strip(wxString::both));
+    size_t digits = 0;
+    size_t points = 0;
+    for (size_t i = 0; i < number.size(); ++i) {
+        char& c = number[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' || c == ',') {
+            c = '.';
+            ++points;
+        } else if (!((c == '-' || c == '+') && i == 0)) {
+            return false;
+        }
+    }
+    if (digits == 0 || points > 1) {
         return false;
     }
-    width = ParseDecimal(match.str(1).c_str());
-    height = ParseDecimal(match.str(2).c_str());
-    return width > 0 && height > 0;
+    const char* start = number.data() + (number[0] == '+' ? 1 : 0);
+    const char* end = number.data() + number.size();
+    double parsed = 0;
+    const auto result = std::from_chars(start, end, parsed, std::chars_format::fixed);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(parsed)) {
+        return false;
+    }
+    value = parsed;
+    return true;
 }
 
-bool DomainPage::GetPageSize(int select, const wxString& pageType, double customWidth,
-                             double customHeight, double& width, double& height) {
-    if (select == 1) {
-        width = customWidth;
-        height = customHeight;
-        return true;
+wxString DomainPage::FormatMillimetres(double value, int decimals) {
+    char text[64];
+    const auto result = decimals < 0 ? std::to_chars(text, text + sizeof text, value)
+                                     : std::to_chars(text, text + sizeof text, value,
+                                                     std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        return wxString();
     }
-    const wxString type = select == 0 ? pageType : DomainSettings::GetNamed("page:type:default");
-    return !type.empty() && ParseSizeText(DomainSettings::GetNamed(type), width, height);
+    std::string written(text, result.ptr);
+    if (written.find('.') != std::string::npos) {
+        while (written.back() == '0') {
+            written.pop_back();
+        }
+        if (written.back() == '.') {
+            written.pop_back();
+        }
+    }
+    return written == "-0" ? wxString("0") : wxString::FromUTF8(written);
 }
 
 bool DomainPage::Load() {
@@ -295,15 +353,16 @@ bool DomainPage::Save() {
     for (const Binding& binding : kBindings) {
         SetNodes(context.get(), binding.expression, DomainSettings::GetNamed(binding.key));
     }
-    context.reset();
-
-    xmlChar* buffer = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc.get(), &buffer, &size, "UTF-8", 1);
-    XmlCharPtr owned(buffer);
-    if (buffer == nullptr) {
-        return false;
+    // A page file written before the size selection was kept lacks its element.
+    xmlNode* select = FirstNode(context.get(), "/setting/page/size-select");
+    xmlNode* page = FirstNode(context.get(), "/setting/page");
+    if (select == nullptr && page != nullptr) {
+        select = xmlNewChild(page, nullptr, XmlText("size-select"), nullptr);
     }
-    return FileUtil::WriteFileAtomically(userPath,
-                                         std::string(reinterpret_cast<char*>(buffer), size));
+    if (select != nullptr) {
+        xmlSetProp(select, XmlText("value"),
+                   XmlText(Utf8(DomainSettings::GetNamed("page:size:select")).c_str()));
+    }
+    context.reset();
+    return WriteDocument(doc.get(), userPath);
 }

@@ -15,7 +15,8 @@ public:
     // Reads the page settings into the named settings. Returns false when the installation's
     // default page file is missing or damaged; built-in settings are then used.
     bool Load();
-    // Writes the page type, custom size, margins and author into the user page file.
+    // Writes the page type, custom size, size selection, margins and author into the user
+    // page file.
     bool Save();
     // Sets the content of every node the expression finds; 0, or -1 when it cannot be
     // evaluated.
@@ -25,15 +26,15 @@ public:
     // is no number reads as 0), independent of the locale: versions and page sizes.
     static double ParseDecimal(const char* text);
 
-    // The size in millimetres that a page type's size text gives ("210 x 297 mm",
-    // "8.5 x 11 in (216 x 279 mm)": the first width and height followed by "mm"). False when
-    // the text gives none, as for the page type that takes each image's own size.
-    static bool ParseSizeText(const wxString& text, double& width, double& height);
-    // The portrait page size that a size selection leads to: "0" the page type `pageType`
-    // (its size text in the named settings), "1" the custom size, any other the default page
-    // type. False when that size is not fixed.
-    static bool GetPageSize(int select, const wxString& pageType, double customWidth,
-                            double customHeight, double& width, double& height);
+    // A length in millimetres as a person types it: a decimal number with "." or "," before
+    // its decimals and an optional sign, blanks around it ("12.7", "12,7", " 210 ", "-5").
+    // False for anything else (empty text, "abc", "1e3", "12.7mm", "1.2.3").
+    static bool ParseMillimetres(const wxString& text, double& value);
+    // The number as the page file and the named settings store it, independent of the
+    // locale: "210", "12.7". With `decimals` at 0 or more, rounded to that many decimals
+    // ("215.9" for 215.899999 with 2); the shortest text that reads back as the same number
+    // otherwise. No trailing zeros.
+    static wxString FormatMillimetres(double value, int decimals = -1);
 
     // The built-in page file, used when the installation's default page file is damaged.
     static const char* GetBuiltInPageFile();

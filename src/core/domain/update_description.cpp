@@ -1,10 +1,13 @@
 #include "domain/update_description.h"
 
+#include "domain/version_number.h"
+
 #include <expat.h>
 
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 struct ParserDeleter {
@@ -20,17 +23,21 @@ struct Search {
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* search = static_cast<Search*>(data);
-    if (search->found || std::strcmp(name, "product") != 0) {
+    if (search->found || std::strcmp(name, "product") != 0 || attributes == nullptr) {
         return;
     }
-    // Two attributes: name and value of the first, name and value of the second.
-    for (int i = 0; i < 4; ++i) {
-        if (attributes == nullptr || attributes[i] == nullptr) {
-            return;
+    // Attributes come as name, value, name, value, ..., then a null.
+    const XML_Char* product = nullptr;
+    const XML_Char* version = nullptr;
+    for (int i = 0; attributes[i] != nullptr && attributes[i + 1] != nullptr; i += 2) {
+        if (std::strcmp(attributes[i], "name") == 0) {
+            product = attributes[i + 1];
+        } else if (std::strcmp(attributes[i], "version") == 0) {
+            version = attributes[i + 1];
         }
     }
-    if (*search->product == attributes[1]) {
-        search->version = attributes[3];
+    if (product != nullptr && version != nullptr && *search->product == product) {
+        search->version = version;
         search->found = true;
     }
 }
@@ -57,6 +64,10 @@ UpdateDescription::Result UpdateDescription::FindVersion(const std::string& docu
     }
     if (!search.found) {
         return kMissing;
+    }
+    std::vector<unsigned long> parts;
+    if (!VersionNumber::Parse(search.version, parts)) {
+        return kMalformed;
     }
     version = search.version;
     return kFound;

@@ -9,11 +9,11 @@ bool VersionNumber::Parse(const std::string& text, std::vector<unsigned long>& p
     for (size_t i = 0; i <= text.size(); ++i) {
         const char c = i < text.size() ? text[i] : '.';
         if (c >= '0' && c <= '9') {
-            if (++digits > 9) {
+            if (++digits > kMaxDigits) {
                 return false;
             }
             value = value * 10 + static_cast<unsigned long>(c - '0');
-        } else if (c == '.' && digits > 0) {
+        } else if (c == '.' && digits > 0 && parts.size() < kMaxParts) {
             parts.push_back(value);
             value = 0;
             digits = 0;

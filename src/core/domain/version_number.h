@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -7,8 +8,12 @@
 // right, and missing parts count as zero: "2.1.9" < "2.1.13", "2.1" = "2.1.0".
 class VersionNumber {
 public:
-    // The parts of a version; false for anything but digits separated by single dots
-    // (no blanks, signs, letters, empty parts, or parts beyond nine digits).
+    static constexpr size_t kMaxParts = 4;
+    static constexpr int kMaxDigits = 9;
+
+    // The parts of a version: one to four numbers of one to nine digits, separated by single
+    // dots ("2", "2.1.13", "2.1.13.4"). False for anything else: blanks, signs, letters,
+    // empty parts, more parts or longer numbers. A version is thus at most 39 characters.
     static bool Parse(const std::string& text, std::vector<unsigned long>& parts);
     // Negative, zero or positive as `a` is older than, equal to or newer than `b`; false
     // when either is no version.

@@ -34,10 +34,10 @@ void* ConvertWorker::ConvertWorkerProc(void* record) {
     const int written = convert->Run(*task->job, task->settings);
     convert->WriteLog("Finish", wxString(), 0);
     task.reset();
-    if (wxEvtHandler* target = convert->GetTarget()) {
-        auto* event = new wxThreadEvent(EVT_CONVERSION_FINISHED, convert->GetTargetId());
+    if (const std::shared_ptr<EventChannel> channel = convert->GetChannel()) {
+        auto* event = new wxThreadEvent(EVT_CONVERSION_FINISHED);
         event->SetInt(written);
-        target->QueueEvent(event);
+        channel->Post(event);
     }
     return nullptr;
 }

@@ -87,6 +87,43 @@ std::string Format(double value) {
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
+
+void CheckMargins(const PageSetup& page) {
+    for (double margin : {page.left, page.right, page.top, page.bottom}) {
+        if (!std::isfinite(margin) || margin < 0) {
+            Bad("invalid margin " + Format(margin) + " mm");
+        }
+    }
+}
+
+// The portrait page of a page type or of a width and height, in points (not for the page
+// type "Image Size").
+void PageSize(const PageSetup& page, double& width, double& height) {
+    if (page.pageType != nullptr) {
+        if (!PageGeometry::LookupPageType(page.pageType, width, height)) {
+            Bad(std::string("unknown page type \"") + page.pageType + "\"");
+        }
+    } else {
+        width = page.width;
+        height = page.height;
+    }
+    if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0) {
+        Bad("invalid page size " + Format(width) + " x " + Format(height) + " mm");
+    }
+    width *= kPointsPerMm;
+    height *= kPointsPerMm;
+    if (width > PageGeometry::kMaxSide + 0.5 || height > PageGeometry::kMaxSide + 0.5) {
+        Bad("page size beyond the PDF limit of 200 inches (5080 mm) a side");
+    }
+    width = std::clamp(width, PageGeometry::kMinSide, PageGeometry::kMaxSide);
+    height = std::clamp(height, PageGeometry::kMinSide, PageGeometry::kMaxSide);
+}
+
+// What a page side leaves between two margins, all in points. Place and CheckRoom both
+// measure with it, so that they agree to the last bit.
+double Inside(double side, double margin1, double margin2) {
+    return side - margin1 - margin2;
+}
 } // namespace
 
 bool PageGeometry::LookupPageType(const std::string& name, double& widthMm, double& heightMm) {
@@ -106,16 +143,11 @@ bool PageGeometry::IsImageSize(const std::string& name) {
 }
 
 PagePlacement PageGeometry::Place(const PageSetup& page, const ImageExtent& image) {
-    for (double margin : {page.left, page.right, page.top, page.bottom}) {
-        if (!std::isfinite(margin) || margin < 0) {
-            Bad("invalid margin " + Format(margin) + " mm");
-        }
-    }
+    CheckMargins(page);
     const double left = page.left * kPointsPerMm;
     const double right = page.right * kPointsPerMm;
     const double top = page.top * kPointsPerMm;
     const double bottom = page.bottom * kPointsPerMm;
-    const char* pageType = page.pageType;
 
     // The image's physical size in points.
     const double dpiX = image.xDpi > 0 && std::isfinite(image.xDpi) ? image.xDpi : kDefaultDpi;
@@ -124,12 +156,12 @@ PagePlacement PageGeometry::Place(const PageSetup& page, const ImageExtent& imag
     const double naturalHeight = image.pixelHeight / dpiY * 72.0;
 
     PagePlacement placement;
-    if (pageType != nullptr && IsImageSize(pageType)) {
-        if (left + right >= kMaxSide || top + bottom >= kMaxSide) {
+    if (page.pageType != nullptr && IsImageSize(page.pageType)) {
+        if (Inside(kMaxSide, left, right) <= 0 || Inside(kMaxSide, top, bottom) <= 0) {
             Bad("the margins leave no room for the image");
         }
-        const double scale = std::min({1.0, (kMaxSide - left - right) / naturalWidth,
-                                       (kMaxSide - top - bottom) / naturalHeight});
+        const double scale = std::min({1.0, Inside(kMaxSide, left, right) / naturalWidth,
+                                       Inside(kMaxSide, top, bottom) / naturalHeight});
         placement.width = naturalWidth * scale;
         placement.height = naturalHeight * scale;
         placement.pageWidth = std::max(kMinSide, placement.width + left + right);
@@ -141,31 +173,14 @@ PagePlacement PageGeometry::Place(const PageSetup& page, const ImageExtent& imag
 
     double width = 0;
     double height = 0;
-    if (pageType != nullptr) {
-        if (!LookupPageType(pageType, width, height)) {
-            Bad(std::string("unknown page type \"") + pageType + "\"");
-        }
-    } else {
-        width = page.width;
-        height = page.height;
-    }
-    if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0) {
-        Bad("invalid page size " + Format(width) + " x " + Format(height) + " mm");
-    }
-    width *= kPointsPerMm;
-    height *= kPointsPerMm;
-    if (width > kMaxSide + 0.5 || height > kMaxSide + 0.5) {
-        Bad("page size beyond the PDF limit of 200 inches (5080 mm) a side");
-    }
-    width = std::clamp(width, kMinSide, kMaxSide);
-    height = std::clamp(height, kMinSide, kMaxSide);
+    PageSize(page, width, height);
     // The page follows the image: landscape for a landscape image, portrait for a portrait one.
     if ((naturalWidth > naturalHeight) != (width > height) && naturalWidth != naturalHeight &&
         width != height) {
         std::swap(width, height);
     }
-    const double boxWidth = width - left - right;
-    const double boxHeight = height - top - bottom;
+    const double boxWidth = Inside(width, left, right);
+    const double boxHeight = Inside(height, top, bottom);
     if (boxWidth <= 0 || boxHeight <= 0) {
         Bad("the margins leave no room for the image");
     }
@@ -177,6 +192,34 @@ PagePlacement PageGeometry::Place(const PageSetup& page, const ImageExtent& imag
     placement.x = left + (boxWidth - placement.width) / 2;
     placement.y = bottom + (boxHeight - placement.height) / 2;
     return placement;
+}
+
+PageGeometry::Room PageGeometry::CheckRoom(const PageSetup& page, double& limitMm) {
+    limitMm = 0;
+    double width = kMaxSide;
+    double height = kMaxSide;
+    try {
+        CheckMargins(page);
+        if (page.pageType == nullptr || !IsImageSize(page.pageType)) {
+            PageSize(page, width, height);
+        }
+    } catch (const PdfError&) {
+        return Room::kBadPage;
+    }
+    limitMm = std::min(width, height) / kPointsPerMm;
+    const double left = page.left * kPointsPerMm;
+    const double right = page.right * kPointsPerMm;
+    const double top = page.top * kPointsPerMm;
+    const double bottom = page.bottom * kPointsPerMm;
+    // Upright and turned: Place turns any page that is not square for an image of the
+    // other orientation.
+    if (Inside(height, top, bottom) <= 0 || Inside(width, top, bottom) <= 0) {
+        return Room::kTopBottom;
+    }
+    if (Inside(width, left, right) <= 0 || Inside(height, left, right) <= 0) {
+        return Room::kLeftRight;
+    }
+    return Room::kFits;
 }
 
 std::array<double, 6> PageGeometry::ImageMatrix(int orientation, double x, double y, double w,

@@ -56,6 +56,15 @@ public:
     // leave no room.
     static PagePlacement Place(const PageSetup& page, const ImageExtent& image);
 
+    // Whether the margins leave room for the image on every page that Place makes of the
+    // setup, upright or turned for a landscape image: kFits, or the pair of margins that
+    // fills a side, or kBadPage for an unknown page type, a bad size or a bad margin (which
+    // Place refuses for any image).
+    enum class Room { kFits, kTopBottom, kLeftRight, kBadPage };
+    // `limitMm` gets the length both pairs of margins must stay below: the page's shorter
+    // side (for "Image Size", the largest page side).
+    static Room CheckRoom(const PageSetup& page, double& limitMm);
+
     // The matrix that draws an image stored with an EXIF orientation (1 to 8) upright into
     // the box at (x, y) of size width by height.
     static std::array<double, 6> ImageMatrix(int orientation, double x, double y, double width,

@@ -3,6 +3,7 @@
 #include "pdf/page_producer.h"
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_file_writer.h"
+#include "pdf/pdf_password.h"
 
 #include <qpdf/QPDFCryptoProvider.hh>
 
@@ -342,6 +343,9 @@ private:
 
     const std::vector<std::string> m_paths;
     const Options m_options;
+    // The passwords as they key the document (see PdfPassword).
+    const std::string m_userKey;
+    const std::string m_ownerKey;
     std::vector<PageRecord> m_records;
     std::vector<std::string> m_notes; // what was changed, page by page
 
@@ -352,7 +356,8 @@ private:
 };
 
 PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Options& options)
-    : m_paths(paths), m_options(options) {
+    : m_paths(paths), m_options(options), m_userKey(PdfPassword::Prepare(options.userPassword)),
+      m_ownerKey(PdfPassword::Prepare(options.ownerPassword)) {
     std::set<std::string> profiles;
     for (size_t source = 0; source < paths.size(); ++source) {
         // The file is closed again once its pages are laid out.
@@ -584,14 +589,15 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     m_pageObjects.clear();
     m_notes.clear();
 
-    const std::string& user = m_options.userPassword;
-    const std::string& owner = m_options.ownerPassword;
+    const std::string& user = m_userKey;
+    const std::string& owner = m_ownerKey;
     const bool restricted = !m_options.allowCopy || !m_options.allowPrint;
     const bool encrypted = !user.empty() || !owner.empty() || restricted;
     PdfFileWriter::Security security;
     if (encrypted) {
         // Restrictions hold only while the owner password is secret: without one, or with
-        // the user's own, a random one is used.
+        // the user's own (as it keys the document: two ways of writing it count as one), a
+        // random one is used.
         security.userPassword = user;
         security.ownerPassword =
             owner.empty() || (restricted && owner == user) ? RandomPassword() : owner;
@@ -668,5 +674,5 @@ void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {
 }
 
 const char* PdfDocumentWriter::ProducerName() {
-    return "Ombrix Image to PDF Converter 2.1.13";
+    return "Ombrix Image to PDF Converter " OMBRIX_VERSION;
 }

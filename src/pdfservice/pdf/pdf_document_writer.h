@@ -31,7 +31,8 @@ public:
     };
 
     // Reads the headers of every file and lays out the pages. Throws PdfError naming the file
-    // that cannot be read.
+    // that cannot be read, or (PDF_ERROR_PASSWORD, before any file is read) saying why a
+    // password cannot be used.
     PdfDocumentWriter(const std::vector<std::string>& paths, const Options& options);
     ~PdfDocumentWriter();
     PdfDocumentWriter(const PdfDocumentWriter&) = delete;

@@ -2,10 +2,12 @@
 // becomes an error code and a reason in the result.
 #include "pdf/pdf_service.h"
 
+#include "pdf/atomic_file.h"
 #include "pdf/image_source.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
-#include "pdf/unique_file.h"
+#include "pdf/pdf_file_check.h"
+#include "pdf/pdf_password.h"
 
 #include <qpdf/QPDFExc.hh>
 
@@ -13,12 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <random>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,8 +40,10 @@ bool IsFolder(const std::string& path) {
 }
 
 // The time of SOURCE_DATE_EPOCH (reproducible builds), or -1 when it is not set or not a
-// number of seconds.
+// number of seconds that a PDF date can hold (its year has four digits: up to the end of
+// 9999, 253402300799).
 long long SourceDateEpoch() {
+    constexpr long long kLastSecond = 253402300799;
     const char* text = std::getenv("SOURCE_DATE_EPOCH");
     if (text == nullptr || *text == '\0' || std::strlen(text) > 18) {
         return -1;
@@ -54,31 +55,8 @@ long long SourceDateEpoch() {
         }
         seconds = seconds * 10 + (*c - '0');
     }
-    return seconds;
+    return seconds <= kLastSecond ? seconds : -1;
 }
-
-// An open file descriptor, closed with the object unless released.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    // Closes the descriptor; false (errno set) when the last writes failed.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
              const char* tempDir, PdfProgressProc progress) {
@@ -118,24 +96,19 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     // Every file's header is read and its pages laid out before anything is written.
     PdfDocumentWriter writer(service.sources, document);
 
-    // Written under a private temporary name, renamed when complete: the result path never
-    // names a partial file.
-    std::string partial;
-    Descriptor file(UniqueFile::Create(folder + "/.ombrix-", partial));
-    if (file.Get() < 0) {
+    // Written under a private temporary name and put in place when complete and on the disk:
+    // the result path never names a partial file, not even after a power loss.
+    AtomicFile file;
+    if (!file.Open(folder + "/.ombrix-")) {
         throw PdfError(PDF_ERROR_WRITE,
                        "cannot create a file in \"" + folder + "\": " + std::strerror(errno));
     }
+    const std::string& partial = file.TemporaryPath();
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
-    try {
-        writer.Write(file.Get(), progress);
-        if (!file.Close() || std::rename(partial.c_str(), final.c_str()) != 0) {
-            throw PdfError(PDF_ERROR_WRITE,
-                           "cannot write the PDF: " + std::string(std::strerror(errno)));
-        }
-    } catch (...) {
-        std::remove(partial.c_str());
-        throw;
+    writer.Write(file.Descriptor(), progress);
+    if (!file.Commit(final)) {
+        throw PdfError(PDF_ERROR_WRITE,
+                       "cannot write the PDF: " + std::string(std::strerror(errno)));
     }
     service.resultPath = final;
     service.result.path = service.resultPath.c_str();
@@ -218,5 +191,21 @@ PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char*) {
 
 PDF_SERVICE_API void FreePdf3Service(Pdf3Service* service) {
     delete static_cast<Service*>(service);
+}
+
+PDF_SERVICE_API const char* PdfCheckPassword(const char* password) {
+    try {
+        return PdfPassword::Check(Text(password));
+    } catch (...) {
+        return "the password cannot be checked: not enough memory";
+    }
+}
+
+PDF_SERVICE_API int PdfIsComplete(const char* path) {
+    try {
+        return PdfFileCheck::IsComplete(Text(path)) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 }

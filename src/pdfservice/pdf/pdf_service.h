@@ -34,10 +34,13 @@ enum PdfErrorCode {
     PDF_ERROR_PAGE_GEOMETRY = 8,      /* unknown page type, bad size or margins */
     PDF_ERROR_WRITE = 9,              /* the PDF cannot be written */
     PDF_ERROR_CANCELLED = 10,         /* the progress procedure asked to stop */
-    PDF_ERROR_INTERNAL = 11
+    PDF_ERROR_INTERNAL = 11,
+    PDF_ERROR_PASSWORD = 12 /* a password that cannot protect a document (PdfCheckPassword) */
 };
 
-/* Document security, carried by the last reserved word of PdfPageOptions. */
+/* Document security, carried by the last reserved word of PdfPageOptions. A document with a
+ * password or a restriction is encrypted with AES-256. A password is prepared as the standard
+ * has it (SASLprep, then its first 127 bytes count): see PdfCheckPassword. */
 typedef struct PdfSecurityOptions {
     const char* userPassword;  /* needed to open the document; null or empty for none */
     const char* ownerPassword; /* lifts the restrictions; null or empty for none */
@@ -91,6 +94,18 @@ struct Pdf3Service {
 /* The engine path is accepted and not needed for images. Returns null when out of memory. */
 PDF_SERVICE_API Pdf3Service* CreatePdf3Service(const char* enginePath);
 PDF_SERVICE_API void FreePdf3Service(Pdf3Service* service);
+
+/* Why `password` cannot protect a document, or null when it can (null and empty are no
+ * password): longer than 4096 bytes, not UTF-8, holding a character that SASLprep (RFC 4013)
+ * prohibits (control characters among them), or only characters that it removes. CreatePdf
+ * fails with PDF_ERROR_PASSWORD and this reason for such a password. The text is static
+ * English. A password with a NUL cannot be passed: callers holding one refuse it. */
+PDF_SERVICE_API const char* PdfCheckPassword(const char* password);
+
+/* Non-zero when `path` holds a complete PDF: it starts with the PDF header, ends with the
+ * end-of-file marker, and its cross-reference data and trailer read without repair (for an
+ * encrypted document, up to the password). */
+PDF_SERVICE_API int PdfIsComplete(const char* path);
 
 #ifdef __cplusplus
 }

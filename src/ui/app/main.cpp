@@ -36,5 +36,7 @@ int main(int argc, char** argv) {
     // error: shown in a message box, they would need the display that is missing.
     wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new MainApp);
-    return wxEntry(argc, argv);
+    // The toolkit gives -1 when it cannot start (no display): status 1, not 255.
+    const int status = wxEntry(argc, argv);
+    return status < 0 ? 1 : status;
 }

@@ -127,6 +127,45 @@ wxBitmap* ImageUtil::CropBitmapStrict(const wxBitmap& source, int x, int y, int 
                                                 : wxNullBitmap);
 }
 
+wxBitmap ImageUtil::StretchBitmap(const wxBitmap& source, const wxRect& stretch,
+                                  const wxSize& size) {
+    if (!source.IsOk() || source.GetSize() == size) {
+        return source;
+    }
+    const wxSize design = source.GetSize();
+    const wxSize growth = size - design;
+    if (stretch.IsEmpty() || stretch.width + growth.x <= 0 || stretch.height + growth.y <= 0 ||
+        !wxRect(design).Contains(stretch)) {
+        return source;
+    }
+    const wxImage image = source.ConvertToImage();
+    wxImage result(size.x, size.y, false);
+    if (image.HasAlpha()) {
+        result.InitAlpha();
+    }
+    // Three columns and three rows each: before, inside and after the stretch.
+    const int fromX[] = {0, stretch.x, stretch.GetRight() + 1, design.x};
+    const int fromY[] = {0, stretch.y, stretch.GetBottom() + 1, design.y};
+    const int toX[] = {0, stretch.x, stretch.GetRight() + 1 + growth.x, size.x};
+    const int toY[] = {0, stretch.y, stretch.GetBottom() + 1 + growth.y, size.y};
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const wxRect from(fromX[col], fromY[row], fromX[col + 1] - fromX[col],
+                              fromY[row + 1] - fromY[row]);
+            const wxSize to(toX[col + 1] - toX[col], toY[row + 1] - toY[row]);
+            if (from.IsEmpty() || to.x <= 0 || to.y <= 0) {
+                continue;
+            }
+            wxImage part = image.GetSubImage(from);
+            if (to != from.GetSize()) {
+                part.Rescale(to.x, to.y, wxIMAGE_QUALITY_NEAREST);
+            }
+            result.Paste(part, toX[col], toY[row]);
+        }
+    }
+    return wxBitmap(result);
+}
+
 void ImageUtil::MaskToAlpha(wxImage& image) {
     wxASSERT(image.HasMask());
     wxASSERT(!image.HasAlpha());

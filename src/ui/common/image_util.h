@@ -1,6 +1,7 @@
 #pragma once
 
 #include <wx/bitmap.h>
+#include <wx/gdicmn.h>
 #include <wx/image.h>
 #include <wx/string.h>
 
@@ -29,6 +30,12 @@ public:
     // The same, allocated; a rectangle that leaves the source ends the program after the
     // message, as the theme cannot be used.
     static wxBitmap* CropBitmapStrict(const wxBitmap& source, int x, int y, int width, int height);
+
+    // The source drawn at another size: only the columns and rows inside `stretch` are
+    // widened or narrowed (they are alike there), the rest is copied as it is. The size must
+    // leave the rest room.
+    static wxBitmap StretchBitmap(const wxBitmap& source, const wxRect& stretch,
+                                  const wxSize& size);
 
     // Turns an image's mask into an alpha channel.
     static void MaskToAlpha(wxImage& image);

@@ -6,12 +6,17 @@
 #include <memory>
 
 class wxMenu;
+class wxTopLevelWindow;
 
 // The desktop facilities of the user interface that the toolkit does not wrap, one
 // implementation per desktop toolkit (ui_platform_gtk.cpp), so that callers carry no
 // platform conditionals.
 class UiPlatform {
 public:
+    // Tells the window manager that a borderless window may be resized and maximised (the
+    // toolkit offers neither for a window without a border). Before the window is shown.
+    static void AllowResizing(wxTopLevelWindow* window);
+
     // Watches a popup menu of a custom menu bar while it is open, so that the user can move
     // to a neighbouring menu as in a native menu bar: by moving the pointer onto another
     // title, or with the Left and Right keys. It then closes the menu; `Next()` tells which

@@ -2,9 +2,15 @@
 
 #include <wx/menu.h>
 #include <wx/timer.h>
+#include <wx/toplevel.h>
 #include <wx/utils.h>
 
 #include <gtk/gtk.h>
+
+void UiPlatform::AllowResizing(wxTopLevelWindow* window) {
+    // Applied to the desktop's window when the toolkit realises it.
+    window->m_gdkFunc |= GDK_FUNC_RESIZE | GDK_FUNC_MAXIMIZE;
+}
 
 // While the popup menu is open, GTK holds the pointer: the bar's titles see no motion. The
 // pointer is therefore polled, and the menu's own key navigation is watched for Left and

@@ -4,12 +4,11 @@
 #include "dialog/setting_page.h"
 #include "dialog/setting_proxy.h"
 
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/notebook.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
-
-#include <algorithm>
 
 wxIMPLEMENT_DYNAMIC_CLASS(PreferenceDialog, wxDialog);
 
@@ -33,14 +32,24 @@ bool PreferenceDialog::Create(wxWindow* parent, wxWindowID id, const wxString& t
     layout->Add(m_notebook, 1, wxEXPAND | wxALL, 0);
     layout->Add(buttons, 0, wxEXPAND | wxALL, 8);
     panel->SetSizer(layout);
-    panel->Fit();
     auto* frame = new wxBoxSizer(wxVERTICAL);
     frame->Add(panel, 1, wxEXPAND);
     SetSizer(frame);
 
     Bind(wxEVT_BUTTON, &PreferenceDialog::OnSave, this, kSaveButton);
     Bind(wxEVT_BUTTON, &PreferenceDialog::OnReset, this, kResetButton);
+    Bind(wxEVT_CHAR_HOOK, &PreferenceDialog::OnCharHook, this);
     return true;
+}
+
+void PreferenceDialog::OnCharHook(wxKeyEvent& event) {
+    // The dialog has no Cancel button for the toolkit to press: Escape closes it as the
+    // close box does, saving nothing.
+    if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
+        Close();
+        return;
+    }
+    event.Skip();
 }
 
 void PreferenceDialog::AddPage(wxWindow* page, const wxString& title) {
@@ -70,8 +79,11 @@ void PreferenceDialog::OnReset(wxCommandEvent&) {
 }
 
 PreferenceDialog* PreferenceDialog::Build(wxWindow* parent) {
+    if (parent == nullptr) {
+        parent = wxTheApp->GetTopWindow();
+    }
     auto* dialog = new PreferenceDialog;
-    dialog->Create(parent, wxID_ANY, _("Preference"), wxDefaultPosition, wxSize(400, 480),
+    dialog->Create(parent, wxID_ANY, _("Preference"), wxDefaultPosition, wxDefaultSize,
                    wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxMAXIMIZE_BOX | wxRESIZE_BORDER);
     auto* proxy = new SettingProxy;
     proxy->Create(dialog->m_notebook, wxID_ANY, wxDefaultPosition, wxDefaultSize,
@@ -85,11 +97,13 @@ PreferenceDialog* PreferenceDialog::Build(wxWindow* parent) {
     dialog->AddPage(page, _("Page Setting"));
     dialog->m_settingPage = page;
     dialog->m_proxyPage = proxy;
-    // Large enough for the page settings in any language and theme.
-    const wxSize needed = dialog->GetBestSize();
-    dialog->SetSize(wxSize(std::max(400, needed.x), std::max(480, needed.y)));
-    dialog->SetMinSize(needed);
-    dialog->Centre(wxBOTH);
+    // The client area fits the larger page, in any language and theme, as both the current
+    // and the smallest size, and is laid out before the window is shown. Setting the client
+    // size rather than the whole size keeps it right while a window manager's frame is not
+    // yet known: the toolkit adds the frame around it once the manager tells its size.
+    dialog->GetSizer()->SetSizeHints(dialog);
+    dialog->Layout();
+    dialog->CentreOnParent(wxBOTH);
     return dialog;
 }
 

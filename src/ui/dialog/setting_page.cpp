@@ -3,8 +3,10 @@
 #include "app/app_util.h"
 #include "common/face_reader.h"
 #include "dialog/setting_code.h"
+#include "domain/domain_convert_pdf_creator.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "domain/job_settings.h"
 
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
@@ -14,12 +16,13 @@
 #include <wx/radiobut.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
-#include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tokenzr.h>
 
-#include <cmath>
+#include <algorithm>
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -56,14 +59,12 @@ wxStaticText* MakeTitle(wxWindow* parent, const wxString& text) {
     return title;
 }
 
-wxSpinCtrl* MakeSpin(wxWindow* parent, const char* name, int min, int max, const char* key) {
-    auto* spin = new wxSpinCtrl(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                wxSP_ARROW_KEYS, min, max, wxAtoi(Named(key)), name);
-    // At least 60 by 24, and never below what the toolkit needs to draw a spin control.
-    wxSize least(60, 24);
-    least.IncTo(spin->GetBestSize());
-    spin->SetSizeHints(least);
-    return spin;
+// A field for a length in millimetres, wide enough for "1188.25".
+wxTextCtrl* MakeLengthField(wxWindow* parent, const char* name, const char* key) {
+    auto* field = new wxTextCtrl(parent, wxID_ANY, Named(key), wxDefaultPosition, wxDefaultSize, 0,
+                                 wxDefaultValidator, name);
+    field->SetInitialSize(field->GetSizeFromTextSize(field->GetTextExtent("8888.88")));
+    return field;
 }
 
 void AddLabelled(wxSizer* row, wxWindow* parent, const wxString& label, wxWindow* control,
@@ -74,6 +75,10 @@ void AddLabelled(wxSizer* row, wxWindow* parent, const wxString& label, wxWindow
 
 void ShowMessage(const wxString& message, const wxString& caption) {
     wxMessageBox(message, caption, wxOK | wxCENTRE);
+}
+
+wxString Millimetres(double value) {
+    return DomainPage::FormatMillimetres(value, 2);
 }
 } // namespace
 
@@ -91,13 +96,19 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
         shown.Add(wxGetTranslation(item));
     }
     m_pageTypeList->Set(shown);
-    // The stored type, else the default type, else the first one offered.
-    for (const wxString& type : {Named("page:type"), Named("page:type:default")}) {
-        if (m_pageTypeList->GetSelection() == wxNOT_FOUND && items.Index(type) != wxNOT_FOUND) {
-            m_pageTypeList->SetSelection(items.Index(type));
+    // Room for the size text of every type, so that choosing one moves nothing; the text
+    // keeps to its place (and is shortened) when the window is made narrower.
+    int widest = 0;
+    for (const wxString& item : items) {
+        const wxString text = DomainSettings::GetNamed(item);
+        if (!text.empty()) {
+            widest = std::max(widest, m_sizeText->GetTextExtent(wxGetTranslation(text)).x);
         }
     }
-    if (m_pageTypeList->GetSelection() == wxNOT_FOUND && !items.empty()) {
+    m_sizeText->SetMinSize(wxSize(widest, -1));
+    // The stored type, else the default type, else the first one offered.
+    if (!SelectType(Named("page:type")) && !SelectType(Named("page:type:default")) &&
+        !items.empty()) {
         m_pageTypeList->SetSelection(0);
     }
     ShowTypeSize();
@@ -107,14 +118,10 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
     m_userPassword->ChangeValue(Named("page:permission:userpassword"));
     m_copy->SetValue(IsOn("page:permission:copy"));
     m_print->SetValue(IsOn("page:permission:print"));
-    UpdatePermissions();
-
-    m_selection = wxAtoi(Named("page:size:select"));
-    ApplySelection(m_selection);
+    ApplySelection(wxAtoi(Named("page:size:select")));
 
     Bind(wxEVT_RADIOBUTTON, &SettingPage::OnRadio, this, kPageTypeRadio, kDefaultRadio);
     Bind(wxEVT_COMBOBOX, &SettingPage::OnPageType, this, kPageTypeList);
-    Bind(wxEVT_TEXT, &SettingPage::OnOwnerPassword, this, kOwnerPassword);
     return true;
 }
 
@@ -134,7 +141,7 @@ void SettingPage::BuildControls() {
         new wxComboBox(this, kPageTypeList, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
                        nullptr, wxCB_READONLY, wxDefaultValidator, "pagetype");
     m_sizeText = new wxStaticText(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                  wxST_ELLIPSIZE_END, "sizetext");
+                                  wxST_ELLIPSIZE_END | wxST_NO_AUTORESIZE, "sizetext");
     auto* typeRow = new wxBoxSizer(wxHORIZONTAL);
     typeRow->Add(m_pageTypeRadio, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
     typeRow->Add(m_pageTypeList, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
@@ -144,8 +151,8 @@ void SettingPage::BuildControls() {
     // TRANSLATORS: a page size given by width and height. The main window uses the same word
     // for an output folder chosen by the user.
     m_customizeRadio = new wxRadioButton(this, kCustomizeRadio, _("Customize"));
-    m_width = MakeSpin(this, "width", 2, 840, "page:width");
-    m_height = MakeSpin(this, "height", 2, 1188, "page:height");
+    m_width = MakeLengthField(this, "width", "page:width");
+    m_height = MakeLengthField(this, "height", "page:height");
     auto* customRow = new wxBoxSizer(wxHORIZONTAL);
     customRow->Add(m_customizeRadio, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
     AddLabelled(customRow, this, _("Width:"), m_width);
@@ -159,14 +166,14 @@ void SettingPage::BuildControls() {
     page->Add(m_defaultRadio, 0, wxLEFT | wxRIGHT, border + 10);
 
     addTitle(_("Document Margins(mm)"));
-    m_top = MakeSpin(this, "top", 0, 297, "page:top");
-    m_bottom = MakeSpin(this, "bottom", 0, 297, "page:bottom");
-    m_left = MakeSpin(this, "left", 0, 210, "page:left");
-    m_right = MakeSpin(this, "right", 0, 210, "page:right");
+    m_top = MakeLengthField(this, "top", "page:top");
+    m_bottom = MakeLengthField(this, "bottom", "page:bottom");
+    m_left = MakeLengthField(this, "left", "page:left");
+    m_right = MakeLengthField(this, "right", "page:right");
     auto* margins = new wxFlexGridSizer(2, 4, 4, 4);
-    auto addMargin = [&](const wxString& label, wxSpinCtrl* spin) {
+    auto addMargin = [&](const wxString& label, wxTextCtrl* field) {
         margins->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-        margins->Add(spin, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 10);
+        margins->Add(field, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 10);
     };
     addMargin(_("Top:"), m_top);
     addMargin(_("Bottom:"), m_bottom);
@@ -241,6 +248,15 @@ int SettingPage::GetSelection() const {
     return m_customizeRadio->GetValue() ? 1 : 2;
 }
 
+bool SettingPage::SelectType(const wxString& type) {
+    const int index = m_pageTypes.Index(type);
+    if (type.empty() || index == wxNOT_FOUND) {
+        return false;
+    }
+    m_pageTypeList->SetSelection(index);
+    return true;
+}
+
 wxString SettingPage::GetSelectedType() const {
     const int index = m_pageTypeList->GetSelection();
     return index >= 0 && static_cast<size_t>(index) < m_pageTypes.size() ? m_pageTypes[index]
@@ -255,13 +271,6 @@ void SettingPage::ShowTypeSize() {
     m_sizeText->SetToolTip(m_sizeText->GetLabel());
 }
 
-void SettingPage::UpdatePermissions() {
-    // Permissions mean something only with an owner password, which guards them.
-    const bool guarded = !m_ownerPassword->GetValue().empty();
-    m_copy->Enable(guarded);
-    m_print->Enable(guarded);
-}
-
 void SettingPage::OnRadio(wxCommandEvent& event) {
     ApplySelection(event.GetId());
 }
@@ -271,70 +280,155 @@ void SettingPage::OnPageType(wxCommandEvent& event) {
     event.Skip();
 }
 
-void SettingPage::OnOwnerPassword(wxCommandEvent& event) {
-    UpdatePermissions();
-    event.Skip();
-}
-
 void SettingPage::OnSubjectChanged(CjxSubject* subject, void* argument) {
     AnswerSettingCode(*this, subject, argument);
 }
 
+wxString SettingPage::FieldName(const LengthField& field) const {
+    if (field.control == m_width) {
+        // TRANSLATORS: the names of the page size and margin fields, in the messages that
+        // refuse what was typed in them.
+        return _("Page width");
+    }
+    if (field.control == m_height) {
+        return _("Page height");
+    }
+    if (field.control == m_top) {
+        return _("Top margin");
+    }
+    if (field.control == m_bottom) {
+        return _("Bottom margin");
+    }
+    return field.control == m_left ? _("Left margin") : _("Right margin");
+}
+
+void SettingPage::Refuse(const wxString& message, const wxString& caption, wxTextCtrl* control) {
+    ShowMessage(message, caption);
+    if (control != nullptr) {
+        control->SetFocus();
+        control->SelectAll();
+    }
+}
+
+bool SettingPage::ReadLength(const LengthField& field, double& value) {
+    const wxString text = field.control->GetValue().Strip(wxString::both);
+    const wxString name = FieldName(field);
+    const wxString min = Millimetres(field.min);
+    const wxString max = Millimetres(field.max);
+    const wxString caption = AppUtil::GetDisplayName();
+    if (text.empty()) {
+        // TRANSLATORS: %1$s is a field name ("Top margin"), %2$s and %3$s the smallest and
+        // largest length it takes.
+        Refuse(wxString::Format(_("%s is empty. Enter a length from %s to %s mm."), name, min, max),
+               caption, field.control);
+        return false;
+    }
+    if (!DomainPage::ParseMillimetres(text, value)) {
+        // TRANSLATORS: %1$s is a field name ("Top margin"), %2$s what was typed in it, %3$s
+        // and %4$s the smallest and largest length it takes.
+        Refuse(wxString::Format(_("%s: \"%s\" is not a number. Enter a length from %s to %s "
+                                  "mm, such as 12.7."),
+                                name, text, min, max),
+               caption, field.control);
+        return false;
+    }
+    if (value < field.min || value > field.max) {
+        // TRANSLATORS: %1$s is a field name ("Top margin"), %2$s the length typed in it, %3$s
+        // and %4$s the smallest and largest length it takes.
+        Refuse(wxString::Format(_("%s: %s mm is out of range. Enter a length from %s to %s mm."),
+                                name, text, min, max),
+               caption, field.control);
+        return false;
+    }
+    return true;
+}
+
 bool SettingPage::Save() {
-    const int width = m_width->GetValue();
-    const int height = m_height->GetValue();
-    const int top = m_top->GetValue();
-    const int bottom = m_bottom->GetValue();
-    const int left = m_left->GetValue();
-    const int right = m_right->GetValue();
     const int selection = GetSelection();
     const wxString type = GetSelectedType();
-
-    // The margins must fit the page that will be used; a page that follows each image's own
-    // size has room for any margins.
-    double pageWidth = 0;
-    double pageHeight = 0;
-    if (DomainPage::GetPageSize(selection, type, width, height, pageWidth, pageHeight)) {
-        const wxString caption = AppUtil::GetDisplayName();
-        if (pageHeight < top + bottom) {
-            // TRANSLATORS: %d is the page height in millimetres (the next message: the
-            // width).
-            ShowMessage(wxString::Format(_("Top value add Bottom value can not bigger than %d."),
-                                         static_cast<int>(std::lround(pageHeight))),
-                        caption);
-            return false;
-        }
-        if (pageWidth < left + right) {
-            ShowMessage(wxString::Format(_("Left value add Right value can not bigger than %d."),
-                                         static_cast<int>(std::lround(pageWidth))),
-                        caption);
-            return false;
+    const LengthField sizes[] = {
+        {m_width, "page:width", 2, 840},
+        {m_height, "page:height", 2, 1188},
+    };
+    const LengthField margins[] = {
+        {m_top, "page:top", 0, 297},
+        {m_bottom, "page:bottom", 0, 297},
+        {m_left, "page:left", 0, 210},
+        {m_right, "page:right", 0, 210},
+    };
+    // The named settings this Save stores, as text.
+    std::map<wxString, wxString> values;
+    for (const LengthField& field : sizes) {
+        double value = 0;
+        if (selection == 1) {
+            if (!ReadLength(field, value)) {
+                return false;
+            }
+            values[field.key] = DomainPage::FormatMillimetres(value);
+        } else if (DomainPage::ParseMillimetres(field.control->GetValue(), value) &&
+                   value >= field.min && value <= field.max) {
+            // Not in use: kept when it is sound, else left as stored.
+            values[field.key] = DomainPage::FormatMillimetres(value);
         }
     }
+    for (const LengthField& field : margins) {
+        double value = 0;
+        if (!ReadLength(field, value)) {
+            return false;
+        }
+        values[field.key] = DomainPage::FormatMillimetres(value);
+    }
+    values["page:size:select"] = wxString::Format("%d", selection);
+    values["page:type"] = type;
+
+    // The margins must leave room on the page the converter will make, upright and turned
+    // for a landscape image; a page that follows each image's own size has room for any.
+    JobSettings candidate;
+    candidate.page = DomainSettings::GetNamedWithPrefix("page:");
+    for (const auto& [key, value] : values) {
+        candidate.page[key] = value;
+    }
+    double limit = 0;
+    switch (DomainConvertPdfCreator::CheckRoom(candidate, limit)) {
+    case PageGeometry::Room::kTopBottom:
+        // TRANSLATORS: %s is a length in millimetres (the next message likewise).
+        Refuse(wxString::Format(_("The top and bottom margins together must be less than %s "
+                                  "mm, the shorter side of the page: a landscape image turns "
+                                  "the page."),
+                                Millimetres(limit)),
+               AppUtil::GetDisplayName(), m_top);
+        return false;
+    case PageGeometry::Room::kLeftRight:
+        Refuse(wxString::Format(_("The left and right margins together must be less than %s "
+                                  "mm, the shorter side of the page: a landscape image turns "
+                                  "the page."),
+                                Millimetres(limit)),
+               AppUtil::GetDisplayName(), m_left);
+        return false;
+    default:
+        break;
+    }
+
     const wxString owner = m_ownerPassword->GetValue();
     const wxString user = m_userPassword->GetValue();
     if (!user.empty()) {
         // TRANSLATORS: the caption of a message box, the toolkit's default one.
         const wxString caption = _("Message");
         if (owner.empty()) {
-            ShowMessage(_("Tip: if you set user password, you must also set owner password."),
-                        caption);
+            Refuse(_("Tip: if you set user password, you must also set owner password."), caption,
+                   m_ownerPassword);
             return false;
         }
         if (user == owner) {
-            ShowMessage(_("Tip: User password must not be the same as owner password."), caption);
+            Refuse(_("Tip: User password must not be the same as owner password."), caption,
+                   m_userPassword);
             return false;
         }
     }
 
-    DomainSettings::SetNamed("page:size:select", wxString::Format("%d", selection));
-    DomainSettings::SetNamed("page:type", type);
-    DomainSettings::SetNamed("page:width", wxString::Format("%d", width));
-    DomainSettings::SetNamed("page:height", wxString::Format("%d", height));
-    DomainSettings::SetNamed("page:top", wxString::Format("%d", top));
-    DomainSettings::SetNamed("page:bottom", wxString::Format("%d", bottom));
-    DomainSettings::SetNamed("page:left", wxString::Format("%d", left));
-    DomainSettings::SetNamed("page:right", wxString::Format("%d", right));
+    for (const auto& [key, value] : values) {
+        DomainSettings::SetNamed(key, value);
+    }
     DomainSettings::SetNamed("page:author", m_author->GetValue());
     DomainSettings::SetNamed("page:permission:ownerpassword", owner);
     DomainSettings::SetNamed("page:permission:userpassword", user);
@@ -353,15 +447,23 @@ bool SettingPage::Save() {
 }
 
 void SettingPage::Reset() {
-    m_width->SetValue(210);
-    m_height->SetValue(297);
-    for (wxSpinCtrl* margin : {m_top, m_bottom, m_left, m_right}) {
-        margin->SetValue(10);
+    ApplySelection(wxAtoi(Named("page:size:select:default")));
+    if (!SelectType(Named("page:type:default")) && !m_pageTypes.empty()) {
+        m_pageTypeList->SetSelection(0);
+    }
+    ShowTypeSize();
+    const std::pair<wxTextCtrl*, const char*> lengths[] = {
+        {m_width, "page:width:default"}, {m_height, "page:height:default"},
+        {m_top, "page:top:default"},     {m_bottom, "page:bottom:default"},
+        {m_left, "page:left:default"},   {m_right, "page:right:default"},
+    };
+    for (const auto& [field, key] : lengths) {
+        field->ChangeValue(Named(key));
     }
     m_author->Clear();
     m_userPassword->Clear();
     m_ownerPassword->Clear();
-    m_copy->SetValue(false);
-    m_print->SetValue(false);
-    UpdatePermissions();
+    // A new user's documents may be copied and printed.
+    m_copy->SetValue(true);
+    m_print->SetValue(true);
 }

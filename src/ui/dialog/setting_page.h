@@ -9,15 +9,18 @@
 class wxCheckBox;
 class wxComboBox;
 class wxRadioButton;
-class wxSpinCtrl;
 class wxStaticText;
 class wxTextCtrl;
 
 // The "Page Setting" page of the preference dialog: page type or size, margins, author,
 // passwords and permissions, shown from the named settings, checked and stored back when the
-// dialog saves (code 28), cleared to the defaults when it resets (code 29). The page type,
-// size, margins and author are written to the user page file; the size choice, passwords and
-// permissions last until the program ends.
+// dialog saves (code 28), put back to the defaults of a new user when it resets (code 29).
+// The size selection, page type, size, margins and author are written to the user page file;
+// passwords and permissions last until the program ends.
+//
+// Sizes and margins are typed in millimetres, with decimals; a value that is not a number or
+// lies outside its field's range is refused, naming the field, and so are margins that leave
+// an image no room on the page, upright or turned for a landscape image.
 //
 // Its controls carry names for lookup: "pagetype", "width", "height", "top", "bottom",
 // "left", "right", "author", "ownerpassword", "userpassword", "copy", "print".
@@ -43,8 +46,9 @@ public:
     // Checks the input, stores it in the named settings and writes the page file. False,
     // after a message, when the input is refused or the file cannot be written.
     bool Save();
-    // Puts the default size, margins, empty author and passwords and no permissions into
-    // the controls; nothing is stored until Save.
+    // Puts the defaults of a new user into the controls: the default size selection, page
+    // type, size and margins, no author and no passwords, copying and printing allowed.
+    // Nothing is stored until Save.
     void Reset();
 
     // The offered page types: the items text split at "," (a backslash escapes a comma),
@@ -52,17 +56,33 @@ public:
     static wxArrayString SplitItems(const wxString& items);
 
 private:
+    // A length field: its control, its named setting and the range it accepts.
+    struct LengthField {
+        wxTextCtrl* control;
+        const char* key;
+        double min;
+        double max;
+    };
+
     void BuildControls();
     // Switches the radio for the size selection on and enables the controls that go with it.
     void ApplySelection(int selection);
     int GetSelection() const;
+    // Selects a page type of the list by its name in the page file; false when it is not
+    // offered.
+    bool SelectType(const wxString& type);
     // The page type chosen in the list, as the page file names it.
     wxString GetSelectedType() const;
     void ShowTypeSize();
-    void UpdatePermissions();
+    // The name of a length field as messages give it.
+    wxString FieldName(const LengthField& field) const;
+    // Reads a length field; false, after a message naming the field, when it holds no number
+    // within its range.
+    bool ReadLength(const LengthField& field, double& value);
+    // Shows a refusal and puts the keyboard in the control that caused it.
+    void Refuse(const wxString& message, const wxString& caption, wxTextCtrl* control);
     void OnRadio(wxCommandEvent& event);
     void OnPageType(wxCommandEvent& event);
-    void OnOwnerPassword(wxCommandEvent& event);
 
     wxRadioButton* m_pageTypeRadio = nullptr;
     // The list shows the page types translated; these are their names in the page file.
@@ -70,18 +90,16 @@ private:
     wxComboBox* m_pageTypeList = nullptr;
     wxStaticText* m_sizeText = nullptr;
     wxRadioButton* m_customizeRadio = nullptr;
-    wxSpinCtrl* m_width = nullptr;
-    wxSpinCtrl* m_height = nullptr;
+    wxTextCtrl* m_width = nullptr;
+    wxTextCtrl* m_height = nullptr;
     wxRadioButton* m_defaultRadio = nullptr;
-    wxSpinCtrl* m_top = nullptr;
-    wxSpinCtrl* m_bottom = nullptr;
-    wxSpinCtrl* m_left = nullptr;
-    wxSpinCtrl* m_right = nullptr;
+    wxTextCtrl* m_top = nullptr;
+    wxTextCtrl* m_bottom = nullptr;
+    wxTextCtrl* m_left = nullptr;
+    wxTextCtrl* m_right = nullptr;
     wxTextCtrl* m_author = nullptr;
     wxTextCtrl* m_ownerPassword = nullptr;
     wxTextCtrl* m_userPassword = nullptr;
     wxCheckBox* m_copy = nullptr;
     wxCheckBox* m_print = nullptr;
-    // The size selection read when the page was created.
-    int m_selection = 2;
 };

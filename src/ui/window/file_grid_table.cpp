@@ -147,6 +147,52 @@ wxGridCellAttr* FileGridTable::GetAttr(int, int col, wxGridCellAttr::wxAttrKind)
     return m_columnAttrs[col].get();
 }
 
+wxString FileGridTable::DescribeFailure(const Status& status) {
+    using Kind = ConvertFailure::Kind;
+    wxString kind;
+    switch (status.failure) {
+    case Kind::kUnreadable:
+        kind = _("The file cannot be read.");
+        break;
+    case Kind::kUnknownFormat:
+        kind = _("The file is not an image of a supported type.");
+        break;
+    case Kind::kDamaged:
+        kind = _("The image is damaged or incomplete.");
+        break;
+    case Kind::kUnsupported:
+        kind = _("The image cannot be kept in a PDF without loss.");
+        break;
+    case Kind::kTooLarge:
+        kind = _("The image is too large to convert.");
+        break;
+    case Kind::kPageSettings:
+        kind = _("The page settings leave no room for the image.");
+        break;
+    case Kind::kPassword:
+        kind = _("The password of the page settings cannot protect a PDF.");
+        break;
+    case Kind::kOutputName:
+        kind = _("The output name cannot be used.");
+        break;
+    case Kind::kWrite:
+        kind = _("The PDF cannot be written.");
+        break;
+    case Kind::kCancelled:
+        kind = _("The conversion was cancelled.");
+        break;
+    case Kind::kInternal:
+        kind = _("The conversion failed.");
+        break;
+    case Kind::kNone:
+        break;
+    }
+    if (kind.empty()) {
+        return status.reason;
+    }
+    return status.reason.empty() ? kind : kind + "\n(" + status.reason + ")";
+}
+
 void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const {
     renderer.percent = 0;
     renderer.SetColour(wxColour());
@@ -170,6 +216,10 @@ void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const 
         // TRANSLATORS: the status of a file whose conversion was stopped.
         renderer.SetText(_("Stop"));
         renderer.percent = status.percent;
+        break;
+    case DhGridCellRenderCommandEvent::kSkipped:
+        // TRANSLATORS: the status of a file whose PDF existed and was kept.
+        renderer.SetText(_("Skipped"));
         break;
     case DhGridCellRenderCommandEvent::kFailed:
         // A failed row shows no bar: a full one would read as done.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "domain/convert_failure.h"
+
 #include <wx/arrstr.h>
 #include <wx/grid.h>
 
@@ -20,6 +22,7 @@ public:
         int state = -1; // -1 not converted, else a cell-render state
         int percent = 0;
         wxString reason; // why a row failed, or what its conversion changed, as the engine gave it
+        ConvertFailure::Kind failure = ConvertFailure::Kind::kNone;
     };
 
     void AddColumn(const wxString& label, int kind);
@@ -39,6 +42,9 @@ public:
     void ResetStatuses();
     // Sets the status renderer's bar, colour and text for the row, translated now.
     void DescribeStatus(int row, ZqGridCellRenderer& renderer) const;
+    // What went wrong with a failed row, in the user's language: its kind, then the engine's
+    // own (English) reason.
+    static wxString DescribeFailure(const Status& status);
 
     // wxGridTableBase.
     int GetNumberRows() override { return static_cast<int>(m_rows.size()); }

@@ -2,7 +2,10 @@
 
 #include "app/language_file.h"
 #include "app/main_app.h"
+#include "common/face_reader.h"
 #include "common/image_util.h"
+#include "common/stretch_layout.h"
+#include "common/ui_platform.h"
 #include "window/language_event.h"
 
 #include <wx/app.h>
@@ -16,17 +19,22 @@ MainFrame::~MainFrame() = default;
 
 bool MainFrame::CreateFrame(wxWindowID id, wxBitmap* bitmap, const wxString& title) {
     background.reset(bitmap);
-    const wxSize size = background && background->IsOk() ? background->GetSize() : wxSize(900, 620);
-    // Borderless, fixed size: the theme draws the caption and there is nothing to resize.
-    // The size is fixed by equal minimum and maximum sizes: GTK shrinks a window that is not
-    // resizable to what its children ask for, which here is nothing.
-    const long style = wxFRAME_SHAPED | wxBORDER_NONE | wxMINIMIZE_BOX | wxCLOSE_BOX |
-                       wxSYSTEM_MENU | wxCLIP_CHILDREN | wxRESIZE_BORDER;
+    if (!background || !background->IsOk()) {
+        background = std::make_unique<wxBitmap>(900, 620);
+    }
+    design = *background;
+    const wxSize size = background->GetSize();
+    // Borderless: the theme draws the caption; the panels give the window its edges to resize
+    // by. The smallest size is the design's until the window sets its own.
+    const long style = wxFRAME_SHAPED | wxBORDER_NONE | wxMINIMIZE_BOX | wxMAXIMIZE_BOX |
+                       wxCLOSE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN | wxRESIZE_BORDER;
     if (!wxFrame::Create(nullptr, id, title, wxDefaultPosition, size, style)) {
         return false;
     }
-    SetSizeHints(size, size);
+    UiPlatform::AllowResizing(this);
+    SetSizeHints(size);
     ApplyShape();
+    Bind(wxEVT_SIZE, &MainFrame::OnSize, this);
     const wxBitmap icon = ImageUtil::LoadThemeBitmap("application/application.png");
     if (icon.IsOk()) {
         wxIcon frameIcon;
@@ -38,11 +46,39 @@ bool MainFrame::CreateFrame(wxWindowID id, wxBitmap* bitmap, const wxString& tit
     return true;
 }
 
+wxRect MainFrame::GetStretch() const {
+    const FaceEntry& stretch = GetFaceEntry("/face/stretch");
+    const wxRect rect(stretch.x, stretch.y, stretch.width, stretch.height);
+    return StretchLayout(design.GetSize(), rect, design.GetSize()).GetStretch();
+}
+
+void MainFrame::ToggleMaximize() {
+    Maximize(!IsMaximized());
+}
+
+void MainFrame::OnSize(wxSizeEvent& event) {
+    event.Skip();
+    const wxSize size = GetClientSize();
+    if (size.x <= 0 || size.y <= 0) {
+        return;
+    }
+    if (background->GetSize() != size) {
+        *background = ImageUtil::StretchBitmap(design, GetStretch(), size);
+    }
+    ApplyShape();
+    LayOutPanels();
+    Refresh(false);
+}
+
 void MainFrame::ApplyShape() {
     // The region a filled rounded rectangle over the whole frame covers: the corners are
-    // cut. Where the desktop cannot shape windows the frame stays a plain rectangle with the
-    // same skin.
+    // cut; a maximised window is a plain rectangle. Where the desktop cannot shape windows
+    // the frame stays a plain rectangle with the same skin.
     const wxSize size = GetSize();
+    if (IsMaximized() || IsFullScreen()) {
+        SetShape(wxRegion(0, 0, size.x, size.y));
+        return;
+    }
     wxBitmap mask(size);
     {
         wxMemoryDC dc(mask);

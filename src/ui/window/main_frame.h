@@ -9,16 +9,17 @@
 
 #include <memory>
 
-// The application's only top-level window: a borderless frame of fixed size with rounded
-// corners, painted entirely from the theme. Closing it writes the settings and ends the
+// The application's only top-level window: a borderless frame with rounded corners, painted
+// entirely from the theme, that the user may resize and maximise: its background stretches
+// where the theme says it may ("/face/stretch"). Closing it writes the settings and ends the
 // process.
 class MainFrame : public wxFrame, public CjxObserver, public CjxSubject {
 public:
     MainFrame() = default;
     ~MainFrame() override;
 
-    // Creates the frame with the size of `background` (owned from now on), shapes it and
-    // sets its icon.
+    // Creates the frame with the size of `background` (owned from now on; the size the theme
+    // was drawn for), shapes it and sets its icon.
     virtual bool CreateFrame(wxWindowID id, wxBitmap* background, const wxString& title);
     virtual bool Create(wxWindowID id, const wxString& title);
     virtual void OnLanguageChanged(wxCommandEvent& event);
@@ -33,15 +34,28 @@ public:
     // Replaces the locale by one for the language (a stored language number).
     void SetLanguage(int language);
     const wxBitmap* GetBackground() const { return background.get(); }
+    // The size the theme's background was drawn for, and where it stretches.
+    wxSize GetDesignSize() const { return design.GetSize(); }
+    wxRect GetStretch() const;
+
+    // Maximises the window, or restores it when it is maximised.
+    void ToggleMaximize();
 
 protected:
     // Writes the settings and ends the process at once: detached workers are abandoned.
     virtual void EndProcess();
+    // Places the frame's panels for the background's current size.
+    virtual void LayOutPanels() {}
 
+    // The background at the window's current size (the object stays the same, so that the
+    // panels may keep a pointer to it).
     std::unique_ptr<wxBitmap> background;
 
 private:
     void ApplyShape();
+    void OnSize(wxSizeEvent& event);
+
+    wxBitmap design; // the background as the theme drew it
 
     std::unique_ptr<wxLocale> locale;
 };

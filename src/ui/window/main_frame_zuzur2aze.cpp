@@ -6,10 +6,12 @@
 #include "common/face_reader.h"
 #include "common/face_style.h"
 #include "common/image_util.h"
+#include "common/stretch_layout.h"
 #include "dialog/preference_dialog.h"
 #include "domain/domain_convert_zuzur2aze.h"
 #include "domain/domain_page.h"
 #include "domain/domain_settings.h"
+#include "window/base/dh_window_resize.h"
 #include "window/base/dh_word_button.h"
 #include "window/base/zq_piece_window.h"
 #include "window/file_grid_table.h"
@@ -61,7 +63,7 @@ MainFrameZUZUR2AZE::~MainFrameZUZUR2AZE() {
     // The panels go first: the list still speaks to the conversion object as it goes.
     DestroyChildren();
     if (converter) {
-        converter->SetTarget(nullptr);
+        converter->CloseChannel();
     }
 }
 
@@ -96,23 +98,26 @@ bool MainFrameZUZUR2AZE::Create(wxWindowID id, const wxString& title) {
 
     body = new ZqPieceWindow;
     body->Create(this, new wxBitmap(*background), 2005, wxPoint(0, 0), background->GetSize());
-    wxRect rect;
-    wxBitmap* piece = CutPanel("/face/titlebar", rect);
+    wxBitmap* piece = CutPanel("/face/titlebar", designRects[kTitle]);
     titleBar = new TitleWindow;
-    titleBar->Create(body, piece, 2001, rect.GetPosition(), rect.GetSize());
-    menuPiece.reset(CutPanel("/face/menubar", rect));
+    titleBar->Create(body, piece, 2001, designRects[kTitle].GetPosition(),
+                     designRects[kTitle].GetSize());
+    menuPiece.reset(CutPanel("/face/menubar", designRects[kMenu]));
     menuBar = new ZqMenuBar;
     menuBar->SetCurrentLanguage(LanguageFile::ReadLanguage());
-    menuBar->Create(menuPiece.get(), body, 2002, rect.GetPosition());
-    piece = CutPanel("/face/toolbar", rect);
+    menuBar->Create(menuPiece.get(), body, 2002, designRects[kMenu].GetPosition());
+    piece = CutPanel("/face/toolbar", designRects[kTool]);
     toolBar = new ZqToolBar;
-    toolBar->Create(body, piece, 2003, rect.GetPosition(), rect.GetSize());
-    piece = CutPanel("/face/selectwidow", rect);
+    toolBar->Create(body, piece, 2003, designRects[kTool].GetPosition(),
+                    designRects[kTool].GetSize());
+    piece = CutPanel("/face/selectwidow", designRects[kList]);
     fileList = new SelectWindow;
-    fileList->Create(body, piece, 2006, rect.GetPosition(), rect.GetSize());
-    piece = CutPanel("/face/outputwindow", rect);
+    fileList->Create(body, piece, 2006, designRects[kList].GetPosition(),
+                     designRects[kList].GetSize());
+    piece = CutPanel("/face/outputwindow", designRects[kOutput]);
     outputPanel = new OutputWindow;
-    outputPanel->Create(body, piece, 2007, rect.GetPosition(), rect.GetSize());
+    outputPanel->Create(body, piece, 2007, designRects[kOutput].GetPosition(),
+                        designRects[kOutput].GetSize());
 
     DomainSettings::SetKeyed(DomainSettings::kStatusColumn, "4");
     DomainSettings::SetKeyed(DomainSettings::kOutputType, "0");
@@ -136,6 +141,14 @@ bool MainFrameZUZUR2AZE::Create(wxWindowID id, const wxString& title) {
     }
     outputPanel->SetMergeOffered(true);
 
+    // Dragging an edge of the window resizes it: the panels along the edges and the strips of
+    // the background between them take the pointer.
+    resizer = std::make_unique<DhWindowResize>(this);
+    for (wxWindow* edge :
+         std::initializer_list<wxWindow*>{body, titleBar, menuBar, toolBar, outputPanel}) {
+        resizer->Watch(edge);
+    }
+    UpdateMinSize();
     SetClientSize(background->GetSize());
     Centre(wxBOTH);
     PrepareGuideImages();
@@ -144,6 +157,52 @@ bool MainFrameZUZUR2AZE::Create(wxWindowID id, const wxString& title) {
     toolBar->GetButton(ZqToolBar::kAddFile)->SetFocus();
     Bind(wxEVT_CHAR_HOOK, &MainFrameZUZUR2AZE::OnCharHook, this);
     return true;
+}
+
+void MainFrameZUZUR2AZE::LayOutPanels() {
+    if (body == nullptr) {
+        return;
+    }
+    const StretchLayout layout(GetDesignSize(), GetStretch(), background->GetSize());
+    body->ReplacePiece(*background);
+    body->SetSize(background->GetSize());
+    ZqPieceWindow* const panels[] = {titleBar, nullptr, toolBar, fileList, outputPanel};
+    for (int i = 0; i < kPanelCount; ++i) {
+        const wxRect rect = layout.Map(designRects[i]);
+        const wxBitmap piece =
+            ImageUtil::CropBitmap(*background, rect.x, rect.y, rect.width, rect.height);
+        if (panels[i] != nullptr) {
+            panels[i]->ReplacePiece(piece);
+            panels[i]->SetSize(rect);
+        } else {
+            *menuPiece = piece;
+            menuBar->SetSize(rect);
+        }
+    }
+    body->Refresh(false);
+}
+
+void MainFrameZUZUR2AZE::UpdateMinSize() {
+    // Wide enough for the tool bar's buttons, the title bar's buttons and the output panel's
+    // rows; high enough for the list to show a few rows.
+    const int listMargins = GetDesignSize().x - designRects[kList].width;
+    int width = std::max({toolBar->NeededWidth(), titleBar->NeededWidth(),
+                          outputPanel->NeededWidth(), fileList->NeededWidth() + listMargins});
+    const wxSize drawn = GetDesignSize();
+    const wxRect stretch = GetStretch();
+    const int listRows = 3;
+    const int listHeight = fileList->GetGrid()->GetColLabelSize() +
+                           listRows * fileList->GetGrid()->GetDefaultRowSize() + 4;
+    int height = drawn.y - std::max(0, designRects[kList].height - listHeight);
+    // The stretching part of the background cannot shrink to nothing.
+    width = std::max(width, drawn.x - stretch.width + 1);
+    height = std::max(height, drawn.y - stretch.height + 1);
+    const wxSize minimum(std::min(width, drawn.x), std::min(height, drawn.y));
+    SetSizeHints(minimum);
+    if (GetClientSize().x < minimum.x || GetClientSize().y < minimum.y) {
+        SetClientSize(
+            wxSize(std::max(GetClientSize().x, minimum.x), std::max(GetClientSize().y, minimum.y)));
+    }
 }
 
 void MainFrameZUZUR2AZE::SetColumnLabels() {
@@ -246,6 +305,18 @@ void MainFrameZUZUR2AZE::OnSubjectChanged(CjxSubject* subject, void*) {
     case kNotifyPreferences:
         ShowPreferences();
         break;
+    case kNotifyRowDeleted:
+        // The hidden grid of an emptied list keeps no keyboard focus: the first control of
+        // the window takes it, so that the window's shortcuts still arrive.
+        CallAfter([this] {
+            wxWindow* focus = wxWindow::FindFocus();
+            if (fileList->GetRowCount() == 0 &&
+                (focus == nullptr || !focus->IsShownOnScreen() || focus == fileList ||
+                 fileList->IsDescendant(focus))) {
+                MoveFocus(1);
+            }
+        });
+        break;
     case kNotifyConvertFinished:
         if (closing) {
             // The job ended after the file in hand: now the window can close.
@@ -281,6 +352,7 @@ void MainFrameZUZUR2AZE::OnLanguageChanged(wxCommandEvent& event) {
     outputPanel->Relabel();
     PrepareGuideImages();
     SetColumnLabels();
+    UpdateMinSize();
     fileList->Refresh();
     fileList->GetGrid()->ForceRefresh();
 }
@@ -301,6 +373,11 @@ void MainFrameZUZUR2AZE::OnClose(wxCloseEvent& event) {
                                 wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
             if (ask.ShowModal() != wxID_YES) {
                 event.Veto();
+                return;
+            }
+            if (fileList->GetState() != SelectWindow::State::kConverting) {
+                // The job ended while the question was open: nothing is left to wait for.
+                EndProcess();
                 return;
             }
             closing = true;

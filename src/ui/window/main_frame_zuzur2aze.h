@@ -14,6 +14,7 @@ class TitleWindow;
 class ZqMenuBar;
 class ZqPieceWindow;
 class ZqToolBar;
+class DhWindowResize;
 
 // The image-to-PDF window: the title bar, menu bar, tool bar, file list and output panel cut
 // from the theme's background and wired together, the "Getting Started" guide over the empty
@@ -37,8 +38,16 @@ public:
     ZqMenuBar* GetThemedMenuBar() const { return menuBar; }
     TitleWindow* GetTitleBar() const { return titleBar; }
 
+protected:
+    void LayOutPanels() override;
+
 private:
+    // The panels cut from the background, and where each lies in the theme's design.
+    enum Panel { kTitle, kMenu, kTool, kList, kOutput, kPanelCount };
+
     wxBitmap* CutPanel(const char* face, wxRect& rect) const;
+    // The smallest size at which every panel's controls still fit, in the current language.
+    void UpdateMinSize();
     void SetColumnLabels();
     void PrepareGuideImages();
     void OnFileListPaint(wxPaintEvent& event);
@@ -51,6 +60,8 @@ private:
 
     std::unique_ptr<DomainConvert> converter;
     std::unique_ptr<wxBitmap> menuPiece;
+    std::unique_ptr<DhWindowResize> resizer;
+    wxRect designRects[kPanelCount];
     ZqPieceWindow* body = nullptr;
     TitleWindow* titleBar = nullptr;
     ZqMenuBar* menuBar = nullptr;

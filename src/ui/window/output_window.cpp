@@ -23,6 +23,8 @@
 
 namespace {
 constexpr int kGap = 8;
+// The folder field is never narrower than this.
+constexpr int kMinFieldWidth = 200;
 
 // The problem with using `folder` for output, or an empty string.
 wxString FolderProblem(const wxString& folder, const wxString& missing) {
@@ -96,9 +98,29 @@ bool OutputWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id
     Bind(DH_EVT_CHECK_BOX, &OutputWindow::OnMerge, this, kMerge);
     Bind(wxEVT_HYPERLINK, &OutputWindow::OnSummaryLink, this, kOpenOutput, kOpenLog);
 
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        LayOut();
+        Refresh(false);
+    });
     Relabel();
     UpdateControls();
     return true;
+}
+
+int OutputWindow::NeededWidth() const {
+    const FaceEntry& label = GetFaceEntry("/face/outputwindow/statictext");
+    const int bigWidth = std::max(startButton->GetSize().x, stopButton->GetSize().x);
+    const int choices = besideButton->GetSize().x + 3 * kGap + customizeButton->GetSize().x;
+    const int folder = kMinFieldWidth + kGap + browseButton->GetSize().x + kGap +
+                       openButton->GetSize().x + 3 * kGap + bigWidth;
+    // A summary of four-digit counts, stopped, with both links.
+    const wxString sample = wxString::Format(_("%d converted, %d failed"), 8888, 8888) + ", " +
+                            wxString::Format(_("%d skipped"), 8888) + " " + _("(stopped)");
+    const int lastJob = mergeBox->GetSize().x + 4 * kGap + summaryText->GetTextExtent(sample).x +
+                        2 * kGap + openOutputLink->GetBestSize().x + 2 * kGap +
+                        openLogLink->GetBestSize().x;
+    return label.x + std::max({choices, folder, lastJob}) + label.x;
 }
 
 void OutputWindow::Relabel() {
@@ -150,7 +172,7 @@ void OutputWindow::LayOut() {
     // The folder field with Browse and Open, then the merge box.
     const int fieldHeight = field.height > 0 ? field.height : folderField->GetBestSize().y;
     const int buttonsWidth = browseButton->GetSize().x + openButton->GetSize().x + 2 * kGap;
-    const int fieldWidth = std::max(120, startX - 3 * kGap - buttonsWidth - label.x);
+    const int fieldWidth = std::max(kMinFieldWidth, startX - 3 * kGap - buttonsWidth - label.x);
     folderField->SetSize(label.x, y, fieldWidth, fieldHeight);
     int x = label.x + fieldWidth + kGap;
     browseButton->Move(x, y + (fieldHeight - browseButton->GetSize().y) / 2);
@@ -255,6 +277,10 @@ void OutputWindow::ShowSummary() {
     // TRANSLATORS: the summary of the last job: the number of files converted and of those
     // that failed.
     auto text = wxString::Format(_("%d converted, %d failed"), summary.converted, summary.failed);
+    if (summary.skipped > 0) {
+        // TRANSLATORS: added to the summary of a job: the files whose existing PDF was kept.
+        text += ", " + wxString::Format(_("%d skipped"), summary.skipped);
+    }
     if (summary.stopped) {
         // TRANSLATORS: added to the summary of a job that the user stopped.
         text += " " + _("(stopped)");

@@ -39,6 +39,9 @@ public:
     void SetMergeOffered(bool offered);
     // Fetches every text again (after a language change) and lays the panel out.
     void Relabel();
+    // The width the panel's rows need in the current language: the choices, the folder
+    // field at its smallest with its buttons and Start, and a job's summary with both links.
+    int NeededWidth() const;
     // What Start and Stop do (the keyboard's Ctrl+Return and Escape too).
     void RequestStart();
     void RequestStop();

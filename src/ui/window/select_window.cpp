@@ -3,12 +3,14 @@
 #include "app/app_util.h"
 #include "domain/domain_convert.h"
 #include "domain/domain_settings.h"
+#include "domain/output_name.h"
 #include "window/dnd_file.h"
 #include "window/file_cell_info.h"
 #include "window/file_grid_table.h"
 #include "window/notify_code.h"
 #include "window/xy_grid.h"
 
+#include <wx/dcclient.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
@@ -17,8 +19,9 @@
 #include <set>
 
 SelectWindow::~SelectWindow() {
-    if (converter != nullptr && converter->GetTarget() == this) {
-        converter->SetTarget(nullptr);
+    if (converter != nullptr && converter->GetChannel() &&
+        converter->GetChannel()->Delivers(this)) {
+        converter->CloseChannel();
     }
 }
 
@@ -39,6 +42,14 @@ bool SelectWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id
     Bind(EVT_FILES_LOADED, &SelectWindow::OnFilesLoaded, this);
     Bind(EVT_CELL_RENDER, &SelectWindow::OnCellRender, this);
     Bind(EVT_CONVERSION_FINISHED, &SelectWindow::OnConvertFinished, this);
+    // The grid fills the panel, its first column taking the width the others leave.
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        const wxSize client = GetClientSize();
+        grid->SetSize(0, 0, client.x, std::max(0, client.y - 2));
+        FillWidth();
+        Refresh(false);
+    });
     return true;
 }
 
@@ -100,16 +111,25 @@ void SelectWindow::AddColumn(const wxString& title, int width, int kind, bool hi
     }
 }
 
-void SelectWindow::FillWidth() {
-    // The first column takes the width the others leave, so that the list has no empty
-    // strip at its right.
+int SelectWindow::OtherColumnsWidth() const {
     int used = grid->GetRowLabelSize() + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, grid) + 2;
     for (int col = 1; col < grid->GetNumberCols(); ++col) {
         used += grid->GetColSize(col);
     }
+    return used;
+}
+
+void SelectWindow::FillWidth() {
+    // The first column takes the width the others leave, so that the list has no empty
+    // strip at its right and, in a narrow window, no column beyond its right edge.
     if (!widths.empty()) {
-        grid->SetColSize(0, std::max(widths[0], grid->GetClientSize().x - used));
+        grid->SetColSize(0,
+                         std::max(firstColumnMin, grid->GetClientSize().x - OtherColumnsWidth()));
     }
+}
+
+int SelectWindow::NeededWidth() const {
+    return OtherColumnsWidth() + firstColumnMin + (GetSize().x - grid->GetSize().x);
 }
 
 void SelectWindow::SetConverter(DomainConvert* value) {
@@ -121,6 +141,18 @@ void SelectWindow::SetConverter(DomainConvert* value) {
 
 void SelectWindow::SetColumnLabel(int col, const wxString& text) {
     grid->SetColLabelValue(col, text);
+    // A column is never narrower than its heading, in any language.
+    if (static_cast<size_t>(col) < widths.size() && grid->IsColShown(col)) {
+        wxClientDC dc(grid->GetGridColLabelWindow());
+        dc.SetFont(grid->GetLabelFont());
+        const int needed = dc.GetTextExtent(text).x + kHeadingPadding;
+        if (col == 0) {
+            firstColumnMin = std::max(kMinFirstColumn, needed);
+        } else {
+            grid->SetColSize(col, std::max(widths[col], needed));
+        }
+        FillWidth();
+    }
 }
 
 int SelectWindow::GetRowCount() const {
@@ -313,8 +345,7 @@ void SelectWindow::DeleteSelected() {
     grid->ClearSelection();
     grid->EndBatch();
     if (GetRowCount() == 0) {
-        grid->Hide();
-        Refresh();
+        HideEmptyGrid();
     }
     grid->ForceRefresh();
 }
@@ -332,6 +363,11 @@ bool SelectWindow::AskBeforeRemoving(const wxString& question) {
     return true;
 }
 
+void SelectWindow::HideEmptyGrid() {
+    grid->Hide();
+    Refresh();
+}
+
 void SelectWindow::ClearAll() {
     if (state != State::kIdle || GetRowCount() == 0) {
         return;
@@ -341,8 +377,7 @@ void SelectWindow::ClearAll() {
     }
     grid->ClearSelection();
     grid->DeleteRows(0, GetRowCount());
-    grid->Hide();
-    Refresh();
+    HideEmptyGrid();
     FileCellInfo info;
     info.row = -1;
     SetCode(kNotifyRowDeleted);
@@ -425,6 +460,56 @@ void SelectWindow::RenameCurrent() {
     grid->EnableCellEditControl();
 }
 
+void SelectWindow::MoveCursor(int key, bool extend) {
+    const int count = GetRowCount();
+    if (count == 0) {
+        return;
+    }
+    int current = grid->GetGridCursorRow();
+    if (current < 0 || current >= count) {
+        current = 0;
+    }
+    // A page is the rows the list shows, less one that stays in view.
+    const int page =
+        std::max(1, grid->GetGridWindow()->GetClientSize().y / grid->GetDefaultRowSize() - 1);
+    int target = current;
+    switch (key) {
+    case WXK_UP:
+        target = current - 1;
+        break;
+    case WXK_DOWN:
+        target = current + 1;
+        break;
+    case WXK_PAGEUP:
+        target = current - page;
+        break;
+    case WXK_PAGEDOWN:
+        target = current + page;
+        break;
+    case WXK_HOME:
+        target = 0;
+        break;
+    case WXK_END:
+        target = count - 1;
+        break;
+    default:
+        return;
+    }
+    target = std::clamp(target, 0, count - 1);
+    if (!extend || anchorRow < 0 || anchorRow >= count) {
+        anchorRow = extend ? current : target;
+    }
+    // The row the cursor reaches is selected, with Shift every row from the anchor to it.
+    const int col = std::max(0, grid->GetGridCursorCol());
+    grid->BeginBatch();
+    grid->SetGridCursor(target, col);
+    grid->ClearSelection();
+    grid->SelectBlock(std::min(anchorRow, target), 0, std::max(anchorRow, target),
+                      grid->GetNumberCols() - 1);
+    grid->MakeCellVisible(target, col);
+    grid->EndBatch();
+}
+
 int SelectWindow::FirstVisibleColumn(int kind) const {
     for (size_t col = 0; col < kinds.size(); ++col) {
         if (kinds[col] == kind && grid->IsColShown(static_cast<int>(col))) {
@@ -435,20 +520,7 @@ int SelectWindow::FirstVisibleColumn(int kind) const {
 }
 
 wxString SelectWindow::CheckOutputFileName(const wxString& name) {
-    const wxString trimmed = wxString(name).Trim(true).Trim(false);
-    if (trimmed.empty() || trimmed == "." || trimmed == "..") {
-        return _("Invalid file name!");
-    }
-    for (wxUniChar c : name) {
-        if (c < 0x20 || c == 0x7F || wxString("\\/|:*?\"<>").Find(c) != wxNOT_FOUND) {
-            return _("Invalid file name!");
-        }
-    }
-    // The file's name with its ".pdf" must fit the file system's 255 bytes.
-    if (strlen(trimmed.utf8_str()) + 4 > 255) {
-        return _("Invalid file name!");
-    }
-    return wxString();
+    return OutputName::CheckTyped(name).empty() ? wxString() : _("Invalid file name!");
 }
 
 void SelectWindow::OnCommand(wxCommandEvent& event) {
@@ -493,10 +565,10 @@ void SelectWindow::OnGridKeyDown(wxKeyEvent& event) {
         RenameCurrent();
     } else if (key == WXK_TAB) {
         event.Skip(); // the grid passes it on to the next control
-    } else if (key == WXK_UP || key == WXK_DOWN || key == WXK_PAGEUP || key == WXK_PAGEDOWN ||
-               key == WXK_HOME || key == WXK_END) {
-        // Moving through the list, with Shift extending the selection, as the grid does.
-        event.Skip();
+    } else if ((key == WXK_UP || key == WXK_DOWN || key == WXK_PAGEUP || key == WXK_PAGEDOWN ||
+                key == WXK_HOME || key == WXK_END) &&
+               (modifiers & ~(wxMOD_SHIFT | wxMOD_CONTROL)) == 0) {
+        MoveCursor(key, (modifiers & wxMOD_SHIFT) != 0);
     }
     // Every other key is consumed: no typing into cells.
 }
@@ -541,7 +613,7 @@ void SelectWindow::OnCellChanging(wxGridEvent& event) {
             });
             return;
         }
-        info.text = wxString(info.text).Trim(true).Trim(false);
+        info.text = OutputName::Trimmed(info.text);
     }
     SetCode(kNotifyCellEdit);
     Notify(&info);
@@ -554,6 +626,9 @@ void SelectWindow::OnCellChanging(wxGridEvent& event) {
 
 void SelectWindow::OnCellLeftClick(wxGridEvent& event) {
     const int row = event.GetRow();
+    if (!event.ShiftDown()) {
+        anchorRow = row;
+    }
     if (event.ControlDown()) {
         if (grid->IsInSelection(row, 0)) {
             grid->DeselectRow(row);
@@ -583,7 +658,7 @@ void SelectWindow::OnGridMotion(wxMouseEvent& event) {
     if (row >= 0 && row < GetRowCount()) {
         const FileGridTable::Status& status = table->GetStatus(row);
         if (status.state == DhGridCellRenderCommandEvent::kFailed) {
-            tip = _("Failed") + ": " + status.reason;
+            tip = _("Failed") + ": " + FileGridTable::DescribeFailure(status);
         } else if (status.state == DhGridCellRenderCommandEvent::kProgress &&
                    status.percent >= 100) {
             tip = status.reason;

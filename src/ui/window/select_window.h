@@ -21,6 +21,7 @@ class wxThreadEvent;
 struct JobSummary {
     int converted = 0;
     int failed = 0;
+    int skipped = 0; // rows whose existing PDF the user chose to keep
     bool stopped = false;
     wxString outputFolder; // where to look for the results
 };
@@ -66,6 +67,9 @@ public:
     virtual void OnCellRender(DhGridCellRenderCommandEvent& event);
 
     int GetRowCount() const;
+    // The width the list needs: every column after the first whole, the first at its
+    // narrowest.
+    int NeededWidth() const;
     State GetState() const { return state; }
     XyGrid* GetGrid() const { return grid; }
     FileGridTable* GetTable() const { return table; }
@@ -105,11 +109,21 @@ private:
     // Asks the question; true on anything but Cancel, with any cell edit ended.
     bool AskBeforeRemoving(const wxString& question);
     void FillWidth();
+    // The width of the row labels, the columns after the first and the scroll bar.
+    int OtherColumnsWidth() const;
+    // Hides the grid of an empty list; the main frame paints its guide there.
+    void HideEmptyGrid();
     void BindGridHandlers(bool bind);
     void EnterState(State next);
     void StartNextLoad();
     bool AskMergedName();
+    // Asks before PDFs that exist are replaced: all of them, none (the rows go to `skipped`),
+    // or no job at all (false).
+    bool AskBeforeReplacing(const wxArrayInt& rows, std::vector<int>& skipped);
     int FirstVisibleColumn(int kind) const;
+    // Moves the cursor for a navigation key and selects the row it reaches, or with `extend`
+    // the rows from the anchor to it; the row is scrolled into view.
+    void MoveCursor(int key, bool extend);
 
     void OnCommand(wxCommandEvent& event);
     void OnGridKeyDown(wxKeyEvent& event);
@@ -121,6 +135,10 @@ private:
     void OnTimer(wxTimerEvent& event);
     void OnGridMotion(wxMouseEvent& event);
 
+    static constexpr int kMinFirstColumn = 100;
+    // The room a column heading takes beside its text: the margins and the header's edges.
+    static constexpr int kHeadingPadding = 16;
+
     DomainConvert* converter = nullptr;
     wxTimer timer;
     XyGrid* grid = nullptr;
@@ -129,11 +147,14 @@ private:
     wxArrayString outputTypes;
     wxArrayInt kinds;
     std::vector<int> widths; // as the columns were defined
+    int firstColumnMin = kMinFirstColumn;
 
     State state = State::kIdle;
     std::deque<PendingLoad> pendingLoads;
     Origin loadOrigin = Origin::kDialog;
     bool gridHandlersBound = false;
     std::vector<int> jobRows; // the rows of the running job
+    int anchorRow = -1;       // where a selection extended with Shift starts
+    int followedRow = -1;     // the row in hand that the list last scrolled to
     JobSummary summary;
 };

@@ -6,6 +6,7 @@
 #include "domain/domain_convert.h"
 #include "domain/domain_settings.h"
 #include "domain/job_settings.h"
+#include "domain/output_name.h"
 #include "thread/convert_worker.h"
 #include "thread/task_thread.h"
 #include "window/file_grid_table.h"
@@ -15,9 +16,11 @@
 #include <wx/button.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
+#include <wx/textctrl.h>
 #include <wx/textdlg.h>
 #include <wx/valtext.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -59,16 +62,37 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
         }
     }
 
+    std::vector<int> skipped;
+    if (!AskBeforeReplacing(rows, skipped)) {
+        return;
+    }
+
     // The job: each row's cells, the choice columns as the chosen index, with the settings
-    // as they are now.
+    // as they are now. Rows whose PDF the user keeps are left out.
     auto job = std::make_unique<ConvertJob>();
-    jobRows.assign(rows.begin(), rows.end());
+    jobRows.clear();
     for (int row : rows) {
-        (*job)[row] = table->GetRowCells(row);
         table->GetStatus(row) = FileGridTable::Status();
+        if (std::find(skipped.begin(), skipped.end(), row) != skipped.end()) {
+            table->GetStatus(row).state = DhGridCellRenderCommandEvent::kSkipped;
+            continue;
+        }
+        jobRows.push_back(row);
+        (*job)[row] = table->GetRowCells(row);
+    }
+    if (job->empty()) {
+        // Every PDF exists and stays: there is nothing to convert.
+        summary = JobSummary();
+        summary.skipped = static_cast<int>(skipped.size());
+        grid->ForceRefresh();
+        SetCode(kNotifyJobSummary);
+        Notify(&summary);
+        return;
     }
     auto* task = new ConvertTask{converter, std::move(job), JobSettings::Capture()};
     summary = JobSummary();
+    summary.skipped = static_cast<int>(skipped.size());
+    followedRow = -1;
     summary.outputFolder = task->settings.saveBesideSource
                                ? table->GetRowCells(rows[0])[FileRowInfo::kSourceDir]
                                : task->settings.outputDir;
@@ -90,6 +114,69 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
     }
 }
 
+bool SelectWindow::AskBeforeReplacing(const wxArrayInt& rows, std::vector<int>& skipped) {
+    const bool beside = DomainSettings::GetKeyedInt(DomainSettings::kSaveBesideSource) != 0;
+    const bool merge = DomainSettings::GetKeyedInt(DomainSettings::kMergeOffered) != 0 &&
+                       DomainSettings::GetKeyedInt(DomainSettings::kMerge) != 0;
+    const wxString outputDir = DomainSettings::GetKeyed(DomainSettings::kOutputDir);
+    // The rows whose PDF exists, and the names of those PDFs.
+    std::vector<int> existing;
+    wxArrayString names;
+    if (merge) {
+        const wxString name = DomainSettings::GetKeyed(DomainSettings::kMergeName) + ".pdf";
+        if (wxFileName::Exists(outputDir + "/" + name)) {
+            names.Add(name);
+        }
+    } else {
+        for (int row : rows) {
+            const wxArrayString& cells = table->GetRowCells(row);
+            const wxString name = cells[FileRowInfo::kOutputName] + ".pdf";
+            const wxString folder = beside ? cells[FileRowInfo::kSourceDir] : outputDir;
+            if (wxFileName::Exists(folder + "/" + name)) {
+                existing.push_back(row);
+                if (names.Index(name) == wxNOT_FOUND) {
+                    names.Add(name);
+                }
+            }
+        }
+    }
+    if (names.empty()) {
+        return true;
+    }
+    // The first few names, so that the user sees what is at stake.
+    const size_t shown = std::min<size_t>(names.size(), 5);
+    wxString list;
+    for (size_t i = 0; i < shown; ++i) {
+        list += "\n" + names[i];
+    }
+    if (shown < names.size()) {
+        // TRANSLATORS: ends a list of file names: how many more there are.
+        list += "\n" + wxString::Format(_("and %zu more"), names.size() - shown);
+    }
+    if (merge) {
+        wxMessageDialog ask(this, _("The PDF already exists:") + list + "\n\n" + _("Replace it?"),
+                            AppUtil::GetDisplayName(), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+        ask.SetYesNoLabels(_("Replace"), _("Cancel"));
+        return ask.ShowModal() == wxID_YES;
+    }
+    // TRANSLATORS: %zu is the number of PDFs that exist already; their names follow.
+    wxMessageDialog ask(
+        this,
+        wxString::Format(_("%zu of the PDFs already exist:"), names.size()) + list + "\n\n" +
+            _("Replace them, or convert only the images whose PDF does not exist?"),
+        AppUtil::GetDisplayName(), wxYES_NO | wxCANCEL | wxCANCEL_DEFAULT | wxICON_QUESTION);
+    ask.SetYesNoCancelLabels(_("Replace All"), _("Skip Existing"), _("Cancel"));
+    switch (ask.ShowModal()) {
+    case wxID_YES:
+        return true;
+    case wxID_NO:
+        skipped = existing;
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool SelectWindow::AskMergedName() {
     const wxArrayInt selected = GetSelectedRows();
     const int first = selected.empty() ? 0 : selected.front();
@@ -106,21 +193,32 @@ bool SelectWindow::AskMergedName() {
     dialog.Bind(
         wxEVT_BUTTON,
         [&dialog](wxCommandEvent&) {
+            // The toolkit's own OK handler, which this one replaces, is what copies the typed
+            // text into the dialog's value.
+            if (!dialog.TransferDataFromWindow()) {
+                return;
+            }
             const wxString problem = CheckOutputFileName(dialog.GetValue());
             if (!problem.empty()) {
                 wxMessageBox(problem, AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION,
                              &dialog);
+                // Back to the text, selected, for the next try.
+                for (wxWindow* child : dialog.GetChildren()) {
+                    if (auto* text = dynamic_cast<wxTextCtrl*>(child)) {
+                        text->SetFocus();
+                        text->SelectAll();
+                    }
+                }
                 return;
             }
-            dialog.SetValue(wxString(dialog.GetValue()).Trim(true).Trim(false));
+            dialog.SetValue(OutputName::Trimmed(dialog.GetValue()));
             dialog.EndModal(wxID_OK);
         },
         wxID_OK);
     if (dialog.ShowModal() != wxID_OK) {
         return false;
     }
-    DomainSettings::SetKeyed(DomainSettings::kMergeName,
-                             wxString(dialog.GetValue()).Trim(true).Trim(false));
+    DomainSettings::SetKeyed(DomainSettings::kMergeName, OutputName::Trimmed(dialog.GetValue()));
     return true;
 }
 
@@ -131,6 +229,14 @@ void SelectWindow::OnCellRender(DhGridCellRenderCommandEvent& event) {
         return;
     }
     FileGridTable::Status& status = table->GetStatus(row);
+    // The list follows the row in hand, so that its progress is seen.
+    if (state == State::kConverting && row != followedRow &&
+        (event.GetState() == DhGridCellRenderCommandEvent::kConverting ||
+         (event.GetState() == DhGridCellRenderCommandEvent::kProgress &&
+          event.GetPercent() < 100))) {
+        followedRow = row;
+        grid->MakeCellVisible(row, std::max(0, grid->GetGridCursorCol()));
+    }
     switch (event.GetState()) {
     case DhGridCellRenderCommandEvent::kConverting:
         status.state = event.GetState();
@@ -159,6 +265,7 @@ void SelectWindow::OnCellRender(DhGridCellRenderCommandEvent& event) {
         status.state = event.GetState();
         status.percent = 0;
         status.reason = event.GetString();
+        status.failure = event.GetFailureKind();
         if (state == State::kConverting) {
             ++summary.failed;
         }

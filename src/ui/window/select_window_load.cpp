@@ -102,11 +102,13 @@ bool SelectWindow::AddPaths(const wxArrayString& paths, Origin origin) {
     if (converter == nullptr || state == State::kConverting) {
         return false;
     }
-    // Folders are listed on the worker; files are checked by their extension here.
+    // Folders are listed on the worker; files are checked here: a regular file (or a link to
+    // one) with a supported extension. A name that is no file is refused, not made a row.
     wxArrayString accepted;
     wxArrayString refused;
     for (const wxString& path : paths) {
-        if (wxFileName::DirExists(path) || converter->IsSupportedExt(Extension(path))) {
+        if (wxFileName::DirExists(path) || (wxFileName::Exists(path, wxFILE_EXISTS_REGULAR) &&
+                                            converter->IsSupportedExt(Extension(path)))) {
             accepted.Add(path);
         } else {
             refused.Add(path);

@@ -10,6 +10,7 @@
 
 #include <wx/app.h>
 #include <wx/dc.h>
+#include <wx/dcclient.h>
 #include <wx/toplevel.h>
 
 bool TitleWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
@@ -23,38 +24,76 @@ bool TitleWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
     }
     logoPosition = GetFaceEntry("/face/titlebar/logo");
     textColour = FaceStyle::Colour("/face/titlebar/textcolour");
-    const FaceEntry& close = GetFaceEntry("/face/titlebar/closebutton");
-
-    // The close button's right edge is the bar's width plus the face's x (a negative x moves
-    // it in from the right); the minimize button sits directly to its left.
-    closeButton = MakeButton(kClose, "image/base/close", size.x + close.x, logoPosition.y);
-    minimizeButton = MakeButton(kMinimize, "image/titlebar/minimize", closeButton->GetPosition().x,
-                                logoPosition.y);
+    LoadImages(0, "image/base/close");
+    LoadImages(3, "image/titlebar/minimize");
+    LoadImages(6, "image/titlebar/maximize");
+    LoadImages(9, "image/titlebar/restore");
+    closeButton = MakeButton(kClose, 0);
+    minimizeButton = MakeButton(kMinimize, 3);
+    maximizeButton = MakeButton(kMaximize, 6);
+    LayOutButtons();
 
     Bind(wxEVT_BUTTON, &TitleWindow::OnClose, this, kClose);
     Bind(wxEVT_BUTTON, &TitleWindow::OnMinimize, this, kMinimize);
+    Bind(wxEVT_BUTTON, &TitleWindow::OnMaximize, this, kMaximize);
     Bind(wxEVT_LEFT_DOWN, &TitleWindow::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &TitleWindow::OnLeftUp, this);
+    Bind(wxEVT_LEFT_DCLICK, &TitleWindow::OnDoubleClick, this);
     Bind(wxEVT_MOTION, &TitleWindow::OnMotion, this);
+    Bind(wxEVT_SIZE, &TitleWindow::OnSize, this);
     return true;
 }
 
-DhBitmapButton* TitleWindow::MakeButton(wxWindowID id, const char* stem, int right, int y) {
-    const int first = id == kClose ? 0 : 3;
+void TitleWindow::LoadImages(int first, const char* stem) {
     images[first].reset(ImageUtil::LoadThemeBitmapPtr(wxString(stem) + "-normal.png"));
     images[first + 1].reset(ImageUtil::LoadThemeBitmapPtr(wxString(stem) + "-pressed.png"));
     images[first + 2].reset(ImageUtil::LoadThemeBitmapPtr(wxString(stem) + "-current.png"));
+}
+
+DhBitmapButton* TitleWindow::MakeButton(wxWindowID id, int first) {
     const wxSize size = images[first]->IsOk() ? images[first]->GetSize() : wxSize(16, 16);
-    const wxPoint at(right - size.x, y);
-    auto* button = new DhBitmapButton(this, id, at, size, wxBORDER_NONE);
-    // The window's own close and minimise: the desktop's keys reach them, Tab does not.
+    auto* button = new DhBitmapButton(this, id, wxDefaultPosition, size, wxBORDER_NONE);
+    // The window's own buttons: the desktop's keys reach them, Tab does not.
     button->DisableFocusFromKeyboard();
     button->SetNormalBitmap(images[first].get())->SetPressedBitmap(images[first + 1].get());
     button->SetCurrentBitmap(images[first + 2].get());
-    if (GetPiece() != nullptr && GetPiece()->IsOk()) {
-        button->SetBackgroundBitmap(ImageUtil::CropBitmap(*GetPiece(), at.x, at.y, size.x, size.y));
-    }
     return button;
+}
+
+void TitleWindow::LayOutButtons() {
+    auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this));
+    const bool maximized = top != nullptr && top->IsMaximized();
+    if (maximized != showsRestore) {
+        showsRestore = maximized;
+        const int first = maximized ? 9 : 6;
+        maximizeButton->SetNormalBitmap(images[first].get())
+            ->SetPressedBitmap(images[first + 1].get());
+        maximizeButton->SetCurrentBitmap(images[first + 2].get());
+        maximizeButton->Refresh();
+    }
+    // The close button's right edge is the bar's width plus the face's x (a negative x moves
+    // it in from the right); the others sit directly to its left.
+    const FaceEntry& close = GetFaceEntry("/face/titlebar/closebutton");
+    int right = GetClientSize().x + close.x;
+    for (DhBitmapButton* button : {closeButton, maximizeButton, minimizeButton}) {
+        const wxPoint at(right - button->GetSize().x, logoPosition.y);
+        button->Move(at);
+        if (GetPiece() != nullptr && GetPiece()->IsOk()) {
+            button->SetBackgroundBitmap(ImageUtil::CropBitmap(
+                *GetPiece(), at.x, at.y, button->GetSize().x, button->GetSize().y));
+        }
+        right = at.x;
+    }
+}
+
+int TitleWindow::NeededWidth() const {
+    wxClientDC dc(const_cast<TitleWindow*>(this));
+    dc.SetFont(FaceStyle::Font(9, true));
+    const FaceEntry& close = GetFaceEntry("/face/titlebar/closebutton");
+    const int buttons = closeButton->GetSize().x + maximizeButton->GetSize().x +
+                        minimizeButton->GetSize().x - close.x;
+    return logoPosition.x + logo.GetWidth() + 10 + dc.GetTextExtent(AppUtil::GetDisplayName()).x +
+           16 + buttons;
 }
 
 wxSize TitleWindow::DoGetBestSize() const {
@@ -88,7 +127,31 @@ void TitleWindow::OnMinimize(wxCommandEvent&) {
     }
 }
 
+void TitleWindow::OnMaximize(wxCommandEvent&) {
+    if (auto* top = dynamic_cast<MainFrame*>(wxGetTopLevelParent(this))) {
+        top->ToggleMaximize();
+    }
+}
+
+void TitleWindow::OnDoubleClick(wxMouseEvent&) {
+    DhWindowMove::EndDrag(this);
+    if (auto* top = dynamic_cast<MainFrame*>(wxGetTopLevelParent(this))) {
+        top->ToggleMaximize();
+    }
+}
+
+void TitleWindow::OnSize(wxSizeEvent& event) {
+    event.Skip();
+    LayOutButtons();
+    Refresh(false);
+}
+
 void TitleWindow::OnLeftDown(wxMouseEvent& event) {
+    // A maximised window stays where it is.
+    auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this));
+    if (top != nullptr && top->IsMaximized()) {
+        return;
+    }
     DhWindowMove::BeginDrag(wxTheApp->GetTopWindow(), this, event, dragOffset);
 }
 

@@ -50,6 +50,11 @@ void ZqToolBar::RelabelButtons() {
     Refresh();
 }
 
+int ZqToolBar::NeededWidth() const {
+    const FaceEntry& layout = GetFaceEntry("/face/toolbar/layout");
+    return buttons[3]->GetRect().GetRight() + 1 + layout.x;
+}
+
 void ZqToolBar::OnSubjectChanged(CjxSubject* subject, void*) {
     const int notified = subject->GetCode();
     if (notified == kNotifyConvertLock || notified == kNotifyLoadLock) {

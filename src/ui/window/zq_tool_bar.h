@@ -18,6 +18,8 @@ public:
 
     // Sets the translated labels again and lays the buttons out (after a language change).
     void RelabelButtons();
+    // The width the buttons need, with the margin on both sides.
+    int NeededWidth() const;
     void OnSubjectChanged(CjxSubject* subject, void* argument) override;
 
     DhWordButton* GetButton(int id) const { return buttons[id - 1]; }

@@ -81,6 +81,16 @@ wxBitmap DhWordButton::ComposeFace(const wxBitmap slices[3]) const {
 void DhWordButton::SetLabelAndFont(const wxString& text, const wxFont& font) {
     label = text;
     SetFont(font);
+    // The theme places the label for the font's own line. A label in a script the font lacks
+    // (Chinese, Japanese) is drawn in a fallback font with a taller line; drawn from the same
+    // top its baseline, and the text, would sit low.
+    wxCoord width = 0;
+    wxCoord height = 0;
+    wxCoord descent = 0;
+    GetTextExtent("Ag", &width, &height, &descent);
+    const int ownAscent = height - descent;
+    GetTextExtent(label.empty() ? wxString("Ag") : label, &width, &height, &descent);
+    baselineShift = ownAscent - (height - descent);
     wxASSERT_MSG(normal_bitmap_[0].IsOk(), "normal_bitmap_[0].IsOk()");
     UpdateTextPosition();
     normal_bitmap_[3] = ComposeFace(normal_bitmap_);
@@ -170,7 +180,7 @@ void DhWordButton::DrawLabelOn(wxDC& dc) const {
     }
     dc.SetTextForeground(colour);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-    dc.DrawText(label, textX, textY);
+    dc.DrawText(label, textX, textY + baselineShift);
 }
 
 void DhWordButton::OnPaint(wxPaintEvent&) {

@@ -28,6 +28,7 @@ public:
     // The label's vertical offset on the face.
     void SetTextY(int y) { textY = y; }
     int GetTextY() const { return textY; }
+    int GetTextX() const { return textX; }
     wxString GetLabel() const override { return label; }
     // A copy of the composed normal face with the label drawn on it.
     wxBitmap GetLabelledBitmap() const;
@@ -52,6 +53,8 @@ protected:
     wxString label;
     int textX = 0;
     int textY = 0;
+    // Keeps the label's baseline where the theme placed the font's own (see SetLabelAndFont).
+    int baselineShift = 0;
 
 private:
     static void Slice(const wxBitmap& image, int leftWidth, int centreWidth, wxBitmap slices[4]);

@@ -18,6 +18,15 @@ bool ZqPieceWindow::Create(wxWindow* parent, wxBitmap* bitmap, wxWindowID id,
     return true;
 }
 
+void ZqPieceWindow::ReplacePiece(const wxBitmap& bitmap) {
+    if (piece) {
+        *piece = bitmap;
+    } else {
+        piece = std::make_unique<wxBitmap>(bitmap);
+    }
+    Refresh(false);
+}
+
 void ZqPieceWindow::OnSubjectChanged(CjxSubject*, void*) {}
 
 void ZqPieceWindow::DrawBackground(wxDC& dc) {

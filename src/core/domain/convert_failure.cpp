@@ -1,0 +1,32 @@
+#include "domain/convert_failure.h"
+
+#include "pdf/pdf_service.h"
+
+ConvertFailure::Kind ConvertFailure::FromServiceError(int errorCode) {
+    switch (errorCode) {
+    case PDF_OK:
+        return Kind::kNone;
+    case PDF_ERROR_READ:
+        return Kind::kUnreadable;
+    case PDF_ERROR_NO_SOURCE:
+    case PDF_ERROR_UNSUPPORTED_SOURCE:
+    case PDF_ERROR_UNKNOWN_FORMAT:
+        return Kind::kUnknownFormat;
+    case PDF_ERROR_CORRUPT:
+        return Kind::kDamaged;
+    case PDF_ERROR_UNSUPPORTED_IMAGE:
+        return Kind::kUnsupported;
+    case PDF_ERROR_TOO_LARGE:
+        return Kind::kTooLarge;
+    case PDF_ERROR_PAGE_GEOMETRY:
+        return Kind::kPageSettings;
+    case PDF_ERROR_PASSWORD:
+        return Kind::kPassword;
+    case PDF_ERROR_WRITE:
+        return Kind::kWrite;
+    case PDF_ERROR_CANCELLED:
+        return Kind::kCancelled;
+    default:
+        return Kind::kInternal;
+    }
+}

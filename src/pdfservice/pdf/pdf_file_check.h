@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// Checks of PDF files that exist already.
+class PdfFileCheck {
+public:
+    // True when `path` is a regular file holding a complete PDF: the PDF header first, the
+    // end-of-file marker within its last kilobyte, and cross-reference data, trailer and page
+    // tree that qpdf reads without repair and without a warning. An encrypted document counts
+    // when only its password stops the reading.
+    static bool IsComplete(const std::string& path);
+};
