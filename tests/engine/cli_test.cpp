@@ -402,6 +402,41 @@ TEST(CliTest, JsonReportHasOneLinePerFileOnTheStandardOutput) {
     EXPECT_TRUE(Contains(TestHome::ReadFile(errors), "3 converted, 1 failed"));
 }
 
+TEST(CliTest, WhatAConversionChangedIsReportedWithTheConvertedFile) {
+    // A density no real image has (10 million pixels per metre) is left out, and said so on
+    // the file's report line, in its JSON line and in the log; a merge says it for its file.
+    TestHome home;
+    Image(home, "in/speck.png", "-size 30x20 xc:red -units PixelsPerCentimeter -density 100000");
+    Image(home, "in/plain.png", "-size 30x20 xc:blue");
+    const wxString out = home.Documents() + "/out";
+    const wxString errors = home.Documents() + "/errors";
+    for (const std::string merge : {"", "-m all "}) {
+        const Outcome outcome = RunCli(home,
+                                       "--report json " + merge + "-o " + Quoted(out) + " " +
+                                           Quoted(home.Documents() + "/in"),
+                                       "", "2>" + Quoted(errors));
+        EXPECT_EQ(outcome.status, 0) << merge << outcome.output;
+        const auto lines = ReportLines(outcome.output);
+        ASSERT_EQ(lines.size(), 2u) << outcome.output;
+        const nlohmann::json speck = LineOf(lines, "in/speck.png");
+        EXPECT_EQ(speck.value("status", ""), "converted") << speck;
+        EXPECT_TRUE(Contains(speck.value("reason", ""),
+                             "speck.png: resolution of 2.54e+05 x 2.54e+05 dpi out of range"))
+            << speck;
+        const std::string human = TestHome::ReadFile(errors);
+        EXPECT_TRUE(Contains(human, "dpi out of range, placed at 96 dpi)\n")) << human;
+        if (merge.empty()) {
+            EXPECT_EQ(LineOf(lines, "in/plain.png").value("reason", "x"), "") << merge;
+        }
+    }
+    wxArrayString logs;
+    wxDir::GetAllFiles(home.UserData() + "/Log", &logs);
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string log = TestHome::ReadFile(logs[0]);
+    EXPECT_TRUE(Contains(log, "speck.pdf: speck.png: resolution of")) << log;
+    EXPECT_TRUE(Contains(log, "all.pdf: speck.png: resolution of")) << log;
+}
+
 TEST(CliTest, SkipExistingLeavesPdfsNewerThanTheirImages) {
     TestHome home;
     const wxString a = Image(home, "in/a.png", "-size 20x20 xc:red");

@@ -326,6 +326,25 @@ TEST_F(WindowTest, TheListFollowsTheRowInHand) {
     EXPECT_TRUE(grid->IsVisible(39, 0, false));
 }
 
+TEST_F(WindowTest, AConvertedRowKeepsWhatItsConversionChangedForItsToolTip) {
+    // 10 million pixels per metre: no real image's density, left out with a note.
+    const wxString speck = m_home.Documents() + "/speck.png";
+    wxImage image(40, 30);
+    image.SetOption(wxIMAGE_OPTION_RESOLUTIONUNIT, wxIMAGE_RESOLUTION_CM);
+    image.SetOption(wxIMAGE_OPTION_RESOLUTIONX, 100000);
+    image.SetOption(wxIMAGE_OPTION_RESOLUTIONY, 100000);
+    ASSERT_TRUE(image.SaveFile(speck, wxBITMAP_TYPE_PNG));
+    Load(Paths({Image("plain.png"), speck}));
+    frame->GetOutputPanel()->RequestStart();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(list->GetTable()->GetStatus(0).reason, "");
+    const FileGridTable::Status& status = list->GetTable()->GetStatus(1);
+    EXPECT_EQ(status.state, DhGridCellRenderCommandEvent::kProgress);
+    EXPECT_EQ(status.percent, 100);
+    EXPECT_TRUE(status.reason.Contains("dpi out of range, placed at 96 dpi")) << status.reason;
+    EXPECT_EQ(frame->GetOutputPanel()->GetSummaryText(), "2 converted, 0 failed");
+}
+
 TEST_F(WindowTest, DeleteAndClearAskFirstAndRemoveExactlyTheSelectedRows) {
     wxArrayString paths;
     for (int i = 0; i < 5; ++i) {

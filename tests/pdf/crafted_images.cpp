@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <jpeglib.h>
 #include <sstream>
 #include <tiffio.h>
 #include <unistd.h>
@@ -72,6 +73,48 @@ std::string GreyJpeg(uint16_t width, uint16_t height, unsigned char frame,
     }
     return jpeg + JpegSegment(0xDA, std::string("\x01\x01\x00\x00\x3F\x00", 6)) + entropy +
            std::string("\xFF\xD9", 2);
+}
+
+std::string EncodeJpeg(int width, int height, int components, const JpegCoding& coding) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    info.arith_code = coding.arithmetic ? TRUE : FALSE;
+    info.restart_in_rows = coding.restartRows;
+    if (coding.progressive) {
+        jpeg_simple_progression(&info);
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * components);
+    for (int y = 0; y < height; ++y) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            row[i] = static_cast<unsigned char>((i * 7 + static_cast<size_t>(y) * 13) ^ (i * y));
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string jpeg(reinterpret_cast<const char*>(out), size);
+    std::free(out);
+    return jpeg;
+}
+
+std::string CutJpegScan(const std::string& jpeg, size_t kept) {
+    const size_t scan = jpeg.find("\xFF\xDA");
+    const size_t data = scan + 2 +
+                        (static_cast<unsigned char>(jpeg[scan + 2]) << 8 |
+                         static_cast<unsigned char>(jpeg[scan + 3]));
+    return jpeg.substr(0, data + kept) + std::string("\xFF\xD9", 2);
 }
 
 std::string GifFile(uint16_t screenWidth, uint16_t screenHeight, uint16_t left, uint16_t top,

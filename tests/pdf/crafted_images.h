@@ -31,6 +31,18 @@ std::string JpegSegment(unsigned char marker, const std::string& body);
 std::string GreyJpeg(uint16_t width, uint16_t height, unsigned char frame,
                      const std::string& entropy);
 
+// A JPEG made by libjpeg from a pattern of `components` (1 or 3) components: Huffman or
+// arithmetic coding, sequential or progressive, with a restart marker after every
+// `restartRows` rows of blocks (0 for none).
+struct JpegCoding {
+    bool arithmetic = false;
+    bool progressive = false;
+    int restartRows = 0;
+};
+std::string EncodeJpeg(int width, int height, int components, const JpegCoding& coding = {});
+// The JPEG with its entropy-coded data after `kept` bytes of it cut off, and the end marker.
+std::string CutJpegScan(const std::string& jpeg, size_t kept);
+
 // A GIF: logical screen, global palette of two colours, one image descriptor and its LZW data
 // (minimum code size 2) as given, then the trailer.
 std::string GifFile(uint16_t screenWidth, uint16_t screenHeight, uint16_t left, uint16_t top,

@@ -3,17 +3,20 @@
 // space limit, so that a reader that allocates what a header merely declares fails here
 // rather than swapping.
 #include "pdf/crafted_images.h"
+#include "pdf/fax_encoder.h"
 #include "pdf_test_support.h"
 
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace pdftest;
 
@@ -66,13 +69,68 @@ std::string Rows(uint32_t width, uint32_t height, char filter = 0) {
     return raw;
 }
 
+// zlib data of `raw` as an encoder writes it that flushes after every row: each row in a
+// stored block of its own, followed by the empty block of the flush.
+std::string FlushedRows(const std::string& raw, size_t rowSize) {
+    z_stream zlib{};
+    deflateInit(&zlib, 0);
+    std::string out;
+    for (size_t at = 0; at < raw.size(); at += rowSize) {
+        const std::string row = raw.substr(at, rowSize);
+        const bool last = at + rowSize >= raw.size();
+        zlib.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+        zlib.avail_in = static_cast<uInt>(row.size());
+        do {
+            char buffer[4096];
+            zlib.next_out = reinterpret_cast<Bytef*>(buffer);
+            zlib.avail_out = sizeof buffer;
+            deflate(&zlib, last ? Z_FINISH : Z_SYNC_FLUSH);
+            out.append(buffer, sizeof buffer - zlib.avail_out);
+        } while (zlib.avail_out == 0);
+    }
+    deflateEnd(&zlib);
+    return out;
+}
+
+// RLE8 data that draws `width` pixels of index 1 in each of `rows` rows.
+std::string RleRows(uint32_t width, uint32_t rows) {
+    std::string row;
+    for (uint32_t x = 0; x < width; x += 255) {
+        row += static_cast<char>(std::min<uint32_t>(255, width - x));
+        row += '\x01';
+    }
+    row += std::string("\x00\x00", 2);
+    std::string data;
+    for (uint32_t y = 0; y < rows; ++y) {
+        data += row;
+    }
+    return data + std::string("\x00\x01", 2);
+}
+
+// Group 4 data of a 64 x 64 image of stripes.
+std::string StripesGroup4() {
+    FaxEncoder encoder(64, 64);
+    for (int y = 0; y < 64; ++y) {
+        const std::string row(8, y % 4 < 2 ? '\xF0' : '\x0F');
+        encoder.WriteRow(reinterpret_cast<const unsigned char*>(row.data()));
+    }
+    return encoder.Finish();
+}
+
+// A grey progressive JPEG of a DC scan of a few bytes.
+std::string ProgressiveJpeg(uint16_t width, uint16_t height) {
+    std::string jpeg = GreyJpeg(width, height, 0xC2, "\x12\x34");
+    jpeg[jpeg.find("\xFF\xDA") + 8] = 0; // the scan's last coefficient: DC only
+    return jpeg;
+}
+
 // A TIFF of one strip holding `strip` as its (compressed) data.
 std::string TiffWithStrip(uint32_t width, uint32_t height, uint16_t photometric, uint16_t samples,
-                          uint16_t compression, const std::string& strip) {
+                          uint16_t compression, const std::string& strip, uint16_t bits = 8) {
     return MakeTiff([&](TIFF* tif) {
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
@@ -120,6 +178,9 @@ TEST(HostileInputTest, PngImageDataMustHoldTheDeclaredRows) {
         {"no zlib stream", PngWithData(16, 16, std::string(40, 'x')), PDF_ERROR_CORRUPT,
          "broken PNG"},
         {"sound data", PngWithData(16, 16, whole), 0, ""},
+        // Valid data may be far larger than the rows it holds.
+        {"sound data in a stored block a row",
+         PngWithData(1, 30000, FlushedRows(Rows(1, 30000), 2)), 0, ""},
         // Images too large to be checked whole are inflated piece by piece.
         {"large, sound", PngWithData(6000, 6000, large), 0, ""},
         {"large, cut short", PngWithData(6000, 6000, large.substr(0, large.size() / 2)),
@@ -135,8 +196,10 @@ TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
          PngFile({PngHeader(30000, 30000, 8, 2, 1), PngChunk("IDAT", Zlib(std::string(20, '\0'))),
                   PngChunk("IEND", "")}),
          PDF_ERROR_CORRUPT, "too short"},
-        {"GIF frame larger than its screen (clipped to 8 x 8)",
-         GifFile(8, 8, 0, 0, 65535, 65535, std::string("\x44\x01", 2)), 0, ""},
+        // (Clipped to 8 x 8 before anything is held: its data then ends in the first row.)
+        {"GIF frame larger than its screen",
+         GifFile(8, 8, 0, 0, 65535, 65535, std::string("\x44\x01", 2)), PDF_ERROR_CORRUPT,
+         "truncated"},
         {"GIF screen far larger than its data", GifFile(32768, 32768, 0, 0, 32768, 32768, "D"),
          PDF_ERROR_CORRUPT, "too short"},
         {"CIELab TIFF in one strip",
@@ -148,13 +211,32 @@ TEST(HostileInputTest, MemoryIsBoundedByWhatTheFileHolds) {
          PDF_ERROR_CORRUPT, "broken TIFF"},
         {"arithmetic-coded JPEG of 32768 x 32768", GreyJpeg(32768, 32768, 0xC9, "\x12\x34"),
          PDF_ERROR_TOO_LARGE, "too large"},
+        // Both rewriting arithmetic coding and decoding a progressive JPEG hold the whole
+        // image's coefficients: 512 MB for these.
+        {"arithmetic-coded JPEG of 16384 x 16384", GreyJpeg(16384, 16384, 0xC9, "\x12\x34"),
+         PDF_ERROR_CORRUPT, "too short"},
+        {"TIFF of a progressive JPEG strip",
+         TiffWithStrip(16384, 16384, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_JPEG,
+                       ProgressiveJpeg(16384, 16384)),
+         PDF_ERROR_CORRUPT, "too short"},
         // An RLE bitmap that ends at once is a valid image of palette index 0.
         {"RLE BMP", RleBmp(8192, 8192, 8, std::string("\x00\x01", 2)), 0, ""},
+        {"RLE BMP of a pixel a row", RleBmp(1 << 20, 600, 8, RleRows(1, 600)), PDF_ERROR_CORRUPT,
+         "too short"},
+        // Rows of a megapixel, each drawn whole: one row is held at a time.
+        {"RLE BMP of long rows", RleBmp(1 << 20, 520, 8, RleRows(1 << 20, 520)), 0, ""},
     });
 }
 
 TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
-    std::string cut = Rows(16, 16);
+    const std::string group4 = StripesGroup4();
+    const std::string jpeg = EncodeJpeg(64, 64, 1);
+    const std::string restarts = EncodeJpeg(64, 64, 1, {.arithmetic = true, .restartRows = 1});
+    // An interlaced 8 x 8 PNG (decoded by libpng): its seven passes take 79 bytes.
+    const std::string interlacedRows(79, '\0');
+    const std::string interlacedHeader = PngHeader(8, 8, 8, 0, 1);
+    std::string badText = PngChunk("tEXt", std::string("Comment\0text", 12));
+    badText[badText.size() - 1] ^= 1;
     ExpectOutcomes({
         {"baseline JPEG whose scan is far too short", GreyJpeg(4096, 4096, 0xC0, "\x12\x34"),
          PDF_ERROR_CORRUPT, "too short"},
@@ -167,6 +249,29 @@ TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
          PDF_ERROR_CORRUPT, "broken TIFF"},
         {"GIF without an image", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14),
          PDF_ERROR_CORRUPT, "no image"},
+        // Decoders that fill in what the data lacks, and only warn about it.
+        {"GIF whose data ends before the last row", GifFile(16, 16, 0, 0, 16, 16, "\x44\x01"),
+         PDF_ERROR_CORRUPT, "truncated"},
+        {"Group 4 TIFF whose strip is cut short (filled white)",
+         TiffWithStrip(64, 64, PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX4,
+                       group4.substr(0, group4.size() / 2), 1),
+         PDF_ERROR_CORRUPT, "Premature"},
+        {"JPEG TIFF whose strip is cut short (filled grey)",
+         TiffWithStrip(64, 64, PHOTOMETRIC_MINISBLACK, 1, COMPRESSION_JPEG, CutJpegScan(jpeg, 200)),
+         PDF_ERROR_CORRUPT, "premature end"},
+        {"arithmetic-coded JPEG cut short before a restart marker", CutJpegScan(restarts, 300),
+         PDF_ERROR_CORRUPT, "broken JPEG"},
+        {"interlaced PNG with more image data than its rows",
+         PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows + interlacedRows)),
+                  PngChunk("IEND", "")}),
+         PDF_ERROR_CORRUPT, "broken PNG"},
+        {"interlaced PNG with a checksum error in a text chunk after the image data",
+         PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows)), badText,
+                  PngChunk("IEND", "")}),
+         PDF_ERROR_CORRUPT, "CRC"},
+        {"interlaced PNG, sound",
+         PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows)), PngChunk("IEND", "")}),
+         0, ""},
     });
 }
 
@@ -191,6 +296,90 @@ TEST(HostileInputTest, WholeFilesAreNeverReadAtOnce) {
         ASSERT_EQ(::truncate(path.c_str(), file.size), 0);
         ExpectOutcome(file.name, path, PDF_ERROR_CORRUPT, file.reason);
     }
+}
+
+namespace {
+// The bytes this process has read from files so far; -1 when the system does not tell.
+long long BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = -1;
+    while (io >> key >> value) {
+        if (key == "rchar:") {
+            return value;
+        }
+    }
+    return -1;
+}
+} // namespace
+
+TEST(HostileInputTest, LargeTiffTagsAreNotReadWhole) {
+    // A small image whose XMP packet is a gigabyte (of a sparse file): the tag is left out
+    // after a few megabytes, not read into memory.
+    if (BytesRead() < 0) {
+        GTEST_SKIP() << "the system does not count the bytes a process reads";
+    }
+    std::string tiff = MakeTiff([](TIFF* tif) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 16);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_XMLPACKET, 8, "<x:xmp/>");
+        const std::string row(16, '\x80');
+        for (uint32_t y = 0; y < 16; ++y) {
+            TIFFWriteScanline(tif, const_cast<char*>(row.data()), y, 0);
+        }
+    });
+    // The tag's entry: XMLPacket (700), bytes, 8 of them.
+    const size_t entry = tiff.find(std::string("\xBC\x02\x01\x00\x08\x00\x00\x00", 8));
+    ASSERT_NE(entry, std::string::npos);
+    const uint32_t offset = static_cast<uint32_t>((tiff.size() + 4095) / 4096 * 4096);
+    const uint32_t size = 1000000000;
+    tiff.replace(entry + 4, 8, Le32(size) + Le32(offset));
+    TempDir in;
+    const std::string path = in.File("xmp.tif");
+    Write(path, tiff);
+    ASSERT_EQ(::truncate(path.c_str(), off_t(offset) + size), 0);
+    const long long before = BytesRead();
+    ExpectOutcome("XMP of a gigabyte", path, 0, "");
+    EXPECT_LT(BytesRead() - before, 64LL << 20);
+}
+
+TEST(HostileInputTest, JpegDataGoesFromTheFileIntoThePdf) {
+    // Three JPEGs of 120 MB each, merged: their data is read when their page is written, not
+    // held ahead in memory (which could hold only a few of them).
+    TempDir in;
+    const std::string path = in.File("large.jpg");
+    Write(path, GreyJpeg(4096, 4096, 0xC0, std::string(120 << 20, '\x55')));
+    TempDir out;
+    const Conversion conversion = Convert(std::vector<std::string>(3, path), out.Path());
+    EXPECT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, 3);
+}
+
+TEST(HostileInputTest, AMergeOfManyPagesTakesAFewBytesAPage) {
+    // 40000 pages (of one TIFF of 1 x 1 pixels): each is written whole as it comes, and
+    // leaves only the places of its objects behind (a PDF library's objects of every page
+    // took some 8 KB a page, beyond the memory limit here).
+    TempDir in;
+    const std::string path = in.File("pages.tif");
+    Write(path, MakeTiff([](TIFF* tif) {
+              for (int page = 0; page < 40000; ++page) {
+                  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+                  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+                  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+                  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+                  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+                  unsigned char pixel = static_cast<unsigned char>(page);
+                  TIFFWriteScanline(tif, &pixel, 0, 0);
+                  TIFFWriteDirectory(tif);
+              }
+          }));
+    TempDir out;
+    const Conversion conversion = Convert({path}, out.Path());
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    EXPECT_EQ(conversion.pages, 40000);
 }
 
 TEST(HostileInputTest, AFifoNamedLikeAnImageIsNoFile) {

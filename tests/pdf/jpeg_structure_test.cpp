@@ -121,6 +121,36 @@ TEST(JpegStructureTest, AssemblesIccProfileChunksAndReadsMarkers) {
     EXPECT_EQ(info.jfifYDensity, 150);
 }
 
+TEST(JpegStructureTest, APdfKeepsTheSegmentsItNeedsAndTheImageDataByteForByte) {
+    // Kept: JFIF, Adobe, a restart interval, the tables, frame and scan (with its stuffed
+    // bytes and restart markers); left out: a comment, Exif, an ICC chunk (the profile is in
+    // the image's colour space), Photoshop resources, a JFIF extension, an MPF index.
+    const std::string jfif =
+        Segment(0xE0, std::string("JFIF\0\x01\x02\x01\x00\x48\x00\x48\0\0", 14));
+    const std::string adobe = Segment(0xEE, std::string("Adobe\0\x64\0\0\0\0\x01", 12));
+    const std::string restarts = Segment(0xDD, std::string("\x00\x04", 2));
+    const std::string dropped =
+        Segment(0xFE, "made by a camera") + Segment(0xE1, std::string("Exif\0\0II*\0", 10)) +
+        Segment(0xE2, std::string("ICC_PROFILE\0\x01\x01", 14) + std::string(128, 'p')) +
+        Segment(0xED, "Photoshop 3.0") + Segment(0xE0, std::string("JFXX\0\x10", 6)) +
+        Segment(0xE2, std::string("MPF\0II*\0", 8));
+    const std::string kept = Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, jfif + adobe + restarts);
+    const std::string file =
+        Jpeg(std::string("\x00\x3F\x00", 3), 0xC0, 8, jfif + dropped + adobe + restarts) +
+        "after the end";
+    const SourceData source = SourceData::FromMemory(file);
+    for (const bool forPdf : {true, false}) {
+        SourceData::Stream stream(source);
+        std::string out;
+        const JpegStructure::Sink sink = [&out](const unsigned char* data, size_t size) {
+            out.append(reinterpret_cast<const char*>(data), size);
+        };
+        const JpegInfo frame = JpegStructure::Copy(stream, &sink, forPdf);
+        EXPECT_EQ(frame.width, 16);
+        EXPECT_EQ(out, forPdf ? kept : file.substr(0, file.size() - 13)) << forPdf;
+    }
+}
+
 TEST(ExifReaderTest, OrientationAndResolution) {
     // Little-endian TIFF header, IFD with Orientation 6, XResolution 72/1, YResolution
     // 144/2, ResolutionUnit 3 (cm).

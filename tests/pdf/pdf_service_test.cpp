@@ -84,6 +84,8 @@ TEST(PdfServiceTest, MergesPagesInAppendOrderWithDocumentInformation) {
 TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
     TempDir in;
     const std::string image = Make(in, "a.png", "-size 40x40 xc:orange");
+    // A palette: a string, which encryption must leave readable with the password.
+    const std::string palette = Make(in, "b.gif", "-size 8x8 xc:red");
     struct Case {
         const char* label;
         const char* user;
@@ -111,7 +113,7 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
         PdfSecurityOptions security{c.user, c.owner, c.copy, c.print};
         PdfPageOptions options = DefaultOptions();
         options.security = &security;
-        const Conversion conversion = Convert({image}, out.Path(), options);
+        const Conversion conversion = Convert({image, palette}, out.Path(), options);
         ASSERT_EQ(conversion.code, 0) << c.label << ": " << conversion.reason;
 
         if (*c.user != '\0') {
@@ -132,8 +134,11 @@ TEST(PdfServiceTest, PasswordsEncryptAndPermissionsHold) {
             owner.processFile(conversion.path.c_str(), c.owner);
             EXPECT_EQ(owner.ownerPasswordMatched(), c.ownerOpens) << c.label;
         }
-        EXPECT_EQ(ReadImages(conversion.path, c.typed != nullptr ? c.typed : c.user).size(), 1u)
-            << c.label;
+        const std::vector<PdfImage> images =
+            ReadImages(conversion.path, c.typed != nullptr ? c.typed : c.user);
+        ASSERT_EQ(images.size(), 2u) << c.label;
+        EXPECT_TRUE(images[1].indexed) << c.label;
+        EXPECT_EQ(images[1].palette.substr(0, 3), std::string("\xFF\x00\x00", 3)) << c.label;
     }
     // Without passwords and restrictions, nothing is encrypted.
     TempDir out;
@@ -568,8 +573,153 @@ PdfPageOptions ImageSizeOptions() {
 }
 } // namespace
 
+TEST(PdfServiceTest, DensitiesNoRealImageHasAreLeftOutWithANote) {
+    // 16 x 16 images on pages of their own size: 12 points a side at the 96 dpi of an image
+    // without a density.
+    const std::string rows(16 * 17, '\0');
+    const auto png = [&](uint32_t x, uint32_t y) {
+        return PngFile({PngHeader(16, 16, 8, 0), PngChunk("pHYs", Be32(x) + Be32(y) + "\x01"),
+                        PngChunk("IDAT", Zlib(rows)), PngChunk("IEND", "")});
+    };
+    const auto tiff = [](float x, float y) {
+        return MakeTiff([&](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 16);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, x);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, y);
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            const std::string row(16, '\x40');
+            for (uint32_t r = 0; r < 16; ++r) {
+                TIFFWriteScanline(tif, const_cast<char*>(row.data()), r, 0);
+            }
+        });
+    };
+    std::string jfif = EncodeJpeg(16, 16, 1);
+    jfif.replace(13, 5, std::string("\x01\x00\x01\x00\x01", 5)); // 1 x 1 dots per inch
+    std::string bmp = RleBmp(16, 16, 8, std::string("\x00\x01", 2));
+    bmp.replace(38, 8, Le32(3) + Le32(30000000)); // pixels per metre
+    struct Case {
+        const char* label;
+        std::string bytes;
+        bool note;
+        double width; // of the page, in points
+        double height;
+    };
+    const Case cases[] = {
+        {"PNG, a pixel per metre", png(1, 1), true, 12, 12},
+        {"PNG, 400 million pixels per metre", png(400000000, 400000000), true, 12, 12},
+        {"JPEG, 1 dpi", jfif, true, 12, 12},
+        {"TIFF, 300 x 4000 dpi", tiff(300, 4000), true, 12, 12},
+        {"BMP, 3 x 30 million pixels per metre", bmp, true, 12, 12},
+        {"TIFF, a fax's 204 x 98 dpi", tiff(204, 98), false, 16 * 72 / 204.0, 16 * 72 / 98.0},
+        {"PNG, 300 dpi", png(11811, 11811), false, 16 * 72 / 299.9994, 16 * 72 / 299.9994},
+    };
+    for (const Case& c : cases) {
+        TempDir in;
+        TempDir out;
+        const std::string path = in.File("image");
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        const Conversion conversion = Convert({path}, out.Path(), ImageSizeOptions());
+        ASSERT_EQ(conversion.code, 0) << c.label << ": " << conversion.reason;
+        if (c.note) {
+            EXPECT_NE(conversion.reason.find("image: resolution of"), std::string::npos)
+                << c.label << ": " << conversion.reason;
+            EXPECT_NE(conversion.reason.find("placed at 96 dpi"), std::string::npos) << c.label;
+        } else {
+            EXPECT_EQ(conversion.reason, "") << c.label;
+        }
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        EXPECT_NEAR(image.pageWidth, c.width, 0.01) << c.label;
+        EXPECT_NEAR(image.pageHeight, c.height, 0.01) << c.label;
+    }
+}
+
+namespace {
+// libtiff's own rendering of a TIFF as 8-bit RGB rows, top-down.
+std::string LibtiffRgb(const std::string& path) {
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    uint32_t width = 0;
+    uint32_t height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<uint32_t> raster(size_t(width) * height);
+    const bool read =
+        TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1);
+    TIFFClose(tif);
+    std::string rgb;
+    for (uint32_t pixel : read ? raster : std::vector<uint32_t>()) {
+        rgb += static_cast<char>(TIFFGetR(pixel));
+        rgb += static_cast<char>(TIFFGetG(pixel));
+        rgb += static_cast<char>(TIFFGetB(pixel));
+    }
+    return rgb;
+}
+} // namespace
+
+TEST(PdfServiceTest, LargeTiffStripsAreDecodedPieceByPieceInEveryLayout) {
+    // Each image is one LZW strip of more than 16 MB decoded: decoded row by row, each plane
+    // (or block of subsampled rows) as libtiff renders it. YCbCr and signed L*a*b* go
+    // through libtiff's RGBA rendering.
+    struct Fixture {
+        const char* label;
+        uint32_t width;
+        uint32_t height;
+        uint16_t photometric;
+        uint16_t bits;
+        uint16_t format;
+        uint16_t planar;
+        uint16_t subsampling; // YCbCr: 2 x 2
+    };
+    const Fixture fixtures[] = {
+        {"RGB planes", 2400, 2401, PHOTOMETRIC_RGB, 8, SAMPLEFORMAT_UINT, PLANARCONFIG_SEPARATE, 0},
+        {"YCbCr subsampled, an odd height", 3400, 3401, PHOTOMETRIC_YCBCR, 8, SAMPLEFORMAT_UINT,
+         PLANARCONFIG_CONTIG, 2},
+        {"signed L*a*b*", 1700, 1701, PHOTOMETRIC_CIELAB, 16, SAMPLEFORMAT_INT, PLANARCONFIG_CONTIG,
+         0},
+    };
+    for (const Fixture& f : fixtures) {
+        TempDir in;
+        TempDir out;
+        const std::string path = in.File("large.tif");
+        std::ofstream(path, std::ios::binary) << MakeTiff([&](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, f.width);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, f.height);
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, f.height);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, f.bits);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, f.format);
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, f.photometric);
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, f.planar);
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+            if (f.subsampling != 0) {
+                TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, f.subsampling, f.subsampling);
+            }
+            // Varied samples, written as libtiff stores them (blocks of subsampled rows).
+            const tmsize_t size = TIFFStripSize(tif);
+            std::vector<unsigned char> data(static_cast<size_t>(size));
+            for (size_t i = 0; i < data.size(); ++i) {
+                data[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
+            }
+            const int planes = f.planar == PLANARCONFIG_SEPARATE ? 3 : 1;
+            for (int plane = 0; plane < planes; ++plane) {
+                TIFFWriteEncodedStrip(tif, static_cast<uint32_t>(plane), data.data(), size);
+            }
+        });
+        const Conversion conversion = Convert({path}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << f.label << ": " << conversion.reason;
+        const PdfImage image = ReadImages(conversion.path).at(0);
+        ASSERT_EQ(image.components, 3) << f.label;
+        ASSERT_EQ(image.bitsPerComponent, 8) << f.label;
+        EXPECT_TRUE(image.samples == LibtiffRgb(path)) << f.label;
+    }
+}
+
 TEST(PdfServiceTest, CieLabTiffBecomesALabImageWithItsOwnSamples) {
-    // L*, a*, b* (a* and b* signed): grey, red-ish, green-ish, white; 8 bits, 72 dpi.
+    // L*, a*, b* (a* and b* signed): grey, red-ish, green-ish, white; 10 dpi, pixels large enough
+    // to be told apart when rendered at 72 dpi.
     struct Fixture {
         const char* label;
         int bits;
@@ -594,8 +744,8 @@ TEST(PdfServiceTest, CieLabTiffBecomesALabImageWithItsOwnSamples) {
             TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
             TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CIELAB);
             TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-            TIFFSetField(tif, TIFFTAG_XRESOLUTION, 1.0f);
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, 1.0f);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, 10.0f);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, 10.0f);
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
             if (f.whitePoint != nullptr) {
                 TIFFSetField(tif, TIFFTAG_WHITEPOINT, f.whitePoint);

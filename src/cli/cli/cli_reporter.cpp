@@ -59,6 +59,7 @@ void CliReporter::QueueEvent(wxEvent* raw) {
     case DhGridCellRenderCommandEvent::kProgress:
         if (cell->GetPercent() >= 100) {
             entry.outcome = Row::Outcome::Converted;
+            entry.reason = cell->GetString(); // what the conversion changed, if anything
             entry.pages = cell->GetPages();
             entry.bytes = FileSize(entry.output);
             Finish(row);
@@ -116,10 +117,12 @@ void CliReporter::Finish(size_t row) {
     }
     const std::string name = Shown(entry.name);
     switch (entry.outcome) {
-    case Row::Outcome::Converted:
-        std::fprintf(m_out, "[%zu/%zu] %s -> %s\n", row + 1, m_rows.size(), name.c_str(),
-                     Shown(entry.output).c_str());
+    case Row::Outcome::Converted: {
+        const std::string note = entry.reason.empty() ? "" : " (" + Shown(entry.reason) + ")";
+        std::fprintf(m_out, "[%zu/%zu] %s -> %s%s\n", row + 1, m_rows.size(), name.c_str(),
+                     Shown(entry.output).c_str(), note.c_str());
         break;
+    }
     case Row::Outcome::Skipped:
         std::fprintf(m_out, "[%zu/%zu] %s: skipped, %s is newer\n", row + 1, m_rows.size(),
                      name.c_str(), Shown(entry.output).c_str());

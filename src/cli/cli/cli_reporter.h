@@ -19,7 +19,7 @@ public:
         wxString input;  // the input as given (a folder's image: the folder as given + name)
         wxString output; // the PDF it becomes
         enum class Outcome { Pending, Converted, Failed, Skipped } outcome = Outcome::Pending;
-        wxString reason;
+        wxString reason;    // why it failed, or what its conversion changed
         int pages = -1;     // pages of the PDF; -1 unknown
         int64_t bytes = -1; // size of the PDF; -1 unknown
     };

@@ -495,6 +495,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         }
         reportRows.push_back(entry);
     }
+    // The job holds the rows' cells from here on.
+    rows.reset();
+    paths.Clear();
 
     FILE* human = options.jsonReport ? stderr : stdout;
     CliReporter reporter(std::move(reportRows), options.mergeName.has_value(), human,

@@ -133,7 +133,8 @@ void DomainConvert::Stop() {
     ConvertState = kStopRequested;
 }
 
-void DomainConvert::PostProgress(int done, int total, int row, int column, int pages) {
+void DomainConvert::PostProgress(int done, int total, int row, int column, int pages,
+                                 const wxString& note) {
     if (!channel || total == 0) {
         return;
     }
@@ -141,6 +142,7 @@ void DomainConvert::PostProgress(int done, int total, int row, int column, int p
                                                    DhGridCellRenderCommandEvent::kProgress);
     event->SetInt(done * 100 / total);
     event->SetExtraLong(pages);
+    event->SetString(note);
     channel->Post(event);
 }
 

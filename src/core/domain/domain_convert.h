@@ -72,8 +72,10 @@ public:
     FileRowArray* BuildRowsFromPaths(const wxArrayString& paths);
 
     // Queues a cell-render event: progress (state 1, percent done * 100 / total); at 100 %,
-    // the pages of the PDF written.
-    void PostProgress(int done, int total, int row, int column, int pages = 0);
+    // the pages of the PDF written and the service's notes on what it changed (English, as
+    // reasons are), if any.
+    void PostProgress(int done, int total, int row, int column, int pages = 0,
+                      const wxString& note = wxString());
     // Queues a cell-render event with a state; a failure carries its kind and reason.
     void PostStatus(int row, int column, int state, const ConvertFailure& failure = {});
     // Appends "first [second] [code]" to today's log, control characters escaped.

@@ -175,6 +175,13 @@ ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
     return {};
 }
 
+wxString DomainConvertPdfCreator::NoteOf(const PdfResult* result) {
+    if (result == nullptr || result->errorCode != 0 || result->reason == nullptr) {
+        return wxString();
+    }
+    return wxString::FromUTF8(result->reason);
+}
+
 ConvertFailure DomainConvertPdfCreator::PrepareOutput(const wxString& name, const TempFolder& temp,
                                                       ServicePtr& service) {
     using Kind = ConvertFailure::Kind;
@@ -203,6 +210,7 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
 
         ServicePtr service;
         int pages = 0;
+        wxString note;
         ConvertFailure failure = PrepareOutput(name, temp, service);
         if (!failure) {
             const int type = cells.size() > FileRowInfo::kProductType
@@ -217,15 +225,16 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
                     service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                        temp.Path().utf8_str(), NoProgress, 0);
                 failure = PlaceResult(result, output);
+                note = NoteOf(result);
                 pages = result != nullptr ? result->pageCount : 0;
             }
         }
         service.reset();
 
         if (!failure) {
-            PostProgress(100, 100, row, column, pages);
+            PostProgress(100, 100, row, column, pages, note);
             ++count;
-            WriteLog(source, output, 1);
+            WriteLog(source, note.empty() ? output : output + ": " + note, 1);
         } else {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
             WriteLog(source, output + ": " + failure.reason, 0);

@@ -84,6 +84,9 @@ protected:
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or no failure.
     static ConvertFailure PlaceResult(const PdfResult* result, const wxString& output);
+    // What the service notes on a conversion that succeeded (an image's density it left
+    // out); empty when nothing.
+    static wxString NoteOf(const PdfResult* result);
     // The progress procedure of a file of its own: the file in hand always finishes.
     static int NoProgress(int pagesDone, int pagesTotal);
     // The progress procedure of a merge: an abandoned job (the window closes) cancels it.

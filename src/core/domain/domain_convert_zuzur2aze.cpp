@@ -41,6 +41,7 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
     TempFolder temp;
     ServicePtr service;
     int pages = 0;
+    wxString note;
     ConvertFailure failure = PrepareOutput(name, temp, service);
     if (!failure) {
         for (const auto& [row, cells] : job) {
@@ -54,6 +55,7 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
                 service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                    temp.Path().utf8_str(), CancelWhenAbandoned, 0);
             failure = PlaceResult(result, output);
+            note = NoteOf(result);
             pages = result != nullptr ? result->pageCount : 0;
         }
     }
@@ -61,12 +63,13 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
     // All or nothing: one merged file, or every row failed.
     for (const auto& [row, cells] : job) {
         if (!failure) {
-            PostProgress(100, 100, row, column, pages);
+            PostProgress(100, 100, row, column, pages, note);
         } else {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
         }
     }
-    WriteLog(wxString::Format("%zu", job.size()), failure ? output + ": " + failure.reason : output,
+    const wxString said = failure ? failure.reason : note;
+    WriteLog(wxString::Format("%zu", job.size()), said.empty() ? output : output + ": " + said,
              failure ? 0 : 1);
     job.clear();
     return failure ? 0 : 1;

@@ -7,9 +7,9 @@
 #include "pdf/pdf_error.h"
 #include "pdf/png_source.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace {
@@ -44,6 +44,10 @@ uint32_t FieldValue(uint32_t pixel, uint32_t mask, int shift) {
 namespace {
 // The headers, the bit-field masks and the largest palette.
 constexpr size_t kHeadSize = 14 + 124 + 16 + 256 * 4;
+// RLE codes of two bytes draw at most 255 pixels.
+constexpr uint64_t kRlePixelsPerByte = 128;
+// RLE data is read backwards in pieces of this size.
+constexpr uint64_t kRleWindow = 256 * 1024;
 } // namespace
 
 BmpSource::BmpSource(const SourceData& data) : ImageSource(data) {
@@ -63,11 +67,6 @@ void BmpSource::Parse() {
     layout.width = static_cast<int>(header.width);
     layout.height = static_cast<int>(header.height);
     if (header.xPerMetre > 0 && header.yPerMetre > 0) {
-        const double ratio = double(std::max(header.xPerMetre, header.yPerMetre)) /
-                             std::min(header.xPerMetre, header.yPerMetre);
-        if (ratio > 100) {
-            Broken("implausible pixel density");
-        }
         layout.xDpi = header.xPerMetre * 0.0254;
         layout.yDpi = header.yPerMetre * 0.0254;
     }
@@ -88,7 +87,11 @@ void BmpSource::Parse() {
     CheckCompression();
     const bool rle = m_compression == kRle8 || m_compression == kRle4;
     m_stride = ((static_cast<uint64_t>(header.width) * m_bitCount + 31) / 32) * 4;
-    if (!rle) {
+    if (rle) {
+        // Decoded one byte a pixel.
+        CheckDataSize(static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height),
+                      size - m_dataOffset, kRlePixelsPerByte);
+    } else {
         if (m_stride * static_cast<uint64_t>(header.height) > size - m_dataOffset) {
             Broken("truncated pixel data");
         }
@@ -383,21 +386,34 @@ void BmpSource::CheckIndices(const unsigned char* row) const {
     }
 }
 
-void BmpSource::WriteRle(const Sink& out) const {
-    // The data draws the image from the bottom row up, and deltas skip pixels, rows or the
-    // rest of the image: only the rows it draws are held; the others are index 0.
+std::vector<BmpSource::RleRow> BmpSource::IndexRle() const {
+    // The data draws the image from the bottom row up; end-of-line codes and deltas move to
+    // rows above (deltas also to the right), and the end of the bitmap leaves the rest
+    // undrawn. Each row is entered at most once: where its data begins is noted, with the
+    // column it begins at, and where it ends (at the code that moves on). The data is checked
+    // on the way, so that nothing is written of a damaged file.
     const ImageLayout& layout = m_pages.front();
     const size_t width = static_cast<size_t>(layout.width);
     const size_t height = static_cast<size_t>(layout.height);
-    std::map<size_t, std::vector<unsigned char>> rows; // counted from the bottom
     const bool four = m_compression == kRle4;
+    std::vector<RleRow> rows;
+    SourceData::Stream stream(m_data, m_dataOffset);
     size_t x = 0;
     size_t y = 0;
-    std::vector<unsigned char>* row = nullptr;
-    size_t rowY = SIZE_MAX;
+    const auto enter = [&] {
+        if (y < height) {
+            rows.push_back(
+                {static_cast<uint32_t>(y), static_cast<uint32_t>(x), stream.Position(), 0});
+        }
+    };
+    const auto leave = [&](uint64_t at) {
+        if (!rows.empty() && rows.back().end == 0) {
+            rows.back().end = at;
+        }
+    };
     // A repeated run that overshoots the end of its row is cut there (some encoders write
     // them); literal pixels outside the image mean damaged data.
-    auto put = [&](int index, bool literal) {
+    const auto put = [&](int index, bool literal) {
         if (x >= width || y >= height) {
             if (literal) {
                 Broken("RLE data runs outside the image");
@@ -407,25 +423,18 @@ void BmpSource::WriteRle(const Sink& out) const {
         if (index >= m_paletteEntries) {
             Broken("pixels use colours that are not in the palette");
         }
-        if (rowY != y) {
-            row = &rows[y];
-            if (row->empty()) {
-                row->assign(width, 0);
-            }
-            rowY = y;
-        }
-        (*row)[x++] = static_cast<unsigned char>(index);
+        ++x;
     };
-
-    SourceData::Stream stream(m_data, m_dataOffset);
-    auto next = [&](size_t count) {
+    const auto next = [&](size_t count) {
         if (!stream.Ensure(count)) {
             Broken("truncated RLE data");
         }
         return stream.Data();
     };
+    enter();
     bool done = false;
     while (!done) {
+        const uint64_t at = stream.Position();
         const unsigned char* op = next(2);
         const unsigned count = op[0];
         const unsigned value = op[1];
@@ -439,19 +448,28 @@ void BmpSource::WriteRle(const Sink& out) const {
         }
         switch (value) {
         case 0: // end of line
+            leave(at);
             x = 0;
             ++y;
+            enter();
             break;
         case 1: // end of bitmap
+            leave(at);
             done = true;
             break;
         case 2: { // delta
             const unsigned char* delta = next(2);
-            x += delta[0];
-            y += delta[1];
+            const unsigned dx = delta[0];
+            const unsigned dy = delta[1];
             stream.Skip(2);
+            x += dx;
+            y += dy;
             if (x > width || y > height) {
                 Broken("RLE delta moves outside the image");
+            }
+            if (dy > 0) {
+                leave(at);
+                enter();
             }
             break;
         }
@@ -472,12 +490,74 @@ void BmpSource::WriteRle(const Sink& out) const {
             done = more && stream.Data()[0] == 0 && stream.Data()[1] == 1;
         }
     }
+    leave(stream.Position());
+    return rows;
+}
 
+void BmpSource::WriteRle(const Sink& out) const {
+    // The rows are written top-down, each decoded from where its data begins: only one row is
+    // held, and the data is read backwards in windows (the top row's comes last). Rows the
+    // data does not draw, and pixels it skips, are palette index 0.
+    const ImageLayout& layout = m_pages.front();
+    const size_t width = static_cast<size_t>(layout.width);
+    const size_t height = static_cast<size_t>(layout.height);
+    const std::vector<RleRow> rows = IndexRle();
+    const bool four = m_compression == kRle4;
     ImageEncoder encoder(out, nullptr, layout.width, layout.height, 1, 8, 0);
-    const std::vector<unsigned char> blank(width, 0);
+    unsigned char* row = encoder.ColourRow();
+    SourceData::Reader reader(m_data);
+    std::vector<unsigned char> window;
+    uint64_t windowStart = 0;
+    auto drawn = rows.rbegin();
     for (size_t top = 0; top < height; ++top) {
-        const auto found = rows.find(height - 1 - top);
-        encoder.WriteRow(found != rows.end() ? found->second.data() : blank.data());
+        std::memset(row, 0, width);
+        if (drawn == rows.rend() || drawn->y != height - 1 - top) {
+            encoder.WriteRow();
+            continue;
+        }
+        const RleRow& r = *drawn++;
+        if (r.begin < windowStart || r.end > windowStart + window.size()) {
+            const uint64_t size = std::max<uint64_t>(r.end - r.begin, kRleWindow);
+            windowStart = std::min(r.begin, r.end > size ? r.end - size : 0);
+            CheckBuffer(r.end - windowStart);
+            window.resize(static_cast<size_t>(r.end - windowStart));
+            if (reader.ReadAt(windowStart, window.data(), window.size()) != window.size()) {
+                Changed();
+            }
+        }
+        const unsigned char* p = window.data() + (r.begin - windowStart);
+        const unsigned char* end = window.data() + (r.end - windowStart);
+        size_t x = r.x;
+        // The row's data holds runs, literal pixels and deltas along the row; what lies
+        // beyond the row's end was cut when the data was checked.
+        const auto put = [&](unsigned index) {
+            if (x < width) {
+                row[x++] = static_cast<unsigned char>(index);
+            }
+        };
+        while (end - p >= 2) {
+            const unsigned count = p[0];
+            const unsigned value = p[1];
+            p += 2;
+            if (count > 0) {
+                for (unsigned i = 0; i < count; ++i) {
+                    put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+                }
+            } else if (value == 2 && end - p >= 2) {
+                x += p[0];
+                p += 2;
+            } else if (value > 2) {
+                const size_t bytesUsed = four ? (value + 1) / 2 : value;
+                if (static_cast<size_t>(end - p) < bytesUsed) {
+                    Changed();
+                }
+                for (unsigned i = 0; i < value; ++i) {
+                    put(four ? (i % 2 == 0 ? p[i / 2] >> 4 : p[i / 2] & 0x0F) : p[i]);
+                }
+                p += std::min<size_t>((bytesUsed + 1) & ~size_t(1), static_cast<size_t>(end - p));
+            }
+        }
+        encoder.WriteRow();
     }
     encoder.Finish();
 }

@@ -48,6 +48,15 @@ private:
     const unsigned char* ReadRow(SourceData::Reader& reader, int stored,
                                  std::vector<unsigned char>& row) const;
     void CheckIndices(const unsigned char* row) const;
+    // Where the RLE data draws a row: from `begin` to `end` in the file, from column `x` on.
+    struct RleRow {
+        uint32_t y; // counted from the bottom
+        uint32_t x;
+        uint64_t begin;
+        uint64_t end;
+    };
+    // The rows the RLE data draws, bottom-up; throws PdfError when the data is damaged.
+    std::vector<RleRow> IndexRle() const;
     void WriteRle(const Sink& out) const;
     // The Decode value that maps `bits`-bit samples stored at `outBits` bits exactly.
     static double DecodeScale(int bits, int outBits);

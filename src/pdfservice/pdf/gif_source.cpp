@@ -158,15 +158,9 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data) {
         }
     }
 
-    // Transparency: the file's transparent colour, else a spare palette entry for pixels the
-    // data leaves out.
+    // Transparency: the file's transparent colour.
     if (f.transparentIndex >= 0 && f.transparentIndex < colours) {
-        m_missingIndex = f.transparentIndex;
         layout.colourKey = {f.transparentIndex, f.transparentIndex};
-    } else if (colours < 256) {
-        m_missingIndex = colours;
-        layout.palette.append(3, '\0');
-        layout.colourKey = {m_missingIndex, m_missingIndex};
     }
 
     // The frame, clipped to the logical screen, placed on it.
@@ -189,8 +183,7 @@ GifSource::GifSource(const SourceData& data) : ImageSource(data) {
         layout.height = bottom - top;
         layout.offsetX = left;
         layout.offsetY = top;
-        // Rows beyond the data show transparent, yet a file far too short for its frame is
-        // no image of it.
+        // A file far too short for its frame is refused before anything is decoded.
         if (uint64_t(layout.width) * layout.height > kMaxPixelsPerByte * (reader.Remaining() + 1)) {
             Broken("the file is too short for its image size");
         }
@@ -219,38 +212,30 @@ void GifSource::WriteImage(int, const Sink& out, std::string* softMask) {
     const size_t skipX = static_cast<size_t>(layout.offsetX - m_frame.left);
     const size_t width = static_cast<size_t>(layout.width);
     std::vector<unsigned char> line(static_cast<size_t>(frameWidth));
-    const std::vector<unsigned char> missing(width, static_cast<unsigned char>(m_missingIndex));
 
-    // Reads the next stored row; false when the data ends early (the rest stays
-    // transparent). Damaged data is an error.
-    bool ended = false;
+    // Reads the next stored row. Data that ends before the frame's last row, or is damaged,
+    // is an error: the rows it lacks are no part of the image.
     const int entries = m_frame.colourCount > 0 ? m_frame.colourCount : 256;
     auto readLine = [&]() {
-        if (ended) {
-            return false;
-        }
-        std::fill(line.begin(), line.end(), static_cast<unsigned char>(m_missingIndex));
         if (DGifGetLine(gif, line.data(), frameWidth) == GIF_ERROR) {
-            if (gif->Error != D_GIF_ERR_EOF_TOO_SOON && gif->Error != D_GIF_ERR_READ_FAILED) {
-                Broken(gif->Error);
+            if (gif->Error == D_GIF_ERR_EOF_TOO_SOON || gif->Error == D_GIF_ERR_READ_FAILED) {
+                Broken("truncated image data");
             }
-            // A partly decoded row keeps what it got; the rows after it stay transparent.
-            ended = true;
+            Broken(gif->Error);
         }
         for (int x = 0; x < frameWidth; ++x) {
-            if (line[x] >= entries && !(ended && line[x] == m_missingIndex)) {
+            if (line[x] >= entries) {
                 Broken("pixels use colours that are not in the palette");
             }
         }
-        return true;
     };
 
     if (!m_frame.interlaced) {
         // Rows come in order: each is written as it is decoded.
         for (int y = 0; y < firstRow + rows; ++y) {
-            const bool got = readLine();
+            readLine();
             if (y >= firstRow) {
-                encoder.WriteRow(got ? &line[skipX] : missing.data());
+                encoder.WriteRow(&line[skipX]);
             }
         }
         encoder.Finish();
@@ -261,23 +246,18 @@ void GifSource::WriteImage(int, const Sink& out, std::string* softMask) {
     // shows is held (not zero-filled: memory is taken as rows arrive).
     CheckBuffer(uint64_t(width) * rows);
     std::unique_ptr<unsigned char[]> image(new unsigned char[width * rows]);
-    std::vector<bool> decoded(static_cast<size_t>(rows), false);
     static const int kStart[] = {0, 4, 2, 1};
     static const int kStep[] = {8, 8, 4, 2};
     for (int pass = 0; pass < 4; ++pass) {
         for (int y = kStart[pass]; y < m_frame.height; y += kStep[pass]) {
-            if (!readLine()) {
-                break;
-            }
+            readLine();
             if (y >= firstRow && y < firstRow + rows) {
                 std::memcpy(&image[size_t(y - firstRow) * width], &line[skipX], width);
-                decoded[static_cast<size_t>(y - firstRow)] = true;
             }
         }
     }
     for (int y = 0; y < rows; ++y) {
-        encoder.WriteRow(decoded[static_cast<size_t>(y)] ? &image[size_t(y) * width]
-                                                         : missing.data());
+        encoder.WriteRow(&image[size_t(y) * width]);
     }
     encoder.Finish();
 }

@@ -3,9 +3,9 @@
 #include "pdf/image_source.h"
 
 // A GIF image: its first frame on the logical screen, palette kept, the transparent colour
-// as a colour-key mask. Pixels the data leaves out are transparent, as browsers show them.
-// The frame is clipped to the screen before anything is held, and rows are written as they
-// are decoded (an interlaced frame holds the visible part).
+// as a colour-key mask. Data that ends before the frame's last row is an error, not a frame
+// with transparent rows. The frame is clipped to the screen before anything is held, and rows are
+// written as they are decoded (an interlaced frame holds the visible part).
 class GifSource : public ImageSource {
 public:
     explicit GifSource(const SourceData& data);
@@ -29,5 +29,4 @@ public:
 private:
     Frame m_frame;
     bool m_emptyFrame = false;
-    int m_missingIndex = 0; // the index given to pixels the data leaves out
 };

@@ -47,6 +47,12 @@ void ImageSource::CheckSize(uint64_t width, uint64_t height) {
     }
 }
 
+void ImageSource::CheckDataSize(uint64_t decodedBytes, uint64_t dataBytes, uint64_t ratio) {
+    if (decodedBytes > kFreeBytes && decodedBytes / ratio > dataBytes) {
+        throw PdfError(PDF_ERROR_CORRUPT, "the image data is too short for the image size");
+    }
+}
+
 void ImageSource::CheckBuffer(uint64_t bytes) {
     if (bytes > kMaxBuffer) {
         throw PdfError(PDF_ERROR_TOO_LARGE, "image too large to convert");

@@ -40,8 +40,19 @@ public:
     static constexpr int kMaxSide = 1 << 20;
     static constexpr uint64_t kMaxBuffer = uint64_t(1) << 30;
 #endif
+    // Decoded data that any image may take, whatever its file holds.
+#ifdef OMBRIX_FUZZING
+    static constexpr uint64_t kFreeBytes = uint64_t(1) << 20;
+#else
+    static constexpr uint64_t kFreeBytes = uint64_t(1) << 26;
+#endif
     // Throws PdfError when an image of this size is beyond the limits.
     static void CheckSize(uint64_t width, uint64_t height);
+    // Memory and time are bounded by what a file holds: `dataBytes` of a coding that gives at
+    // most `ratio` bytes for each of its bytes decode to no more than that (or kFreeBytes).
+    // Throws PdfError when `decodedBytes` is beyond: a header that claims far more than its
+    // data can hold is refused before anything is decoded.
+    static void CheckDataSize(uint64_t decodedBytes, uint64_t dataBytes, uint64_t ratio);
     // Throws PdfError when a buffer of this many bytes is beyond the limits.
     static void CheckBuffer(uint64_t bytes);
 

@@ -12,6 +12,11 @@ JpegSource::JpegSource(const SourceData& data) : ImageSource(data) {
     SourceData::Stream stream(m_data);
     JpegStructure::ParseHeader(stream, info);
     CheckSize(info.width, info.height);
+    if (info.arithmetic) {
+        // Rewritten as Huffman coding with the coefficients of the whole image held.
+        CheckBuffer(info.CoefficientBytes());
+        CheckDataSize(info.CoefficientBytes(), stream.Size(), JpegInfo::kCoefficientBytesPerByte);
+    }
     m_frame = info;
     m_frame.icc.clear();
     m_frame.exif.clear();
@@ -66,7 +71,7 @@ void JpegSource::WriteImage(int, const Sink& out, std::string*) {
     // anything after the end-of-image marker (a second MPO image, trailing junk) is left out.
     SourceData::Stream stream(m_data);
     if (!m_frame.arithmetic) {
-        if (!JpegStructure::Copy(stream, &out).SameFrame(m_frame)) {
+        if (!JpegStructure::Copy(stream, &out, true).SameFrame(m_frame)) {
             Changed();
         }
         return;

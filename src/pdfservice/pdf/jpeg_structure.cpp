@@ -186,6 +186,22 @@ void ReadHuffmanTables(const unsigned char* p, size_t length, Tables& tables) {
     }
 }
 
+// Segments a PDF keeps of a JPEG it embeds: all but comments and application segments, save
+// JFIF (APP0, which tells decoders that three components are YCbCr) and Adobe (APP14, which
+// tells how the colours are coded: CMYK stored inverted, YCCK). A reader takes the colour space
+// from the image dictionary, which holds the ICC profile of the APP2 segments (once for all
+// the pages that share it), and the page applies the Exif orientation: the rest would only take
+// room (an Exif thumbnail, XMP, Photoshop resources, the index of the further images of an MPO).
+bool KeptInPdf(unsigned char marker, const unsigned char* body, size_t length) {
+    if (marker == 0xE0) {
+        return length >= 5 && std::memcmp(body, "JFIF\0", 5) == 0;
+    }
+    if (marker == 0xEE) {
+        return length >= 5 && std::memcmp(body, "Adobe", 5) == 0;
+    }
+    return !(marker >= 0xE1 && marker <= 0xEF) && marker != 0xFE;
+}
+
 // Checks a scan header the way decoders do before they read the scan: readers refuse a whole
 // page when a scan names a missing table or impossible progression parameters. Returns the
 // fewest bits the scan's data can take, for scans whose every block takes some bits.
@@ -287,6 +303,17 @@ public:
         Pass(2);
     }
 
+    // Hands the marker just passed to the sink.
+    void Emit(unsigned char marker) {
+        if (m_out != nullptr) {
+            const unsigned char bytes[2] = {0xFF, marker};
+            (*m_out)(bytes, 2);
+        }
+    }
+
+    // Moves past `count` buffered bytes, leaving them out of the sink.
+    void Drop(size_t count) { m_stream.Skip(count); }
+
     // Moves past `count` buffered bytes.
     void Pass(size_t count) {
         if (m_out != nullptr && count > 0) {
@@ -296,7 +323,8 @@ public:
     }
 
     // Moves to the next marker and past it; false when the data ends first. Extraneous bytes
-    // before a marker are skipped, as libjpeg does.
+    // before a marker are skipped, as libjpeg does (and passed on). The marker itself goes to
+    // the sink with Emit, once the caller keeps it.
     bool NextMarker(unsigned char& marker) {
         for (;;) {
             if (!m_stream.Ensure(1)) {
@@ -321,7 +349,7 @@ public:
                 Pass(1);
             }
             marker = m_stream.Data()[1];
-            Pass(2);
+            m_stream.Skip(2);
             return true;
         }
     }
@@ -407,6 +435,26 @@ private:
 };
 } // namespace
 
+bool JpegInfo::BuffersWholeImage() const {
+    return frameMarker == 0xC2 || frameMarker == 0xCA || firstScanComponents < components;
+}
+
+uint64_t JpegInfo::CoefficientBytes() const {
+    int maxH = 1;
+    int maxV = 1;
+    for (int factors : sampling) {
+        maxH = std::max(maxH, factors >> 4);
+        maxV = std::max(maxV, factors & 0x0F);
+    }
+    const uint64_t mcuColumns = (uint64_t(width) + 8 * maxH - 1) / (8 * maxH);
+    const uint64_t mcuRows = (uint64_t(height) + 8 * maxV - 1) / (8 * maxV);
+    uint64_t blocks = 0;
+    for (int factors : sampling) {
+        blocks += mcuColumns * (factors >> 4) * mcuRows * (factors & 0x0F);
+    }
+    return blocks * 64 * 2;
+}
+
 bool JpegInfo::SameFrame(const JpegInfo& other) const {
     return width == other.width && height == other.height && components == other.components &&
            precision == other.precision && frameMarker == other.frameMarker &&
@@ -431,6 +479,11 @@ void JpegStructure::ParseHeader(SourceData::Stream& stream, JpegInfo& info) {
             if (info.components == 0) {
                 Broken("scan before the frame header");
             }
+            size_t length = 0;
+            const unsigned char* body = walker.Segment(length);
+            if (body != nullptr && length > 2) {
+                info.firstScanComponents = body[0];
+            }
             break;
         }
         if (!IsFrameMarker(marker) && !IsWanted(marker)) {
@@ -454,7 +507,7 @@ void JpegStructure::ParseHeader(SourceData::Stream& stream, JpegInfo& info) {
     info.icc = profile.Assemble();
 }
 
-JpegInfo JpegStructure::Copy(SourceData::Stream& stream, const Sink* out) {
+JpegInfo JpegStructure::Copy(SourceData::Stream& stream, const Sink* out, bool forPdf) {
     Walker walker(stream, out);
     JpegInfo frame;
     Tables tables;
@@ -468,14 +521,31 @@ JpegInfo JpegStructure::Copy(SourceData::Stream& stream, const Sink* out) {
             if (!sawScan) {
                 Broken("no image data");
             }
+            walker.Emit(marker);
             return frame;
         }
         if (IsStandalone(marker)) {
+            walker.Emit(marker);
             continue;
         }
         if (!IsSegment(marker)) {
             Broken("unexpected marker in the image data");
         }
+        if (forPdf && ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE)) {
+            size_t length = 0;
+            const unsigned char* body = walker.Segment(length);
+            if (body == nullptr) {
+                Truncated();
+            }
+            if (KeptInPdf(marker, body, length - 2)) {
+                walker.Emit(marker);
+                walker.Pass(length);
+            } else {
+                walker.Drop(length);
+            }
+            continue;
+        }
+        walker.Emit(marker);
         if (!IsFrameMarker(marker) && marker != kDHT && marker != kDQT && marker != kSOS) {
             if (!walker.SkipSegment()) {
                 Truncated();

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
@@ -15,6 +16,7 @@ struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf* jump;
     char* message;
+    bool* damaged; // a warning that the data is corrupt or missing
 };
 
 void OnError(j_common_ptr info) {
@@ -23,15 +25,28 @@ void OnError(j_common_ptr info) {
     std::longjmp(*errors->jump, 1);
 }
 
-void OnMessage(j_common_ptr, int) {}
+// libjpeg goes on after a warning, making up what the data lacks (a scan cut short ends grey):
+// warnings of corrupt or missing data fail the transcoding. Those about markers that do not
+// touch the image (an unknown JFIF version or Adobe transform, a bad profile chunk) do not.
+void OnMessage(j_common_ptr info, int level) {
+    auto* errors = reinterpret_cast<ErrorManager*>(info->err);
+    const int code = info->err->msg_code;
+    if (level >= 0 || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC ||
+        code == JWRN_JFIF_MAJOR || *errors->damaged) {
+        return;
+    }
+    (*info->err->format_message)(info, errors->message);
+    *errors->damaged = true;
+}
 
 // libjpeg reading a source piece by piece. The procedures are called from libjpeg's C frames:
-// nothing is thrown through them; a read failure ends the data as an end-of-image marker
-// would (libjpeg then reports what is missing).
+// nothing is thrown through them; a read failure or the end of the data ends the data as an
+// end-of-image marker would, and marks the data as cut short.
 struct SourceManager {
     jpeg_source_mgr base;
     SourceData::Reader* reader;
     uint64_t position;
+    bool ended;
     JOCTET buffer[64 * 1024];
 };
 
@@ -46,6 +61,7 @@ boolean FillInput(j_decompress_ptr info) {
         n = 0;
     }
     if (n == 0) {
+        source->ended = true;
         source->buffer[0] = 0xFF;
         source->buffer[1] = JPEG_EOI;
         n = 2;
@@ -73,7 +89,8 @@ void TermSource(j_decompress_ptr) {}
 
 // Runs the transcoding in a frame without C++ objects, as longjmp requires. Returns false
 // with the library's message on failure; the output buffer is malloc'ed by libjpeg.
-bool Transcode(SourceManager* source, unsigned char** out, unsigned long* outSize, char* message) {
+bool Transcode(SourceManager* source, unsigned char** out, unsigned long* outSize, char* message,
+               bool* damaged) {
     jpeg_decompress_struct input{};
     jpeg_compress_struct output{};
     std::jmp_buf jump;
@@ -81,6 +98,7 @@ bool Transcode(SourceManager* source, unsigned char** out, unsigned long* outSiz
     ErrorManager outErrors{};
     inErrors.jump = outErrors.jump = &jump;
     inErrors.message = outErrors.message = message;
+    inErrors.damaged = outErrors.damaged = damaged;
     input.err = jpeg_std_error(&inErrors.base);
     inErrors.base.error_exit = OnError;
     inErrors.base.emit_message = OnMessage;
@@ -120,42 +138,31 @@ bool Transcode(SourceManager* source, unsigned char** out, unsigned long* outSiz
     return true;
 }
 
-// The bytes of the frame's DCT coefficients, as libjpeg holds them (whole MCUs).
-uint64_t CoefficientBytes(const JpegInfo& frame) {
-    int maxH = 1;
-    int maxV = 1;
-    for (int sampling : frame.sampling) {
-        maxH = std::max(maxH, sampling >> 4);
-        maxV = std::max(maxV, sampling & 0x0F);
-    }
-    const uint64_t mcuColumns = (uint64_t(frame.width) + 8 * maxH - 1) / (8 * maxH);
-    const uint64_t mcuRows = (uint64_t(frame.height) + 8 * maxV - 1) / (8 * maxV);
-    uint64_t blocks = 0;
-    for (int sampling : frame.sampling) {
-        blocks += mcuColumns * (sampling >> 4) * mcuRows * (sampling & 0x0F);
-    }
-    return blocks * 64 * sizeof(JCOEF);
-}
 } // namespace
 
 std::string JpegTranscoder::ToHuffman(const SourceData& data, const JpegInfo& frame) {
-    if (CoefficientBytes(frame) > ImageSource::kMaxBuffer) {
-        throw PdfError(PDF_ERROR_TOO_LARGE, "image too large to convert");
-    }
+    // The coefficients of the whole image are held: as many as the data can code.
+    ImageSource::CheckBuffer(frame.CoefficientBytes());
     SourceData::Reader reader(data);
+    ImageSource::CheckDataSize(frame.CoefficientBytes(), reader.Size(),
+                               JpegInfo::kCoefficientBytesPerByte);
     auto source = std::make_unique<SourceManager>();
     source->reader = &reader;
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     char message[JMSG_LENGTH_MAX] = "";
-    const bool ok = Transcode(source.get(), &out, &outSize, message);
+    bool damaged = false;
+    const bool ok = Transcode(source.get(), &out, &outSize, message, &damaged);
     std::string result;
-    if (ok && out != nullptr) {
+    if (ok && out != nullptr && !damaged && !source->ended) {
         result.assign(reinterpret_cast<const char*>(out), outSize);
     }
     std::free(out);
-    if (!ok) {
+    if (!ok || damaged) {
         throw PdfError(PDF_ERROR_CORRUPT, std::string("broken JPEG: ") + message);
+    }
+    if (source->ended) {
+        throw PdfError(PDF_ERROR_CORRUPT, "truncated JPEG (the image data ends early)");
     }
     return result;
 }

@@ -71,9 +71,11 @@ PageData PageProducer::Fresh() {
 }
 
 void PageProducer::Recycle(PageData data) {
+    data.layout = ImageLayout{};
     data.image.clear();
     data.mask.clear();
     data.icc.clear();
+    data.profileKey.clear();
     data.failure = nullptr;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_free.size() < static_cast<size_t>(m_window + m_threads)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/image_layout.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -10,12 +12,15 @@
 #include <thread>
 #include <vector>
 
-// The data of one page, produced ahead of the writer: the image stream's data and, when
-// asked for, its soft mask's data and its colour profile. A failure is kept for the writer.
+// The data of one page, produced ahead of the writer: its layout (as its file gives it now),
+// the image stream's data and, when asked for, its soft mask's data and its colour profile
+// (with the profile's key). A failure is kept for the writer.
 struct PageData {
+    ImageLayout layout;
     std::string image;
     std::string mask;
     std::string icc;
+    std::string profileKey;
     std::exception_ptr failure;
 };
 

@@ -2,32 +2,45 @@
 
 #include "pdf/page_producer.h"
 #include "pdf/pdf_error.h"
+#include "pdf/pdf_file_writer.h"
 #include "pdf/pdf_password.h"
 
-#include <qpdf/Pipeline.hh>
-#include <qpdf/QPDF.hh>
 #include <qpdf/QPDFCryptoProvider.hh>
-#include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-#include <qpdf/QUtil.hh>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <random>
+#include <set>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 using Layout = ImageLayout;
 
-// Masks and colour profiles are asked for after all the images: those that come out of an
-// image's decoding wait for their turn in memory up to this many bytes, the rest are
-// produced again when asked for.
-constexpr size_t kDeferredBudget = 64 * 1024 * 1024;
+// Densities of real images: 10 to 10000 dots per inch on each axis, neither axis more than ten
+// times the other. A file that gives one beyond (a pixel per metre, or so many dots to the
+// inch that its page would be a speck) is placed as one that gives none, and a note says so.
+constexpr double kLeastDpi = 10;
+constexpr double kMostDpi = 10000;
+constexpr double kMostDpiRatio = 10;
+// Notes listed in the result, at most.
+constexpr size_t kMostNotes = 5;
+
+bool PlausibleDensity(double x, double y) {
+    return x >= kLeastDpi && x <= kMostDpi && y >= kLeastDpi && y <= kMostDpi &&
+           std::max(x, y) <= kMostDpiRatio * std::min(x, y);
+}
+
+std::string DpiText(double dpi) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", dpi);
+    return text;
+}
 
 [[noreturn]] void CannotWrite() {
     throw PdfError(PDF_ERROR_WRITE, std::string("cannot write the PDF: ") + std::strerror(errno));
@@ -35,11 +48,11 @@ constexpr size_t kDeferredBudget = 64 * 1024 * 1024;
 
 // Writes the PDF through a file descriptor, small pieces gathered into blocks, and turns
 // every write failure into an error with a reason.
-class DescriptorPipeline : public Pipeline {
+class DescriptorOutput {
 public:
-    explicit DescriptorPipeline(int fd) : Pipeline("output file", nullptr), m_fd(fd) {}
+    explicit DescriptorOutput(int fd) : m_fd(fd) {}
 
-    void write(unsigned char const* data, size_t length) override {
+    void Write(const unsigned char* data, size_t length) {
         if (length >= sizeof m_block) {
             Flush();
             WriteAll(data, length);
@@ -51,13 +64,12 @@ public:
         std::memcpy(m_block + m_used, data, length);
         m_used += length;
     }
-    void finish() override { Flush(); }
-
-private:
     void Flush() {
         WriteAll(m_block, m_used);
         m_used = 0;
     }
+
+private:
     void WriteAll(const unsigned char* data, size_t length) {
         while (length > 0) {
             const ssize_t n = ::write(m_fd, data, length);
@@ -89,20 +101,38 @@ std::string ProfileKey(const std::string& profile) {
     return sha->SHA2_digest();
 }
 
-QPDFObjectHandle NumberArray(const std::vector<double>& values) {
-    QPDFObjectHandle array = QPDFObjectHandle::newArray();
-    for (double value : values) {
-        array.appendItem(QPDFObjectHandle::newReal(value, 6, true));
-    }
-    return array;
+std::string Number(double value) {
+    return PdfFileWriter::Number(value, 6);
 }
 
-QPDFObjectHandle IntegerArray(const std::vector<int>& values) {
-    QPDFObjectHandle array = QPDFObjectHandle::newArray();
-    for (int value : values) {
-        array.appendItem(QPDFObjectHandle::newInteger(value));
+std::string NumberArray(const std::vector<double>& values) {
+    std::string text = "[";
+    for (size_t i = 0; i < values.size(); ++i) {
+        text += (i > 0 ? " " : "") + Number(values[i]);
     }
-    return array;
+    return text + "]";
+}
+
+std::string IntegerArray(const std::vector<int>& values) {
+    std::string text = "[";
+    for (size_t i = 0; i < values.size(); ++i) {
+        text += (i > 0 ? " " : "") + std::to_string(values[i]);
+    }
+    return text + "]";
+}
+
+std::string Reference(int number) {
+    return std::to_string(number) + " 0 R";
+}
+
+std::string HexString(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text = "<";
+    for (const char c : bytes) {
+        text += kDigits[static_cast<unsigned char>(c) >> 4];
+        text += kDigits[static_cast<unsigned char>(c) & 0x0F];
+    }
+    return text + ">";
 }
 
 const char* DeviceName(Layout::ColourSpace space) {
@@ -120,25 +150,113 @@ int ComponentsOf(Layout::ColourSpace space) {
     return space == Layout::ColourSpace::Gray ? 1 : space == Layout::ColourSpace::CMYK ? 4 : 3;
 }
 
-QPDFObjectHandle PredictorParms(int colours, int bits, int columns) {
-    QPDFObjectHandle parms = QPDFObjectHandle::newDictionary();
-    parms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
-    parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(colours));
-    parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bits));
-    parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(columns));
-    return parms;
+Layout::ColourSpace BaseOf(const Layout& layout) {
+    return layout.colourSpace == Layout::ColourSpace::Indexed ? layout.paletteBase
+                                                              : layout.colourSpace;
 }
 
-// A new image stream of the given size and depth.
-QPDFObjectHandle NewImage(QPDF& pdf, int width, int height, int bits) {
-    QPDFObjectHandle image = pdf.newStream();
-    QPDFObjectHandle dict = image.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(width));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(height));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(bits));
-    return image;
+std::string PredictorParms(int colours, int bits, int columns) {
+    return " /DecodeParms << /BitsPerComponent " + std::to_string(bits) + " /Colors " +
+           std::to_string(colours) + " /Columns " + std::to_string(columns) + " /Predictor 15 >>";
+}
+
+// An image's colour space. `profile` is the ICC profile's stream (0 for none). An indexed space
+// is written as an object of its own (`palette`), so that its palette is no string of a stream
+// dictionary (which encryption would have to encrypt on its own).
+std::string ColourSpace(const Layout& layout, int profile, int palette) {
+    if (layout.colourSpace == Layout::ColourSpace::Lab) {
+        return "[/Lab << /Range " + NumberArray(layout.labRange) + " /WhitePoint " +
+               NumberArray(layout.whitePoint) + " >>]";
+    }
+    if (layout.colourSpace == Layout::ColourSpace::Indexed) {
+        return Reference(palette);
+    }
+    return profile != 0 ? "[/ICCBased " + Reference(profile) + "]" : DeviceName(layout.colourSpace);
+}
+
+std::string IndexedSpace(const Layout& layout, int profile) {
+    const Layout::ColourSpace base = BaseOf(layout);
+    const std::string baseSpace =
+        profile != 0 ? "[/ICCBased " + Reference(profile) + "]" : DeviceName(base);
+    const int entrySize = ComponentsOf(base);
+    const int entries = std::min(static_cast<int>(layout.palette.size()) / entrySize, 256);
+    return "[/Indexed " + baseSpace + " " + std::to_string(entries - 1) + " " +
+           HexString(layout.palette.substr(0, static_cast<size_t>(entries * entrySize))) + "]";
+}
+
+// The entries of an image's dictionary (all but /Length).
+std::string ImageEntries(const Layout& layout, int profile, int palette, int mask) {
+    std::string entries = " /Type /XObject /Subtype /Image /Width " + std::to_string(layout.width) +
+                          " /Height " + std::to_string(layout.height) + " /BitsPerComponent " +
+                          std::to_string(layout.bitsPerComponent) + " /ColorSpace " +
+                          ColourSpace(layout, profile, palette);
+    if (!layout.decode.empty()) {
+        entries += " /Decode " + NumberArray(layout.decode);
+    }
+    if (!layout.colourKey.empty()) {
+        entries += " /Mask " + IntegerArray(layout.colourKey);
+    }
+    if (mask != 0) {
+        entries += " /SMask " + Reference(mask);
+    }
+    switch (layout.filter) {
+    case Layout::Filter::Flate:
+    case Layout::Filter::FlatePng:
+        entries += " /Filter /FlateDecode" +
+                   PredictorParms(layout.Components(), layout.bitsPerComponent, layout.width);
+        break;
+    case Layout::Filter::DCT:
+        entries += " /Filter /DCTDecode";
+        if (layout.dctColorTransform >= 0) {
+            entries += " /DecodeParms << /ColorTransform " +
+                       std::to_string(layout.dctColorTransform) + " >>";
+        }
+        break;
+    case Layout::Filter::CCITT:
+        entries += " /Filter /CCITTFaxDecode /DecodeParms <<";
+        if (layout.ccittBlackIs1) {
+            entries += " /BlackIs1 true";
+        }
+        entries += " /Columns " + std::to_string(layout.width);
+        if (layout.ccittByteAlign) {
+            entries += " /EncodedByteAlign true";
+        }
+        entries += " /K " + std::to_string(layout.ccittK) + " /Rows " +
+                   std::to_string(layout.height) + " >>";
+        break;
+    }
+    return entries;
+}
+
+std::string MaskEntries(const Layout& layout) {
+    std::string entries = " /Type /XObject /Subtype /Image /Width " + std::to_string(layout.width) +
+                          " /Height " + std::to_string(layout.height) + " /BitsPerComponent " +
+                          std::to_string(layout.softMaskBits) + " /ColorSpace /DeviceGray";
+    if (!layout.softMaskDecode.empty()) {
+        entries += " /Decode " + NumberArray(layout.softMaskDecode);
+    }
+    if (!layout.matte.empty()) {
+        entries += " /Matte " + NumberArray(layout.matte);
+    }
+    return entries + " /Filter /FlateDecode" + PredictorParms(1, layout.softMaskBits, layout.width);
+}
+
+std::string ProfileEntries(const Layout& layout) {
+    const Layout::ColourSpace base = BaseOf(layout);
+    return " /N " + std::to_string(ComponentsOf(base)) + " /Alternate " + DeviceName(base) +
+           " /Filter /FlateDecode";
+}
+
+std::string Deflate(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        throw PdfError(PDF_ERROR_INTERNAL, "cannot compress a colour profile");
+    }
+    out.resize(size);
+    return out;
 }
 
 std::string PdfDate(std::time_t time, bool utc) {
@@ -180,125 +298,114 @@ PdfError Named(const PdfError& error, const std::string& name) {
 
 class PdfDocumentWriter::Impl {
 public:
-    // Hands qpdf the data of image, soft-mask and profile streams when it writes them.
-    class StreamProvider : public QPDFObjectHandle::StreamDataProvider {
-    public:
-        explicit StreamProvider(Impl* impl) : m_impl(impl) {}
-        void provideStreamData(QPDFObjGen const& og, Pipeline* pipeline) override {
-            m_impl->Provide(og, pipeline);
-        }
-
-    private:
-        Impl* m_impl;
-    };
-
     Impl(const std::vector<std::string>& paths, const Options& options);
 
     int PageCount() const { return static_cast<int>(m_records.size()); }
+    std::string Notes() const;
     void Write(int fd, PdfProgressProc progress);
-    void Provide(QPDFObjGen const& og, Pipeline* pipeline);
 
 private:
-    // A page as laid out from its file's header.
+    // A page as laid out from its file's header: all that is kept of it until it is written.
     struct PageRecord {
-        int source = 0; // index of the file
-        int page = 0;   // within the file
-        Layout layout;  // without the colour profile's bytes
-        std::string profileKey;
-        bool firstProfileUse = false; // no earlier page has the profile
-        QPDFObjGen image;
-        QPDFObjGen mask;
-        QPDFObjGen profile;
-        bool maskDelivered = false;
+        int source = 0;               // index of the file
+        int page = 0;                 // within the file
+        bool streamed = false;        // JPEG data, read from the file as the page is written
+        bool firstProfileUse = false; // no earlier page has its colour profile
+        // A digest of what the page is written as: the file must still give this page when
+        // it is read again.
+        std::array<unsigned char, 32> fingerprint{};
     };
-    struct Request {
-        enum class Kind { Image, Mask, Profile } kind;
-        int record;
+    // Where a page goes and how it is drawn.
+    struct PageGeometryText {
+        std::string mediaBox;
+        std::string content;
+        std::string note; // its density was left out
     };
     // The file each producing thread has open.
     struct OpenFile {
         int source = -1;
         std::unique_ptr<ImageSource> image;
     };
-    struct Parts {
-        bool image = true;
-        bool mask = false;
-        bool profile = false;
-    };
 
-    void AddPage(int source, int page, Layout layout);
-    QPDFObjectHandle MakeImage(PageRecord& record);
-    QPDFObjectHandle ColourSpace(PageRecord& record);
-    QPDFObjectHandle ProfileStream(PageRecord& record, int index);
-
-    void Produce(int index, int worker, PageData& data, Parts parts);
-    ImageSource& Reopen(int worker, const PageRecord& record, std::string* profile);
-    void Defer(QPDFObjGen og, const std::string& data);
-    void ProvideRequest(const Request& request, Pipeline* pipeline);
+    PageGeometryText Place(const Layout& layout, const std::string& name) const;
+    std::array<unsigned char, 32> Fingerprint(const Layout& layout, const std::string& key,
+                                              const std::string& name) const;
+    // Opens the page's file (or keeps it open) and checks that it still gives the page: its
+    // layout goes to `layout`, its profile's key to `key` and, when asked, its bytes to
+    // `profile`.
+    ImageSource& Reopen(int worker, const PageRecord& record, Layout& layout, std::string& key,
+                        std::string* profile);
+    void Produce(int index, int worker, PageData& data);
+    void WritePage(int index, PageData& data, PdfFileWriter& file, int pages);
+    // Closes the worker's file unless the next page is of it too.
+    void Release(int index, int worker);
+    std::string Name(int source) const { return SourceData::FromFile(m_paths[source]).Name(); }
 
     const std::vector<std::string> m_paths;
     const Options m_options;
     // The passwords as they key the document (see PdfPassword).
     const std::string m_userKey;
     const std::string m_ownerKey;
-    QPDF m_pdf;
-    std::shared_ptr<QPDFObjectHandle::StreamDataProvider> m_provider;
     std::vector<PageRecord> m_records;
-    std::map<QPDFObjGen, Request> m_requests;
-    std::map<std::string, QPDFObjGen> m_profiles; // by key
-    int m_lastRecord = -1;
+    std::vector<std::string> m_notes; // what was changed, page by page
 
     // While writing.
-    std::unique_ptr<PageProducer> m_producer;
     std::vector<OpenFile> m_open;
-    std::map<QPDFObjGen, std::string> m_deferred;
-    size_t m_deferredBytes = 0;
-    PdfProgressProc m_progress = nullptr;
-    int m_done = 0;
-    std::unique_ptr<PdfError> m_failure;
+    std::map<std::string, int> m_profiles; // the profiles written, by key
+    std::vector<int> m_pageObjects;
 };
 
 PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Options& options)
     : m_paths(paths), m_options(options), m_userKey(PdfPassword::Prepare(options.userPassword)),
-      m_ownerKey(PdfPassword::Prepare(options.ownerPassword)),
-      m_provider(std::make_shared<StreamProvider>(this)) {
-    m_pdf.emptyPDF();
-    m_pdf.setSuppressWarnings(true);
+      m_ownerKey(PdfPassword::Prepare(options.ownerPassword)) {
+    std::set<std::string> profiles;
     for (size_t source = 0; source < paths.size(); ++source) {
         // The file is closed again once its pages are laid out.
         const SourceData data = SourceData::FromFile(paths[source]);
-        std::vector<Layout> layouts;
         try {
             const std::unique_ptr<ImageSource> image = ImageSource::Open(data);
             for (int page = 0; page < image->PageCount(); ++page) {
-                layouts.push_back(image->Layout(page));
+                const Layout& layout = image->Layout(page);
+                const std::string key = ProfileKey(layout.icc);
+                PageRecord record;
+                record.source = static_cast<int>(source);
+                record.page = page;
+                record.streamed = layout.filter == Layout::Filter::DCT;
+                record.firstProfileUse = !key.empty() && profiles.insert(key).second;
+                record.fingerprint = Fingerprint(layout, key, data.Name());
+                m_records.push_back(record);
             }
         } catch (const PdfError& error) {
             throw Named(error, data.Name());
         }
-        for (size_t page = 0; page < layouts.size(); ++page) {
-            AddPage(static_cast<int>(source), static_cast<int>(page), std::move(layouts[page]));
-        }
     }
 }
 
-void PdfDocumentWriter::Impl::AddPage(int source, int page, Layout layout) {
-    PageRecord record;
-    record.source = source;
-    record.page = page;
-    record.profileKey = ProfileKey(layout.icc);
-    std::string().swap(layout.icc); // its memory too
+std::string PdfDocumentWriter::Impl::Notes() const {
+    std::string notes;
+    for (size_t i = 0; i < m_notes.size() && i < kMostNotes; ++i) {
+        notes += (i > 0 ? "; " : "") + m_notes[i];
+    }
+    if (m_notes.size() > kMostNotes) {
+        notes += "; and " + std::to_string(m_notes.size() - kMostNotes) + " more";
+    }
+    return notes;
+}
 
-    record.layout = std::move(layout);
-    m_records.push_back(std::move(record));
-    PageRecord& added = m_records.back();
-    const Layout& shown = added.layout;
-
+PdfDocumentWriter::Impl::PageGeometryText
+PdfDocumentWriter::Impl::Place(const Layout& shown, const std::string& name) const {
+    PageGeometryText text;
     const bool swap = PageGeometry::SwapsSides(shown.orientation);
     const double canvasWidth = swap ? shown.CanvasHeight() : shown.CanvasWidth();
     const double canvasHeight = swap ? shown.CanvasWidth() : shown.CanvasHeight();
-    const double xDpi = swap ? shown.yDpi : shown.xDpi;
-    const double yDpi = swap ? shown.xDpi : shown.yDpi;
+    double xDpi = swap ? shown.yDpi : shown.xDpi;
+    double yDpi = swap ? shown.xDpi : shown.yDpi;
+    if ((xDpi != 0 || yDpi != 0) && !PlausibleDensity(xDpi, yDpi)) {
+        text.note = name + ": resolution of " + DpiText(shown.xDpi) + " x " + DpiText(shown.yDpi) +
+                    " dpi out of range, placed at " + DpiText(PageGeometry::kDefaultDpi) + " dpi";
+        xDpi = 0;
+        yDpi = 0;
+    }
     const PagePlacement placement =
         PageGeometry::Place(m_options.page, {canvasWidth, canvasHeight, xDpi, yDpi});
 
@@ -315,162 +422,40 @@ void PdfDocumentWriter::Impl::AddPage(int source, int page, Layout layout) {
         width = shown.width * sx;
         height = shown.height * sy;
     }
-
-    QPDFObjectHandle image = MakeImage(added);
     const std::array<double, 6> m =
         PageGeometry::ImageMatrix(shown.orientation, x, y, width, height);
-    std::string content = "q ";
+    text.content = "q ";
     for (double value : m) {
-        content += QUtil::double_to_string(value, 4, true) + " ";
+        text.content += PdfFileWriter::Number(value, 4) + " ";
     }
-    content += "cm /Im0 Do Q\n";
-
-    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-    xobjects.replaceKey("/Im0", image);
-    resources.replaceKey("/XObject", xobjects);
-
-    QPDFObjectHandle pageObject = QPDFObjectHandle::newDictionary();
-    pageObject.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-    pageObject.replaceKey("/MediaBox",
-                          NumberArray({0, 0, placement.pageWidth, placement.pageHeight}));
-    pageObject.replaceKey("/Resources", resources);
-    pageObject.replaceKey("/Contents", m_pdf.newStream(content));
-    QPDFPageDocumentHelper(m_pdf).addPage(
-        QPDFPageObjectHelper(m_pdf.makeIndirectObject(pageObject)), false);
+    text.content += "cm /Im0 Do Q\n";
+    text.mediaBox = NumberArray({0, 0, placement.pageWidth, placement.pageHeight});
+    return text;
 }
 
-QPDFObjectHandle PdfDocumentWriter::Impl::ProfileStream(PageRecord& record, int index) {
-    auto found = m_profiles.find(record.profileKey);
-    if (found != m_profiles.end()) {
-        return m_pdf.getObject(found->second);
-    }
-    const Layout& layout = record.layout;
-    const Layout::ColourSpace base = layout.colourSpace == Layout::ColourSpace::Indexed
-                                         ? layout.paletteBase
-                                         : layout.colourSpace;
-    const int components = ComponentsOf(base);
-    // The profile's bytes are read again when the stream is written.
-    QPDFObjectHandle stream = m_pdf.newStream();
-    QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
-    dict.replaceKey("/N", QPDFObjectHandle::newInteger(components));
-    dict.replaceKey("/Alternate", QPDFObjectHandle::newName(DeviceName(base)));
-    stream.replaceDict(dict);
-    stream.replaceStreamData(m_provider, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-    record.firstProfileUse = true;
-    record.profile = stream.getObjGen();
-    m_requests[record.profile] = {Request::Kind::Profile, index};
-    m_profiles.emplace(record.profileKey, record.profile);
-    return stream;
+std::array<unsigned char, 32> PdfDocumentWriter::Impl::Fingerprint(const Layout& layout,
+                                                                   const std::string& key,
+                                                                   const std::string& name) const {
+    // Everything the page is written as, but the numbers of its objects (and the data).
+    const PageGeometryText geometry = Place(layout, name);
+    const std::string text = ImageEntries(layout, key.empty() ? 0 : 1, 1, layout.softMask ? 1 : 0) +
+                             "\n" + (layout.softMask ? MaskEntries(layout) : "") + "\n" +
+                             (layout.colourSpace == Layout::ColourSpace::Indexed
+                                  ? IndexedSpace(layout, key.empty() ? 0 : 1)
+                                  : "") +
+                             "\n" + geometry.mediaBox + "\n" + geometry.content + "\n" + key;
+    auto sha = QPDFCryptoProvider::getImpl();
+    sha->SHA2_init(256);
+    sha->SHA2_update(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    sha->SHA2_finalize();
+    const std::string digest = sha->SHA2_digest();
+    std::array<unsigned char, 32> fingerprint{};
+    std::memcpy(fingerprint.data(), digest.data(), std::min(digest.size(), fingerprint.size()));
+    return fingerprint;
 }
 
-QPDFObjectHandle PdfDocumentWriter::Impl::ColourSpace(PageRecord& record) {
-    const Layout& layout = record.layout;
-    const Layout::ColourSpace base = layout.colourSpace == Layout::ColourSpace::Indexed
-                                         ? layout.paletteBase
-                                         : layout.colourSpace;
-    QPDFObjectHandle baseSpace;
-    if (layout.colourSpace == Layout::ColourSpace::Lab) {
-        QPDFObjectHandle lab = QPDFObjectHandle::newDictionary();
-        lab.replaceKey("/WhitePoint", NumberArray(layout.whitePoint));
-        lab.replaceKey("/Range", NumberArray(layout.labRange));
-        baseSpace = QPDFObjectHandle::newArray();
-        baseSpace.appendItem(QPDFObjectHandle::newName("/Lab"));
-        baseSpace.appendItem(lab);
-        return baseSpace;
-    }
-    if (!record.profileKey.empty()) {
-        baseSpace = QPDFObjectHandle::newArray();
-        baseSpace.appendItem(QPDFObjectHandle::newName("/ICCBased"));
-        baseSpace.appendItem(ProfileStream(record, static_cast<int>(m_records.size()) - 1));
-    } else {
-        baseSpace = QPDFObjectHandle::newName(DeviceName(base));
-    }
-    if (layout.colourSpace != Layout::ColourSpace::Indexed) {
-        return baseSpace;
-    }
-    const int entrySize = ComponentsOf(base);
-    const int entries = static_cast<int>(layout.palette.size()) / entrySize;
-    QPDFObjectHandle indexed = QPDFObjectHandle::newArray();
-    indexed.appendItem(QPDFObjectHandle::newName("/Indexed"));
-    indexed.appendItem(baseSpace);
-    indexed.appendItem(QPDFObjectHandle::newInteger(std::min(entries, 256) - 1));
-    indexed.appendItem(
-        QPDFObjectHandle::newString(layout.palette.substr(0, std::min(entries, 256) * entrySize)));
-    return indexed;
-}
-
-QPDFObjectHandle PdfDocumentWriter::Impl::MakeImage(PageRecord& record) {
-    const Layout& layout = record.layout;
-    const int index = static_cast<int>(m_records.size()) - 1;
-    QPDFObjectHandle image = NewImage(m_pdf, layout.width, layout.height, layout.bitsPerComponent);
-    QPDFObjectHandle dict = image.getDict();
-    dict.replaceKey("/ColorSpace", ColourSpace(record));
-    if (!layout.decode.empty()) {
-        dict.replaceKey("/Decode", NumberArray(layout.decode));
-    }
-    if (!layout.colourKey.empty()) {
-        dict.replaceKey("/Mask", IntegerArray(layout.colourKey));
-    }
-
-    QPDFObjectHandle filter;
-    QPDFObjectHandle parms = QPDFObjectHandle::newNull();
-    switch (layout.filter) {
-    case Layout::Filter::Flate:
-    case Layout::Filter::FlatePng:
-        filter = QPDFObjectHandle::newName("/FlateDecode");
-        parms = PredictorParms(layout.Components(), layout.bitsPerComponent, layout.width);
-        break;
-    case Layout::Filter::DCT:
-        filter = QPDFObjectHandle::newName("/DCTDecode");
-        if (layout.dctColorTransform >= 0) {
-            parms = QPDFObjectHandle::newDictionary();
-            parms.replaceKey("/ColorTransform",
-                             QPDFObjectHandle::newInteger(layout.dctColorTransform));
-        }
-        break;
-    case Layout::Filter::CCITT:
-        filter = QPDFObjectHandle::newName("/CCITTFaxDecode");
-        parms = QPDFObjectHandle::newDictionary();
-        parms.replaceKey("/K", QPDFObjectHandle::newInteger(layout.ccittK));
-        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(layout.width));
-        parms.replaceKey("/Rows", QPDFObjectHandle::newInteger(layout.height));
-        if (layout.ccittBlackIs1) {
-            parms.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(true));
-        }
-        if (layout.ccittByteAlign) {
-            parms.replaceKey("/EncodedByteAlign", QPDFObjectHandle::newBool(true));
-        }
-        break;
-    }
-    image.replaceStreamData(m_provider, filter, parms);
-    // The data is final as it comes: qpdf neither decodes nor recodes it (and so asks once).
-    image.setFilterOnWrite(false);
-    record.image = image.getObjGen();
-    m_requests[record.image] = {Request::Kind::Image, index};
-
-    if (layout.softMask) {
-        QPDFObjectHandle mask = NewImage(m_pdf, layout.width, layout.height, layout.softMaskBits);
-        QPDFObjectHandle maskDict = mask.getDict();
-        maskDict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
-        if (!layout.softMaskDecode.empty()) {
-            maskDict.replaceKey("/Decode", NumberArray(layout.softMaskDecode));
-        }
-        if (!layout.matte.empty()) {
-            maskDict.replaceKey("/Matte", NumberArray(layout.matte));
-        }
-        mask.replaceStreamData(m_provider, QPDFObjectHandle::newName("/FlateDecode"),
-                               PredictorParms(1, layout.softMaskBits, layout.width));
-        mask.setFilterOnWrite(false);
-        dict.replaceKey("/SMask", mask);
-        record.mask = mask.getObjGen();
-        m_requests[record.mask] = {Request::Kind::Mask, index};
-    }
-    return image;
-}
-
-ImageSource& PdfDocumentWriter::Impl::Reopen(int worker, const PageRecord& record,
-                                             std::string* profile) {
+ImageSource& PdfDocumentWriter::Impl::Reopen(int worker, const PageRecord& record, Layout& layout,
+                                             std::string& key, std::string* profile) {
     OpenFile& open = m_open.at(worker);
     const SourceData data = SourceData::FromFile(m_paths[record.source]);
     if (open.source != record.source || !open.image) {
@@ -484,10 +469,11 @@ ImageSource& PdfDocumentWriter::Impl::Reopen(int worker, const PageRecord& recor
     // must still be the image the page was laid out for.
     bool same = record.page < source.PageCount();
     if (same) {
-        Layout layout = source.Layout(record.page);
+        layout = source.Layout(record.page);
         std::string bytes = std::move(layout.icc);
         layout.icc.clear();
-        same = layout == record.layout && ProfileKey(bytes) == record.profileKey;
+        key = ProfileKey(bytes);
+        same = Fingerprint(layout, key, data.Name()) == record.fingerprint;
         if (profile != nullptr) {
             *profile = std::move(bytes);
         }
@@ -500,167 +486,174 @@ ImageSource& PdfDocumentWriter::Impl::Reopen(int worker, const PageRecord& recor
     return source;
 }
 
-void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data, Parts parts) {
+void PdfDocumentWriter::Impl::Release(int index, int worker) {
+    if (index + 1 >= PageCount() || m_records[index + 1].source != m_records[index].source) {
+        m_open.at(worker) = OpenFile{};
+    }
+}
+
+void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
+    // JPEG pages are read when they are written, from the file into the PDF.
     const PageRecord& record = m_records.at(index);
+    if (record.streamed) {
+        return;
+    }
     try {
-        ImageSource& source = Reopen(worker, record, parts.profile ? &data.icc : nullptr);
-        if (parts.image || parts.mask) {
-            source.WriteImage(
-                record.page,
-                [&](const unsigned char* bytes, size_t size) {
-                    if (parts.image) {
-                        data.image.append(reinterpret_cast<const char*>(bytes), size);
-                    }
-                },
-                parts.mask ? &data.mask : nullptr);
-        }
+        ImageSource& source = Reopen(worker, record, data.layout, data.profileKey,
+                                     record.firstProfileUse ? &data.icc : nullptr);
+        source.WriteImage(
+            record.page,
+            [&](const unsigned char* bytes, size_t size) {
+                data.image.append(reinterpret_cast<const char*>(bytes), size);
+            },
+            data.layout.softMask ? &data.mask : nullptr);
         // The file stays open for the next page, when it is of the same file.
-        if (index + 1 >= PageCount() || m_records[index + 1].source != record.source) {
-            m_open.at(worker) = OpenFile{};
-        }
+        Release(index, worker);
     } catch (const PdfError& error) {
         m_open.at(worker) = OpenFile{};
-        throw Named(error, SourceData::FromFile(m_paths[record.source]).Name());
+        throw Named(error, Name(record.source));
     } catch (...) {
         m_open.at(worker) = OpenFile{};
         throw;
     }
 }
 
-void PdfDocumentWriter::Impl::Defer(QPDFObjGen og, const std::string& data) {
-    if (m_deferredBytes + data.size() <= kDeferredBudget) {
-        m_deferredBytes += data.size();
-        m_deferred[og] = data;
-    }
-}
-
-void PdfDocumentWriter::Impl::Provide(QPDFObjGen const& og, Pipeline* pipeline) {
-    const Request& request = m_requests.at(og);
-    try {
-        ProvideRequest(request, pipeline);
-        // As qpdf asks of providers: the pipeline (a compressor, for profiles) is finished.
-        pipeline->finish();
-    } catch (const PdfError& error) {
-        if (!m_failure) {
-            m_failure = std::make_unique<PdfError>(error);
-        }
-        throw;
-    } catch (const std::bad_alloc&) {
-        if (!m_failure) {
-            m_failure = std::make_unique<PdfError>(PDF_ERROR_TOO_LARGE, "not enough memory");
-        }
-        throw;
-    }
-}
-
-void PdfDocumentWriter::Impl::ProvideRequest(const Request& request, Pipeline* pipeline) {
-    PageRecord& record = m_records.at(request.record);
-    const auto write = [pipeline](const std::string& data) {
-        pipeline->write(reinterpret_cast<const unsigned char*>(data.data()), data.size());
-    };
+void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter& file, int pages) {
+    const PageRecord& record = m_records.at(index);
     const int self = static_cast<int>(m_open.size()) - 1; // the writer's own thread
-    switch (request.kind) {
-    case Request::Kind::Image: {
-        PageData data = m_producer->Take(request.record);
-        write(data.image);
-        if (record.layout.softMask && !record.maskDelivered) {
-            Defer(record.mask, data.mask);
+    ImageSource* source = nullptr;
+    try {
+        if (record.streamed) {
+            source = &Reopen(self, record, data.layout, data.profileKey,
+                             record.firstProfileUse ? &data.icc : nullptr);
         }
-        if (record.firstProfileUse) {
-            Defer(record.profile, data.icc);
+        const Layout& layout = data.layout;
+
+        // The colour profile, once for all the pages that share it.
+        int profile = 0;
+        if (!data.profileKey.empty()) {
+            const auto found = m_profiles.find(data.profileKey);
+            if (found != m_profiles.end()) {
+                profile = found->second;
+            } else {
+                profile = file.Reserve();
+                file.Stream(profile, ProfileEntries(layout), Deflate(data.icc));
+                m_profiles.emplace(data.profileKey, profile);
+            }
         }
-        m_producer->Recycle(std::move(data));
-        ++m_done;
-        if (m_progress != nullptr && m_progress(m_done, PageCount()) != 0) {
-            throw PdfError(PDF_ERROR_CANCELLED, "cancelled");
+        int palette = 0;
+        if (layout.colourSpace == Layout::ColourSpace::Indexed) {
+            palette = file.Reserve();
+            file.Object(palette, IndexedSpace(layout, profile));
         }
-        break;
-    }
-    case Request::Kind::Mask:
-    case Request::Kind::Profile: {
-        const bool mask = request.kind == Request::Kind::Mask;
-        const QPDFObjGen og = mask ? record.mask : record.profile;
-        auto found = m_deferred.find(og);
-        if (found != m_deferred.end()) {
-            write(found->second);
-            m_deferredBytes -= found->second.size();
-            m_deferred.erase(found);
+        const int mask = layout.softMask ? file.Reserve() : 0;
+        const int image = file.Reserve();
+        const std::string entries = ImageEntries(layout, profile, palette, mask);
+        if (source != nullptr) {
+            file.Stream(image, entries, [&](const PdfFileWriter::Sink& out) {
+                source->WriteImage(record.page, out, nullptr);
+            });
+            Release(index, self);
         } else {
-            PageData data;
-            Produce(request.record, self, data, {false, mask, !mask});
-            write(mask ? data.mask : data.icc);
+            file.Stream(image, entries, data.image);
         }
-        if (mask) {
-            record.maskDelivered = true;
+        if (mask != 0) {
+            file.Stream(mask, MaskEntries(layout), data.mask);
         }
-        break;
-    }
+
+        const PageGeometryText geometry = Place(layout, Name(record.source));
+        if (!geometry.note.empty()) {
+            m_notes.push_back(geometry.note);
+        }
+        const int content = file.Reserve();
+        file.Stream(content, "", geometry.content);
+        const int page = file.Reserve();
+        file.Object(page, "<< /Type /Page /Parent " + Reference(pages) + " /MediaBox " +
+                              geometry.mediaBox + " /Resources << /XObject << /Im0 " +
+                              Reference(image) + " >> >> /Contents " + Reference(content) + " >>");
+        m_pageObjects.push_back(page);
+    } catch (const PdfError& error) {
+        m_open.at(self) = OpenFile{};
+        throw Named(error, Name(record.source));
+    } catch (...) {
+        m_open.at(self) = OpenFile{};
+        throw;
     }
 }
 
 void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
-    m_progress = progress;
-    m_done = 0;
     const int threads = PageProducer::ThreadsFor(PageCount());
     m_open.clear();
     m_open.resize(threads + 1);
-    m_producer = std::make_unique<PageProducer>(
-        PageCount(), threads, [this](int index, int worker, PageData& data) {
-            const PageRecord& record = m_records[index];
-            Produce(index, worker, data, {true, record.layout.softMask, record.firstProfileUse});
-        });
+    m_profiles.clear();
+    m_pageObjects.clear();
+    m_notes.clear();
 
-    const bool fixed = m_options.fixedTime >= 0;
-    QPDFObjectHandle info = QPDFObjectHandle::newDictionary();
-    info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString(ProducerName()));
-    info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(ProducerName()));
-    const std::string date =
-        PdfDate(fixed ? static_cast<std::time_t>(m_options.fixedTime) : std::time(nullptr), fixed);
-    info.replaceKey("/CreationDate", QPDFObjectHandle::newString(date));
-    info.replaceKey("/ModDate", QPDFObjectHandle::newString(date));
-    if (!m_options.title.empty()) {
-        info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(m_options.title));
-    }
-    if (!m_options.author.empty()) {
-        info.replaceKey("/Author", QPDFObjectHandle::newUnicodeString(m_options.author));
-    }
-    if (!m_options.subject.empty()) {
-        info.replaceKey("/Subject", QPDFObjectHandle::newUnicodeString(m_options.subject));
-    }
-    m_pdf.getTrailer().replaceKey("/Info", m_pdf.makeIndirectObject(info));
-
-    DescriptorPipeline output(fd);
-    QPDFWriter writer(m_pdf);
-    writer.setOutputPipeline(&output);
-    writer.setDecodeLevel(qpdf_dl_none);
-    writer.setCompressStreams(true);
-    writer.setObjectStreamMode(qpdf_o_generate);
-    writer.setMinimumPDFVersion("1.5");
     const std::string& user = m_userKey;
     const std::string& owner = m_ownerKey;
     const bool restricted = !m_options.allowCopy || !m_options.allowPrint;
-    if (!user.empty() || !owner.empty() || restricted) {
+    const bool encrypted = !user.empty() || !owner.empty() || restricted;
+    PdfFileWriter::Security security;
+    if (encrypted) {
         // Restrictions hold only while the owner password is secret: without one, or with
         // the user's own (as it keys the document: two ways of writing it count as one), a
         // random one is used.
-        const std::string ownerUsed =
+        security.userPassword = user;
+        security.ownerPassword =
             owner.empty() || (restricted && owner == user) ? RandomPassword() : owner;
-        writer.setR6EncryptionParameters(
-            user.c_str(), ownerUsed.c_str(), true, m_options.allowCopy, true, true, true, true,
-            m_options.allowPrint ? qpdf_r3p_full : qpdf_r3p_none, true);
-    } else if (fixed) {
-        writer.setDeterministicID(true);
+        security.allowCopy = m_options.allowCopy;
+        security.allowPrint = m_options.allowPrint;
     }
-    try {
-        writer.write();
-    } catch (...) {
-        m_producer.reset();
-        if (m_failure) {
-            throw PdfError(*m_failure);
+    const bool fixed = m_options.fixedTime >= 0;
+    DescriptorOutput output(fd);
+    PdfFileWriter file(
+        [&output](const unsigned char* data, size_t size) { output.Write(data, size); },
+        encrypted ? &security : nullptr, fixed);
+    const int catalog = file.Reserve();
+    const int pages = file.Reserve();
+    const int info = file.Reserve();
+
+    // Each page is written whole (its image, mask, profile, content and page objects) as its
+    // data comes from the producing threads, and leaves nothing behind but the numbers of its
+    // objects.
+    PageProducer producer(PageCount(), threads, [this](int index, int worker, PageData& data) {
+        Produce(index, worker, data);
+    });
+    for (int index = 0; index < PageCount(); ++index) {
+        PageData data = producer.Take(index);
+        WritePage(index, data, file, pages);
+        producer.Recycle(std::move(data));
+        if (progress != nullptr && progress(index + 1, PageCount()) != 0) {
+            throw PdfError(PDF_ERROR_CANCELLED, "cancelled");
         }
-        throw;
     }
-    m_producer.reset();
+
+    std::string kids;
+    for (const int page : m_pageObjects) {
+        kids += (kids.empty() ? "" : " ") + Reference(page);
+    }
+    file.Object(pages, "<< /Type /Pages /Kids [" + kids + "] /Count " +
+                           std::to_string(m_pageObjects.size()) + " >>");
+    file.Object(catalog,
+                "<< /Type /Catalog /Pages " + Reference(pages) + file.CatalogEntries() + " >>");
+    const std::string date =
+        PdfDate(fixed ? static_cast<std::time_t>(m_options.fixedTime) : std::time(nullptr), fixed);
+    std::string information = "<< /Producer " + PdfFileWriter::TextString(ProducerName()) +
+                              " /Creator " + PdfFileWriter::TextString(ProducerName()) +
+                              " /CreationDate " + PdfFileWriter::TextString(date) + " /ModDate " +
+                              PdfFileWriter::TextString(date);
+    if (!m_options.title.empty()) {
+        information += " /Title " + PdfFileWriter::TextString(m_options.title);
+    }
+    if (!m_options.author.empty()) {
+        information += " /Author " + PdfFileWriter::TextString(m_options.author);
+    }
+    if (!m_options.subject.empty()) {
+        information += " /Subject " + PdfFileWriter::TextString(m_options.subject);
+    }
+    file.Object(info, information + " >>");
+    file.Finish(catalog, info);
+    output.Flush();
 }
 
 PdfDocumentWriter::PdfDocumentWriter(const std::vector<std::string>& paths, const Options& options)
@@ -670,6 +663,10 @@ PdfDocumentWriter::~PdfDocumentWriter() = default;
 
 int PdfDocumentWriter::PageCount() const {
     return m_impl->PageCount();
+}
+
+std::string PdfDocumentWriter::Notes() const {
+    return m_impl->Notes();
 }
 
 void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-// Writes one PDF of image files, a page per image, with qpdf. The files are read twice: their
-// headers first, to lay out every page, then each again when its page is written, its data
-// checked against the header the page was laid out from. The data of the next pages is
-// produced on worker threads while the current one is written; memory holds a few pages,
-// however many images go into the document.
+// Writes one PDF of image files, a page per image. The files are read twice: their headers
+// first, to lay out every page (of which a digest is kept), then each again when its page is
+// written, and it must still give that page. The data of the next pages is produced on worker
+// threads while the current one is written; JPEG data, which goes in as it is, is read from
+// its file when its page is written. Each page goes out whole as it comes (PdfFileWriter):
+// memory holds a few pages and some bytes for each page written, however many there are.
 class PdfDocumentWriter {
 public:
     struct Options {
@@ -38,6 +39,9 @@ public:
     PdfDocumentWriter& operator=(const PdfDocumentWriter&) = delete;
 
     int PageCount() const;
+    // What the conversion changed, for the result's reason: images placed as ones without a
+    // density, as their files give one no real image has. Empty when nothing was.
+    std::string Notes() const;
 
     // Writes the document to the open file `fd` (which stays open). Throws PdfError; the
     // caller removes what was written.

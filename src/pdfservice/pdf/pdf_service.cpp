@@ -113,6 +113,7 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     service.resultPath = final;
     service.result.path = service.resultPath.c_str();
     service.result.pageCount = writer.PageCount();
+    service.reason = writer.Notes();
 }
 
 int LoadSource(Pdf3Service* self, const char* path, int sourceType) {

@@ -67,7 +67,9 @@ typedef struct PdfPageOptions {
 
 typedef struct PdfResult {
     const char* path;   /* the PDF written, inside the temporary folder; null on failure */
-    const char* reason; /* a short English reason of a failure; empty on success */
+    const char* reason; /* a short English reason of a failure; on success, notes on what the
+                           conversion changed (an image placed as one without a density, as its
+                           file gives one no real image has), or empty */
     int pageCount;      /* pages written */
     int reserved[3];
     int errorCode; /* PdfErrorCode; 0 for success */

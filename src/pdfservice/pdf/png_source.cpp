@@ -20,6 +20,8 @@ constexpr uint64_t kMaxInflation = 1032;
 // Chunks read whole for the page: larger ones are left out.
 constexpr size_t kMaxTransparency = 4096;
 constexpr size_t kMaxExif = 1024 * 1024;
+// The type of IDAT chunks, as libpng names the chunk it reads.
+constexpr png_uint_32 kImageData = 0x49444154;
 
 uint32_t U32(const unsigned char* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
@@ -184,6 +186,7 @@ std::string InflateProfile(const unsigned char* data, size_t size) {
 struct PngErrors {
     std::jmp_buf jump;
     char message[200];
+    bool damaged; // libpng warned about the image data and went on
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -192,7 +195,16 @@ void OnPngError(png_structp png, png_const_charp message) {
     std::longjmp(errors->jump, 1);
 }
 
-void OnPngWarning(png_structp, png_const_charp) {}
+// libpng only warns about image data it cannot make sense of (more of it than the rows, data
+// after the zlib stream, image data chunks that are not consecutive) and goes on: that is a
+// damaged file. Warnings about ancillary chunks (out of place, invalid) leave the image whole.
+void OnPngWarning(png_structp png, png_const_charp message) {
+    auto* errors = static_cast<PngErrors*>(png_get_error_ptr(png));
+    if (png_get_io_chunk_type(png) == kImageData && !errors->damaged) {
+        std::snprintf(errors->message, sizeof errors->message, "%s", message);
+        errors->damaged = true;
+    }
+}
 
 // Called from libpng's C frames: nothing is thrown through them, and png_error is called
 // outside the scope of any C++ object.
@@ -480,13 +492,14 @@ void PngSource::WriteImageData(const Sink& out) const {
     const uint64_t rowBytes =
         FlateRowEncoder::RowBytesOf(static_cast<int>(m_header.width), Channels(), m_header.depth);
     const uint64_t inflated = uint64_t(m_header.height) * (rowBytes + 1);
-    const bool whole = inflated <= FlateRowEncoder::kWholeImage;
-    // Compressed data is never much larger than what it holds (stored blocks add 5 bytes in
-    // 65535): more means something else follows the stream.
-    const uint64_t mostCompressed = inflated + inflated / 1024 + 1024;
+    bool whole = inflated <= FlateRowEncoder::kWholeImage;
+    // Data is gathered whole up to what deflate's stored blocks take for the rows (5 bytes in
+    // 65535, and the zlib header and checksum). Valid data may take more (an encoder that
+    // flushes after each row adds 5 bytes a row): it is then checked piece by piece.
+    const uint64_t mostGathered = inflated + 5 * (inflated / 65535 + 1) + 6 + 1024;
     static thread_local std::vector<unsigned char> gathered;
     gathered.clear();
-    FlateRowCheck check(whole ? 0 : m_header.height, rowBytes);
+    FlateRowCheck check(m_header.height, rowBytes);
     std::string problem;
     SourceData::Stream stream(m_data);
     ChunkReader chunks(stream);
@@ -509,10 +522,13 @@ void PngSource::WriteImageData(const Sink& out) const {
                 inData = true;
                 const unsigned char* data = nullptr;
                 for (size_t n; (n = chunks.Piece(&data)) > 0;) {
+                    if (whole && gathered.size() + n > mostGathered) {
+                        whole = false;
+                        const size_t used = check.Add(gathered.data(), gathered.size());
+                        out(gathered.data(), used);
+                        gathered.clear();
+                    }
                     if (whole) {
-                        if (gathered.size() + n > mostCompressed) {
-                            Broken("more image data than the header declares");
-                        }
                         gathered.insert(gathered.end(), data, data + n);
                         continue;
                     }
@@ -616,6 +632,8 @@ void PngSource::DecodeRows(const std::function<void(const unsigned char*)>& onRo
     static const png_byte kSkipped[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 6);
     png_set_chunk_malloc_max(png, 8 * 1024 * 1024);
+    // A checksum error fails the file, as it does where the data is copied.
+    png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
 
     Receiver receiver(m_header, rowBytes, onRow);
     switch (RunDecoder(png, info, m_header.interlaced, m_header.height, &receiver, &errors)) {
@@ -625,6 +643,9 @@ void PngSource::DecodeRows(const std::function<void(const unsigned char*)>& onRo
         Changed();
     default:
         break;
+    }
+    if (errors.damaged) {
+        Broken(errors.message);
     }
     if (m_header.interlaced) {
         receiver.EmitAll();

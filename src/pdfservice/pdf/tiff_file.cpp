@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -18,6 +19,9 @@ public:
     TiffClient() = default;
 
     size_t Read(void* buffer, size_t size) {
+        if (size > readCap) {
+            return 0;
+        }
         size_t n = 0;
         if (m_reader) {
             n = m_reader->ReadAt(m_position, buffer, size);
@@ -64,6 +68,9 @@ public:
     const std::vector<unsigned char>& Memory() const { return m_memory; }
 
     std::string error;
+    std::string warning;
+    // The largest read allowed (while a directory's tags are read).
+    size_t readCap = SIZE_MAX;
 
 private:
     std::optional<SourceData::Reader> m_reader;
@@ -147,13 +154,68 @@ int OnError(TIFF*, void* user, const char* module, const char* format, va_list a
     return 1;
 }
 
-int OnWarning(TIFF*, void*, const char*, const char*, va_list) {
+// Warnings that tell about the file's form, not about data it lacks: old-style codings that
+// libtiff still reads, subsampling values it corrects, markers of a JPEG strip that do not
+// touch the image.
+bool IsNotice(const char* message) {
+    static const char* const kNotices[] = {
+        "Deprecated and troublesome old-style JPEG",
+        "Old-style LZW codes",
+        "Auto-corrected former TIFF subsampling values",
+        "Subsampling ",
+        "The JPEG strip/tile is encoded with progressive mode",
+        "Warning: unknown JFIF revision",
+        "Unknown Adobe color transform code",
+        "Corrupt JPEG data: bad ICC marker",
+    };
+    for (const char* notice : kNotices) {
+        if (std::strncmp(message, notice, std::strlen(notice)) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list args) {
+    TiffClient* client = ClientOf(user);
+    char message[512];
+    std::vsnprintf(message, sizeof message, format, args);
+    if (client->warning.empty() && !IsNotice(message)) {
+        client->warning = module != nullptr && *module ? std::string(module) + ": " + message
+                                                       : std::string(message);
+    }
     return 1;
 }
+// A directory's tags are read whole, in reads of 1 MB, then 10 MB, 100 MB... (a tag of
+// 900 MB of XMP would be held whole): while a directory is read, a read larger than this
+// fails, and libtiff leaves out the tag (strip offsets of up to some 27 MB still come in).
+constexpr size_t kMaxTagRead = 16 * 1024 * 1024;
+
+class CappedReads {
+public:
+    explicit CappedReads(TiffClient& client) : m_client(client) { client.readCap = kMaxTagRead; }
+    ~CappedReads() { m_client.readCap = SIZE_MAX; }
+    CappedReads(const CappedReads&) = delete;
+    CappedReads& operator=(const CappedReads&) = delete;
+
+private:
+    TiffClient& m_client;
+};
 } // namespace
 
 TiffFile::TiffFile(const SourceData& data) : m_client(std::make_unique<TiffClient>(data)) {
+    const CappedReads capped(*m_client);
     Open(data.Name().c_str(), "rm");
+}
+
+bool TiffFile::ReadDirectory() {
+    const CappedReads capped(*m_client);
+    return TIFFReadDirectory(m_tiff) == 1;
+}
+
+bool TiffFile::SetDirectory(uint64_t offset) {
+    const CappedReads capped(*m_client);
+    return TIFFSetSubDirectory(m_tiff, offset) == 1;
 }
 
 TiffFile::TiffFile() : m_client(std::make_unique<TiffClient>()) {
@@ -183,8 +245,13 @@ const std::string& TiffFile::Error() const {
     return m_client->error;
 }
 
+const std::string& TiffFile::Warning() const {
+    return m_client->warning;
+}
+
 void TiffFile::ClearError() {
     m_client->error.clear();
+    m_client->warning.clear();
 }
 
 uint64_t TiffFile::SourceSize() const {

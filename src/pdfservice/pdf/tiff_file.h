@@ -26,8 +26,15 @@ public:
     struct tiff* Get() const {
         return m_tiff;
     }
-    // The first error libtiff reported since the file was opened or the last ClearError.
+    // Reads the next directory of the chain, or the one at `offset`; false when there is none
+    // or it cannot be read. Tags of more data than a directory needs are left out (as when the
+    // file is opened).
+    bool ReadDirectory();
+    bool SetDirectory(uint64_t offset);
+    // The first error and the first warning (of data that is damaged or missing, not of the
+    // file's form) that libtiff reported since the file was opened or the last ClearError.
     const std::string& Error() const;
+    const std::string& Warning() const;
     void ClearError();
     // The size of the source being read.
     uint64_t SourceSize() const;

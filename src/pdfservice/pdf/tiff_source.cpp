@@ -5,6 +5,7 @@
 #include "pdf/group4_check.h"
 #include "pdf/icc_profile.h"
 #include "pdf/image_encoder.h"
+#include "pdf/jpeg_structure.h"
 #include "pdf/pdf_error.h"
 #include "pdf/tiff_file.h"
 
@@ -116,21 +117,6 @@ void PackSample(unsigned char* row, size_t index, uint32_t value, int bits) {
     }
 }
 
-// A strip or tile whose data lies beyond the end of the file means a truncated file.
-void CheckChunk(const TiffFile& file, uint32_t chunk) {
-    TIFF* tif = file.Get();
-    const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
-    if (chunk >= chunks) {
-        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
-    }
-    const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
-    const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
-    const uint64_t size = file.SourceSize();
-    if (count > 0 && (offset > size || count > size - offset)) {
-        throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
-    }
-}
-
 template <typename T> T Field(TIFF* tif, uint32_t tag, T fallback) {
     T value{};
     return TIFFGetField(tif, tag, &value) == 1 ? value : fallback;
@@ -152,7 +138,7 @@ TiffSource::TiffSource(const SourceData& data)
     for (uint32_t directory = 0; directory < kMaxPages; ++directory) {
         if (directory > 0) {
             m_file->ClearError();
-            if (!TIFFReadDirectory(tif)) {
+            if (!m_file->ReadDirectory()) {
                 break; // the end of the chain, or a chain that loops or breaks: keep what came
                        // before
             }
@@ -183,6 +169,36 @@ TiffSource::TiffSource(const SourceData& data)
 }
 
 TiffSource::~TiffSource() = default;
+
+void TiffSource::CheckChunk(TIFF* tif, uint32_t chunk) const {
+    // A strip or tile whose data lies beyond the end of the file means a truncated file.
+    const uint32_t chunks = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (chunk >= chunks) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: missing image data");
+    }
+    const uint64_t offset = TIFFGetStrileOffset(tif, chunk);
+    const uint64_t count = TIFFGetStrileByteCount(tif, chunk);
+    const uint64_t size = m_file->SourceSize();
+    if (count > 0 && (offset > size || count > size - offset)) {
+        throw PdfError(PDF_ERROR_CORRUPT, "truncated TIFF (image data beyond the end of the file)");
+    }
+    if (FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION) == COMPRESSION_JPEG) {
+        // libjpeg holds the coefficients of a progressive strip whole before it decodes any
+        // of it: as many as the strip's data can code.
+        JpegInfo info;
+        const SourceData strip = m_data.Slice(offset, count); // the stream reads it in place
+        SourceData::Stream stream(strip);
+        try {
+            JpegStructure::ParseHeader(stream, info);
+        } catch (const PdfError&) {
+            return; // libjpeg says what is wrong with it
+        }
+        if (info.BuffersWholeImage()) {
+            CheckBuffer(info.CoefficientBytes());
+            CheckDataSize(info.CoefficientBytes(), count, JpegInfo::kCoefficientBytesPerByte);
+        }
+    }
+}
 
 std::pair<TiffSource::Page, ImageLayout> TiffSource::Describe(TIFF* tif) {
     Page page;
@@ -344,7 +360,6 @@ void TiffSource::PlanRgba(TIFF* tif, const Fields& fields, Page& page, ImageLayo
     page.outBits = 8;
     layout.colourSpace = ImageLayout::ColourSpace::RGB;
     layout.bitsPerComponent = 8;
-    layout.orientation = 1; // read upright
     if (fields.extraCount > 0 && IsAlpha(fields.extraTypes[0])) {
         // libtiff hands out premultiplied colour.
         layout.softMask = true;
@@ -488,7 +503,7 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
     // The directory was read when the file was opened: read again, it must still describe
     // the image its page was laid out for (and failing to read it means the file changed).
     m_file->ClearError();
-    bool same = TIFFSetSubDirectory(tif, page.offset) == 1;
+    bool same = m_file->SetDirectory(page.offset);
     if (same) {
         try {
             auto [fresh, freshLayout] = Describe(tif);
@@ -511,7 +526,7 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
             WriteCcitt(page, layout, out);
             break;
         case Page::Method::Rgba:
-            WriteRgba(layout, out, softMask);
+            WriteRgba(page, layout, out, softMask);
             break;
         case Page::Method::Samples:
             WriteSamples(page, layout, out, softMask);
@@ -523,6 +538,11 @@ void TiffSource::WriteImage(int index, const Sink& out, std::string* softMask) {
         }
         throw;
     }
+    // Decoders warn where they make up what the data lacks (a fax strip that ends early is
+    // filled white, a JPEG strip short of data grey): such a page is not the image.
+    if (!m_file->Warning().empty()) {
+        throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: " + m_file->Warning());
+    }
 }
 
 void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out) {
@@ -531,7 +551,7 @@ void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const S
     TIFF* tif = m_file->Get();
     if (page.group4Strip) {
         // The file's own Group 4 data, when every reader decodes it as libtiff does.
-        CheckChunk(*m_file, 0);
+        CheckChunk(tif, 0);
         const uint64_t size = TIFFGetStrileByteCount(tif, 0);
         CheckBuffer(size);
         std::vector<unsigned char> data(static_cast<size_t>(size));
@@ -551,14 +571,18 @@ void TiffSource::WriteCcitt(const Page& page, const ImageLayout& layout, const S
     }
     // The rows go to libtiff's encoder one by one.
     FaxEncoder encoder(width, height);
-    ReadBands(page, layout,
+    ReadBands(page, layout, height,
               [&](uint32_t, const unsigned char* const* planes) { encoder.WriteRow(planes[0]); });
     const std::string coded = encoder.Finish();
     out(reinterpret_cast<const unsigned char*>(coded.data()), coded.size());
 }
 
-void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask) {
-    // libtiff's RGBA rendering, band by band: a strip or a row of tiles at a time.
+void TiffSource::WriteRgba(const Page& page, const ImageLayout& layout, const Sink& out,
+                           std::string* softMask) {
+    // libtiff's RGBA rendering of colour models PDF has no space for. Its conversion routines
+    // are given the rows as ReadBands decodes them, piece by piece; tiles go through
+    // libtiff's own reading, a row of tiles at a time. Rows come as stored: the page's
+    // orientation turns them.
     TIFF* tif = m_file->Get();
     const auto width = static_cast<uint32_t>(layout.width);
     const auto height = static_cast<uint32_t>(layout.height);
@@ -569,34 +593,25 @@ void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::stri
         float standard[3] = {0.299f, 0.587f, 0.114f};
         TIFFSetField(tif, TIFFTAG_YCBCRCOEFFICIENTS, standard);
     }
-    uint32_t band = TIFFIsTiled(tif) ? FieldDefaulted<uint32_t>(tif, TIFFTAG_TILELENGTH)
-                                     : FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
-    const uint32_t mostRows =
-        static_cast<uint32_t>(std::max<uint64_t>(1, kMaxStrip / (uint64_t(width) * 4)));
-    band = std::clamp<uint32_t>(band, 1, std::min(height, mostRows));
     char message[1024] = "";
     TIFFRGBAImage image;
-    if (!TIFFRGBAImageBegin(&image, tif, 0, message)) {
+    if (!TIFFRGBAImageBegin(&image, tif, 1, message)) {
         throw PdfError(PDF_ERROR_CORRUPT, std::string("broken TIFF: ") + message);
     }
     struct End {
         TIFFRGBAImage& image;
         ~End() { TIFFRGBAImageEnd(&image); }
     } end{image};
-    image.req_orientation = ORIENTATION_TOPLEFT;
-    std::vector<uint32_t> raster(size_t(width) * band);
+    image.req_orientation = image.orientation;
+
     ImageEncoder encoder(out, softMask, layout.width, layout.height, 3, 8, layout.softMask ? 8 : 0);
     unsigned char* rgb = encoder.ColourRow();
     unsigned char* a = encoder.AlphaRow();
-    for (uint32_t top = 0; top < height; top += band) {
-        const uint32_t rows = std::min(band, height - top);
-        image.row_offset = static_cast<int>(top);
-        image.col_offset = 0;
-        if (!TIFFRGBAImageGet(&image, raster.data(), width, rows) || !m_file->Error().empty()) {
-            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: cannot decode the image");
-        }
+    uint32_t written = 0;
+    const auto writeRows = [&](const uint32_t* raster, uint32_t rows) {
+        written += rows;
         for (uint32_t y = 0; y < rows; ++y) {
-            const uint32_t* row = &raster[size_t(y) * width];
+            const uint32_t* row = raster + size_t(y) * width;
             for (uint32_t x = 0; x < width; ++x) {
                 rgb[3 * x] = static_cast<unsigned char>(TIFFGetR(row[x]));
                 rgb[3 * x + 1] = static_cast<unsigned char>(TIFFGetG(row[x]));
@@ -607,14 +622,73 @@ void TiffSource::WriteRgba(const ImageLayout& layout, const Sink& out, std::stri
             }
             encoder.WriteRow();
         }
+    };
+
+    if (TIFFIsTiled(tif)) {
+        const uint32_t band =
+            std::clamp<uint32_t>(FieldDefaulted<uint32_t>(tif, TIFFTAG_TILELENGTH), 1, height);
+        if (uint64_t(width) * band * 4 > kMaxBand) {
+            throw PdfError(PDF_ERROR_TOO_LARGE, "TIFF tiles too large to convert");
+        }
+        std::vector<uint32_t> raster(size_t(width) * band);
+        for (uint32_t top = 0; top < height; top += band) {
+            const uint32_t rows = std::min(band, height - top);
+            image.row_offset = static_cast<int>(top);
+            image.col_offset = 0;
+            if (!TIFFRGBAImageGet(&image, raster.data(), width, rows) || !m_file->Error().empty()) {
+                m_file->Fail("cannot decode the image data");
+            }
+            writeRows(raster.data(), rows);
+        }
+        encoder.Finish();
+        return;
+    }
+
+    // Subsampled YCbCr comes in blocks of rows: the rows of a block are converted together
+    // (the last block's rows beyond the image too, whose colour the block's rows share).
+    uint16_t across = 1;
+    uint16_t down = 1;
+    if (image.photometric == PHOTOMETRIC_YCBCR && !page.planar) {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &across, &down);
+        down = std::max<uint16_t>(down, 1);
+    }
+    const uint32_t rows = (height + down - 1) / down * down;
+    const size_t rowBytes = static_cast<size_t>(TIFFScanlineSize64(tif));
+    std::vector<unsigned char> block(rowBytes * down);
+    std::vector<uint32_t> raster(size_t(width) * down);
+    const int colours = image.photometric == PHOTOMETRIC_MINISWHITE ||
+                                image.photometric == PHOTOMETRIC_MINISBLACK ||
+                                image.photometric == PHOTOMETRIC_PALETTE
+                            ? 1
+                            : 3;
+    ReadBands(page, layout, rows, [&](uint32_t y, const unsigned char* const* planes) {
+        if (page.planar) {
+            auto* plane = const_cast<unsigned char**>(planes);
+            (*image.put.separate)(&image, raster.data(), 0, y, width, 1, 0, 0, plane[0],
+                                  plane[colours > 1 ? 1 : 0], plane[colours > 1 ? 2 : 0],
+                                  image.alpha ? plane[colours] : nullptr);
+            writeRows(raster.data(), 1);
+            return;
+        }
+        std::memcpy(&block[(y % down) * rowBytes], planes[0], rowBytes);
+        if (y % down == down - 1u) {
+            const uint32_t top = y - (down - 1u);
+            const uint32_t shown = std::min<uint32_t>(down, height - top);
+            (*image.put.contig)(&image, raster.data(), 0, top, width, shown, 0, 0, block.data());
+            writeRows(raster.data(), shown);
+        }
+    });
+    if (written != height) {
+        m_file->Fail("cannot decode the image data");
     }
     encoder.Finish();
 }
 
 void TiffSource::ReadBands(
-    const Page& page, const ImageLayout& layout,
+    const Page& page, const ImageLayout& layout, uint32_t rows,
     const std::function<void(uint32_t, const unsigned char* const*)>& onRow) {
-    // Every row must decode: a page missing part of its image is no page of it.
+    // Every row must decode: a page missing part of its image is no page of it. `rows` may
+    // go beyond the image's height to the end of its last block of subsampled rows.
     TIFF* tif = m_file->Get();
     if (page.jpegToRgb) {
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
@@ -624,8 +698,11 @@ void TiffSource::ReadBands(
     const int bits = page.bitsPerSample;
     const int planes = page.planar ? page.samplesPerPixel : 1;
     const int samplesPerPlanePixel = page.planar ? 1 : page.samplesPerPixel;
-    const size_t planeRowBytes =
-        FlateRowEncoder::RowBytesOf(static_cast<int>(width), samplesPerPlanePixel, bits);
+    // A row of one plane as libtiff decodes it (of blocks, for subsampled YCbCr).
+    const uint64_t planeRowBytes = TIFFScanlineSize64(tif);
+    if (planeRowBytes == 0) {
+        m_file->Fail("bad image size");
+    }
     auto broken = [&](const char* what) { m_file->Fail(what); };
     std::vector<const unsigned char*> rowPointers(planes);
 
@@ -634,39 +711,35 @@ void TiffSource::ReadBands(
         if (stripRows == 0 || stripRows > height) {
             stripRows = height;
         }
-        if (uint64_t(planeRowBytes) * stripRows * planes > kMaxStrip) {
-            // Large strips (a whole image in one) are decoded row by row.
-            std::vector<std::vector<unsigned char>> rows(planes,
-                                                         std::vector<unsigned char>(planeRowBytes));
-            for (uint32_t y = 0; y < height; ++y) {
-                for (int plane = 0; plane < planes; ++plane) {
-                    if (y % stripRows == 0) {
-                        CheckChunk(*m_file, TIFFComputeStrip(tif, y, static_cast<uint16_t>(plane)));
-                    }
-                    if (TIFFReadScanline(tif, rows[plane].data(), y,
-                                         static_cast<uint16_t>(plane)) != 1) {
-                        broken("cannot decode the image data");
-                    }
-                    rowPointers[plane] = rows[plane].data();
-                }
-                onRow(y, rowPointers.data());
-            }
+        const uint64_t stripBytes = TIFFVStripSize64(tif, stripRows);
+        if (stripBytes == 0) {
+            m_file->Fail("bad strip size");
+        }
+        // Strips of a bounded size are decoded whole, each once; larger ones row by row.
+        // Old-style JPEG strips of subsampled rows are decoded whole whatever their size:
+        // libtiff reads no rows of theirs beyond the image.
+        const bool oldJpeg =
+            FieldDefaulted<uint16_t>(tif, TIFFTAG_COMPRESSION) == COMPRESSION_OJPEG;
+        if (stripBytes * planes > kMaxStrip && !(rows > height && oldJpeg)) {
+            ReadScanlines(page, layout, rows, onRow);
             return;
         }
-        const size_t stripBytes = planeRowBytes * stripRows;
-        std::vector<std::vector<unsigned char>> band(planes,
-                                                     std::vector<unsigned char>(stripBytes));
+        CheckBuffer(stripBytes * planes);
+        std::vector<std::vector<unsigned char>> band(
+            planes, std::vector<unsigned char>(static_cast<size_t>(stripBytes)));
         for (uint32_t top = 0; top < height; top += stripRows) {
-            const uint32_t rows = std::min(stripRows, height - top);
+            const uint32_t stored = std::min(stripRows, height - top);
+            // The last strip holds the rows beyond the image that complete its last block.
+            const uint32_t given = top + stored == height ? rows - top : stored;
+            const tmsize_t want = TIFFVStripSize(tif, stored);
             for (int plane = 0; plane < planes; ++plane) {
                 const tstrip_t strip = TIFFComputeStrip(tif, top, static_cast<uint16_t>(plane));
-                CheckChunk(*m_file, strip);
-                const tmsize_t want = static_cast<tmsize_t>(planeRowBytes * rows);
+                CheckChunk(tif, strip);
                 if (TIFFReadEncodedStrip(tif, strip, band[plane].data(), want) < want) {
                     broken("cannot decode the image data");
                 }
             }
-            for (uint32_t y = 0; y < rows; ++y) {
+            for (uint32_t y = 0; y < given; ++y) {
                 for (int plane = 0; plane < planes; ++plane) {
                     rowPointers[plane] = &band[plane][y * planeRowBytes];
                 }
@@ -696,29 +769,85 @@ void TiffSource::ReadBands(
     std::vector<std::vector<unsigned char>> band(
         planes, std::vector<unsigned char>(planeRowBytes * tileHeight));
     for (uint32_t top = 0; top < height; top += tileHeight) {
-        const uint32_t rows = std::min(tileHeight, height - top);
+        const uint32_t bandRows = std::min(tileHeight, height - top);
         for (int plane = 0; plane < planes; ++plane) {
             for (uint32_t left = 0; left < width; left += tileWidth) {
                 const ttile_t tile =
                     TIFFComputeTile(tif, left, top, 0, static_cast<uint16_t>(plane));
-                CheckChunk(*m_file, tile);
+                CheckChunk(tif, tile);
                 if (TIFFReadEncodedTile(tif, tile, tileData.data(), tileSize) < tileSize) {
                     broken("cannot decode the image data");
                 }
                 const size_t offset =
                     FlateRowEncoder::RowBytesOf(static_cast<int>(left), samplesPerPlanePixel, bits);
                 const size_t bytes = std::min(tileRowBytes, planeRowBytes - offset);
-                for (uint32_t y = 0; y < rows; ++y) {
+                for (uint32_t y = 0; y < bandRows; ++y) {
                     std::memcpy(&band[plane][y * planeRowBytes + offset],
                                 &tileData[y * tileRowBytes], bytes);
                 }
             }
         }
-        for (uint32_t y = 0; y < rows; ++y) {
+        for (uint32_t y = 0; y < bandRows; ++y) {
             for (int plane = 0; plane < planes; ++plane) {
                 rowPointers[plane] = &band[plane][y * planeRowBytes];
             }
             onRow(top + y, rowPointers.data());
+        }
+    }
+}
+
+void TiffSource::ReadScanlines(
+    const Page& page, const ImageLayout& layout, uint32_t rows,
+    const std::function<void(uint32_t, const unsigned char* const*)>& onRow) {
+    // Row by row, each plane through a handle of its own, so that every plane's strips are
+    // decoded once from their start: one handle would go back to the start of a strip for
+    // each row of another plane (or refuse, for codings that cannot seek). Memory holds a row
+    // of each plane and what libtiff reads ahead.
+    const uint32_t height = static_cast<uint32_t>(layout.height);
+    const int planes = page.planar ? page.samplesPerPixel : 1;
+    std::vector<std::unique_ptr<TiffFile>> files;
+    std::vector<std::vector<unsigned char>> buffers;
+    std::vector<const unsigned char*> rowPointers(planes);
+    for (int plane = 0; plane < planes; ++plane) {
+        files.push_back(std::make_unique<TiffFile>(m_data));
+        TIFF* tif = files.back()->Get();
+        if (!files.back()->SetDirectory(page.offset)) {
+            Changed();
+        }
+        if (page.jpegToRgb) {
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        }
+        if (rows > height) {
+            // The rest of the last block of subsampled rows, which the strip holds: read as
+            // rows of a longer image.
+            if (FieldDefaulted<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP) >= height) {
+                TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
+            }
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
+        }
+        files.back()->ClearError();
+        buffers.emplace_back(static_cast<size_t>(TIFFScanlineSize64(tif)));
+    }
+    uint32_t stripRows = FieldDefaulted<uint32_t>(files[0]->Get(), TIFFTAG_ROWSPERSTRIP);
+    stripRows = std::max<uint32_t>(stripRows, 1);
+    for (uint32_t y = 0; y < rows; ++y) {
+        for (int plane = 0; plane < planes; ++plane) {
+            TiffFile& file = *files[plane];
+            TIFF* tif = file.Get();
+            const auto sample = static_cast<uint16_t>(plane);
+            if (y % stripRows == 0) {
+                CheckChunk(tif, TIFFComputeStrip(tif, y, sample));
+            }
+            if (TIFFReadScanline(tif, buffers[plane].data(), y, sample) != 1) {
+                file.Fail("cannot decode the image data");
+            }
+            rowPointers[plane] = buffers[plane].data();
+        }
+        onRow(y, rowPointers.data());
+    }
+    for (const auto& file : files) {
+        if (!file->Warning().empty()) {
+            throw PdfError(PDF_ERROR_CORRUPT, "broken TIFF: " + file->Warning());
         }
     }
 }
@@ -740,49 +869,52 @@ void TiffSource::WriteSamples(const Page& page, const ImageLayout& layout, const
 
     // Signed a* and b* (CIELab) are read in order as offset binary.
     const uint32_t labFlip = page.labSigned ? uint32_t(1) << (page.outBits - 1) : 0;
-    ReadBands(page, layout, [&](uint32_t, const unsigned char* const* planes) {
-        const unsigned char* row = planes[0];
-        if (fast) {
-            if (bits == 16) {
-                for (size_t i = 0; i + 1 < colourBytes; i += 2) {
-                    uint16_t v;
-                    std::memcpy(&v, row + i, 2);
-                    colourRow[i] = static_cast<unsigned char>(v >> 8);
-                    colourRow[i + 1] = static_cast<unsigned char>(v);
-                }
-                encoder.WriteRow();
-            } else {
-                encoder.WriteRow(row);
-            }
-            return;
-        }
-        auto sample = [&](int x, int s) -> uint32_t {
-            if (page.planar) {
-                return NormalSample(planes[s], static_cast<size_t>(x), bits, page.signedSamples);
-            }
-            return NormalSample(row, static_cast<size_t>(x) * spp + s, bits, page.signedSamples);
-        };
-        for (int x = 0; x < width; ++x) {
-            if (page.expandPalette) {
-                const size_t entries = page.colourMap.size() / 3;
-                const uint32_t index =
-                    std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
-                for (int c = 0; c < 3; ++c) {
-                    PackSample(colourRow, static_cast<size_t>(x) * 3 + c,
-                               page.colourMap[c * entries + index], 16);
-                }
-            } else {
-                for (int c = 0; c < page.colours; ++c) {
-                    PackSample(colourRow, static_cast<size_t>(x) * page.colours + c,
-                               sample(x, c) ^ (c > 0 ? labFlip : 0), page.outBits);
-                }
-            }
-            if (alphaRow != nullptr) {
-                PackSample(alphaRow, static_cast<size_t>(x), sample(x, page.alphaSample),
-                           page.outBits);
-            }
-        }
-        encoder.WriteRow();
-    });
+    ReadBands(page, layout, static_cast<uint32_t>(layout.height),
+              [&](uint32_t, const unsigned char* const* planes) {
+                  const unsigned char* row = planes[0];
+                  if (fast) {
+                      if (bits == 16) {
+                          for (size_t i = 0; i + 1 < colourBytes; i += 2) {
+                              uint16_t v;
+                              std::memcpy(&v, row + i, 2);
+                              colourRow[i] = static_cast<unsigned char>(v >> 8);
+                              colourRow[i + 1] = static_cast<unsigned char>(v);
+                          }
+                          encoder.WriteRow();
+                      } else {
+                          encoder.WriteRow(row);
+                      }
+                      return;
+                  }
+                  auto sample = [&](int x, int s) -> uint32_t {
+                      if (page.planar) {
+                          return NormalSample(planes[s], static_cast<size_t>(x), bits,
+                                              page.signedSamples);
+                      }
+                      return NormalSample(row, static_cast<size_t>(x) * spp + s, bits,
+                                          page.signedSamples);
+                  };
+                  for (int x = 0; x < width; ++x) {
+                      if (page.expandPalette) {
+                          const size_t entries = page.colourMap.size() / 3;
+                          const uint32_t index =
+                              std::min<uint32_t>(sample(x, 0), static_cast<uint32_t>(entries - 1));
+                          for (int c = 0; c < 3; ++c) {
+                              PackSample(colourRow, static_cast<size_t>(x) * 3 + c,
+                                         page.colourMap[c * entries + index], 16);
+                          }
+                      } else {
+                          for (int c = 0; c < page.colours; ++c) {
+                              PackSample(colourRow, static_cast<size_t>(x) * page.colours + c,
+                                         sample(x, c) ^ (c > 0 ? labFlip : 0), page.outBits);
+                          }
+                      }
+                      if (alphaRow != nullptr) {
+                          PackSample(alphaRow, static_cast<size_t>(x), sample(x, page.alphaSample),
+                                     page.outBits);
+                      }
+                  }
+                  encoder.WriteRow();
+              });
     encoder.Finish();
 }

@@ -71,13 +71,21 @@ private:
     static void DescribeLab(struct tiff* tif, Page& page, ImageLayout& layout);
     static void ReadResolution(struct tiff* tif, ImageLayout& layout);
     static void ReadProfile(struct tiff* tif, const Page& page, ImageLayout& layout);
+    // Throws PdfError when a strip or tile is missing, lies beyond the end of the file, or
+    // is data that libjpeg would need more memory for than it can hold.
+    void CheckChunk(struct tiff* tif, uint32_t chunk) const;
     void WriteSamples(const Page& page, const ImageLayout& layout, const Sink& out,
                       std::string* softMask);
-    void WriteRgba(const ImageLayout& layout, const Sink& out, std::string* softMask);
+    void WriteRgba(const Page& page, const ImageLayout& layout, const Sink& out,
+                   std::string* softMask);
     void WriteCcitt(const Page& page, const ImageLayout& layout, const Sink& out);
-    // Reads the image row by row (a row of each plane), in strips, rows or rows of tiles.
-    void ReadBands(const Page& page, const ImageLayout& layout,
-                   const std::function<void(uint32_t, const unsigned char* const*)>& onRow);
+    using RowHandler = std::function<void(uint32_t, const unsigned char* const*)>;
+    // Reads `rows` rows of the image (a row of each plane, as libtiff decodes it) in strips,
+    // rows or rows of tiles, and hands each to `onRow`.
+    void ReadBands(const Page& page, const ImageLayout& layout, uint32_t rows,
+                   const RowHandler& onRow);
+    void ReadScanlines(const Page& page, const ImageLayout& layout, uint32_t rows,
+                       const RowHandler& onRow);
 
     std::unique_ptr<TiffFile> m_file;
     std::vector<Page> m_plans;

@@ -21,7 +21,7 @@ public:
     struct Status {
         int state = -1; // -1 not converted, else a cell-render state
         int percent = 0;
-        wxString reason; // why a row failed, as the engine gave it
+        wxString reason; // why a row failed, or what its conversion changed, as the engine gave it
         ConvertFailure::Kind failure = ConvertFailure::Kind::kNone;
     };
 

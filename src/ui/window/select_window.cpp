@@ -649,7 +649,7 @@ void SelectWindow::OnCellLeftClick(wxGridEvent& event) {
 
 void SelectWindow::OnGridMotion(wxMouseEvent& event) {
     event.Skip();
-    // A failed row tells why in its tool tip.
+    // A failed row tells why in its tool tip, a converted one what its conversion changed.
     int x = 0;
     int y = 0;
     grid->CalcUnscrolledPosition(event.GetX(), event.GetY(), &x, &y);
@@ -659,6 +659,9 @@ void SelectWindow::OnGridMotion(wxMouseEvent& event) {
         const FileGridTable::Status& status = table->GetStatus(row);
         if (status.state == DhGridCellRenderCommandEvent::kFailed) {
             tip = _("Failed") + ": " + FileGridTable::DescribeFailure(status);
+        } else if (status.state == DhGridCellRenderCommandEvent::kProgress &&
+                   status.percent >= 100) {
+            tip = status.reason;
         }
     }
     if (grid->GetGridWindow()->GetToolTipText() != tip) {

@@ -240,6 +240,9 @@ void SelectWindow::OnCellRender(DhGridCellRenderCommandEvent& event) {
     case DhGridCellRenderCommandEvent::kProgress:
         status.state = event.GetState();
         status.percent = event.GetPercent();
+        if (status.percent >= 100) {
+            status.reason = event.GetString(); // what the conversion changed, if anything
+        }
         if (status.percent >= 100 && state == State::kConverting) {
             ++summary.converted;
         }
