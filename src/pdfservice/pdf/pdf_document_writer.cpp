@@ -17,7 +17,6 @@
 #include <random>
 #include <set>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace {
 using Layout = ImageLayout;
@@ -245,18 +244,6 @@ std::string ProfileEntries(const Layout& layout) {
     const Layout::ColourSpace base = BaseOf(layout);
     return " /N " + std::to_string(ComponentsOf(base)) + " /Alternate " + DeviceName(base) +
            " /Filter /FlateDecode";
-}
-
-std::string Deflate(const std::string& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
-        throw PdfError(PDF_ERROR_INTERNAL, "cannot compress a colour profile");
-    }
-    out.resize(size);
-    return out;
 }
 
 std::string PdfDate(std::time_t time, bool utc) {
@@ -537,7 +524,7 @@ void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter
                 profile = found->second;
             } else {
                 profile = file.Reserve();
-                file.Stream(profile, ProfileEntries(layout), Deflate(data.icc));
+                file.Stream(profile, ProfileEntries(layout), PdfFileWriter::Deflate(data.icc));
                 m_profiles.emplace(data.profileKey, profile);
             }
         }

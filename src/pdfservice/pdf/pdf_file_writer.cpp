@@ -16,19 +16,6 @@ namespace {
 constexpr size_t kObjectsPerStream = 100;
 constexpr size_t kAesBlock = 16;
 
-// Deflates data held whole: object streams, the cross-reference stream, small streams.
-std::string Deflate(const std::string& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
-        throw PdfError(PDF_ERROR_INTERNAL, "cannot compress the PDF's objects");
-    }
-    out.resize(size);
-    return out;
-}
-
 std::string Hex(const std::string& bytes) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text = "<";
@@ -350,4 +337,16 @@ std::string PdfFileWriter::TextString(const std::string& text) {
 
 std::string PdfFileWriter::Number(double value, int decimals) {
     return QUtil::double_to_string(value, decimals, true);
+}
+
+std::string PdfFileWriter::Deflate(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        throw PdfError(PDF_ERROR_INTERNAL, "cannot compress a stream of the PDF");
+    }
+    out.resize(size);
+    return out;
 }

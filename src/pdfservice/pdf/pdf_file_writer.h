@@ -53,6 +53,8 @@ public:
     // A PDF string of `text` (UTF-8) for documents' information: PDFDocEncoding where it can
     // be, else UTF-16.
     static std::string TextString(const std::string& text);
+    // Deflates data held whole (small streams, object streams, the cross-reference stream).
+    static std::string Deflate(const std::string& data);
     // A number in PDF syntax, up to `decimals` places.
     static std::string Number(double value, int decimals = 6);
 
