@@ -232,6 +232,7 @@ TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
     const std::string group4 = StripesGroup4();
     const std::string jpeg = EncodeJpeg(64, 64, 1);
     const std::string restarts = EncodeJpeg(64, 64, 1, {.arithmetic = true, .restartRows = 1});
+    const std::string progressive = EncodeJpeg(256, 256, 3, {.progressive = true});
     // An interlaced 8 x 8 PNG (decoded by libpng): its seven passes take 79 bytes.
     const std::string interlacedRows(79, '\0');
     const std::string interlacedHeader = PngHeader(8, 8, 8, 0, 1);
@@ -261,6 +262,10 @@ TEST(HostileInputTest, NothingBrokenIsReportedAsConverted) {
          PDF_ERROR_CORRUPT, "premature end"},
         {"arithmetic-coded JPEG cut short before a restart marker", CutJpegScan(restarts, 300),
          PDF_ERROR_CORRUPT, "broken JPEG"},
+        // Passed on as it is, its coefficients would be held whole by every PDF reader.
+        {"progressive JPEG of 30000 x 30000 with a scan of a few bytes",
+         ProgressiveJpeg(30000, 30000), PDF_ERROR_CORRUPT, "too short"},
+        {"progressive JPEG, sound", progressive, 0, ""},
         {"interlaced PNG with more image data than its rows",
          PngFile({interlacedHeader, PngChunk("IDAT", Zlib(interlacedRows + interlacedRows)),
                   PngChunk("IEND", "")}),

@@ -16,6 +16,10 @@ JpegSource::JpegSource(const SourceData& data) : ImageSource(data) {
         // Rewritten as Huffman coding with the coefficients of the whole image held.
         CheckBuffer(info.CoefficientBytes());
         CheckDataSize(info.CoefficientBytes(), stream.Size(), JpegInfo::kCoefficientBytesPerByte);
+    } else if (info.BuffersWholeImage()) {
+        // A reader holds the coefficients of a progressive or multi-scan image whole: no more
+        // than its data can code, or the PDF would be a decompression bomb for every reader.
+        CheckDataSize(info.CoefficientBytes(), stream.Size(), JpegInfo::kCoefficientBytesPerByte);
     }
     m_frame = info;
     m_frame.icc.clear();
