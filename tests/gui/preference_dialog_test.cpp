@@ -30,6 +30,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <unistd.h>
@@ -704,6 +705,85 @@ TEST_F(PreferenceDialogTest, ResetThenSaveGivesTheSettingsOfANewUser) {
     EXPECT_EQ(options.security.allowCopy, 1);
     EXPECT_EQ(options.security.allowPrint, 1);
     EXPECT_STREQ(options.security.ownerPassword, "");
+}
+
+// The archive format is chosen with the keyboard, refused together with encryption, kept in
+// the page file and put back to Off by Reset.
+TEST_F(PreferenceDialogTest, AnArchiveFormatIsKeptAndRefusedWithEncryption) {
+    const wxString refusal = "PDF/A forbids encryption: an archival PDF cannot have passwords or "
+                             "restrictions. Clear both passwords and allow Copy and Print, or set "
+                             "the archive format to Off.";
+    Open();
+    ShowPageSettings();
+    auto* archive = Page<wxChoice>("archive");
+    EXPECT_EQ(archive->GetSelection(), 0) << "a plain PDF by default";
+    // Tab from the author field reaches the choice (the toolkit gives the focus to a part of
+    // it that has no window of its own, so it shows in the choice's answer to the keys); Down
+    // moves through its formats.
+    TypeInto("author", "");
+    wxUIActionSimulator sim;
+    sim.Char(WXK_TAB);
+    sim.Char(WXK_DOWN);
+    ASSERT_TRUE(WaitFor([&] { return archive->GetStringSelection() == "PDF/A-1b"; }));
+    sim.Char(WXK_DOWN);
+    ASSERT_TRUE(WaitFor([&] { return archive->GetStringSelection() == "PDF/A-2b"; }));
+
+    // A password or a restriction cannot go with it: nothing is stored.
+    struct Case {
+        const char* name;
+        const char* owner;
+        const char* user;
+        bool copy;
+        bool print;
+    };
+    const Case refused[] = {
+        {"an owner password", "own", "", true, true},
+        {"both passwords", "own", "use", true, true},
+        {"copying not allowed", "", "", false, true},
+        {"printing not allowed", "", "", true, false},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.name);
+        TypeInto("ownerpassword", c.owner);
+        TypeInto("userpassword", c.user);
+        SetChecked("copy", c.copy);
+        SetChecked("print", c.print);
+        wxTEST_DIALOG(Press(PreferenceDialog::kSaveButton),
+                      ExpectMessageBox(refusal, AppUtil::GetDisplayName()));
+        EXPECT_TRUE(m_dialog->IsShown());
+        EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "");
+        EXPECT_EQ(DomainSettings::GetNamed("page:permission:ownerpassword"), "");
+    }
+    TypeInto("ownerpassword", "");
+    TypeInto("userpassword", "");
+    SetChecked("copy", true);
+    SetChecked("print", true);
+    ASSERT_TRUE(SaveQuietly());
+    EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "2b");
+    EXPECT_NE(TestHome::ReadFile(AppUtil::GetPagePath(true)).find("<archive value=\"2b\"/>"),
+              std::string::npos);
+
+    // A restart reads it back; a damaged value reads as a plain PDF.
+    DomainSettings::SetNamed("page:pdfa", "");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "2b");
+    Open();
+    ShowPageSettings();
+    EXPECT_EQ(Page<wxChoice>("archive")->GetStringSelection(), "PDF/A-2b");
+    Press(PreferenceDialog::kResetButton);
+    EXPECT_EQ(Page<wxChoice>("archive")->GetSelection(), 0);
+    ASSERT_TRUE(SaveQuietly());
+    EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "");
+
+    const wxString path = AppUtil::GetPagePath(true);
+    std::string file = TestHome::ReadFile(path);
+    const size_t at = file.find("<archive value=\"\"/>");
+    ASSERT_NE(at, std::string::npos) << file;
+    file.replace(at, std::strlen("<archive value=\"\"/>"), "<archive value=\"9z\"/>");
+    TestHome::WriteFile(path, file);
+    DomainSettings::SetNamed("page:pdfa", "3b");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "");
 }
 
 // Escape closes the dialog as its close box does: what was typed is not saved.

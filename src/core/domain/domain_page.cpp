@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
@@ -108,6 +109,14 @@ void ReadSelection(const xmlNode* node, const wxString& key) {
     }
 }
 
+// Stores an archive format ("1b", "2b" or "3b" for PDF/A, empty for a plain PDF); anything
+// else reads as a plain PDF.
+void ReadArchive(const xmlNode* node) {
+    XmlCharPtr value(xmlGetProp(node, XmlText("value")));
+    const wxString text = FromXml(value.get()).Lower();
+    DomainSettings::SetNamed("page:pdfa", text == "1b" || text == "2b" || text == "3b" ? text : "");
+}
+
 void ReadPageType(const xmlNode* pageType) {
     ReadAttribute(pageType, "value", "page:type");
     wxString items;
@@ -172,6 +181,9 @@ void ReadDocument(xmlDoc* doc) {
                 ReadAttribute(byDefault, side, wxString("page:") + side + ":default");
             }
         }
+    }
+    if (const xmlNode* archive = FirstNode(context.get(), "/setting/page/archive")) {
+        ReadArchive(archive);
     }
     ReadText(context.get(), "/setting/page/author", "page:author");
     ReadText(context.get(), "/setting/page/subject", "page:subject");
@@ -295,6 +307,7 @@ bool DomainPage::Load() {
     }
 
     // The built-in values first, so that a section the chosen file lacks still has values.
+    DomainSettings::SetNamed("page:pdfa", "");
     ReadDocument(builtIn.get());
     if (chosen) {
         ReadDocument(chosen.get());
@@ -353,15 +366,22 @@ bool DomainPage::Save() {
     for (const Binding& binding : kBindings) {
         SetNodes(context.get(), binding.expression, DomainSettings::GetNamed(binding.key));
     }
-    // A page file written before the size selection was kept lacks its element.
-    xmlNode* select = FirstNode(context.get(), "/setting/page/size-select");
+    // A page file written before the size selection or the archive format was kept lacks
+    // their elements.
     xmlNode* page = FirstNode(context.get(), "/setting/page");
-    if (select == nullptr && page != nullptr) {
-        select = xmlNewChild(page, nullptr, XmlText("size-select"), nullptr);
-    }
-    if (select != nullptr) {
-        xmlSetProp(select, XmlText("value"),
-                   XmlText(Utf8(DomainSettings::GetNamed("page:size:select")).c_str()));
+    const std::pair<const char*, const char*> values[] = {
+        {"size-select", "page:size:select"},
+        {"archive", "page:pdfa"},
+    };
+    for (const auto& [element, key] : values) {
+        xmlNode* node = FirstNode(context.get(), (std::string("/setting/page/") + element).c_str());
+        if (node == nullptr && page != nullptr) {
+            node = xmlNewChild(page, nullptr, XmlText(element), nullptr);
+        }
+        if (node != nullptr) {
+            xmlSetProp(node, XmlText("value"),
+                       XmlText(Utf8(DomainSettings::GetNamed(key)).c_str()));
+        }
     }
     context.reset();
     return WriteDocument(doc.get(), userPath);

@@ -3,8 +3,8 @@
 #include <libxml/xpath.h>
 #include <wx/string.h>
 
-// The page settings of the PDFs (page type or size, margins, author, subject, passwords and
-// permissions), read from "page.xml" into the named settings and written back.
+// The page settings of the PDFs (page type or size, margins, author, subject, archive format,
+// passwords and permissions), read from "page.xml" into the named settings and written back.
 //
 // The installation's default page file is copied to the user data folder on the first run,
 // and again whenever an installed default carries a higher version.
@@ -15,8 +15,8 @@ public:
     // Reads the page settings into the named settings. Returns false when the installation's
     // default page file is missing or damaged; built-in settings are then used.
     bool Load();
-    // Writes the page type, custom size, size selection, margins and author into the user
-    // page file.
+    // Writes the page type, custom size, size selection, margins, author and archive format
+    // ("page:pdfa": "1b", "2b", "3b" or empty) into the user page file.
     bool Save();
     // Sets the content of every node the expression finds; 0, or -1 when it cannot be
     // evaluated.

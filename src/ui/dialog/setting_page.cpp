@@ -9,6 +9,7 @@
 #include "domain/job_settings.h"
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/crt.h>
 #include <wx/gbsizer.h>
@@ -21,6 +22,7 @@
 #include <wx/tokenzr.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -34,6 +36,9 @@ namespace {
     // TRANSLATORS: the description of the page type "Image Size".
     wxTRANSLATE("each image's own size plus the margins"),
 };
+
+// The archive formats the choice offers after "Off", as the named setting "page:pdfa" has them.
+const char* const kArchiveParts[] = {"1b", "2b", "3b"};
 
 wxString Named(const char* key) {
     return DomainSettings::GetNamed(key);
@@ -114,6 +119,12 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
     ShowTypeSize();
 
     m_author->ChangeValue(Named("page:author"));
+    m_archive->SetSelection(0);
+    for (size_t i = 0; i < std::size(kArchiveParts); ++i) {
+        if (Named("page:pdfa") == kArchiveParts[i]) {
+            m_archive->SetSelection(static_cast<int>(i) + 1);
+        }
+    }
     m_ownerPassword->ChangeValue(Named("page:permission:ownerpassword"));
     m_userPassword->ChangeValue(Named("page:permission:userpassword"));
     m_copy->SetValue(IsOn("page:permission:copy"));
@@ -187,6 +198,21 @@ void SettingPage::BuildControls() {
     auto* authorRow = new wxBoxSizer(wxHORIZONTAL);
     AddLabelled(authorRow, this, _("Author:"), m_author, 1);
     page->Add(authorRow, 0, wxEXPAND | wxLEFT, border + 10);
+    wxArrayString archives;
+    // TRANSLATORS: no archive format: a plain PDF.
+    archives.Add(_("Off"));
+    for (const char* part : kArchiveParts) {
+        archives.Add(wxString("PDF/A-") + part);
+    }
+    m_archive = new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, archives, 0,
+                             wxDefaultValidator, "archive");
+    m_archive->SetToolTip(_("PDF/A is the PDF for long-term archiving. It cannot be encrypted: "
+                            "no passwords, copying and printing allowed."));
+    auto* archiveRow = new wxBoxSizer(wxHORIZONTAL);
+    // TRANSLATORS: the kind of PDF written for long-term archiving (PDF/A) or a plain PDF.
+    AddLabelled(archiveRow, this, _("Archive format (PDF/A):"), m_archive);
+    page->AddSpacer(6);
+    page->Add(archiveRow, 0, wxLEFT, border + 10);
 
     addTitle(_("Document Security"));
     m_ownerPassword =
@@ -426,10 +452,22 @@ bool SettingPage::Save() {
         }
     }
 
+    const int archive = m_archive->GetSelection();
+    if (archive > 0 &&
+        (!owner.empty() || !user.empty() || !m_copy->GetValue() || !m_print->GetValue())) {
+        Refuse(_("PDF/A forbids encryption: an archival PDF cannot have passwords or "
+                 "restrictions. Clear both passwords and allow Copy and Print, or set the "
+                 "archive format to Off."),
+               AppUtil::GetDisplayName(), nullptr);
+        m_archive->SetFocus();
+        return false;
+    }
+
     for (const auto& [key, value] : values) {
         DomainSettings::SetNamed(key, value);
     }
     DomainSettings::SetNamed("page:author", m_author->GetValue());
+    DomainSettings::SetNamed("page:pdfa", archive > 0 ? kArchiveParts[archive - 1] : "");
     DomainSettings::SetNamed("page:permission:ownerpassword", owner);
     DomainSettings::SetNamed("page:permission:userpassword", user);
     DomainSettings::SetNamed("page:permission:copy", m_copy->GetValue() ? "1" : "0");
@@ -461,6 +499,7 @@ void SettingPage::Reset() {
         field->ChangeValue(Named(key));
     }
     m_author->Clear();
+    m_archive->SetSelection(0);
     m_userPassword->Clear();
     m_ownerPassword->Clear();
     // A new user's documents may be copied and printed.

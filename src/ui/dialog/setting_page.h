@@ -7,23 +7,25 @@
 #include <wx/panel.h>
 
 class wxCheckBox;
+class wxChoice;
 class wxComboBox;
 class wxRadioButton;
 class wxStaticText;
 class wxTextCtrl;
 
 // The "Page Setting" page of the preference dialog: page type or size, margins, author,
-// passwords and permissions, shown from the named settings, checked and stored back when the
-// dialog saves (code 28), put back to the defaults of a new user when it resets (code 29).
-// The size selection, page type, size, margins and author are written to the user page file;
-// passwords and permissions last until the program ends.
+// archive format (PDF/A), passwords and permissions, shown from the named settings, checked and
+// stored back when the dialog saves (code 28), put back to the defaults of a new user when it
+// resets (code 29). The size selection, page type, size, margins, author and archive format are
+// written to the user page file; passwords and permissions last until the program ends. An archive
+// format together with a password or a restriction is refused: PDF/A forbids encryption.
 //
 // Sizes and margins are typed in millimetres, with decimals; a value that is not a number or
 // lies outside its field's range is refused, naming the field, and so are margins that leave
 // an image no room on the page, upright or turned for a landscape image.
 //
 // Its controls carry names for lookup: "pagetype", "width", "height", "top", "bottom",
-// "left", "right", "author", "ownerpassword", "userpassword", "copy", "print".
+// "left", "right", "author", "archive", "ownerpassword", "userpassword", "copy", "print".
 class SettingPage : public wxPanel, public CjxObserver, public CjxSubject {
 public:
     enum {
@@ -47,7 +49,8 @@ public:
     // after a message, when the input is refused or the file cannot be written.
     bool Save();
     // Puts the defaults of a new user into the controls: the default size selection, page
-    // type, size and margins, no author and no passwords, copying and printing allowed.
+    // type, size and margins, no author, a plain PDF, no passwords, copying and printing
+    // allowed.
     // Nothing is stored until Save.
     void Reset();
 
@@ -98,6 +101,7 @@ private:
     wxTextCtrl* m_left = nullptr;
     wxTextCtrl* m_right = nullptr;
     wxTextCtrl* m_author = nullptr;
+    wxChoice* m_archive = nullptr; // off, then PDF/A-1b, 2b and 3b
     wxTextCtrl* m_ownerPassword = nullptr;
     wxTextCtrl* m_userPassword = nullptr;
     wxCheckBox* m_copy = nullptr;
