@@ -72,12 +72,45 @@ void Describe(cmsHPROFILE profile, const wchar_t* description) {
 // Grid points on each axis of the CMYK profile's table.
 constexpr cmsUInt32Number kCmykGrid = 11;
 
+// The sRGB colours of the 16 combinations of full process inks on white paper (cyan, magenta,
+// yellow, black, each absent or full; index bits C M Y K from the highest), as the common PDF
+// readers blend them to show device CMYK.
+constexpr double kInkCorners[16][3] = {
+    {1.0000, 1.0000, 1.0000}, // paper
+    {0.1373, 0.1216, 0.1255}, // K
+    {1.0000, 0.9490, 0.0000}, // Y
+    {0.1098, 0.1020, 0.0000}, // Y K
+    {0.9255, 0.0000, 0.5490}, // M
+    {0.1412, 0.0000, 0.0000}, // M K
+    {0.9294, 0.1098, 0.1412}, // M Y
+    {0.1333, 0.0000, 0.0000}, // M Y K
+    {0.0000, 0.6784, 0.9373}, // C
+    {0.0000, 0.0588, 0.1412}, // C K
+    {0.0000, 0.6510, 0.3137}, // C Y
+    {0.0000, 0.0745, 0.0000}, // C Y K
+    {0.1804, 0.1922, 0.5725}, // C M
+    {0.0000, 0.0000, 0.0078}, // C M K
+    {0.2118, 0.2119, 0.2235}, // C M Y
+    {0.0000, 0.0000, 0.0000}, // C M Y K
+};
+
 int SampleCmyk(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
-    const double c = in[0] / 65535.0;
-    const double m = in[1] / 65535.0;
-    const double y = in[2] / 65535.0;
-    const double k = in[3] / 65535.0;
-    const double rgb[3] = {(1 - c) * (1 - k), (1 - m) * (1 - k), (1 - y) * (1 - k)};
+    double ink[4];
+    for (int i = 0; i < 4; ++i) {
+        ink[i] = in[i] / 65535.0;
+    }
+    // Each corner weighs as much as the inks present in it cover, and the others leave free.
+    double rgb[3] = {0, 0, 0};
+    for (int corner = 0; corner < 16; ++corner) {
+        double weight = 1;
+        for (int i = 0; i < 4; ++i) {
+            const bool full = (corner >> (3 - i) & 1) != 0;
+            weight *= full ? ink[i] : 1 - ink[i];
+        }
+        for (int k = 0; k < 3; ++k) {
+            rgb[k] += weight * kInkCorners[corner][k];
+        }
+    }
     cmsCIELab lab;
     cmsDoTransform(cargo, rgb, &lab, 1);
     // Version 2 profiles encode L*a*b* as version 2 did.
@@ -127,7 +160,7 @@ const std::string& IccProfile::PlainCmyk() {
             cmsStageFree(table);
             return {};
         }
-        Describe(cmyk.get(), L"Plain CMYK (as unmanaged readers show it)");
+        Describe(cmyk.get(), L"Process inks on white paper, as PDF readers show device CMYK");
         cmsWriteTag(cmyk.get(), cmsSigMediaWhitePointTag, cmsD50_XYZ());
         cmsWriteTag(cmyk.get(), cmsSigAToB0Tag, lut.get());
         return Saved(cmyk.get());

@@ -22,7 +22,8 @@ public:
     // sRGB (IEC 61966-2.1), the output intent of archival documents.
     static const std::string& Srgb();
     // A CMYK input profile that gives the colours PDF readers show for DeviceCMYK when they
-    // have no profile (red = (1 - C)(1 - K) and so on, then sRGB): device CMYK images keep
-    // their look in archival documents, whose output intent is RGB.
+    // have no profile (process inks on white paper: the colours of the 16 combinations of
+    // full inks, blended): device CMYK images keep their look in archival documents, whose
+    // output intent is RGB.
     static const std::string& PlainCmyk();
 };

@@ -449,7 +449,7 @@ private:
     std::vector<OpenFile> m_open;
     std::map<std::string, int> m_profiles; // the profiles written, by key
     std::vector<int> m_pageObjects;
-    std::map<int, int> m_originals;             // file specifications by source
+    std::map<std::string, int> m_originals;     // file specifications by path
     std::map<std::string, int> m_originalNames; // the same by their unique names
 };
 
@@ -839,11 +839,12 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
 }
 
 int PdfDocumentWriter::Impl::Original(int source, PdfFileWriter& file) {
-    const auto found = m_originals.find(source);
+    // A file given twice is attached once.
+    const std::string& path = m_paths[source];
+    const auto found = m_originals.find(path);
     if (found != m_originals.end()) {
         return found->second;
     }
-    const std::string& path = m_paths[source];
     const std::string name = Name(source);
     FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
@@ -893,7 +894,7 @@ int PdfDocumentWriter::Impl::Original(int source, PdfFileWriter& file) {
     file.Object(spec, "<< /Type /Filespec /F " + fileName + " /UF " + fileName + " /EF << /F " +
                           Reference(stream) + " /UF " + Reference(stream) +
                           " >> /Desc (Original image) /AFRelationship /Source >>");
-    m_originals.emplace(source, spec);
+    m_originals.emplace(path, spec);
     m_originalNames.emplace(unique, spec);
     return spec;
 }
