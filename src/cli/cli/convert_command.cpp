@@ -382,7 +382,7 @@ void ConvertCommand::ApplyPageSettings(const Options& options) {
     }
 }
 
-wxString ConvertCommand::CheckArchive(const Options& options) {
+wxString ConvertCommand::CheckArchive(bool securityGiven) {
     if (DomainSettings::GetNamed("page:pdfa").empty()) {
         return wxString();
     }
@@ -393,11 +393,14 @@ wxString ConvertCommand::CheckArchive(const Options& options) {
     if (!password && !restricted) {
         return wxString();
     }
-    const bool given = options.userPassword || options.ownerPassword || options.userPasswordFile ||
-                       options.ownerPasswordFile || options.noCopy || options.noPrint;
+    const bool environment = std::getenv("OMBRIX_USER_PASSWORD") != nullptr ||
+                             std::getenv("OMBRIX_OWNER_PASSWORD") != nullptr;
     return wxString("PDF/A forbids encryption: an archival PDF cannot have ") +
            (password ? "a password" : "a restriction on copying or printing") +
-           (given ? "" : " (the application's page settings or the environment set one)");
+           (securityGiven ? ""
+            : environment && password
+                ? " (OMBRIX_USER_PASSWORD or OMBRIX_OWNER_PASSWORD in the environment gives one)"
+                : " (the application's page settings set one)");
 }
 
 int ConvertCommand::ExtractOriginals(const std::vector<std::string>& arguments) {
@@ -453,6 +456,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     if (!Parse(arguments, options, error)) {
         return usageError(error);
     }
+    const bool securityGiven = options.userPassword || options.ownerPassword ||
+                               options.userPasswordFile || options.ownerPasswordFile ||
+                               options.noCopy || options.noPrint;
     if (const int status = ResolvePasswords(options, error); status != 0) {
         return status == 2 ? usageError(error) : failure(error);
     }
@@ -488,7 +494,7 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     ApplyPageSettings(options);
     error = CheckSecurity(options);
     if (error.empty()) {
-        error = CheckArchive(options);
+        error = CheckArchive(securityGiven);
     }
     if (!error.empty()) {
         return usageError(error);

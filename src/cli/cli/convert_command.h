@@ -91,7 +91,8 @@ private:
     // Why the page settings of the run cannot be honoured, or an empty string.
     static wxString CheckSecurity(const Options& options);
     // Why an archival document cannot be made with the run's security, or an empty string.
-    static wxString CheckArchive(const Options& options);
+    // `securityGiven`: the command line itself asked for a password or a restriction.
+    static wxString CheckArchive(bool securityGiven);
     // --extract-originals PDF DIR: the exit status.
     static int ExtractOriginals(const std::vector<std::string>& arguments);
 };
