@@ -67,6 +67,25 @@ std::string Grey16Png(const std::vector<uint16_t>& samples) {
                     PngChunk("IDAT", Zlib(row)), PngChunk("IEND", "")});
 }
 
+// A 12-bit grey TIFF of one row of `samples` (an even number of them).
+std::string Grey12Tiff(const std::vector<uint16_t>& samples) {
+    return MakeTiff([&samples](TIFF* tif) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(samples.size()));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 12);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        std::vector<unsigned char> row;
+        for (size_t i = 0; i + 1 < samples.size(); i += 2) {
+            row.push_back(static_cast<unsigned char>(samples[i] >> 4));
+            row.push_back(
+                static_cast<unsigned char>((samples[i] & 0xF) << 4 | samples[i + 1] >> 8));
+            row.push_back(static_cast<unsigned char>(samples[i + 1] & 0xFF));
+        }
+        TIFFWriteScanline(tif, row.data(), 0, 0);
+    });
+}
+
 // A palette PNG of one row whose second entry is half transparent.
 std::string PalettePng(const std::string& indices) {
     return PngFile({PngHeader(static_cast<uint32_t>(indices.size()), 1, 8, 3),
@@ -296,6 +315,15 @@ TEST(PdfaTest, LossyStepsOfPdfA1bAreTakenAsAskedAndNamed) {
          1,
          {18, 255, 0},
          "grey16.png: 16-bit samples reduced to 8 bits"},
+        // 12-bit samples, which the reader widens to 16 bits with a Decode array: every level
+        // of 8 bits kept.
+        {"grey12.tif",
+         Grey12Tiff({4095, 2048, 2096, 0}),
+         false,
+         true,
+         1,
+         {255, 127.5, 130.5, 0},
+         "grey12.tif: 16-bit samples reduced to 8 bits"},
     };
     for (const Case& c : cases) {
         const std::string path = in.File(c.name);

@@ -73,11 +73,8 @@ std::vector<double> BackgroundIn(const Layout& layout, Layout::ColourSpace space
     }
 }
 
-// The decode range of component `k` of a non-indexed image.
-std::array<double, 2> DecodeRange(const Layout& layout, int k) {
-    if (layout.decode.size() >= static_cast<size_t>(2 * k + 2)) {
-        return {layout.decode[2 * k], layout.decode[2 * k + 1]};
-    }
+// The default decode range of component `k` of a non-indexed image.
+std::array<double, 2> DefaultRange(const Layout& layout, int k) {
     if (layout.colourSpace == Layout::ColourSpace::Lab) {
         if (k == 0) {
             return {0, 100};
@@ -89,6 +86,14 @@ std::array<double, 2> DecodeRange(const Layout& layout, int k) {
         return {-100, 100};
     }
     return {0, 1};
+}
+
+// The decode range of component `k` of a non-indexed image.
+std::array<double, 2> DecodeRange(const Layout& layout, int k) {
+    if (layout.decode.size() >= static_cast<size_t>(2 * k + 2)) {
+        return {layout.decode[2 * k], layout.decode[2 * k + 1]};
+    }
+    return DefaultRange(layout, k);
 }
 
 unsigned char ToByte(double normalised) {
@@ -121,7 +126,11 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
     FlateRowDecoder colourRows(image, layout.width, inComponents, bits);
     std::unique_ptr<FlateRowDecoder> alphaRows;
     std::vector<double> background;
+    // How samples decode now, and how the 8-bit ones written decode: with the default
+    // ranges, so that samples of fewer bits in 16-bit ones (12-bit scans, whose Decode
+    // array stretches them) keep every level an 8-bit sample can give.
     std::vector<std::array<double, 2>> ranges;
+    std::vector<std::array<double, 2>> outRanges;
     double alphaMax = 1;
     std::array<double, 2> alphaRange{0, 1};
     if (flatten) {
@@ -134,6 +143,8 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
     }
     for (int k = 0; k < outComponents; ++k) {
         ranges.push_back(indexed && flatten ? std::array<double, 2>{0, 1} : DecodeRange(layout, k));
+        outRanges.push_back(indexed && flatten ? std::array<double, 2>{0, 1}
+                                               : DefaultRange(layout, k));
     }
     const int paletteEntry = ComponentsOf(layout.paletteBase);
 
@@ -177,8 +188,8 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
                 }
             }
             for (int k = 0; k < outComponents; ++k) {
-                const double span = ranges[k][1] - ranges[k][0];
-                const double n = span != 0 ? (value[k] - ranges[k][0]) / span : 0;
+                const double span = outRanges[k][1] - outRanges[k][0];
+                const double n = span != 0 ? (value[k] - outRanges[k][0]) / span : 0;
                 // The nearest 8-bit value.
                 row[x * outComponents + k] = ToByte(n);
             }
@@ -187,11 +198,22 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
     }
     encoder->Finish();
 
-    if (reduce && !layout.colourKey.empty() && !(indexed && flatten)) {
-        for (int& key : layout.colourKey) {
-            key = static_cast<int>(std::lround(key * 255.0 / inMax));
+    if (!layout.colourKey.empty() && !(indexed && flatten)) {
+        // The colour key's ranges as the 8-bit samples give them.
+        for (size_t i = 0; i < layout.colourKey.size(); ++i) {
+            const size_t k = std::min(i / 2, ranges.size() - 1);
+            const double decoded =
+                ranges[k][0] + layout.colourKey[i] / inMax * (ranges[k][1] - ranges[k][0]);
+            const double span = outRanges[k][1] - outRanges[k][0];
+            layout.colourKey[i] = ToByte(span != 0 ? (decoded - outRanges[k][0]) / span : 0);
+        }
+        for (size_t i = 0; i + 1 < layout.colourKey.size(); i += 2) {
+            if (layout.colourKey[i] > layout.colourKey[i + 1]) {
+                std::swap(layout.colourKey[i], layout.colourKey[i + 1]);
+            }
         }
     }
+    layout.decode.clear();
     image = std::move(out);
     mask.clear();
     layout.filter = Layout::Filter::Flate;
