@@ -4,26 +4,21 @@
 
 #include "pdf/atomic_file.h"
 #include "pdf/image_source.h"
+#include "pdf/original_files.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_file_check.h"
 #include "pdf/pdf_password.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFFileSpecObjectHelper.hh>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <set>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -130,79 +125,6 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     service.reason = writer.Notes();
 }
 
-// A name that stays inside the folder it is written to.
-bool SafeName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
-}
-
-// Writes the embedded files of `path` into `folder`; returns how many.
-int ExtractOriginals(const std::string& path, const std::string& folder) {
-    if (!IsFolder(folder)) {
-        throw PdfError(PDF_ERROR_WRITE, "the folder \"" + folder + "\" does not exist");
-    }
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
-    try {
-        pdf.processFile(path.c_str());
-    } catch (const std::exception& error) {
-        throw PdfError(PDF_ERROR_READ, "cannot read \"" + path + "\": " + error.what());
-    }
-    QPDFEmbeddedFileDocumentHelper files(pdf);
-    // Every name is checked, and no file may exist, before anything is written.
-    std::vector<std::pair<std::string, std::string>> originals; // name, data
-    std::set<std::string> names;
-    for (const auto& [key, spec] : files.getEmbeddedFiles()) {
-        const std::string name = spec->getFilename();
-        if (!SafeName(name)) {
-            throw PdfError(PDF_ERROR_ARCHIVE,
-                           "the embedded file name \"" + name + "\" is not a plain file name");
-        }
-        if (!names.insert(name).second) {
-            throw PdfError(PDF_ERROR_ARCHIVE, "two embedded files are named \"" + name + "\"");
-        }
-        struct stat info;
-        if (::lstat((folder + "/" + name).c_str(), &info) == 0) {
-            throw PdfError(PDF_ERROR_WRITE, "\"" + name + "\" exists already in \"" + folder +
-                                                "\": nothing was extracted");
-        }
-        originals.emplace_back(name, "");
-    }
-    size_t index = 0;
-    for (const auto& [key, spec] : files.getEmbeddedFiles()) {
-        auto data = spec->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
-        originals[index++].second.assign(reinterpret_cast<const char*>(data->getBuffer()),
-                                         data->getSize());
-    }
-    for (const auto& [name, data] : originals) {
-        const std::string target = folder + "/" + name;
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            throw PdfError(PDF_ERROR_WRITE,
-                           "cannot create \"" + target + "\": " + std::strerror(errno));
-        }
-        size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                const int error = errno;
-                ::close(fd);
-                throw PdfError(PDF_ERROR_WRITE,
-                               "cannot write \"" + target + "\": " + std::strerror(error));
-            }
-            done += static_cast<size_t>(n);
-        }
-        if (::close(fd) != 0) {
-            throw PdfError(PDF_ERROR_WRITE,
-                           "cannot write \"" + target + "\": " + std::strerror(errno));
-        }
-    }
-    return static_cast<int>(originals.size());
-}
-
 int LoadSource(Pdf3Service* self, const char* path, int sourceType) {
     auto* service = static_cast<Service*>(self);
     try {
@@ -293,7 +215,7 @@ PDF_SERVICE_API int PdfExtractOriginals(const char* path, const char* folder, in
     std::string why;
     int code = PDF_OK;
     try {
-        const int written = ExtractOriginals(Text(path), Text(folder));
+        const int written = OriginalFiles::Extract(Text(path), Text(folder));
         if (count != nullptr) {
             *count = written;
         }
