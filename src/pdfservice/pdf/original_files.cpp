@@ -3,11 +3,13 @@
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_service.h"
 
+#include <qpdf/Pl_StdioFile.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
@@ -41,7 +43,7 @@ int OriginalFiles::Extract(const std::string& path, const std::string& folder) {
     }
     QPDFEmbeddedFileDocumentHelper files(pdf);
     // Every name is checked, and no file may exist, before anything is written.
-    std::vector<std::pair<std::string, std::string>> originals; // name, data
+    std::vector<std::pair<std::string, QPDFObjectHandle>> originals; // name, file stream
     std::set<std::string> names;
     for (const auto& [key, spec] : files.getEmbeddedFiles()) {
         const std::string name = spec->getFilename();
@@ -57,38 +59,31 @@ int OriginalFiles::Extract(const std::string& path, const std::string& folder) {
             throw PdfError(PDF_ERROR_WRITE, "\"" + name + "\" exists already in \"" + folder +
                                                 "\": nothing was extracted");
         }
-        originals.emplace_back(name, "");
+        originals.emplace_back(name, spec->getEmbeddedFileStream());
     }
-    size_t index = 0;
-    for (const auto& [key, spec] : files.getEmbeddedFiles()) {
-        auto data = spec->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
-        originals[index++].second.assign(reinterpret_cast<const char*>(data->getBuffer()),
-                                         data->getSize());
-    }
-    for (const auto& [name, data] : originals) {
+    // Each streamed from the PDF into its file, created only if it still does not exist.
+    for (auto& [name, stream] : originals) {
         const std::string target = folder + "/" + name;
         const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            throw PdfError(PDF_ERROR_WRITE,
-                           "cannot create \"" + target + "\": " + std::strerror(errno));
-        }
-        size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                const int error = errno;
+        FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+        if (file == nullptr) {
+            const int error = errno;
+            if (fd >= 0) {
                 ::close(fd);
-                throw PdfError(PDF_ERROR_WRITE,
-                               "cannot write \"" + target + "\": " + std::strerror(error));
             }
-            done += static_cast<size_t>(n);
-        }
-        if (::close(fd) != 0) {
             throw PdfError(PDF_ERROR_WRITE,
-                           "cannot write \"" + target + "\": " + std::strerror(errno));
+                           "cannot create \"" + target + "\": " + std::strerror(error));
+        }
+        bool written = false;
+        try {
+            Pl_StdioFile out("original", file);
+            written = stream.pipeStreamData(&out, 0, qpdf_dl_all);
+        } catch (const std::exception&) {
+            written = false;
+        }
+        if (std::fclose(file) != 0 || !written) {
+            ::unlink(target.c_str()); // no part of a file is left
+            throw PdfError(PDF_ERROR_WRITE, "cannot write \"" + target + "\"");
         }
     }
     return static_cast<int>(originals.size());
