@@ -51,8 +51,10 @@ for set in ${sets//,/ }; do
     rm -f "$work"/*.runs
     echo
     echo "Merging ${#files[@]} $set ($(du -sh "$data/$set" | cut -f1)) into one PDF"
-    for _ in $(seq 1 "$runs"); do
-        for variant in "${variants[@]}"; do
+    for round in $(seq 1 "$runs"); do
+        # Each round starts with another variant, so that none always follows the same one.
+        for i in "${!variants[@]}"; do
+            variant=${variants[$(( (i + round) % ${#variants[@]} ))]}
             # shellcheck disable=SC2086 # the flags are words
             once "$variant" ${flags[$variant]} "${files[@]}"
         done
