@@ -300,6 +300,16 @@ TEST(PdfaTest, LossyStepsOfPdfA1bAreTakenAsAskedAndNamed) {
          3,
          {128.5, 127.5, 0, 0, 255, 0},
          "rgba.png: transparency flattened onto #00FF00"},
+        // Half-transparent white and opaque black grey over green: an RGB image.
+        {"grey-alpha.png",
+         PngFile({PngHeader(2, 1, 8, 4),
+                  PngChunk("IDAT", Zlib(std::string("\x00\xFF\x80\x00\xFF", 5))),
+                  PngChunk("IEND", "")}),
+         true,
+         false,
+         3,
+         {128, 255, 128, 0, 0, 0},
+         "grey-alpha.png: transparency flattened onto #00FF00"},
         // The palette's half-transparent blue over green: an RGB image.
         {"palette.png",
          PalettePng(std::string("\x00\x01", 2)),

@@ -107,18 +107,26 @@ std::string ArchiveImage::ColourText(uint32_t background) {
     return text;
 }
 
-void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
-                         const Steps& steps) {
+void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask, const Steps& steps,
+                         bool hasProfile) {
     const bool flatten = steps.flatten && layout.softMask;
     const bool reduce = steps.reduceDepth && layout.bitsPerComponent > 8;
     if (!flatten && !reduce) {
         return;
     }
     const bool indexed = layout.colourSpace == Layout::ColourSpace::Indexed;
-    const Layout::ColourSpace outSpace =
+    // The space the colours are composed in, and the one written: grey composed over a
+    // colour becomes RGB, unless a grey profile of its own says what its grey is.
+    const Layout::ColourSpace sourceSpace =
         flatten && indexed ? layout.paletteBase : layout.colourSpace;
+    const uint32_t bg = steps.background;
+    const bool neutral = (bg >> 16 & 0xFF) == (bg >> 8 & 0xFF) && (bg >> 8 & 0xFF) == (bg & 0xFF);
+    const bool widen =
+        flatten && !hasProfile && sourceSpace == Layout::ColourSpace::Gray && !neutral;
+    const Layout::ColourSpace outSpace = widen ? Layout::ColourSpace::RGB : sourceSpace;
     const int inComponents = layout.Components();
-    const int outComponents = flatten && indexed ? ComponentsOf(outSpace) : inComponents;
+    const int sourceComponents = flatten && indexed ? ComponentsOf(sourceSpace) : inComponents;
+    const int outComponents = widen ? 3 : sourceComponents;
     const int bits = layout.bitsPerComponent;
     const double inMax = static_cast<double>((1u << bits) - 1);
     const size_t width = static_cast<size_t>(layout.width);
@@ -141,10 +149,12 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
         }
         background = BackgroundIn(layout, outSpace, steps.background);
     }
-    for (int k = 0; k < outComponents; ++k) {
+    for (int k = 0; k < sourceComponents; ++k) {
         ranges.push_back(indexed && flatten ? std::array<double, 2>{0, 1} : DecodeRange(layout, k));
-        outRanges.push_back(indexed && flatten ? std::array<double, 2>{0, 1}
-                                               : DefaultRange(layout, k));
+    }
+    for (int k = 0; k < outComponents; ++k) {
+        outRanges.push_back((indexed && flatten) || widen ? std::array<double, 2>{0, 1}
+                                                          : DefaultRange(layout, k));
     }
     const int paletteEntry = ComponentsOf(layout.paletteBase);
 
@@ -160,17 +170,21 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
             // The pixel's decoded component values.
             if (indexed && flatten) {
                 const size_t entry = Sample(colour, x, bits) * static_cast<size_t>(paletteEntry);
-                for (int k = 0; k < outComponents; ++k) {
+                for (int k = 0; k < sourceComponents; ++k) {
                     const size_t at = entry + static_cast<size_t>(k);
                     value[k] = at < layout.palette.size()
                                    ? static_cast<unsigned char>(layout.palette[at]) / 255.0
                                    : 0;
                 }
             } else {
-                for (int k = 0; k < outComponents; ++k) {
-                    const double n = Sample(colour, x * outComponents + k, bits) / inMax;
+                for (int k = 0; k < sourceComponents; ++k) {
+                    const double n = Sample(colour, x * sourceComponents + k, bits) / inMax;
                     value[k] = ranges[k][0] + n * (ranges[k][1] - ranges[k][0]);
                 }
+            }
+            if (widen) {
+                value[1] = value[0];
+                value[2] = value[0];
             }
             if (alpha != nullptr) {
                 const double a =
@@ -179,10 +193,10 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
                                0.0, 1.0);
                 for (int k = 0; k < outComponents; ++k) {
                     double v = value[k];
-                    if (!layout.matte.empty() && a > 0 &&
-                        static_cast<size_t>(k) < layout.matte.size()) {
+                    if (!layout.matte.empty() && a > 0) {
                         // Colour premultiplied with the matte colour: undone first.
-                        v = layout.matte[k] + (v - layout.matte[k]) / a;
+                        const double m = layout.matte[std::min<size_t>(k, layout.matte.size() - 1)];
+                        v = m + (v - m) / a;
                     }
                     value[k] = a * v + (1 - a) * background[k];
                 }
@@ -198,6 +212,12 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
     }
     encoder->Finish();
 
+    if (widen && layout.colourKey.size() == 2) {
+        // The grey's range for each of red, green and blue.
+        layout.colourKey = {layout.colourKey[0], layout.colourKey[1], layout.colourKey[0],
+                            layout.colourKey[1], layout.colourKey[0], layout.colourKey[1]};
+        ranges.assign(3, ranges.front());
+    }
     if (!layout.colourKey.empty() && !(indexed && flatten)) {
         // The colour key's ranges as the 8-bit samples give them.
         for (size_t i = 0; i < layout.colourKey.size(); ++i) {
@@ -223,10 +243,9 @@ void ArchiveImage::Apply(Layout& layout, std::string& image, std::string& mask,
         layout.softMaskBits = 8;
         layout.softMaskDecode.clear();
         layout.matte.clear();
-        if (indexed) {
+        if (indexed || widen) {
             layout.colourSpace = outSpace;
             layout.palette.clear();
-            layout.decode.clear();
         }
     }
 }

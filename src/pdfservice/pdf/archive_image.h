@@ -25,10 +25,12 @@ public:
     // Takes the steps that `layout` needs and `steps` asks for: `image` and `mask` (the Flate
     // data of the image and of its soft mask, PNG predictors) are written anew and `layout`
     // describes them. An indexed image composed over a colour becomes one of its palette's
-    // space. Only images of Flate data come here (JPEG and fax data have neither alpha nor
-    // 16-bit samples). Throws PdfError when the data does not decode.
+    // space, and a grey one composed over a colour an RGB one (unless `hasProfile`: its grey
+    // is then that of its profile, and the colour's grey is taken). Only images of Flate data
+    // come here (JPEG and fax data have neither alpha nor 16-bit samples). Throws PdfError
+    // when the data does not decode.
     static void Apply(ImageLayout& layout, std::string& image, std::string& mask,
-                      const Steps& steps);
+                      const Steps& steps, bool hasProfile);
 
     // "#RRGGBB" of a background colour, for notes.
     static std::string ColourText(uint32_t background);

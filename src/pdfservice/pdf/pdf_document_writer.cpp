@@ -648,7 +648,8 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
             },
             data.layout.softMask ? &data.mask : nullptr);
         if (record.flatten || record.reduce) {
-            ArchiveImage::Apply(data.layout, data.image, data.mask, m_options.archiveSteps);
+            ArchiveImage::Apply(data.layout, data.image, data.mask, m_options.archiveSteps,
+                                !data.profileKey.empty());
         }
         // The file stays open for the next page, when it is of the same file.
         Release(index, worker);
