@@ -18,6 +18,8 @@ pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate)
 # GNU Libidn: SASLprep, which prepares the passwords of encrypted documents.
 pkg_check_modules(IDN REQUIRED IMPORTED_TARGET libidn)
+# Little CMS: the colour profiles that archival PDFs carry.
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 
 # wxWidgets through wx-config: wx_base is wxBase + wxXML (no display), wx_gui adds the GUI.
 # Its headers are system headers, so that the project's warnings are about its own code.

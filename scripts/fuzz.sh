@@ -22,9 +22,9 @@ binary=$out/image_reader_fuzzer
 if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdfservice/pdf" "$root/tests/fuzz" -newer "$binary" -name '*.[ch]*' | head -n 1)" ]; then
     echo "Building the fuzzer"
     clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags libpng libtiff-4) \
+        -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags libpng libtiff-4 lcms2) \
         "${files[@]}" -o "$binary" \
-        $(pkg-config --libs libpng libtiff-4 libjpeg zlib libdeflate) -lgif
+        $(pkg-config --libs libpng libtiff-4 libjpeg zlib libdeflate lcms2) -lgif
 fi
 
 # Seeds: the small images of the suites, or a few made here.

@@ -8,10 +8,12 @@ packages=(
     build-essential cmake pkg-config gettext zip clang libclang-rt-14-dev
     libwxgtk3.2-dev libgtk-3-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
     libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev
-    nlohmann-json3-dev libidn-dev
+    nlohmann-json3-dev libidn-dev liblcms2-dev
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
+    # the PDF/A validator that checks archival output (PDFBox Preflight) and what it runs on
+    libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless
     # the release: the package, its checks and the clean-machine test
     dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
     # the interface languages: a font for the Chinese and Japanese texts, the toolkit's own

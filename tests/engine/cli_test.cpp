@@ -1,6 +1,7 @@
 // The command-line converter, run as a user runs it.
 #include "common/temp_folder.h"
 #include "pdf/pdf_test_support.h"
+#include "pdf/pdfa_checker.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
@@ -435,6 +436,89 @@ TEST(CliTest, WhatAConversionChangedIsReportedWithTheConvertedFile) {
     const std::string log = TestHome::ReadFile(logs[0]);
     EXPECT_TRUE(Contains(log, "speck.pdf: speck.png: resolution of")) << log;
     EXPECT_TRUE(Contains(log, "all.pdf: speck.png: resolution of")) << log;
+}
+
+TEST(CliTest, ArchivalPdfsTheirRefusalsAndLossyStepsHaveTheirExitStatus) {
+    TestHome home;
+    const wxString rgba = Image(home, "in/rgba.png", "-size 8x8 xc:'rgba(255,0,0,0.5)'");
+    const wxString deep = Image(home, "in/deep.png", "-size 8x8 gradient:black-white -depth 16");
+    const wxString out = home.Documents() + "/out";
+    struct Case {
+        std::string arguments;
+        std::string environment;
+        int status;
+        std::vector<std::string> output;
+        int part; // of the PDFs that are valid archives; 0 for none
+    };
+    const std::string inputs = " " + Quoted(rgba) + " " + Quoted(deep);
+    const Case cases[] = {
+        {"--pdfa 2b" + inputs, "", 0, {"2 converted"}, 2},
+        {"--pdfa 1b" + inputs,
+         "",
+         1,
+         {"rgba.png: it has transparency, which PDF/A-1b cannot hold",
+          "deep.png: it has 16-bit samples, which PDF/A-1b cannot hold"},
+         0},
+        {"--pdfa 1b --flatten-alpha '#00ff00' --reduce-depth" + inputs,
+         "",
+         0,
+         {"(rgba.png: transparency flattened onto #00FF00 for PDF/A-1b)",
+          "(deep.png: 16-bit samples reduced to 8 bits for PDF/A-1b)"},
+         1},
+        {"--pdfa 2b --user-password secret" + inputs, "", 2, {"PDF/A forbids encryption"}, 0},
+        {"--pdfa 3b --no-print" + inputs, "", 2, {"PDF/A forbids encryption"}, 0},
+        {"--pdfa 2b" + inputs,
+         "OMBRIX_OWNER_PASSWORD=secret ",
+         2,
+         {"PDF/A forbids encryption", "OMBRIX_OWNER_PASSWORD in the environment"},
+         0},
+        {"--pdfa 4b" + inputs, "", 2, {"--pdfa takes 1b, 2b or 3b"}, 0},
+        {"--pdfa 1b --flatten-alpha pink" + inputs, "", 2, {"--flatten-alpha takes a colour"}, 0},
+        {"--pdfa 2b --reduce-depth" + inputs, "", 2, {"go with --pdfa 1b only"}, 0},
+        {"--flatten-alpha white" + inputs, "", 2, {"go with --pdfa 1b only"}, 0},
+        {"--pdfa 2b --attach-originals" + inputs, "", 2, {"goes with --pdfa 3b only"}, 0},
+    };
+    for (const Case& c : cases) {
+        wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+        const Outcome outcome =
+            RunCli(home, "-o " + Quoted(out) + " " + c.arguments, c.environment);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
+        for (const std::string& part : c.output) {
+            EXPECT_TRUE(Contains(outcome.output, part)) << c.arguments << "\n" << outcome.output;
+        }
+        const std::vector<std::string> written = Names(out);
+        EXPECT_EQ(written.size(), c.part != 0 ? 2u : 0u) << c.arguments;
+        for (const std::string& name : c.part != 0 ? written : std::vector<std::string>()) {
+            const auto problems = pdftest::PdfaProblems(Native(out + "/" + name), c.part);
+            EXPECT_TRUE(problems.empty()) << c.arguments << " " << name << ": " << problems.front();
+        }
+    }
+}
+
+TEST(CliTest, OriginalsAttachedToPdfA3bAreExtractedByteForByte) {
+    TestHome home;
+    const wxString a = Image(home, "in/a.png", "-size 20x10 xc:blue");
+    const wxString b = Image(home, "in/b.jpg", "-size 10x20 plasma:fractal");
+    const wxString out = home.Documents() + "/out";
+    const wxString back = home.Documents() + "/back";
+    ASSERT_EQ(RunCli(home, "--pdfa 3b --attach-originals -m all -o " + Quoted(out) + " " +
+                               Quoted(a) + " " + Quoted(b))
+                  .status,
+              0);
+    const std::string pdf = Native(out + "/all.pdf");
+    EXPECT_TRUE(pdftest::PdfaProblems(pdf, 3).empty());
+    wxFileName::Mkdir(back);
+    Outcome outcome = RunCli(home, "--extract-originals '" + pdf + "' " + Quoted(back));
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "2 originals extracted")) << outcome.output;
+    EXPECT_EQ(TestHome::ReadFile(back + "/a.png"), TestHome::ReadFile(a));
+    EXPECT_EQ(TestHome::ReadFile(back + "/b.jpg"), TestHome::ReadFile(b));
+    // Never over a file that exists; no other argument with it.
+    outcome = RunCli(home, "--extract-originals '" + pdf + "' " + Quoted(back));
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    EXPECT_TRUE(Contains(outcome.output, "exists already")) << outcome.output;
+    outcome = RunCli(home, "--extract-originals '" + pdf + "' " + Quoted(back) + " -o x");
+    EXPECT_EQ(outcome.status, 2) << outcome.output;
 }
 
 TEST(CliTest, SkipExistingLeavesPdfsNewerThanTheirImages) {

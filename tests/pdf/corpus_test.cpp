@@ -2,6 +2,7 @@
 // losslessly, refused with their reason), invalid ones fail cleanly, and the pixels that a
 // PDF reader decodes equal the source's.
 #include "pdf_test_support.h"
+#include "pdfa_checker.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -88,13 +89,16 @@ protected:
     void SetUp() override { OMBRIX_USE_CORPUS(m_corpus); }
 
     // Converts every image of the manifest whose path matches and hands each result on.
-    template <typename Check> void ForEach(const std::regex& pattern, Check check) {
+    template <typename Check>
+    void ForEach(const std::regex& pattern, Check check,
+                 const PdfPageOptions& options = DefaultOptions()) {
         for (const Entry& entry : Images(m_corpus)) {
             if (!std::regex_search(entry.path, pattern)) {
                 continue;
             }
             TempDir out;
-            const Conversion conversion = Convert({m_corpus + "/" + entry.path}, out.Path());
+            const Conversion conversion =
+                Convert({m_corpus + "/" + entry.path}, out.Path(), options);
             check(entry, conversion, out);
         }
     }
@@ -236,6 +240,87 @@ TEST_F(CorpusTest, EveryImageConvertsOrFailsAsItsSuiteSays) {
         }
     });
     EXPECT_GT(converted, 600);
+}
+
+TEST_F(CorpusTest, EveryValidImageMakesAValidPdfA2bAndPdfA3b) {
+    // As plain PDFs: what converts there makes an archive that breaks no rule of the part.
+    for (const int part : {2, 3}) {
+        PdfArchiveOptions archive{};
+        archive.part = part;
+        archive.attachOriginals = part == 3;
+        PdfPageOptions options = DefaultOptions();
+        options.archive = &archive;
+        ForEach(
+            std::regex("."),
+            [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+                if (entry.expected != "valid" || KnownRefusal(entry.path) != nullptr) {
+                    return;
+                }
+                ASSERT_EQ(conversion.code, 0)
+                    << part << " " << entry.path << ": " << conversion.reason;
+                const std::vector<std::string> problems = PdfaProblems(conversion.path, part);
+                std::string text;
+                for (const std::string& problem : problems) {
+                    text += problem + "\n";
+                }
+                EXPECT_TRUE(problems.empty()) << part << " " << entry.path << "\n" << text;
+            },
+            options);
+    }
+}
+
+TEST_F(CorpusTest, EveryValidImageMakesAValidPdfA1bOrIsRefusedWithAReason) {
+    // Alone and without lossy steps: converted, or refused for what PDF/A-1b cannot hold.
+    PdfArchiveOptions archive{};
+    archive.part = 1;
+    PdfPageOptions options = DefaultOptions();
+    options.archive = &archive;
+    std::vector<std::string> valid;
+    ForEach(
+        std::regex("."),
+        [&](const Entry& entry, const Conversion& conversion, const TempDir&) {
+            if (entry.expected != "valid" || KnownRefusal(entry.path) != nullptr) {
+                return;
+            }
+            valid.push_back(m_corpus + "/" + entry.path);
+            if (conversion.code != 0) {
+                EXPECT_EQ(conversion.code, PDF_ERROR_UNSUPPORTED_IMAGE) << entry.path;
+                EXPECT_NE(conversion.reason.find("which PDF/A-1b cannot hold: choose PDF/A-2b"),
+                          std::string::npos)
+                    << entry.path << ": " << conversion.reason;
+            } else {
+                EXPECT_TRUE(PdfaProblems(conversion.path, 1).empty()) << entry.path;
+            }
+        },
+        options);
+    // All of them in one document, the lossy steps allowed, as Preflight sees it. Profiles of
+    // ICC version 4 are no lossy step: their images stay out.
+    archive.flattenAlpha = 1;
+    archive.background = 0xFFFFFF;
+    archive.reduceDepth = 1;
+    std::vector<std::string> inputs;
+    for (const std::string& path : valid) {
+        TempDir out;
+        const Conversion alone = Convert({path}, out.Path(), options);
+        if (alone.code == 0) {
+            inputs.push_back(path);
+        } else {
+            EXPECT_NE(alone.reason.find("ICC version 4"), std::string::npos)
+                << path << ": " << alone.reason;
+        }
+    }
+    TempDir out;
+    const Conversion merged = Convert(inputs, out.Path(), options);
+    ASSERT_EQ(merged.code, 0) << merged.reason;
+    const std::vector<std::string> problems = PdfaProblems(merged.path, 1);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    std::string report;
+    bool available = false;
+    const bool passes = PreflightPasses(merged.path, &report, &available);
+    if (!available && !UnderCi()) {
+        GTEST_SKIP() << report;
+    }
+    EXPECT_TRUE(passes) << report.substr(0, 4000);
 }
 
 TEST_F(CorpusTest, PngPixelsRoundTripExactly) {

@@ -374,6 +374,54 @@ void ConvertCommand::ApplyPageSettings(const Options& options) {
     if (options.noPrint) {
         DomainSettings::SetNamed("page:permission:print", "0");
     }
+    if (!options.pdfa.empty()) {
+        DomainSettings::SetNamed("page:pdfa", options.pdfa);
+        DomainSettings::SetNamed("page:pdfa:flatten", options.flattenAlpha.value_or(""));
+        DomainSettings::SetNamed("page:pdfa:reducedepth", options.reduceDepth ? "1" : "0");
+        DomainSettings::SetNamed("page:pdfa:attach", options.attachOriginals ? "1" : "0");
+    }
+}
+
+wxString ConvertCommand::CheckArchive(bool securityGiven) {
+    if (DomainSettings::GetNamed("page:pdfa").empty()) {
+        return wxString();
+    }
+    const bool password = !DomainSettings::GetNamed("page:permission:userpassword").empty() ||
+                          !DomainSettings::GetNamed("page:permission:ownerpassword").empty();
+    const bool restricted = DomainSettings::GetNamed("page:permission:copy") == "0" ||
+                            DomainSettings::GetNamed("page:permission:print") == "0";
+    if (!password && !restricted) {
+        return wxString();
+    }
+    const bool environment = std::getenv("OMBRIX_USER_PASSWORD") != nullptr ||
+                             std::getenv("OMBRIX_OWNER_PASSWORD") != nullptr;
+    return wxString("PDF/A forbids encryption: an archival PDF cannot have ") +
+           (password ? "a password" : "a restriction on copying or printing") +
+           (securityGiven ? ""
+            : environment && password
+                ? " (OMBRIX_USER_PASSWORD or OMBRIX_OWNER_PASSWORD in the environment gives one)"
+                : " (the application's page settings set one)");
+}
+
+int ConvertCommand::ExtractOriginals(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 3 || arguments[0] != "--extract-originals") {
+        std::fprintf(stderr, "ombrix-convert: --extract-originals takes a PDF and a folder, "
+                             "and no other argument\nTry 'ombrix-convert --help' for more "
+                             "information.\n");
+        return 2;
+    }
+    int count = 0;
+    char reason[1024] = "";
+    const int code = PdfExtractOriginals(arguments[1].c_str(), arguments[2].c_str(), &count, reason,
+                                         sizeof reason);
+    if (code != PDF_OK) {
+        std::fprintf(stderr, "ombrix-convert: %s\n",
+                     static_cast<const char*>(
+                         FileUtil::EscapeControls(wxString::FromUTF8(reason)).utf8_str()));
+        return 1;
+    }
+    std::fprintf(stderr, "ombrix-convert: %d original%s extracted\n", count, count == 1 ? "" : "s");
+    return 0;
 }
 
 int ConvertCommand::Run(const std::vector<std::string>& arguments) {
@@ -388,6 +436,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
             std::fputs(Usage(), stdout);
             return 0;
         }
+    }
+    if (std::find(arguments.begin(), arguments.end(), "--extract-originals") != arguments.end()) {
+        return ExtractOriginals(arguments);
     }
     auto usageError = [](const wxString& message) {
         std::fprintf(stderr,
@@ -405,6 +456,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     if (!Parse(arguments, options, error)) {
         return usageError(error);
     }
+    const bool securityGiven = options.userPassword || options.ownerPassword ||
+                               options.userPasswordFile || options.ownerPasswordFile ||
+                               options.noCopy || options.noPrint;
     if (const int status = ResolvePasswords(options, error); status != 0) {
         return status == 2 ? usageError(error) : failure(error);
     }
@@ -439,6 +493,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     std::unique_ptr<wxLocale> locale = LanguageFile::CreateLocale(LanguageFile::ReadLanguage());
     ApplyPageSettings(options);
     error = CheckSecurity(options);
+    if (error.empty()) {
+        error = CheckArchive(securityGiven);
+    }
     if (!error.empty()) {
         return usageError(error);
     }

@@ -41,6 +41,10 @@ public:
         std::optional<wxString> userPasswordFile;
         bool noCopy = false;
         bool noPrint = false;
+        wxString pdfa;                        // "1b", "2b", "3b"; empty for a plain PDF
+        std::optional<wxString> flattenAlpha; // PDF/A-1b: the colour, as #RRGGBB
+        bool reduceDepth = false;             // PDF/A-1b: 16-bit samples written as 8-bit
+        bool attachOriginals = false;         // PDF/A-3b: the images embedded
         bool skipExisting = false;
         bool jsonReport = false;
         bool nullSeparated = false; // lists name their paths separated by NUL, not newlines
@@ -86,4 +90,9 @@ private:
     void ApplyPageSettings(const Options& options);
     // Why the page settings of the run cannot be honoured, or an empty string.
     static wxString CheckSecurity(const Options& options);
+    // Why an archival document cannot be made with the run's security, or an empty string.
+    // `securityGiven`: the command line itself asked for a password or a restriction.
+    static wxString CheckArchive(bool securityGiven);
+    // --extract-originals PDF DIR: the exit status.
+    static int ExtractOriginals(const std::vector<std::string>& arguments);
 };

@@ -106,6 +106,37 @@ const OptionRule kRules[] = {
          o.noPrint = true;
          return "";
      }},
+    {0, "pdfa", true,
+     [](Options& o, const wxString& v) -> wxString {
+         o.pdfa = v.Lower();
+         return o.pdfa == "1b" || o.pdfa == "2b" || o.pdfa == "3b" ? ""
+                                                                   : "--pdfa takes 1b, 2b or 3b";
+     }},
+    {0, "flatten-alpha", true,
+     [](Options& o, const wxString& v) -> wxString {
+         const wxString colour = v.Lower();
+         wxString hex = colour == "white" ? "ffffff" : colour == "black" ? "000000" : colour;
+         if (hex.StartsWith("#")) {
+             hex = hex.Mid(1);
+         }
+         unsigned long value = 0;
+         if (hex.size() != 6 || !hex.ToULong(&value, 16) ||
+             hex.find_first_not_of("0123456789abcdef") != wxString::npos) {
+             return "--flatten-alpha takes a colour: #RRGGBB, white or black";
+         }
+         o.flattenAlpha = "#" + hex.Upper();
+         return "";
+     }},
+    {0, "reduce-depth", false,
+     [](Options& o, const wxString&) -> wxString {
+         o.reduceDepth = true;
+         return "";
+     }},
+    {0, "attach-originals", false,
+     [](Options& o, const wxString&) -> wxString {
+         o.attachOriginals = true;
+         return "";
+     }},
     {0, "files-from", true,
      [](Options& o, const wxString& v) -> wxString {
          o.inputs.push_back({v, true});
@@ -193,6 +224,23 @@ const char* ConvertCommand::Usage() {
            "  owner passwords must differ. A password is UTF-8 text of at most 4096 bytes\n"
            "  without control characters; as in every AES-256 PDF it is normalised\n"
            "  (SASLprep) and only its first 127 bytes count.\n"
+           "\n"
+           "Archival PDFs (PDF/A, level B: no encryption, sRGB output intent, XMP metadata):\n"
+           "      --pdfa PART         1b, 2b or 3b: PDF/A-1b (PDF 1.4), PDF/A-2b or PDF/A-3b\n"
+           "      --flatten-alpha COLOUR\n"
+           "                          PDF/A-1b: compose transparent images over COLOUR\n"
+           "                          (#RRGGBB, white or black); without it they fail\n"
+           "      --reduce-depth      PDF/A-1b: write 16-bit images with 8 bits per sample;\n"
+           "                          without it they fail\n"
+           "      --attach-originals  PDF/A-3b: embed each image file in the PDF as the\n"
+           "                          source of its pages\n"
+           "      --extract-originals PDF DIR\n"
+           "                          write the images embedded in PDF into the folder DIR,\n"
+           "                          byte for byte (no other option; an existing file is\n"
+           "                          never replaced: nothing is written then)\n"
+           "  PDF/A-2b and 3b keep transparency and 16-bit samples. Each lossy step taken\n"
+           "  is named in the file's report line. A password or a restriction cannot go\n"
+           "  with --pdfa (PDF/A forbids encryption).\n"
            "\n"
            "Many files:\n"
            "      --files-from FILE   also convert the inputs named in FILE, one a line\n"
@@ -317,6 +365,12 @@ bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& o
         error = "--user-password and --user-password-file cannot go together";
     } else if (options.ownerPassword && options.ownerPasswordFile) {
         error = "--owner-password and --owner-password-file cannot go together";
+    } else if ((options.flattenAlpha || options.reduceDepth) && options.pdfa != "1b") {
+        error = "--flatten-alpha and --reduce-depth go with --pdfa 1b only (PDF/A-2b and 3b "
+                "keep transparency and 16-bit samples)";
+    } else if (options.attachOriginals && options.pdfa != "3b") {
+        error = "--attach-originals goes with --pdfa 3b only (PDF/A-3b alone may embed "
+                "images)";
     } else if (std::count_if(options.inputs.begin(), options.inputs.end(),
                              [](const Options::Input& input) {
                                  return input.list && input.text == "-";

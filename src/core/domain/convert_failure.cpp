@@ -19,6 +19,7 @@ ConvertFailure::Kind ConvertFailure::FromServiceError(int errorCode) {
     case PDF_ERROR_TOO_LARGE:
         return Kind::kTooLarge;
     case PDF_ERROR_PAGE_GEOMETRY:
+    case PDF_ERROR_ARCHIVE: // archival settings that cannot go with the others
         return Kind::kPageSettings;
     case PDF_ERROR_PASSWORD:
         return Kind::kPassword;

@@ -123,6 +123,25 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
     options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
 
+    // An archival document: "page:pdfa" names the part ("1b", "2b", "3b"; empty for a plain
+    // PDF), "page:pdfa:flatten" the colour (#RRGGBB) that PDF/A-1b composes transparent
+    // images over (empty: they are refused), "page:pdfa:reducedepth" "1" lets PDF/A-1b write
+    // 16-bit samples as 8-bit ones, "page:pdfa:attach" "1" embeds the originals in PDF/A-3b.
+    const wxString part = settings.Page("page:pdfa").Lower();
+    if (!part.empty()) {
+        options.archive = PdfArchiveOptions{};
+        options.archive.part = part == "1b" ? 1 : part == "2b" ? 2 : part == "3b" ? 3 : -1;
+        unsigned long background = 0;
+        const wxString flatten = settings.Page("page:pdfa:flatten");
+        if (flatten.StartsWith("#") && flatten.Mid(1).ToULong(&background, 16)) {
+            options.archive.flattenAlpha = 1;
+            options.archive.background = static_cast<unsigned int>(background & 0xFFFFFF);
+        }
+        options.archive.reduceDepth = settings.Page("page:pdfa:reducedepth") == "1";
+        options.archive.attachOriginals = settings.Page("page:pdfa:attach") == "1";
+        record.archive = &options.archive;
+    }
+
     // The service takes NUL-terminated text: a password cut at a NUL would be another one, or
     // none at all.
     for (const char* key : {"page:permission:userpassword", "page:permission:ownerpassword"}) {

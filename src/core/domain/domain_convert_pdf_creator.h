@@ -30,6 +30,7 @@ public:
     struct PageOptions {
         PdfPageOptions record{};
         PdfSecurityOptions security{};
+        PdfArchiveOptions archive{};
         std::string pageType;
         std::string templateDir;
         std::string title;

@@ -14,4 +14,16 @@ public:
     // True when `profile` is a plausible ICC profile whose data colour space has `components`
     // components (1 grey, 3 RGB, 4 CMYK).
     static bool Fits(const std::string& profile, int components);
+
+    // The major version of a profile that Fits (2 or 4 in practice).
+    static int MajorVersion(const std::string& profile);
+
+    // Profiles made by Little CMS, version 2.1 (which every PDF/A part accepts), made once.
+    // sRGB (IEC 61966-2.1), the output intent of archival documents.
+    static const std::string& Srgb();
+    // A CMYK input profile that gives the colours PDF readers show for DeviceCMYK when they
+    // have no profile (process inks on white paper: the colours of the 16 combinations of
+    // full inks, blended): device CMYK images keep their look in archival documents, whose
+    // output intent is RGB.
+    static const std::string& PlainCmyk();
 };

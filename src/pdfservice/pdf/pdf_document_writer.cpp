@@ -1,5 +1,6 @@
 #include "pdf/pdf_document_writer.h"
 
+#include "pdf/icc_profile.h"
 #include "pdf/page_producer.h"
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_file_writer.h"
@@ -16,6 +17,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -266,6 +268,103 @@ std::string PdfDate(std::time_t time, bool utc) {
     return std::string(text) + zone;
 }
 
+// The same time as XMP writes it: 2024-05-01T10:00:00+02:00.
+std::string XmpDate(std::time_t time, bool utc) {
+    std::tm parts{};
+    if (utc) {
+        gmtime_r(&time, &parts);
+    } else {
+        localtime_r(&time, &parts);
+    }
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    const long offset = utc ? 0 : parts.tm_gmtoff / 60;
+    char zone[32];
+    if (offset == 0) {
+        std::snprintf(zone, sizeof zone, "Z");
+    } else {
+        std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
+                      std::labs(offset) / 60, std::labs(offset) % 60);
+    }
+    return std::string(text) + zone;
+}
+
+// Text for XML character data and attributes.
+std::string XmlText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Document information as archives keep it: control characters, which XML cannot hold and
+// the XMP metadata must repeat, become spaces.
+std::string ArchivalText(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+// The media type of an image file, from its first bytes.
+const char* MediaType(const std::string& head) {
+    const auto starts = [&head](const char* magic, size_t size) {
+        return head.size() >= size && std::memcmp(head.data(), magic, size) == 0;
+    };
+    if (starts("\xFF\xD8", 2)) {
+        return "image/jpeg";
+    }
+    if (starts("\x89PNG", 4)) {
+        return "image/png";
+    }
+    if (starts("II*\0", 4) || starts("MM\0*", 4)) {
+        return "image/tiff";
+    }
+    if (starts("GIF8", 4)) {
+        return "image/gif";
+    }
+    if (starts("BM", 2)) {
+        return "image/bmp";
+    }
+    return "application/octet-stream";
+}
+
+// A name in PDF syntax: characters other than regular ones as #xx.
+std::string PdfName(const std::string& text) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string name = "/";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > 0x20 && byte < 0x7F && std::strchr("#()<>[]{}/%", c) == nullptr) {
+            name += c;
+        } else {
+            name += '#';
+            name += kDigits[byte >> 4];
+            name += kDigits[byte & 0x0F];
+        }
+    }
+    return name;
+}
+
 std::string RandomPassword() {
     std::random_device device;
     static const char kDigits[] = "0123456789abcdef";
@@ -298,6 +397,8 @@ private:
         int page = 0;                 // within the file
         bool streamed = false;        // JPEG data, read from the file as the page is written
         bool firstProfileUse = false; // no earlier page has its colour profile
+        bool flatten = false;         // PDF/A-1b: its transparency is composed over a colour
+        bool reduce = false;          // PDF/A-1b: its 16-bit samples are written as 8-bit
         // A digest of what the page is written as: the file must still give this page when
         // it is read again.
         std::array<unsigned char, 32> fingerprint{};
@@ -324,6 +425,14 @@ private:
                         std::string* profile);
     void Produce(int index, int worker, PageData& data);
     void WritePage(int index, PageData& data, PdfFileWriter& file, int pages);
+    // PDF/A-1b: fails when the page holds what the part cannot, unless a lossy step the user
+    // allows removes it; notes in `record` the steps to take.
+    void CheckArchivable(const Layout& layout, const std::string& name, PageRecord& record) const;
+    // PDF/A-3b: the file specification of the source's original, written with it when first
+    // asked for.
+    int Original(int source, PdfFileWriter& file);
+    // PDF/A: the output intent, the XMP metadata and what else the catalog carries.
+    std::string ArchiveEntries(PdfFileWriter& file, const std::string& date);
     // Closes the worker's file unless the next page is of it too.
     void Release(int index, int worker);
     std::string Name(int source) const { return SourceData::FromFile(m_paths[source]).Name(); }
@@ -340,11 +449,25 @@ private:
     std::vector<OpenFile> m_open;
     std::map<std::string, int> m_profiles; // the profiles written, by key
     std::vector<int> m_pageObjects;
+    std::map<std::string, int> m_originals;     // file specifications by path
+    std::map<std::string, int> m_originalNames; // the same by their unique names
 };
 
 PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Options& options)
     : m_paths(paths), m_options(options), m_userKey(PdfPassword::Prepare(options.userPassword)),
       m_ownerKey(PdfPassword::Prepare(options.ownerPassword)) {
+    if (options.archivePart != 0) {
+        if (options.archivePart < 1 || options.archivePart > 3) {
+            throw PdfError(PDF_ERROR_ARCHIVE,
+                           "unknown PDF/A part " + std::to_string(options.archivePart));
+        }
+        if (!options.userPassword.empty() || !options.ownerPassword.empty() || !options.allowCopy ||
+            !options.allowPrint) {
+            throw PdfError(PDF_ERROR_ARCHIVE,
+                           "PDF/A forbids encryption: an archival document can have no password "
+                           "and cannot forbid copying or printing");
+        }
+    }
     std::set<std::string> profiles;
     for (size_t source = 0; source < paths.size(); ++source) {
         // The file is closed again once its pages are laid out.
@@ -360,11 +483,41 @@ PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Optio
                 record.streamed = layout.filter == Layout::Filter::DCT;
                 record.firstProfileUse = !key.empty() && profiles.insert(key).second;
                 record.fingerprint = Fingerprint(layout, key, data.Name());
+                if (options.archivePart == 1) {
+                    CheckArchivable(layout, data.Name(), record);
+                }
                 m_records.push_back(record);
             }
         } catch (const PdfError& error) {
             throw Named(error, data.Name());
         }
+    }
+}
+
+void PdfDocumentWriter::Impl::CheckArchivable(const Layout& layout, const std::string& name,
+                                              PageRecord& record) const {
+    const ArchiveImage::Steps& steps = m_options.archiveSteps;
+    if (ArchiveImage::HasAlpha(layout)) {
+        if (!steps.flatten) {
+            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                           name + ": it has transparency, which PDF/A-1b cannot hold: choose "
+                                  "PDF/A-2b, or flatten it onto a background colour");
+        }
+        record.flatten = true;
+    }
+    if (layout.bitsPerComponent > 8) {
+        if (!steps.reduceDepth) {
+            throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                           name + ": it has 16-bit samples, which PDF/A-1b cannot hold: choose "
+                                  "PDF/A-2b, or reduce them to 8 bits");
+        }
+        record.reduce = true;
+    }
+    if (!layout.icc.empty() && IccProfile::MajorVersion(layout.icc) > 2) {
+        throw PdfError(PDF_ERROR_UNSUPPORTED_IMAGE,
+                       name + ": its colour profile is of ICC version " +
+                           std::to_string(IccProfile::MajorVersion(layout.icc)) +
+                           ", which PDF/A-1b cannot hold: choose PDF/A-2b");
     }
 }
 
@@ -494,6 +647,10 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
                 data.image.append(reinterpret_cast<const char*>(bytes), size);
             },
             data.layout.softMask ? &data.mask : nullptr);
+        if (record.flatten || record.reduce) {
+            ArchiveImage::Apply(data.layout, data.image, data.mask, m_options.archiveSteps,
+                                !data.profileKey.empty());
+        }
         // The file stays open for the next page, when it is of the same file.
         Release(index, worker);
     } catch (const PdfError& error) {
@@ -516,16 +673,26 @@ void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter
         }
         const Layout& layout = data.layout;
 
-        // The colour profile, once for all the pages that share it.
+        // The colour profile, once for all the pages that share it. In an archival document,
+        // device CMYK (whose look the sRGB output intent does not give) gets a profile that
+        // keeps it.
+        std::string profileKey = data.profileKey;
+        const std::string* profileBytes = &data.icc;
+        if (profileKey.empty() && m_options.archivePart != 0 &&
+            layout.colourSpace != Layout::ColourSpace::Lab &&
+            BaseOf(layout) == Layout::ColourSpace::CMYK) {
+            profileKey = "plain CMYK";
+            profileBytes = &IccProfile::PlainCmyk();
+        }
         int profile = 0;
-        if (!data.profileKey.empty()) {
-            const auto found = m_profiles.find(data.profileKey);
+        if (!profileKey.empty()) {
+            const auto found = m_profiles.find(profileKey);
             if (found != m_profiles.end()) {
                 profile = found->second;
             } else {
                 profile = file.Reserve();
-                file.Stream(profile, ProfileEntries(layout), PdfFileWriter::Deflate(data.icc));
-                m_profiles.emplace(data.profileKey, profile);
+                file.Stream(profile, ProfileEntries(layout), PdfFileWriter::Deflate(*profileBytes));
+                m_profiles.emplace(profileKey, profile);
             }
         }
         int palette = 0;
@@ -552,12 +719,26 @@ void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter
         if (!geometry.note.empty()) {
             m_notes.push_back(geometry.note);
         }
+        if (record.flatten) {
+            m_notes.push_back(Name(record.source) + ": transparency flattened onto " +
+                              ArchiveImage::ColourText(m_options.archiveSteps.background) +
+                              " for PDF/A-1b");
+        }
+        if (record.reduce) {
+            m_notes.push_back(Name(record.source) + ": 16-bit samples reduced to 8 bits for "
+                                                    "PDF/A-1b");
+        }
+        std::string associated;
+        if (m_options.archivePart == 3 && m_options.attachOriginals) {
+            associated = " /AF [" + Reference(Original(record.source, file)) + "]";
+        }
         const int content = file.Reserve();
         file.Stream(content, "", geometry.content);
         const int page = file.Reserve();
         file.Object(page, "<< /Type /Page /Parent " + Reference(pages) + " /MediaBox " +
                               geometry.mediaBox + " /Resources << /XObject << /Im0 " +
-                              Reference(image) + " >> >> /Contents " + Reference(content) + " >>");
+                              Reference(image) + " >> >> /Contents " + Reference(content) +
+                              associated + " >>");
         m_pageObjects.push_back(page);
     } catch (const PdfError& error) {
         m_open.at(self) = OpenFile{};
@@ -575,11 +756,14 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     m_profiles.clear();
     m_pageObjects.clear();
     m_notes.clear();
+    m_originals.clear();
+    m_originalNames.clear();
 
     const std::string& user = m_userKey;
     const std::string& owner = m_ownerKey;
     const bool restricted = !m_options.allowCopy || !m_options.allowPrint;
-    const bool encrypted = !user.empty() || !owner.empty() || restricted;
+    const bool encrypted =
+        m_options.archivePart == 0 && (!user.empty() || !owner.empty() || restricted);
     PdfFileWriter::Security security;
     if (encrypted) {
         // Restrictions hold only while the owner password is secret: without one, or with
@@ -593,9 +777,14 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     }
     const bool fixed = m_options.fixedTime >= 0;
     DescriptorOutput output(fd);
+    // PDF/A-1 is PDF 1.4; PDF/A-3's associated files are of PDF 1.7 (and 2.0).
+    const PdfFileWriter::Layout layout = m_options.archivePart == 1 ? PdfFileWriter::Layout::Classic
+                                         : m_options.archivePart == 3
+                                             ? PdfFileWriter::Layout::Streams17
+                                             : PdfFileWriter::Layout::Streams;
     PdfFileWriter file(
         [&output](const unsigned char* data, size_t size) { output.Write(data, size); },
-        encrypted ? &security : nullptr, fixed);
+        encrypted ? &security : nullptr, fixed, layout);
     const int catalog = file.Reserve();
     const int pages = file.Reserve();
     const int info = file.Reserve();
@@ -621,26 +810,162 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     }
     file.Object(pages, "<< /Type /Pages /Kids [" + kids + "] /Count " +
                            std::to_string(m_pageObjects.size()) + " >>");
-    file.Object(catalog,
-                "<< /Type /Catalog /Pages " + Reference(pages) + file.CatalogEntries() + " >>");
-    const std::string date =
-        PdfDate(fixed ? static_cast<std::time_t>(m_options.fixedTime) : std::time(nullptr), fixed);
+    const std::time_t now =
+        fixed ? static_cast<std::time_t>(m_options.fixedTime) : std::time(nullptr);
+    const std::string date = PdfDate(now, fixed);
+    const std::string archive =
+        m_options.archivePart != 0 ? ArchiveEntries(file, XmpDate(now, fixed)) : "";
+    file.Object(catalog, "<< /Type /Catalog /Pages " + Reference(pages) + file.CatalogEntries() +
+                             archive + " >>");
     std::string information = "<< /Producer " + PdfFileWriter::TextString(ProducerName()) +
                               " /Creator " + PdfFileWriter::TextString(ProducerName()) +
                               " /CreationDate " + PdfFileWriter::TextString(date) + " /ModDate " +
                               PdfFileWriter::TextString(date);
-    if (!m_options.title.empty()) {
-        information += " /Title " + PdfFileWriter::TextString(m_options.title);
+    const bool archival = m_options.archivePart != 0;
+    const std::string title = archival ? ArchivalText(m_options.title) : m_options.title;
+    const std::string author = archival ? ArchivalText(m_options.author) : m_options.author;
+    const std::string subject = archival ? ArchivalText(m_options.subject) : m_options.subject;
+    if (!title.empty()) {
+        information += " /Title " + PdfFileWriter::TextString(title);
     }
-    if (!m_options.author.empty()) {
-        information += " /Author " + PdfFileWriter::TextString(m_options.author);
+    if (!author.empty()) {
+        information += " /Author " + PdfFileWriter::TextString(author);
     }
-    if (!m_options.subject.empty()) {
-        information += " /Subject " + PdfFileWriter::TextString(m_options.subject);
+    if (!subject.empty()) {
+        information += " /Subject " + PdfFileWriter::TextString(subject);
     }
     file.Object(info, information + " >>");
     file.Finish(catalog, info);
     output.Flush();
+}
+
+int PdfDocumentWriter::Impl::Original(int source, PdfFileWriter& file) {
+    // A file given twice is attached once.
+    const std::string& path = m_paths[source];
+    const auto found = m_originals.find(path);
+    if (found != m_originals.end()) {
+        return found->second;
+    }
+    const std::string name = Name(source);
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+        throw PdfError(PDF_ERROR_READ,
+                       name + ": cannot be read to attach it: " + std::strerror(errno));
+    }
+    const std::unique_ptr<FILE, int (*)(FILE*)> closer(in, std::fclose);
+    struct stat info {};
+    if (::fstat(fileno(in), &info) != 0) {
+        throw PdfError(PDF_ERROR_READ, name + ": cannot be read to attach it");
+    }
+    std::string head(16, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), in));
+    std::rewind(in);
+
+    // The file's own name, made unique in the document ("photo (2).jpg").
+    const size_t slash = path.find_last_of('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string unique = base;
+    for (int n = 2; m_originalNames.count(unique) != 0; ++n) {
+        const size_t dot = base.find_last_of('.');
+        unique = dot == std::string::npos || dot == 0
+                     ? base + " (" + std::to_string(n) + ")"
+                     : base.substr(0, dot) + " (" + std::to_string(n) + ")" + base.substr(dot);
+    }
+
+    const std::string modified = PdfDate(info.st_mtime, m_options.fixedTime >= 0);
+    const int stream = file.Reserve();
+    uint64_t copied = 0;
+    file.Stream(stream,
+                " /Type /EmbeddedFile /Subtype " + PdfName(MediaType(head)) + " /Params << /Size " +
+                    std::to_string(info.st_size) + " /ModDate " +
+                    PdfFileWriter::TextString(modified) + " >>",
+                [&](const PdfFileWriter::Sink& out) {
+                    unsigned char block[64 * 1024];
+                    size_t n = 0;
+                    while ((n = std::fread(block, 1, sizeof block, in)) > 0) {
+                        out(block, n);
+                        copied += n;
+                    }
+                });
+    if (std::ferror(in) || copied != static_cast<uint64_t>(info.st_size)) {
+        throw PdfError(PDF_ERROR_READ, name + " changed while it was being converted");
+    }
+    const int spec = file.Reserve();
+    const std::string fileName = PdfFileWriter::TextString(unique);
+    file.Object(spec, "<< /Type /Filespec /F " + fileName + " /UF " + fileName + " /EF << /F " +
+                          Reference(stream) + " /UF " + Reference(stream) +
+                          " >> /Desc (Original image) /AFRelationship /Source >>");
+    m_originals.emplace(path, spec);
+    m_originalNames.emplace(unique, spec);
+    return spec;
+}
+
+std::string PdfDocumentWriter::Impl::ArchiveEntries(PdfFileWriter& file, const std::string& date) {
+    // The output intent: sRGB, as the images' device RGB and grey are meant.
+    const std::string& srgb = IccProfile::Srgb();
+    if (srgb.empty()) {
+        throw PdfError(PDF_ERROR_INTERNAL, "cannot make the sRGB colour profile");
+    }
+    const int profile = file.Reserve();
+    file.Stream(profile, " /N 3 /Alternate /DeviceRGB /Filter /FlateDecode",
+                PdfFileWriter::Deflate(srgb));
+    const int intent = file.Reserve();
+    file.Object(intent, "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier "
+                        "(sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1) /RegistryName "
+                        "(http://www.color.org) /DestOutputProfile " +
+                            Reference(profile) + " >>");
+
+    // The XMP metadata: the part and level, and the document information again.
+    const std::string producer = XmlText(ProducerName());
+    std::string xmp =
+        "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+        "<rdf:Description rdf:about=\"\" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+        "xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\">\n"
+        "<pdfaid:part>" +
+        std::to_string(m_options.archivePart) +
+        "</pdfaid:part>\n<pdfaid:conformance>B</pdfaid:conformance>\n"
+        "<dc:format>application/pdf</dc:format>\n";
+    const std::string title = ArchivalText(m_options.title);
+    const std::string author = ArchivalText(m_options.author);
+    const std::string subject = ArchivalText(m_options.subject);
+    if (!title.empty()) {
+        xmp += "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(title) +
+               "</rdf:li></rdf:Alt></dc:title>\n";
+    }
+    if (!author.empty()) {
+        xmp += "<dc:creator><rdf:Seq><rdf:li>" + XmlText(author) +
+               "</rdf:li></rdf:Seq></dc:creator>\n";
+    }
+    if (!subject.empty()) {
+        xmp += "<dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">" + XmlText(subject) +
+               "</rdf:li></rdf:Alt></dc:description>\n";
+    }
+    xmp += "<pdf:Producer>" + producer + "</pdf:Producer>\n<xmp:CreatorTool>" + producer +
+           "</xmp:CreatorTool>\n<xmp:CreateDate>" + date + "</xmp:CreateDate>\n<xmp:ModifyDate>" +
+           date + "</xmp:ModifyDate>\n<xmp:MetadataDate>" + date +
+           "</xmp:MetadataDate>\n</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n"
+           "<?xpacket end=\"w\"?>";
+    const int metadata = file.Reserve();
+    // Not compressed: archives read it as it is.
+    file.Stream(metadata, " /Type /Metadata /Subtype /XML", xmp);
+
+    std::string entries =
+        " /Metadata " + Reference(metadata) + " /OutputIntents [" + Reference(intent) + "]";
+    if (!m_originalNames.empty()) {
+        // Keys in the order of their bytes, as name trees have them.
+        std::string names;
+        std::string associated;
+        for (const auto& [name, spec] : m_originalNames) {
+            names += (names.empty() ? "" : " ") + HexString(name) + " " + Reference(spec);
+            associated += (associated.empty() ? "" : " ") + Reference(spec);
+        }
+        entries +=
+            " /Names << /EmbeddedFiles << /Names [" + names + "] >> >> /AF [" + associated + "]";
+    }
+    return entries;
 }
 
 PdfDocumentWriter::PdfDocumentWriter(const std::vector<std::string>& paths, const Options& options)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/archive_image.h"
 #include "pdf/image_source.h"
 #include "pdf/page_geometry.h"
 #include "pdf/pdf_service.h"
@@ -28,11 +29,19 @@ public:
         // from the content (no encryption): the same inputs then give the same bytes.
         // Negative: the current time and a random ID.
         long long fixedTime = -1;
+        // PDF/A: 0 a plain PDF, or the part (1, 2 or 3) whose level B the document conforms
+        // to. Archival documents are never encrypted.
+        int archivePart = 0;
+        // PDF/A-1b: the lossy steps the user allows for what the part cannot hold.
+        ArchiveImage::Steps archiveSteps;
+        // PDF/A-3b: each source file embedded as the source of its pages.
+        bool attachOriginals = false;
     };
 
     // Reads the headers of every file and lays out the pages. Throws PdfError naming the file
-    // that cannot be read, or (PDF_ERROR_PASSWORD, before any file is read) saying why a
-    // password cannot be used.
+    // that cannot be read or that the PDF/A part cannot hold (PDF_ERROR_UNSUPPORTED_IMAGE), or
+    // (PDF_ERROR_PASSWORD, PDF_ERROR_ARCHIVE, before any file is read) saying why a password
+    // cannot be used or why the document cannot be archival.
     PdfDocumentWriter(const std::vector<std::string>& paths, const Options& options);
     ~PdfDocumentWriter();
     PdfDocumentWriter(const PdfDocumentWriter&) = delete;
@@ -40,7 +49,8 @@ public:
 
     int PageCount() const;
     // What the conversion changed, for the result's reason: images placed as ones without a
-    // density, as their files give one no real image has. Empty when nothing was.
+    // density, as their files give one no real image has, and the lossy steps taken for an
+    // archival document. Empty when nothing was.
     std::string Notes() const;
 
     // Writes the document to the open file `fd` (which stays open). Throws PdfError; the

@@ -8,6 +8,7 @@
 #include <qpdf/QUtil.hh>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <zlib.h>
 
@@ -91,7 +92,11 @@ struct XrefEntry {
 
 class PdfFileWriter::Impl {
 public:
-    Impl(Sink out, const Security* security, bool derivedId) : m_out(std::move(out)) {
+    Impl(Sink out, const Security* security, bool derivedId, Layout layout)
+        : m_out(std::move(out)), m_classic(layout == Layout::Classic) {
+        if (m_classic) {
+            security = nullptr;
+        }
         m_xref.emplace_back(); // object 0 is free
         if (derivedId && security == nullptr) {
             m_digest = QPDFCryptoProvider::getImpl();
@@ -104,7 +109,9 @@ public:
             SetUpEncryption(*security);
         }
         // The header, and a comment of bytes above 127 that tells file transfers it is binary.
-        Write(m_encrypted ? "%PDF-1.7\n" : "%PDF-1.5\n");
+        Write(m_classic                                    ? "%PDF-1.4\n"
+              : m_encrypted || layout == Layout::Streams17 ? "%PDF-1.7\n"
+                                                           : "%PDF-1.5\n");
         Write("%\xBF\xF7\xA2\xFE\n");
     }
 
@@ -114,6 +121,11 @@ public:
     }
 
     void Object(int number, const std::string& text) {
+        if (m_classic) {
+            Begin(number);
+            Write(text + "\nendobj\n");
+            return;
+        }
         m_pending.emplace_back(number, text);
         if (m_pending.size() >= kObjectsPerStream) {
             FlushObjects();
@@ -171,6 +183,10 @@ public:
             m_digest.reset();
             m_id.assign(reinterpret_cast<const char*>(digest), sizeof digest);
         }
+        if (m_classic) {
+            FinishTable(root, info);
+            return;
+        }
         // The cross-reference stream: each object's type, place and index, in as few bytes as
         // the largest place needs.
         const int xref = Reserve();
@@ -212,6 +228,28 @@ public:
     }
 
 private:
+    // The cross-reference table and the trailer of the classic layout: an entry of 20 bytes
+    // per object, every one of them written at an offset of the file.
+    void FinishTable(int root, int info) {
+        const uint64_t xrefOffset = m_written;
+        std::string table = "xref\n0 " + std::to_string(m_xref.size()) + "\n";
+        table.reserve(table.size() + 20 * m_xref.size());
+        char entry[32];
+        for (size_t i = 0; i < m_xref.size(); ++i) {
+            if (i == 0) {
+                std::snprintf(entry, sizeof entry, "0000000000 65535 f\r\n");
+            } else {
+                std::snprintf(entry, sizeof entry, "%010llu 00000 n\r\n",
+                              static_cast<unsigned long long>(m_xref[i].field));
+            }
+            table += entry;
+        }
+        Write(table);
+        Write("trailer\n<< /Size " + std::to_string(m_xref.size()) + " /Root " + Reference(root) +
+              " /Info " + Reference(info) + " /ID [" + Hex(m_id) + Hex(m_id) + "] >>\nstartxref\n" +
+              std::to_string(xrefOffset) + "\n%%EOF\n");
+    }
+
     void SetUpEncryption(const Security& security) {
         // Permissions: bits 1 and 2 always clear; 5 copying; 3 and 12 printing (at all, in
         // high quality); everything else allowed.
@@ -291,6 +329,7 @@ private:
     }
 
     Sink m_out;
+    const bool m_classic;
     uint64_t m_written = 0;
     std::vector<XrefEntry> m_xref;
     std::vector<std::pair<int, std::string>> m_pending; // objects for the next object stream
@@ -301,8 +340,8 @@ private:
     std::string m_encryption; // the encryption dictionary
 };
 
-PdfFileWriter::PdfFileWriter(Sink out, const Security* security, bool derivedId)
-    : m_impl(std::make_unique<Impl>(std::move(out), security, derivedId)) {}
+PdfFileWriter::PdfFileWriter(Sink out, const Security* security, bool derivedId, Layout layout)
+    : m_impl(std::make_unique<Impl>(std::move(out), security, derivedId, layout)) {}
 
 PdfFileWriter::~PdfFileWriter() = default;
 

@@ -11,7 +11,9 @@
 // pages takes the same memory: of a written object only its place in the cross-reference
 // stream is kept (a few bytes). Objects other than streams are gathered into compressed
 // object streams (PDF 1.5); stream data goes out as it is handed over, encrypted with AES-256
-// (revision 6) when the document is. qpdf provides the encryption's keys and ciphers.
+// (revision 6) when the document is. qpdf provides the encryption's keys and ciphers. The
+// classic layout (PDF 1.4) writes every object on its own and ends with a cross-reference
+// table, for readers and archives that know no object or cross-reference streams.
 class PdfFileWriter {
 public:
     using Sink = std::function<void(const unsigned char* data, size_t size)>;
@@ -24,10 +26,18 @@ public:
         bool allowPrint = true;
     };
 
+    // How the file is laid out.
+    enum class Layout {
+        Streams,   // object and cross-reference streams: PDF 1.5 (1.7 when encrypted)
+        Classic,   // objects on their own and a cross-reference table: PDF 1.4, no encryption
+        Streams17, // as Streams, with the header of PDF 1.7
+    };
+
     // Writes the header to `out`, which may throw (the write then stops). `security` null: no
-    // encryption. `derivedId`: the document ID is derived from the content (unencrypted
-    // documents), rather than random.
-    PdfFileWriter(Sink out, const Security* security, bool derivedId);
+    // encryption (always with the classic layout). `derivedId`: the document ID is derived
+    // from the content (unencrypted documents), rather than random.
+    PdfFileWriter(Sink out, const Security* security, bool derivedId,
+                  Layout layout = Layout::Streams);
     ~PdfFileWriter();
     PdfFileWriter(const PdfFileWriter&) = delete;
     PdfFileWriter& operator=(const PdfFileWriter&) = delete;
@@ -46,8 +56,8 @@ public:
     // Entries the catalog needs for this file (the extension level of its encryption), each
     // led by a space; empty when none.
     std::string CatalogEntries() const;
-    // Ends the file with its cross-reference stream: the catalog `root` and the document
-    // information `info`.
+    // Ends the file with its cross-reference stream (or table): the catalog `root` and the
+    // document information `info`.
     void Finish(int root, int info);
 
     // A PDF string of `text` (UTF-8) for documents' information: PDFDocEncoding where it can

@@ -4,6 +4,7 @@
 
 #include "pdf/atomic_file.h"
 #include "pdf/image_source.h"
+#include "pdf/original_files.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_file_check.h"
@@ -89,6 +90,14 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         document.ownerPassword = Text(security->ownerPassword);
         document.allowCopy = security->allowCopy != 0;
         document.allowPrint = security->allowPrint != 0;
+    }
+
+    if (const PdfArchiveOptions* archive = options->archive) {
+        document.archivePart = archive->part;
+        document.archiveSteps.flatten = archive->flattenAlpha != 0;
+        document.archiveSteps.background = archive->background & 0xFFFFFFu;
+        document.archiveSteps.reduceDepth = archive->reduceDepth != 0;
+        document.attachOriginals = archive->attachOriginals != 0;
     }
 
     document.fixedTime = SourceDateEpoch();
@@ -199,6 +208,33 @@ PDF_SERVICE_API const char* PdfCheckPassword(const char* password) {
     } catch (...) {
         return "the password cannot be checked: not enough memory";
     }
+}
+
+PDF_SERVICE_API int PdfExtractOriginals(const char* path, const char* folder, int* count,
+                                        char* reason, int reasonSize) {
+    std::string why;
+    int code = PDF_OK;
+    try {
+        const int written = OriginalFiles::Extract(Text(path), Text(folder));
+        if (count != nullptr) {
+            *count = written;
+        }
+    } catch (const PdfError& error) {
+        code = error.Code();
+        why = error.what();
+    } catch (const std::bad_alloc&) {
+        code = PDF_ERROR_TOO_LARGE;
+        why = "not enough memory";
+    } catch (const std::exception& error) {
+        code = PDF_ERROR_READ;
+        why = error.what();
+    } catch (...) {
+        code = PDF_ERROR_INTERNAL;
+    }
+    if (reason != nullptr && reasonSize > 0) {
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", why.c_str());
+    }
+    return code;
 }
 
 PDF_SERVICE_API int PdfIsComplete(const char* path) {

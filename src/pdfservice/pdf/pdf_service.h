@@ -35,7 +35,9 @@ enum PdfErrorCode {
     PDF_ERROR_WRITE = 9,              /* the PDF cannot be written */
     PDF_ERROR_CANCELLED = 10,         /* the progress procedure asked to stop */
     PDF_ERROR_INTERNAL = 11,
-    PDF_ERROR_PASSWORD = 12 /* a password that cannot protect a document (PdfCheckPassword) */
+    PDF_ERROR_PASSWORD = 12, /* a password that cannot protect a document (PdfCheckPassword) */
+    PDF_ERROR_ARCHIVE = 13   /* archival settings that cannot be met: encryption asked for too,
+                                an unknown part, or originals to extract that cannot be */
 };
 
 /* Document security, carried by the last reserved word of PdfPageOptions. A document with a
@@ -47,6 +49,25 @@ typedef struct PdfSecurityOptions {
     int allowCopy;             /* non-zero: text and images may be copied */
     int allowPrint;            /* non-zero: the document may be printed */
 } PdfSecurityOptions;
+
+/* An archival document (PDF/A, conformance level B), carried by the last word of
+ * PdfPageOptions; null there for a plain PDF. Encryption is refused (PDF_ERROR_ARCHIVE): no
+ * password and no restriction with an archive. Every document gets an sRGB output intent and
+ * XMP metadata that repeats its information; device CMYK images without a profile of their own
+ * get a profile that keeps their look.
+ * PDF/A-1b (PDF 1.4) holds no transparency and no 16-bit samples: an image with either fails
+ * with PDF_ERROR_UNSUPPORTED_IMAGE and a reason naming the choice, unless its lossy step is
+ * allowed here; each step taken is named in the result's reason. An image whose ICC profile
+ * is of version 4 cannot go into PDF/A-1b either. The steps are not needed by the other parts
+ * and are ignored there. */
+typedef struct PdfArchiveOptions {
+    int part;                /* 1, 2 or 3: PDF/A-1b, PDF/A-2b or PDF/A-3b */
+    int flattenAlpha;        /* PDF/A-1b: non-zero composes transparent images over background */
+    unsigned int background; /* the colour composed over, 0xRRGGBB (0xFFFFFF white) */
+    int reduceDepth;         /* PDF/A-1b: non-zero writes 16-bit samples as 8-bit ones */
+    int attachOriginals;     /* PDF/A-3b: non-zero embeds each source file, byte for byte, as
+                                the source of its pages (PdfExtractOriginals gets them back) */
+} PdfArchiveOptions;
 
 /* Page options, in millimetres. The page type name wins over width and height. */
 typedef struct PdfPageOptions {
@@ -63,6 +84,8 @@ typedef struct PdfPageOptions {
     const char* subject;
     const PdfSecurityOptions* security;
     const char* templateDir; /* not needed for images */
+    /* Appended: callers that zero the structure get a plain PDF. */
+    const PdfArchiveOptions* archive; /* null for a plain PDF */
 } PdfPageOptions;
 
 typedef struct PdfResult {
@@ -106,6 +129,15 @@ PDF_SERVICE_API const char* PdfCheckPassword(const char* password);
  * end-of-file marker, and its cross-reference data and trailer read without repair (for an
  * encrypted document, up to the password). */
 PDF_SERVICE_API int PdfIsComplete(const char* path);
+
+/* Writes the files embedded in the PDF `path` (the originals of a PDF/A-3b document) into the
+ * existing folder `folder`, each under its own name, byte for byte. Nothing is written when a
+ * name holds a path separator, is empty, "." or "..", or names a file that exists already (no
+ * file is ever replaced). Returns 0 and sets `*count` to the files written (0 when there are
+ * none), or an error code (PDF_ERROR_READ, PDF_ERROR_ARCHIVE, PDF_ERROR_WRITE) with a short
+ * English reason in `reason` (`reasonSize` bytes, NUL-terminated, may be null). */
+PDF_SERVICE_API int PdfExtractOriginals(const char* path, const char* folder, int* count,
+                                        char* reason, int reasonSize);
 
 #ifdef __cplusplus
 }
