@@ -495,6 +495,32 @@ TEST(CliTest, ArchivalPdfsTheirRefusalsAndLossyStepsHaveTheirExitStatus) {
     }
 }
 
+// The archive format saved in the application's page settings does not apply to a run: it
+// makes PDF/A only when its options ask, and a password is no conflict without them.
+TEST(CliTest, TheWindowsSavedArchiveFormatDoesNotApplyToARun) {
+    TestHome home;
+    const wxString image = Image(home, "in/a.png", "-size 8x8 xc:blue");
+    const wxString out = home.Documents() + "/out";
+    ASSERT_EQ(RunCli(home, "-o " + Quoted(out) + " " + Quoted(image)).status, 0);
+    const wxString pageFile = home.UserData() + "/page.xml";
+    std::string page = TestHome::ReadFile(pageFile);
+    const size_t end = page.find("</page>");
+    ASSERT_NE(end, std::string::npos) << page;
+    page.insert(end, "<archive value=\"2b\"/>");
+    TestHome::WriteFile(pageFile, page);
+
+    wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+    const Outcome plain =
+        RunCli(home, "--owner-password secret -o " + Quoted(out) + " " + Quoted(image));
+    EXPECT_EQ(plain.status, 0) << plain.output;
+    EXPECT_FALSE(pdftest::PdfaProblems(Native(out + "/a.pdf"), 2).empty())
+        << "a plain, encrypted PDF";
+    wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+    EXPECT_EQ(RunCli(home, "--pdfa 2b -o " + Quoted(out) + " " + Quoted(image)).status, 0);
+    const auto problems = pdftest::PdfaProblems(Native(out + "/a.pdf"), 2);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
 TEST(CliTest, OriginalsAttachedToPdfA3bAreExtractedByteForByte) {
     TestHome home;
     const wxString a = Image(home, "in/a.png", "-size 20x10 xc:blue");

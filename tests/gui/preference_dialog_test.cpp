@@ -760,6 +760,10 @@ TEST_F(PreferenceDialogTest, AnArchiveFormatIsKeptAndRefusedWithEncryption) {
     SetChecked("print", true);
     ASSERT_TRUE(SaveQuietly());
     EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "2b");
+    DomainConvertPdfCreator::PageOptions options;
+    DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(), "", "");
+    ASSERT_NE(options.record.archive, nullptr);
+    EXPECT_EQ(options.record.archive->part, 2);
     EXPECT_NE(TestHome::ReadFile(AppUtil::GetPagePath(true)).find("<archive value=\"2b\"/>"),
               std::string::npos);
 

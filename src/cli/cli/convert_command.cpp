@@ -379,6 +379,10 @@ void ConvertCommand::ApplyPageSettings(const Options& options) {
         DomainSettings::SetNamed("page:pdfa:flatten", options.flattenAlpha.value_or(""));
         DomainSettings::SetNamed("page:pdfa:reducedepth", options.reduceDepth ? "1" : "0");
         DomainSettings::SetNamed("page:pdfa:attach", options.attachOriginals ? "1" : "0");
+    } else {
+        // The archive format saved in the application's page settings does not apply: a run
+        // makes PDF/A only when its options ask for it.
+        DomainSettings::SetNamed("page:pdfa", "");
     }
 }
 
