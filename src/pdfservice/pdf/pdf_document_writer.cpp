@@ -248,7 +248,9 @@ std::string ProfileEntries(const Layout& layout) {
            " /Filter /FlateDecode";
 }
 
-std::string PdfDate(std::time_t time, bool utc) {
+// A time as a PDF date (D:20240501100000+02'00') or, for XMP, as ISO 8601
+// (2024-05-01T10:00:00+02:00); "Z" for UTC.
+std::string DateText(std::time_t time, bool utc, bool xmp) {
     std::tm parts{};
     if (utc) {
         gmtime_r(&time, &parts);
@@ -256,37 +258,24 @@ std::string PdfDate(std::time_t time, bool utc) {
         localtime_r(&time, &parts);
     }
     char text[32];
-    std::strftime(text, sizeof text, "D:%Y%m%d%H%M%S", &parts);
+    std::strftime(text, sizeof text, xmp ? "%Y-%m-%dT%H:%M:%S" : "D:%Y%m%d%H%M%S", &parts);
     const long offset = utc ? 0 : parts.tm_gmtoff / 60;
     char zone[32];
     if (offset == 0) {
         std::snprintf(zone, sizeof zone, "Z");
     } else {
-        std::snprintf(zone, sizeof zone, "%c%02ld'%02ld'", offset < 0 ? '-' : '+',
-                      std::labs(offset) / 60, std::labs(offset) % 60);
+        std::snprintf(zone, sizeof zone, xmp ? "%c%02ld:%02ld" : "%c%02ld'%02ld'",
+                      offset < 0 ? '-' : '+', std::labs(offset) / 60, std::labs(offset) % 60);
     }
     return std::string(text) + zone;
 }
 
-// The same time as XMP writes it: 2024-05-01T10:00:00+02:00.
+std::string PdfDate(std::time_t time, bool utc) {
+    return DateText(time, utc, false);
+}
+
 std::string XmpDate(std::time_t time, bool utc) {
-    std::tm parts{};
-    if (utc) {
-        gmtime_r(&time, &parts);
-    } else {
-        localtime_r(&time, &parts);
-    }
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    const long offset = utc ? 0 : parts.tm_gmtoff / 60;
-    char zone[32];
-    if (offset == 0) {
-        std::snprintf(zone, sizeof zone, "Z");
-    } else {
-        std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
-                      std::labs(offset) / 60, std::labs(offset) % 60);
-    }
-    return std::string(text) + zone;
+    return DateText(time, utc, true);
 }
 
 // Text for XML character data and attributes.
