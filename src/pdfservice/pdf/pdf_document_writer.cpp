@@ -122,19 +122,7 @@ std::string IntegerArray(const std::vector<int>& values) {
     return text + "]";
 }
 
-std::string Reference(int number) {
-    return std::to_string(number) + " 0 R";
-}
-
-std::string HexString(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text = "<";
-    for (const char c : bytes) {
-        text += kDigits[static_cast<unsigned char>(c) >> 4];
-        text += kDigits[static_cast<unsigned char>(c) & 0x0F];
-    }
-    return text + ">";
-}
+using Writer = PdfFileWriter;
 
 const char* DeviceName(Layout::ColourSpace space) {
     switch (space) {
@@ -170,19 +158,21 @@ std::string ColourSpace(const Layout& layout, int profile, int palette) {
                NumberArray(layout.whitePoint) + " >>]";
     }
     if (layout.colourSpace == Layout::ColourSpace::Indexed) {
-        return Reference(palette);
+        return Writer::Reference(palette);
     }
-    return profile != 0 ? "[/ICCBased " + Reference(profile) + "]" : DeviceName(layout.colourSpace);
+    return profile != 0 ? "[/ICCBased " + Writer::Reference(profile) + "]"
+                        : DeviceName(layout.colourSpace);
 }
 
 std::string IndexedSpace(const Layout& layout, int profile) {
     const Layout::ColourSpace base = BaseOf(layout);
     const std::string baseSpace =
-        profile != 0 ? "[/ICCBased " + Reference(profile) + "]" : DeviceName(base);
+        profile != 0 ? "[/ICCBased " + Writer::Reference(profile) + "]" : DeviceName(base);
     const int entrySize = ComponentsOf(base);
     const int entries = std::min(static_cast<int>(layout.palette.size()) / entrySize, 256);
     return "[/Indexed " + baseSpace + " " + std::to_string(entries - 1) + " " +
-           HexString(layout.palette.substr(0, static_cast<size_t>(entries * entrySize))) + "]";
+           Writer::HexString(layout.palette.substr(0, static_cast<size_t>(entries * entrySize))) +
+           "]";
 }
 
 // The entries of an image's dictionary (all but /Length).
@@ -198,7 +188,7 @@ std::string ImageEntries(const Layout& layout, int profile, int palette, int mas
         entries += " /Mask " + IntegerArray(layout.colourKey);
     }
     if (mask != 0) {
-        entries += " /SMask " + Reference(mask);
+        entries += " /SMask " + Writer::Reference(mask);
     }
     switch (layout.filter) {
     case Layout::Filter::Flate:
@@ -719,15 +709,15 @@ void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter
         }
         std::string associated;
         if (m_options.archivePart == 3 && m_options.attachOriginals) {
-            associated = " /AF [" + Reference(Original(record.source, file)) + "]";
+            associated = " /AF [" + Writer::Reference(Original(record.source, file)) + "]";
         }
         const int content = file.Reserve();
         file.Stream(content, "", geometry.content);
         const int page = file.Reserve();
-        file.Object(page, "<< /Type /Page /Parent " + Reference(pages) + " /MediaBox " +
+        file.Object(page, "<< /Type /Page /Parent " + Writer::Reference(pages) + " /MediaBox " +
                               geometry.mediaBox + " /Resources << /XObject << /Im0 " +
-                              Reference(image) + " >> >> /Contents " + Reference(content) +
-                              associated + " >>");
+                              Writer::Reference(image) + " >> >> /Contents " +
+                              Writer::Reference(content) + associated + " >>");
         m_pageObjects.push_back(page);
     } catch (const PdfError& error) {
         m_open.at(self) = OpenFile{};
@@ -795,7 +785,7 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
 
     std::string kids;
     for (const int page : m_pageObjects) {
-        kids += (kids.empty() ? "" : " ") + Reference(page);
+        kids += (kids.empty() ? "" : " ") + Writer::Reference(page);
     }
     file.Object(pages, "<< /Type /Pages /Kids [" + kids + "] /Count " +
                            std::to_string(m_pageObjects.size()) + " >>");
@@ -804,8 +794,8 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     const std::string date = PdfDate(now, fixed);
     const std::string archive =
         m_options.archivePart != 0 ? ArchiveEntries(file, XmpDate(now, fixed)) : "";
-    file.Object(catalog, "<< /Type /Catalog /Pages " + Reference(pages) + file.CatalogEntries() +
-                             archive + " >>");
+    file.Object(catalog, "<< /Type /Catalog /Pages " + Writer::Reference(pages) +
+                             file.CatalogEntries() + archive + " >>");
     std::string information = "<< /Producer " + PdfFileWriter::TextString(ProducerName()) +
                               " /Creator " + PdfFileWriter::TextString(ProducerName()) +
                               " /CreationDate " + PdfFileWriter::TextString(date) + " /ModDate " +
@@ -882,7 +872,7 @@ int PdfDocumentWriter::Impl::Original(int source, PdfFileWriter& file) {
     const int spec = file.Reserve();
     const std::string fileName = PdfFileWriter::TextString(unique);
     file.Object(spec, "<< /Type /Filespec /F " + fileName + " /UF " + fileName + " /EF << /F " +
-                          Reference(stream) + " /UF " + Reference(stream) +
+                          Writer::Reference(stream) + " /UF " + Writer::Reference(stream) +
                           " >> /Desc (Original image) /AFRelationship /Source >>");
     m_originals.emplace(path, spec);
     m_originalNames.emplace(unique, spec);
@@ -902,7 +892,7 @@ std::string PdfDocumentWriter::Impl::ArchiveEntries(PdfFileWriter& file, const s
     file.Object(intent, "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier "
                         "(sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1) /RegistryName "
                         "(http://www.color.org) /DestOutputProfile " +
-                            Reference(profile) + " >>");
+                            Writer::Reference(profile) + " >>");
 
     // The XMP metadata: the part and level, and the document information again.
     const std::string producer = XmlText(ProducerName());
@@ -941,15 +931,16 @@ std::string PdfDocumentWriter::Impl::ArchiveEntries(PdfFileWriter& file, const s
     // Not compressed: archives read it as it is.
     file.Stream(metadata, " /Type /Metadata /Subtype /XML", xmp);
 
-    std::string entries =
-        " /Metadata " + Reference(metadata) + " /OutputIntents [" + Reference(intent) + "]";
+    std::string entries = " /Metadata " + Writer::Reference(metadata) + " /OutputIntents [" +
+                          Writer::Reference(intent) + "]";
     if (!m_originalNames.empty()) {
         // Keys in the order of their bytes, as name trees have them.
         std::string names;
         std::string associated;
         for (const auto& [name, spec] : m_originalNames) {
-            names += (names.empty() ? "" : " ") + HexString(name) + " " + Reference(spec);
-            associated += (associated.empty() ? "" : " ") + Reference(spec);
+            names += (names.empty() ? "" : " ") + Writer::HexString(name) + " " +
+                     Writer::Reference(spec);
+            associated += (associated.empty() ? "" : " ") + Writer::Reference(spec);
         }
         entries +=
             " /Names << /EmbeddedFiles << /Names [" + names + "] >> >> /AF [" + associated + "]";

@@ -17,20 +17,6 @@ namespace {
 constexpr size_t kObjectsPerStream = 100;
 constexpr size_t kAesBlock = 16;
 
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text = "<";
-    for (const char c : bytes) {
-        text += kDigits[static_cast<unsigned char>(c) >> 4];
-        text += kDigits[static_cast<unsigned char>(c) & 0x0F];
-    }
-    return text + ">";
-}
-
-std::string Reference(int number) {
-    return std::to_string(number) + " 0 R";
-}
-
 // AES-256 in CBC mode, as PDF streams are encrypted: a random initialisation vector before the
 // data, and padding after it (a whole block when the data fills its last one).
 class AesEncryption {
@@ -216,7 +202,7 @@ public:
         std::string dictionary = "<< /Type /XRef /Size " + std::to_string(m_xref.size()) +
                                  " /W [1 " + std::to_string(width) + " 2] /Root " +
                                  Reference(root) + " /Info " + Reference(info) + " /ID [" +
-                                 Hex(m_id) + Hex(m_id) + "]";
+                                 HexString(m_id) + HexString(m_id) + "]";
         if (encryption != 0) {
             dictionary += " /Encrypt " + Reference(encryption);
         }
@@ -246,8 +232,8 @@ private:
         }
         Write(table);
         Write("trailer\n<< /Size " + std::to_string(m_xref.size()) + " /Root " + Reference(root) +
-              " /Info " + Reference(info) + " /ID [" + Hex(m_id) + Hex(m_id) + "] >>\nstartxref\n" +
-              std::to_string(xrefOffset) + "\n%%EOF\n");
+              " /Info " + Reference(info) + " /ID [" + HexString(m_id) + HexString(m_id) +
+              "] >>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF\n");
     }
 
     void SetUpEncryption(const Security& security) {
@@ -272,9 +258,10 @@ private:
         m_encrypted = true;
         m_encryption = "<< /CF << /StdCF << /AuthEvent /DocOpen /CFM /AESV3 /Length 32 >> >> "
                        "/Filter /Standard /Length 256 /O " +
-                       Hex(owner) + " /OE " + Hex(ownerKey) + " /P " + std::to_string(permissions) +
-                       " /Perms " + Hex(perms) + " /R 6 /StmF /StdCF /StrF /StdCF /U " + Hex(user) +
-                       " /UE " + Hex(userKey) + " /V 5 >>";
+                       HexString(owner) + " /OE " + HexString(ownerKey) + " /P " +
+                       std::to_string(permissions) + " /Perms " + HexString(perms) +
+                       " /R 6 /StmF /StdCF /StrF /StdCF /U " + HexString(user) + " /UE " +
+                       HexString(userKey) + " /V 5 >>";
     }
 
     void Begin(int number) {
@@ -388,4 +375,18 @@ std::string PdfFileWriter::Deflate(const std::string& data) {
     }
     out.resize(size);
     return out;
+}
+
+std::string PdfFileWriter::HexString(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text = "<";
+    for (const char c : bytes) {
+        text += kDigits[static_cast<unsigned char>(c) >> 4];
+        text += kDigits[static_cast<unsigned char>(c) & 0x0F];
+    }
+    return text + ">";
+}
+
+std::string PdfFileWriter::Reference(int number) {
+    return std::to_string(number) + " 0 R";
 }

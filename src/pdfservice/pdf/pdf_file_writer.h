@@ -65,6 +65,10 @@ public:
     static std::string TextString(const std::string& text);
     // Deflates data held whole (small streams, object streams, the cross-reference stream).
     static std::string Deflate(const std::string& data);
+    // A PDF hexadecimal string of the bytes: <0a1b...>.
+    static std::string HexString(const std::string& bytes);
+    // An indirect reference to object `number`: "12 0 R".
+    static std::string Reference(int number);
     // A number in PDF syntax, up to `decimals` places.
     static std::string Number(double value, int decimals = 6);
 
