@@ -55,14 +55,17 @@ void AboutDialogBase::CreateTitleButtons() {
     struct Spec {
         int id;
         const char* images[3];
+        const char* meaning;
     };
     const Spec specs[] = {
         {kCloseButton,
          {"image/base/close-normal.png", "image/base/close-current.png",
-          "image/base/close-pressed.png"}},
+          "image/base/close-pressed.png"},
+         wxTRANSLATE("Close")},
         {kMinimizeButton,
          {"image/titlebar/minimize-normal.png", "image/titlebar/minimize-current.png",
-          "image/titlebar/minimize-pressed.png"}},
+          "image/titlebar/minimize-pressed.png"},
+         wxTRANSLATE("Minimize")},
     };
     int right = width - 4;
     for (int i = 0; i < 2; ++i) {
@@ -74,6 +77,7 @@ void AboutDialogBase::CreateTitleButtons() {
         const wxPoint position(right - size.x, 2);
         right = position.x - 1;
         auto* button = new DhBitmapButton(this, specs[i].id, position, size, wxBORDER_NONE);
+        button->SetMeaning(specs[i].meaning);
         button->SetNormalBitmap(buttonImages[3 * i].get())
             ->SetPressedBitmap(buttonImages[3 * i + 2].get());
         button->SetCurrentBitmap(buttonImages[3 * i + 1].get());
@@ -91,6 +95,7 @@ void AboutDialogBase::CreateContent() {
         auto* image =
             new DhStaticBitmap(this, wxID_ANY, *logo, wxPoint((width - logo->GetWidth()) / 2, 36));
         image->SetParentBackground(background);
+        image->SetAccessibleName(GetTitle());
     }
 
     // The product page as a link; without one there is nothing to show (an empty link is

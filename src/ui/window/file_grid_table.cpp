@@ -2,6 +2,7 @@
 
 #include "domain/dh_grid_cell_render_command_event.h"
 #include "window/dh_grid_cell_choice_editor.h"
+#include "window/xy_grid.h"
 #include "window/zq_choice_cell_renderer.h"
 #include "window/zq_grid_cell_renderer.h"
 
@@ -75,15 +76,24 @@ void FileGridTable::AppendRowCells(const std::vector<wxArrayString>& rows) {
                                    static_cast<int>(rows.size()));
         GetView()->ProcessTableMessage(message);
     }
+    TellRowsChanged();
 }
 
 void FileGridTable::SwapRows(int a, int b) {
     std::swap(m_rows[a], m_rows[b]);
+    TellRowsChanged();
 }
 
 void FileGridTable::ResetStatuses() {
     for (Row& row : m_rows) {
         row.status = Status();
+    }
+    TellRowsChanged();
+}
+
+void FileGridTable::TellRowsChanged() {
+    if (auto* grid = dynamic_cast<XyGrid*>(GetView()); grid != nullptr) {
+        grid->NotifyAccessibleRowsChanged();
     }
 }
 
@@ -118,6 +128,7 @@ bool FileGridTable::DeleteRows(size_t pos, size_t count) {
                                    static_cast<int>(count));
         GetView()->ProcessTableMessage(message);
     }
+    TellRowsChanged();
     return true;
 }
 
@@ -193,40 +204,48 @@ wxString FileGridTable::DescribeFailure(const Status& status) {
     return status.reason.empty() ? kind : kind + "\n(" + status.reason + ")";
 }
 
+wxString FileGridTable::GetStatusText(int row) const {
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size()) {
+        return wxString();
+    }
+    const Status& status = m_rows[row].status;
+    switch (status.state) {
+    case DhGridCellRenderCommandEvent::kConverting:
+        return _("Converting...");
+    case DhGridCellRenderCommandEvent::kProgress:
+        return wxString::Format("%d%%", status.percent);
+    case DhGridCellRenderCommandEvent::kStopped:
+        // TRANSLATORS: the status of a file whose conversion was stopped.
+        return _("Stop");
+    case DhGridCellRenderCommandEvent::kSkipped:
+        // TRANSLATORS: the status of a file whose PDF existed and was kept.
+        return _("Skipped");
+    case DhGridCellRenderCommandEvent::kFailed:
+        return _("Failed");
+    default:
+        return _("Not Converted");
+    }
+}
+
 void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const {
     renderer.percent = 0;
     renderer.SetColour(wxColour());
+    renderer.SetText(GetStatusText(row));
     if (row < 0 || static_cast<size_t>(row) >= m_rows.size()) {
-        renderer.SetText(wxString());
         return;
     }
     const Status& status = m_rows[row].status;
     switch (status.state) {
     case DhGridCellRenderCommandEvent::kConverting:
         renderer.SetColour(wxColour(255, 255, 255));
-        renderer.SetText(_("Converting..."));
         break;
     case DhGridCellRenderCommandEvent::kProgress:
-        renderer.SetColour(wxColour(252, 156, 0));
-        renderer.SetText(wxString::Format("%d%%", status.percent));
-        renderer.percent = status.percent;
-        break;
     case DhGridCellRenderCommandEvent::kStopped:
         renderer.SetColour(wxColour(252, 156, 0));
-        // TRANSLATORS: the status of a file whose conversion was stopped.
-        renderer.SetText(_("Stop"));
         renderer.percent = status.percent;
         break;
-    case DhGridCellRenderCommandEvent::kSkipped:
-        // TRANSLATORS: the status of a file whose PDF existed and was kept.
-        renderer.SetText(_("Skipped"));
-        break;
-    case DhGridCellRenderCommandEvent::kFailed:
-        // A failed row shows no bar: a full one would read as done.
-        renderer.SetText(_("Failed"));
-        break;
     default:
-        renderer.SetText(_("Not Converted"));
+        // A failed row shows no bar: a full one would read as done.
         break;
     }
 }

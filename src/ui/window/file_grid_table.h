@@ -40,6 +40,8 @@ public:
     void SwapRows(int a, int b);
     // Every row back to "Not Converted".
     void ResetStatuses();
+    // The status of the row as its cell reads, translated now.
+    wxString GetStatusText(int row) const;
     // Sets the status renderer's bar, colour and text for the row, translated now.
     void DescribeStatus(int row, ZqGridCellRenderer& renderer) const;
     // What went wrong with a failed row, in the user's language: its kind, then the engine's
@@ -59,6 +61,9 @@ public:
     wxGridCellAttr* GetAttr(int row, int col, wxGridCellAttr::wxAttrKind kind) override;
 
 private:
+    // Tells assistive technologies that rows were added, removed, reordered or reset.
+    void TellRowsChanged();
+
     struct Row {
         wxArrayString cells;
         Status status;

@@ -1,5 +1,7 @@
 #include "window/main_frame_zuzur2aze.h"
 
+#include "common/accessible.h"
+
 #include "app/app_util.h"
 #include "app/language_file.h"
 #include "app/main_app.h"
@@ -356,6 +358,7 @@ void MainFrameZUZUR2AZE::OnLanguageChanged(wxCommandEvent& event) {
     UpdateMinSize();
     fileList->Refresh();
     fileList->GetGrid()->ForceRefresh();
+    Accessible::NotifyAllNamesChanged();
 }
 
 void MainFrameZUZUR2AZE::OnClose(wxCloseEvent& event) {

@@ -1,6 +1,7 @@
 #include "window/output_window.h"
 
 #include "app/app_util.h"
+#include "common/accessible.h"
 #include "common/face_reader.h"
 #include "common/face_style.h"
 #include "common/file_util.h"
@@ -141,6 +142,7 @@ void OutputWindow::Relabel() {
     stopButton->SetLabelAndFont(_("Stop  "), FaceStyle::Font(startFont.height, true));
     openOutputLink->SetLabel(_("Open output folder"));
     openLogLink->SetLabel(_("Show log"));
+    Accessible::NameNative(folderField, _("Output Folder"));
     ShowSummary();
     LayOut();
     Refresh();

@@ -29,8 +29,11 @@ bool TitleWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id,
     LoadImages(6, "image/titlebar/maximize");
     LoadImages(9, "image/titlebar/restore");
     closeButton = MakeButton(kClose, 0);
+    closeButton->SetMeaning(wxTRANSLATE("Close"));
     minimizeButton = MakeButton(kMinimize, 3);
+    minimizeButton->SetMeaning(wxTRANSLATE("Minimize"));
     maximizeButton = MakeButton(kMaximize, 6);
+    maximizeButton->SetMeaning(wxTRANSLATE("Maximize"));
     LayOutButtons();
 
     Bind(wxEVT_BUTTON, &TitleWindow::OnClose, this, kClose);
@@ -69,6 +72,8 @@ void TitleWindow::LayOutButtons() {
         maximizeButton->SetNormalBitmap(images[first].get())
             ->SetPressedBitmap(images[first + 1].get());
         maximizeButton->SetCurrentBitmap(images[first + 2].get());
+        maximizeButton->SetMeaning(maximized ? wxTRANSLATE("Restore") : wxTRANSLATE("Maximize"));
+        maximizeButton->NotifyAccessibleNameChanged();
         maximizeButton->Refresh();
     }
     // The close button's right edge is the bar's width plus the face's x (a negative x moves

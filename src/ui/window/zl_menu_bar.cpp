@@ -14,6 +14,7 @@ ZLMenuBar::ZLMenuBar(wxWindow* parent, const wxBitmap* bitmap, wxWindowID id,
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Create(parent, id, position, wxSize(1, 1), style);
     Bind(wxEVT_PAINT, &ZLMenuBar::OnPaint, this);
+    AttachAccessible(this);
 }
 
 ZLMenuBar::~ZLMenuBar() = default;

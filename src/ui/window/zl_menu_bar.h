@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/accessible.h"
+
 #include <wx/bitmap.h>
 #include <wx/colour.h>
 #include <wx/longlong.h>
@@ -12,7 +14,7 @@ class ZlMenuButton;
 
 // The row of menu titles of the custom menu bar. A click on a title pops its menu up under
 // it; while a menu is open, the pointer (or Left and Right) moves to a neighbouring menu.
-class ZLMenuBar : public wxPanel {
+class ZLMenuBar : public wxPanel, public Accessible {
 public:
     ZLMenuBar() = default;
     ZLMenuBar(wxWindow* parent, const wxBitmap* background, wxWindowID id = wxID_ANY,
@@ -32,6 +34,9 @@ public:
     // The id of the title whose menu is open, or -1.
     int GetOpenMenu() const { return openMenu; }
     const std::vector<ZlMenuButton*>& GetTitles() const { return titles; }
+
+    Role GetAccessibleRole() const override { return Role::kMenuBar; }
+    wxString GetAccessibleName() const override { return {}; }
 
 protected:
     wxSize DoGetBestSize() const override { return GetSize(); }

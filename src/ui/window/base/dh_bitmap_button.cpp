@@ -1,6 +1,7 @@
 #include "window/base/dh_bitmap_button.h"
 
 #include <wx/dcclient.h>
+#include <wx/intl.h>
 
 wxIMPLEMENT_DYNAMIC_CLASS(DhBitmapButton, DhPushButton);
 
@@ -39,6 +40,10 @@ void DhBitmapButton::SetBackgroundBitmap(const wxBitmap& bitmap) {
 bool DhBitmapButton::SetBackgroundColour(const wxColour& colour) {
     hasBackground = false;
     return wxControl::SetBackgroundColour(colour);
+}
+
+wxString DhBitmapButton::GetAccessibleName() const {
+    return meaning != nullptr ? wxGetTranslation(meaning) : DhPushButton::GetAccessibleName();
 }
 
 void DhBitmapButton::OnPaint(wxPaintEvent&) {

@@ -24,6 +24,10 @@ public:
     // Copies the bitmap drawn behind the image.
     void SetBackgroundBitmap(const wxBitmap& bitmap);
     bool SetBackgroundColour(const wxColour& colour) override;
+    // What the image means, for those who cannot see it: an untranslated text (marked with
+    // wxTRANSLATE), read in the interface's language of the moment.
+    void SetMeaning(const char* text) { meaning = text; }
+    wxString GetAccessibleName() const override;
 
 private:
     void OnPaint(wxPaintEvent& event);
@@ -34,6 +38,7 @@ private:
     const wxBitmap* pressed = nullptr;
     const wxBitmap* current = nullptr;
     const wxBitmap* disabled = nullptr;
+    const char* meaning = nullptr;
 
     wxDECLARE_DYNAMIC_CLASS(DhBitmapButton);
 };

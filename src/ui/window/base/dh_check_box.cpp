@@ -25,7 +25,14 @@ bool DhCheckBox::Create(wxWindow* parent, wxWindowID id, const wxPoint& position
     Bind(wxEVT_LEFT_UP, &DhCheckBox::OnLeftUp, this);
     Bind(wxEVT_KEY_DOWN, &DhCheckBox::OnKeyDown, this);
     FocusMark::Follow(this);
+    AttachAccessible(this);
     return true;
+}
+
+void DhCheckBox::DoAccessibleAction() {
+    if (IsEnabled()) {
+        Toggle();
+    }
 }
 
 void DhCheckBox::SetLabel(const wxString& text) {
@@ -39,6 +46,9 @@ void DhCheckBox::SetLabel(const wxString& text) {
 }
 
 void DhCheckBox::SetValue(bool value) {
+    if (value != checked) {
+        NotifyAccessibleStateChanged(Accessible::kChecked, value);
+    }
     checked = value;
     display = IsEnabled() ? (checked ? kChecked : kUnchecked)
                           : (checked ? kDisabledChecked : kDisabledUnchecked);
@@ -77,6 +87,7 @@ void DhCheckBox::OnLeftUp(wxMouseEvent& event) {
 
 void DhCheckBox::Toggle() {
     checked = !checked;
+    NotifyAccessibleStateChanged(Accessible::kChecked, checked);
     display = checked ? kChecked : kUnchecked;
     Refresh(true);
     wxCommandEvent changed(DH_EVT_CHECK_BOX, GetId());

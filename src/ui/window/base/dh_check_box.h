@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/accessible.h"
 #include "window/base/background_piece.h"
 
 #include <wx/bitmap.h>
@@ -10,7 +11,7 @@ wxDECLARE_EVENT(DH_EVT_CHECK_BOX, wxCommandEvent);
 
 // A check box drawn over its parent's background: the platform's own check mark, then the
 // label. A click is a press and a release over the control.
-class DhCheckBox : public wxControl {
+class DhCheckBox : public wxControl, public Accessible {
 public:
     enum Display { kUnchecked = 0, kChecked = 1, kDisabledUnchecked = 10, kDisabledChecked = 11 };
 
@@ -29,6 +30,15 @@ public:
     bool Enable(bool enable = true) override;
     void Disable() { Enable(false); }
     int GetDisplayState() const { return display; }
+
+    Role GetAccessibleRole() const override { return Role::kCheckBox; }
+    wxString GetAccessibleName() const override { return GetLabelText(label); }
+    unsigned GetAccessibleStates() const override {
+        return checked ? unsigned{Accessible::kChecked} : 0U;
+    }
+    bool HasAccessibleAction() const override { return true; }
+    // Toggles the box as a click does.
+    void DoAccessibleAction() override;
 
 private:
     void OnPaint(wxPaintEvent& event);

@@ -15,6 +15,25 @@ void DhPushButton::BindPointerEvents() {
     Bind(wxEVT_LEFT_UP, &DhPushButton::OnLeftUp, this);
     Bind(wxEVT_KEY_DOWN, &DhPushButton::OnKeyDown, this);
     FocusMark::Follow(this);
+    AttachAccessible(this);
+}
+
+wxString DhPushButton::GetAccessibleName() const {
+    // Labels keep blanks for the theme's layout ("Start "): not part of the name.
+    wxString label = wxControl::GetLabelText(GetLabel());
+    label.Trim().Trim(false);
+    return !label.empty() ? label : Accessible::GetAccessibleDescription();
+}
+
+wxString DhPushButton::GetAccessibleDescription() const {
+    const wxString tip = Accessible::GetAccessibleDescription();
+    return tip != GetAccessibleName() ? tip : wxString();
+}
+
+void DhPushButton::DoAccessibleAction() {
+    if (IsEnabled()) {
+        SendClick();
+    }
 }
 
 void DhPushButton::DrawFocus(wxDC& dc) {
@@ -51,6 +70,9 @@ wxSize DhPushButton::DoGetBestSize() const {
 }
 
 void DhPushButton::SetState(int newState, bool erase) {
+    if ((newState == kPressed) != (state == kPressed)) {
+        NotifyAccessibleStateChanged(Accessible::kPressed, newState == kPressed);
+    }
     state = newState;
     Refresh(erase);
     Update();

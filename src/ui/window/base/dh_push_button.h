@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/accessible.h"
+
 #include <wx/control.h>
 
 class wxDC;
@@ -9,7 +11,7 @@ class wxDC;
 // that ends a press over the button makes it released and sends the ordinary button-click
 // event. A press that leaves and comes back, or a release without a press, sends nothing.
 // Subclasses paint the state.
-class DhPushButton : public wxControl {
+class DhPushButton : public wxControl, public Accessible {
 public:
     // State codes, shared by the themed buttons.
     enum State { kNormal = 0, kCurrent = 1, kPressed = 2, kReleased = 3, kLeft = 4, kDisabled = 6 };
@@ -20,6 +22,17 @@ public:
     void DisableFocusFromKeyboard() { m_keyboardFocus = false; }
     virtual void Disable() { Enable(false); }
     int GetState() const { return state; }
+
+    // A push button to assistive technologies, named by its label (its tooltip when it has
+    // none), pressed while the pointer holds it; its action clicks it.
+    Role GetAccessibleRole() const override { return Role::kPushButton; }
+    wxString GetAccessibleName() const override;
+    wxString GetAccessibleDescription() const override;
+    unsigned GetAccessibleStates() const override {
+        return state == kPressed ? unsigned{Accessible::kPressed} : 0U;
+    }
+    bool HasAccessibleAction() const override { return true; }
+    void DoAccessibleAction() override;
 
 protected:
     DhPushButton() = default;

@@ -28,7 +28,14 @@ bool DhRadioButton::Create(wxWindow* parent, wxWindowID id, const wxBitmap& norm
     Bind(wxEVT_LEFT_DOWN, &DhRadioButton::OnLeftDown, this);
     Bind(wxEVT_KEY_DOWN, &DhRadioButton::OnKeyDown, this);
     FocusMark::Follow(this);
+    AttachAccessible(this);
     return true;
+}
+
+void DhRadioButton::DoAccessibleAction() {
+    if (IsEnabled()) {
+        Press();
+    }
 }
 
 void DhRadioButton::SetLabel(const wxString& text, bool onlyImage) {
@@ -61,6 +68,9 @@ void DhRadioButton::SetGroup(DhRadioGroup* owner, int position) {
 }
 
 void DhRadioButton::SetSelected(bool value) {
+    if (value != selected) {
+        NotifyAccessibleStateChanged(Accessible::kChecked, value);
+    }
     selected = value;
     Refresh();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/accessible.h"
 #include "window/base/background_piece.h"
 
 #include <wx/bitmap.h>
@@ -12,7 +13,7 @@ wxDECLARE_EVENT(DH_EVT_RADIO_BUTTON, wxCommandEvent);
 
 // A radio button drawn from two images (normal, selected) and its label over its parent's
 // background. The group selects it only when a handler processed its event.
-class DhRadioButton : public wxControl {
+class DhRadioButton : public wxControl, public Accessible {
 public:
     DhRadioButton() = default;
 
@@ -32,6 +33,13 @@ public:
     int GetGap() const { return gap; }
     void SetGap(int value) { gap = value; }
     int GetIndex() const { return index; }
+
+    Role GetAccessibleRole() const override { return Role::kRadioButton; }
+    wxString GetAccessibleName() const override { return GetLabelText(label); }
+    unsigned GetAccessibleStates() const override { return selected ? unsigned{kChecked} : 0U; }
+    bool HasAccessibleAction() const override { return true; }
+    // Selects the button as a click does.
+    void DoAccessibleAction() override;
 
     // Used by the group.
     void SetGroup(DhRadioGroup* owner, int position);

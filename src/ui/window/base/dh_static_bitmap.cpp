@@ -5,6 +5,7 @@ DhStaticBitmap::DhStaticBitmap(wxWindow* parent, wxWindowID id, const wxBitmap& 
                                const wxString& name)
     : DhStaticBitmapBase(parent, id, bitmap, position, size, style, name) {
     Bind(wxEVT_ERASE_BACKGROUND, &DhStaticBitmap::OnEraseBackground, this);
+    AttachAccessible(this);
 }
 
 void DhStaticBitmap::OnEraseBackground(wxEraseEvent& event) {

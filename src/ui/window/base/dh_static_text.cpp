@@ -6,6 +6,12 @@ DhStaticText::DhStaticText(wxWindow* parent, wxWindowID id, const wxString& labe
     : DhStaticTextBase(parent, id, label, position, size, style, name) {
     SetForegroundColour(*wxWHITE);
     Bind(wxEVT_ERASE_BACKGROUND, &DhStaticText::OnEraseBackground, this);
+    AttachAccessible(this);
+}
+
+void DhStaticText::SetLabel(const wxString& label) {
+    DhStaticTextBase::SetLabel(label);
+    NotifyAccessibleNameChanged();
 }
 
 void DhStaticText::OnEraseBackground(wxEraseEvent& event) {

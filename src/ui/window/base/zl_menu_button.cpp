@@ -62,7 +62,14 @@ bool ZlMenuButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& positi
     Bind(wxEVT_LEFT_DOWN, &ZlMenuButton::OnLeftDown, this);
     // The second press of a quick pair arrives as a double click: it is a press all the same.
     Bind(wxEVT_LEFT_DCLICK, &ZlMenuButton::OnLeftDown, this);
+    AttachAccessible(this);
     return true;
+}
+
+void ZlMenuButton::DoAccessibleAction() {
+    if (IsEnabled()) {
+        SendClick();
+    }
 }
 
 void ZlMenuButton::SetBitmap(int index, const wxBitmap& bitmap) {
@@ -114,6 +121,10 @@ void ZlMenuButton::OnLeaveWindow(wxMouseEvent& event) {
 
 void ZlMenuButton::OnLeftDown(wxMouseEvent& event) {
     event.Skip();
+    SendClick();
+}
+
+void ZlMenuButton::SendClick() {
     wxCommandEvent click(wxEVT_BUTTON, GetId());
     click.SetEventObject(this);
     GetEventHandler()->ProcessEvent(click);

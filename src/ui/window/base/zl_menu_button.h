@@ -1,12 +1,14 @@
 #pragma once
 
+#include "common/accessible.h"
+
 #include <wx/bitmap.h>
 #include <wx/control.h>
 
 // The title of one menu in the custom menu bar: its label drawn on the piece of the menu
 // bar's background under it, highlighted under the pointer; a press sends the button-click
 // event at once, as menu titles do.
-class ZlMenuButton : public wxControl {
+class ZlMenuButton : public wxControl, public Accessible {
 public:
     ZlMenuButton() = default;
     ZlMenuButton(void* userData, const wxString& label, const wxBitmap& background,
@@ -32,10 +34,17 @@ public:
     bool AcceptsFocusFromKeyboard() const override { return false; }
     void Disable() { Enable(false); }
 
+    // A menu title to assistive technologies; its action opens the menu.
+    Role GetAccessibleRole() const override { return Role::kMenuTitle; }
+    wxString GetAccessibleName() const override { return GetLabelText(); }
+    bool HasAccessibleAction() const override { return true; }
+    void DoAccessibleAction() override;
+
 protected:
     wxSize DoGetBestSize() const override;
 
 private:
+    void SendClick();
     void OnPaint(wxPaintEvent& event);
     void OnEnterWindow(wxMouseEvent& event);
     void OnLeaveWindow(wxMouseEvent& event);
