@@ -12,6 +12,8 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
+    # the window read through the accessibility bus, as a screen reader reads it
+    at-spi2-core dbus-daemon python3-pyatspi
     # the PDF/A validator that checks archival output (PDFBox Preflight) and what it runs on
     libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless
     # the release: the package, its checks and the clean-machine test

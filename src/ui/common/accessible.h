@@ -79,6 +79,10 @@ public:
     // Names a control the toolkit makes accessible itself (a text field, a choice) whose label
     // is a separate text beside it. Called again after a switch of language.
     static void NameNative(wxWindow* window, const wxString& name);
+    // Names every text field and choice among the window's descendants after the label on
+    // its left in the same row ("Proxy Port:" names the field beside it) and links the two,
+    // as a screen reader expects; fields that have a name keep it. Once the window is laid out.
+    static void NameFieldsByLabels(wxWindow* window);
     // Marks a window that only draws part of another control (the headers and corner of a
     // grid): an unnamed panel that never takes the focus.
     static void MarkDecorative(wxWindow* window);

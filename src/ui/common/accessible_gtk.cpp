@@ -7,6 +7,9 @@
 #include "common/accessible.h"
 
 #include <wx/app.h>
+#include <wx/ctrlsub.h>
+#include <wx/sizer.h>
+#include <wx/textentry.h>
 #include <wx/tooltip.h>
 #include <wx/window.h>
 
@@ -616,6 +619,74 @@ Accessible* Accessible::Find(const wxWindow* window) {
 void Accessible::NameNative(wxWindow* window, const wxString& name) {
     if (GtkWidget* widget = window != nullptr ? window->m_widget : nullptr; widget != nullptr) {
         atk_object_set_name(gtk_widget_get_accessible(widget), name.utf8_str());
+    }
+}
+
+namespace {
+bool IsField(wxWindow* window) {
+    return dynamic_cast<wxTextEntry*>(window) != nullptr ||
+           dynamic_cast<wxItemContainer*>(window) != nullptr;
+}
+
+// Names a field after its label and links the two.
+void LinkLabel(wxControl* label, wxWindow* field) {
+    if (label->m_widget == nullptr || field->m_widget == nullptr) {
+        return;
+    }
+    AtkObject* fieldObject = gtk_widget_get_accessible(field->m_widget);
+    AtkObject* labelObject = gtk_widget_get_accessible(label->m_widget);
+    // The label without its colon and the blanks around it ("Proxy type:", French
+    // "Type de proxy :" with a no-break space, the full-width colon of Chinese and Japanese).
+    wxString name = label->GetLabelText();
+    while (!name.empty() && (name.Last() == ':' || name.Last() == wxUniChar(0xFF1A) ||
+                             name.Last() == wxUniChar(0xA0) || name.Last() == wxUniChar(0x202F) ||
+                             wxIsspace(name.Last()))) {
+        name.RemoveLast();
+    }
+    atk_object_set_name(fieldObject, name.utf8_str());
+    // A combo box that shows its choice in a text field: the field is named too.
+    if (GTK_IS_COMBO_BOX(field->m_widget)) {
+        GtkWidget* entry = gtk_bin_get_child(GTK_BIN(field->m_widget));
+        if (entry != nullptr && GTK_IS_ENTRY(entry)) {
+            atk_object_set_name(gtk_widget_get_accessible(entry), name.utf8_str());
+        }
+    }
+    atk_object_add_relationship(fieldObject, ATK_RELATION_LABELLED_BY, labelObject);
+    atk_object_add_relationship(labelObject, ATK_RELATION_LABEL_FOR, fieldObject);
+}
+
+// A field's label is the control laid out just before it in the same sizer: the layout says
+// what belongs together even before a hidden page has a size.
+void NameInSizer(wxSizer* sizer) {
+    wxWindow* previous = nullptr;
+    for (wxSizerItem* item : sizer->GetChildren()) {
+        if (item->IsSizer()) {
+            NameInSizer(item->GetSizer());
+            previous = nullptr;
+            continue;
+        }
+        wxWindow* window = item->GetWindow();
+        if (window == nullptr) {
+            continue;
+        }
+        auto* label = dynamic_cast<wxControl*>(previous);
+        if (IsField(window) && label != nullptr && !IsField(previous) &&
+            !label->GetLabelText().Strip(wxString::both).empty()) {
+            LinkLabel(label, window);
+        }
+        previous = window;
+    }
+}
+} // namespace
+
+void Accessible::NameFieldsByLabels(wxWindow* window) {
+    if (window->GetSizer() != nullptr) {
+        NameInSizer(window->GetSizer());
+    }
+    for (wxWindow* child : window->GetChildren()) {
+        if (!child->IsTopLevel()) {
+            NameFieldsByLabels(child);
+        }
     }
 }
 

@@ -95,7 +95,7 @@ void AboutDialogBase::CreateContent() {
         auto* image =
             new DhStaticBitmap(this, wxID_ANY, *logo, wxPoint((width - logo->GetWidth()) / 2, 36));
         image->SetParentBackground(background);
-        image->SetAccessibleName(GetTitle());
+        image->SetAccessibleName(AppUtil::GetDisplayName());
     }
 
     // The product page as a link; without one there is nothing to show (an empty link is

@@ -1,5 +1,7 @@
 #include "dialog/cjx_progress_dialog.h"
 
+#include "common/accessible.h"
+
 #include "app/app_util.h"
 #include "common/text_wrap.h"
 #include "domain/domain_config.h"
@@ -54,6 +56,8 @@ CjxProgressDialog::CjxProgressDialog(wxWindow* parent, const wxString& title)
                                 "second");
     m_gauge = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxDefaultSize,
                           wxGA_HORIZONTAL | wxGA_SMOOTH, wxDefaultValidator, "gauge");
+    // The bar tells how far the task of the dialog's title has come.
+    Accessible::NameNative(m_gauge, GetTitle());
     m_ok = new wxButton(this, kOkButton, _("Ok"));
     m_cancel = new wxButton(this, kCancelButton, _("Cancel"));
     m_ok->Hide();

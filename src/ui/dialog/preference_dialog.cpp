@@ -1,5 +1,7 @@
 #include "dialog/preference_dialog.h"
 
+#include "common/accessible.h"
+
 #include "dialog/setting_code.h"
 #include "dialog/setting_page.h"
 #include "dialog/setting_proxy.h"
@@ -103,6 +105,7 @@ PreferenceDialog* PreferenceDialog::Build(wxWindow* parent) {
     // yet known: the toolkit adds the frame around it once the manager tells its size.
     dialog->GetSizer()->SetSizeHints(dialog);
     dialog->Layout();
+    Accessible::NameFieldsByLabels(dialog);
     dialog->CentreOnParent(wxBOTH);
     return dialog;
 }
