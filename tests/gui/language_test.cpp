@@ -29,6 +29,8 @@
 #include <wx/stattext.h>
 #include <wx/textentry.h>
 
+#include <gtk/gtk.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -153,6 +155,10 @@ protected:
         WindowTest::SetUp();
     }
 
+    // Every label of the main window fits its control, empty and with a summary, at the size
+    // the window starts with and at its smallest.
+    void ExpectMainWindowFits();
+
     void ExpectLabels(const Language& language) {
         SCOPED_TRACE(language.name);
         EXPECT_EQ(list->GetGrid()->GetColLabelValue(0),
@@ -183,8 +189,54 @@ protected:
         DomainConfig::SetInstance(nullptr);
     }
 
+    // Every label of the Preference, About and update dialogs fits its control.
+    void ExpectDialogsFit();
+
     TestHome m_home;
     std::unique_ptr<wxLocale> m_locale;
+};
+
+// The desktop's large-text setting: text one and a half times its usual size, as GNOME's
+// text scaling (and a screen of 144 dpi) sets it for the toolkit.
+class LargeText {
+public:
+    LargeText() {
+        g_object_get(gtk_settings_get_default(), "gtk-xft-dpi", &m_saved, nullptr);
+        g_object_set(gtk_settings_get_default(), "gtk-xft-dpi", 96 * 1024 * 3 / 2, nullptr);
+    }
+    ~LargeText() { g_object_set(gtk_settings_get_default(), "gtk-xft-dpi", m_saved, nullptr); }
+    LargeText(const LargeText&) = delete;
+    LargeText& operator=(const LargeText&) = delete;
+
+private:
+    gint m_saved = -1;
+};
+
+// The main window and the dialogs with large text.
+class LargeTextWindowTest : public LanguageWindowTest {
+protected:
+    void SetUp() override {
+        m_large = std::make_unique<LargeText>();
+        LanguageWindowTest::SetUp();
+    }
+    void TearDown() override {
+        LanguageWindowTest::TearDown();
+        m_large.reset();
+    }
+    std::unique_ptr<LargeText> m_large;
+};
+
+class LargeTextDialogTest : public LanguageDialogTest {
+protected:
+    void SetUp() override {
+        m_large = std::make_unique<LargeText>();
+        LanguageDialogTest::SetUp();
+    }
+    void TearDown() override {
+        LanguageDialogTest::TearDown();
+        m_large.reset();
+    }
+    std::unique_ptr<LargeText> m_large;
 };
 
 std::string Description(const std::string& product, const std::string& version) {
@@ -206,6 +258,10 @@ TEST_P(LanguageWindowTest, StartsInItsLanguageAndSwitchesToTheNextWithoutARestar
 }
 
 TEST_P(LanguageWindowTest, EveryLabelOfTheMainWindowFits) {
+    ExpectMainWindowFits();
+}
+
+void LanguageWindowTest::ExpectMainWindowFits() {
     {
         SCOPED_TRACE("empty list");
         ExpectLaidOut(frame);
@@ -294,6 +350,10 @@ TEST_P(LanguageWindowTest, ButtonLabelsSitWhereTheThemePutsThem) {
 }
 
 TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
+    ExpectDialogsFit();
+}
+
+void LanguageDialogTest::ExpectDialogsFit() {
     PreferenceDialog* preference = PreferenceDialog::Build(nullptr);
     preference->Show();
     for (size_t page = 0; page < preference->GetNotebook()->GetPageCount(); ++page) {
@@ -344,6 +404,9 @@ TEST_P(LanguageDialogTest, EveryLabelOfTheDialogsFits) {
             EXPECT_TRUE(
                 WaitFor([&] { return update->GetState() != CjxProgressDialog::kChecking; }));
         }
+        // A dialog that grew for its result is as large as it asked once the window manager
+        // has applied the new size.
+        WaitFor([&] { return update->GetClientSize().y >= update->GetBestSize().y; }, 2);
         ExpectLaidOut(update);
         for (const char* name : {"first", "second"}) {
             // Wrapped by its text's measure; the toolkit may round the label up a pixel.
@@ -380,6 +443,22 @@ TEST_P(LanguageDialogTest, APageTypeIsShownTranslatedAndStoredByItsName) {
     dialog->Destroy();
 }
 
+// With large text the labels still fit, and the window's smallest size still fits the screen.
+TEST_P(LargeTextWindowTest, EveryLabelOfTheMainWindowFits) {
+    ExpectMainWindowFits();
+    const wxRect screen = wxGetClientDisplayRect();
+    EXPECT_LE(frame->GetMinSize().x, screen.width);
+    EXPECT_LE(frame->GetMinSize().y, screen.height);
+}
+
+TEST_P(LargeTextDialogTest, EveryLabelOfTheDialogsFits) {
+    ExpectDialogsFit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LargeTextWindowTest,
+                         testing::Range<size_t>(0, std::size(kLanguages)), LanguageName);
+INSTANTIATE_TEST_SUITE_P(Languages, LargeTextDialogTest,
+                         testing::Range<size_t>(0, std::size(kLanguages)), LanguageName);
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageWindowTest,
                          testing::Range<size_t>(0, std::size(kLanguages)), LanguageName);
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageDialogTest,

@@ -2,6 +2,7 @@
 
 #include "app/app_util.h"
 #include "common/image_util.h"
+#include "common/text_wrap.h"
 #include "domain/domain_settings.h"
 #include "window/base/dh_bitmap_button.h"
 #include "window/base/dh_hyperlink_ctrl.h"
@@ -15,6 +16,8 @@
 #include <wx/region.h>
 #include <wx/settings.h>
 #include <wx/toplevel.h>
+
+#include <algorithm>
 
 wxIMPLEMENT_DYNAMIC_CLASS(AboutDialogBase, wxDialog);
 
@@ -98,6 +101,27 @@ void AboutDialogBase::CreateContent() {
         image->SetAccessibleName(AppUtil::GetDisplayName());
     }
 
+    // The texts from the theme's places down, each below the one before when large text
+    // needs more room; a text wider than the dialog goes on in lines below.
+    int bottom = 0;
+    auto centredText = [this, width, &bottom](const wxString& text, int y) {
+        auto* label = new DhStaticText(this, wxID_ANY, TextWrap::Wrap(*this, text, width - 40));
+        label->SetParentBackground(background);
+        label->SetForegroundColour(*wxBLACK);
+        label->SetSize(label->GetBestSize());
+        y = std::max(y, bottom + 6);
+        label->Move((width - label->GetSize().x) / 2, y);
+        bottom = label->GetRect().GetBottom();
+        return label;
+    };
+    centredText(AppUtil::GetDisplayName() + " " + AppUtil::GetVersion(), 120);
+    // TRANSLATORS: the copyright line of the about dialog: the copyright sign, the year the
+    // program was built and the maker's name.
+    centredText(wxString::Format(_("Copyright %s %s %s. All rights reserved."),
+                                 wxString::FromUTF8("\xC2\xA9"), AppUtil::GetBuildYear(),
+                                 AppUtil::GetBrandName()),
+                150);
+
     // The product page as a link; without one there is nothing to show (an empty link is
     // not a link).
     const wxString link = DomainSettings::GetNamed("url:product");
@@ -110,25 +134,8 @@ void AboutDialogBase::CreateContent() {
         control->SetFont(font);
         control->SetSize(control->GetBestSize());
         control->SetParentBackground(background);
-        control->Move((width - control->GetSize().x) / 2, 190);
+        control->Move((width - control->GetSize().x) / 2, std::max(190, bottom + 12));
     }
-
-    auto centredText = [this, width](const wxString& text, int y) {
-        auto* label = new DhStaticText(this, wxID_ANY, text);
-        label->SetParentBackground(background);
-        label->SetForegroundColour(*wxBLACK);
-        const wxSize extent = label->GetTextExtent(text);
-        label->SetSize(label->GetBestSize());
-        label->Move((width - extent.x) / 2, y);
-        return label;
-    };
-    centredText(AppUtil::GetDisplayName() + " " + AppUtil::GetVersion(), 120);
-    // TRANSLATORS: the copyright line of the about dialog: the copyright sign, the year the
-    // program was built and the maker's name.
-    centredText(wxString::Format(_("Copyright %s %s %s. All rights reserved."),
-                                 wxString::FromUTF8("\xC2\xA9"), AppUtil::GetBuildYear(),
-                                 AppUtil::GetBrandName()),
-                150);
 }
 
 void AboutDialogBase::CreateOkButton() {

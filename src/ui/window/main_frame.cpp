@@ -12,6 +12,7 @@
 #include <wx/dcmemory.h>
 #include <wx/region.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,7 +23,8 @@ bool MainFrame::CreateFrame(wxWindowID id, wxBitmap* bitmap, const wxString& tit
     if (!background || !background->IsOk()) {
         background = std::make_unique<wxBitmap>(900, 620);
     }
-    design = *background;
+    theme = *background;
+    design = theme;
     const wxSize size = background->GetSize();
     // Borderless: the theme draws the caption; the panels give the window its edges to resize
     // by. The smallest size is the design's until the window sets its own.
@@ -48,8 +50,43 @@ bool MainFrame::CreateFrame(wxWindowID id, wxBitmap* bitmap, const wxString& tit
 
 wxRect MainFrame::GetStretch() const {
     const FaceEntry& stretch = GetFaceEntry("/face/stretch");
-    const wxRect rect(stretch.x, stretch.y, stretch.width, stretch.height);
+    const int top = GrownY(stretch.y);
+    const wxRect rect(stretch.x, top, stretch.width, GrownY(stretch.y + stretch.height) - top);
     return StretchLayout(design.GetSize(), rect, design.GetSize()).GetStretch();
+}
+
+int MainFrame::GrownY(int y) const {
+    int grown = y;
+    for (const Band& band : bands) {
+        grown += band.row < y ? band.extra : 0;
+    }
+    return grown;
+}
+
+void MainFrame::GrowDesign(std::vector<Band> wanted) {
+    wanted.erase(std::remove_if(wanted.begin(), wanted.end(),
+                                [](const Band& band) { return band.extra <= 0; }),
+                 wanted.end());
+    std::sort(wanted.begin(), wanted.end(),
+              [](const Band& a, const Band& b) { return a.row < b.row; });
+    const auto same = [](const Band& a, const Band& b) {
+        return a.row == b.row && a.extra == b.extra;
+    };
+    if (std::equal(wanted.begin(), wanted.end(), bands.begin(), bands.end(), same)) {
+        return;
+    }
+    bands = std::move(wanted);
+    design = theme;
+    int shift = 0;
+    for (const Band& band : bands) {
+        const wxSize size = design.GetSize();
+        design = ImageUtil::StretchBitmap(design, wxRect(0, band.row + shift, size.x, 1),
+                                          wxSize(size.x, size.y + band.extra));
+        shift += band.extra;
+    }
+    *background = ImageUtil::StretchBitmap(design, GetStretch(), GetClientSize());
+    ApplyShape();
+    Refresh(false);
 }
 
 void MainFrame::DoGetPosition(int* x, int* y) const {

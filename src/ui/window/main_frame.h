@@ -8,6 +8,7 @@
 #include <wx/intl.h>
 
 #include <memory>
+#include <vector>
 
 // The application's only top-level window: a borderless frame with rounded corners, painted
 // entirely from the theme, that the user may resize and maximise: its background stretches
@@ -34,9 +35,16 @@ public:
     // Replaces the locale by one for the language (a stored language number).
     void SetLanguage(int language);
     const wxBitmap* GetBackground() const { return background.get(); }
-    // The size the theme's background was drawn for, and where it stretches.
+    // The size the theme's background was drawn for (with the rows added for the texts, see
+    // GrowDesign), and where it stretches.
     wxSize GetDesignSize() const { return design.GetSize(); }
     wxRect GetStretch() const;
+
+    // Rows added to the theme's background: its row `row` repeated `extra` times more.
+    struct Band {
+        int row;
+        int extra;
+    };
 
     // Maximises the window, or restores it when it is maximised.
     void ToggleMaximize();
@@ -48,6 +56,12 @@ protected:
     virtual void EndProcess();
     // Places the frame's panels for the background's current size.
     virtual void LayOutPanels() {}
+    // Gives the background the rows where texts need more height than the theme drew (large
+    // text, tall scripts); the caller then lays the panels out again. The bands are in the
+    // theme's rows.
+    void GrowDesign(std::vector<Band> bands);
+    // Where a row of the theme's background lies in the grown one.
+    int GrownY(int y) const;
 
     // The background at the window's current size (the object stays the same, so that the
     // panels may keep a pointer to it).
@@ -57,7 +71,9 @@ private:
     void ApplyShape();
     void OnSize(wxSizeEvent& event);
 
-    wxBitmap design; // the background as the theme drew it
+    wxBitmap theme;  // the background as the theme drew it
+    wxBitmap design; // the same with the rows the texts need
+    std::vector<Band> bands;
 
     std::unique_ptr<wxLocale> locale;
 };

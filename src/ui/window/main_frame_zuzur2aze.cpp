@@ -120,6 +120,7 @@ bool MainFrameZUZUR2AZE::Create(wxWindowID id, const wxString& title) {
     outputPanel = new OutputWindow;
     outputPanel->Create(body, piece, 2007, designRects[kOutput].GetPosition(),
                         designRects[kOutput].GetSize());
+    std::copy(std::begin(designRects), std::end(designRects), std::begin(themeRects));
 
     DomainSettings::SetKeyed(DomainSettings::kStatusColumn, "4");
     DomainSettings::SetKeyed(DomainSettings::kOutputType, "0");
@@ -186,25 +187,47 @@ void MainFrameZUZUR2AZE::LayOutPanels() {
 
 void MainFrameZUZUR2AZE::UpdateMinSize() {
     // Wide enough for the tool bar's buttons, the title bar's buttons and the output panel's
-    // rows; high enough for the list to show a few rows.
+    // rows; the stretching part of the background cannot shrink to nothing.
     const int listMargins = GetDesignSize().x - designRects[kList].width;
-    int width = std::max({toolBar->NeededWidth(), titleBar->NeededWidth(),
-                          outputPanel->NeededWidth(), fileList->NeededWidth() + listMargins});
+    const int width = std::max({toolBar->NeededWidth(), titleBar->NeededWidth(),
+                                outputPanel->NeededWidth(), fileList->NeededWidth() + listMargins,
+                                GetDesignSize().x - GetStretch().width + 1});
+    // The panels as high as their texts need at that width; the list high enough to show a
+    // few rows.
+    FitHeightsToText(width);
     const wxSize drawn = GetDesignSize();
-    const wxRect stretch = GetStretch();
     const int listRows = 3;
     const int listHeight = fileList->GetGrid()->GetColLabelSize() +
                            listRows * fileList->GetGrid()->GetDefaultRowSize() + 4;
-    int height = drawn.y - std::max(0, designRects[kList].height - listHeight);
-    // The stretching part of the background cannot shrink to nothing.
-    width = std::max(width, drawn.x - stretch.width + 1);
-    height = std::max(height, drawn.y - stretch.height + 1);
+    const int height = std::max(drawn.y - std::max(0, designRects[kList].height - listHeight),
+                                drawn.y - GetStretch().height + 1);
     // A language whose texts need more than the theme's width widens the window.
     const wxSize minimum(width, std::min(height, drawn.y));
     SetSizeHints(minimum);
     if (GetClientSize().x < minimum.x || GetClientSize().y < minimum.y) {
         SetClientSize(
             wxSize(std::max(GetClientSize().x, minimum.x), std::max(GetClientSize().y, minimum.y)));
+    }
+}
+
+void MainFrameZUZUR2AZE::FitHeightsToText(int width) {
+    // The menu bar and the output panel get the height their texts need at the window's
+    // smallest width: their middle row of the background is repeated.
+    const wxRect& menu = themeRects[kMenu];
+    const wxRect& output = themeRects[kOutput];
+    const int outputWidth = width - (GetDesignSize().x - output.width);
+    const int menuHeight = designRects[kMenu].height;
+    GrowDesign(
+        {{menu.y + menu.height / 2, menuBar->NeededHeight() - menu.height},
+         {output.y + output.height / 2, outputPanel->NeededHeight(outputWidth) - output.height}});
+    for (int i = 0; i < kPanelCount; ++i) {
+        const int top = GrownY(themeRects[i].y);
+        designRects[i] = wxRect(themeRects[i].x, top, themeRects[i].width,
+                                GrownY(themeRects[i].GetBottom() + 1) - top);
+    }
+    LayOutPanels();
+    if (designRects[kMenu].height != menuHeight) {
+        menuBar->Refit();
     }
 }
 

@@ -48,6 +48,8 @@ private:
     wxBitmap* CutPanel(const char* face, wxRect& rect) const;
     // The smallest size at which every panel's controls still fit, in the current language.
     void UpdateMinSize();
+    // Gives the menu bar and the output panel the height their texts need at `width`.
+    void FitHeightsToText(int width);
     void SetColumnLabels();
     void PrepareGuideImages();
     void OnFileListPaint(wxPaintEvent& event);
@@ -61,7 +63,8 @@ private:
     std::unique_ptr<DomainConvert> converter;
     std::unique_ptr<wxBitmap> menuPiece;
     std::unique_ptr<DhWindowResize> resizer;
-    wxRect designRects[kPanelCount];
+    wxRect designRects[kPanelCount]; // in the grown design (see MainFrame::GrowDesign)
+    wxRect themeRects[kPanelCount];  // as the theme drew them
     ZqPieceWindow* body = nullptr;
     TitleWindow* titleBar = nullptr;
     ZqMenuBar* menuBar = nullptr;

@@ -21,6 +21,7 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 constexpr int kGap = 8;
@@ -109,19 +110,32 @@ bool OutputWindow::Create(wxWindow* parent, wxBitmap* pieceBitmap, wxWindowID id
     return true;
 }
 
+std::vector<wxSize> OutputWindow::WidestSummary() const {
+    // A summary of four-digit counts, stopped, with both links.
+    const wxString sample = wxString::Format(_("%d converted, %d failed"), 8888, 8888) + ", " +
+                            wxString::Format(_("%d skipped"), 8888) + " " + _("(stopped)");
+    const wxSize text = summaryText->GetTextExtent(sample);
+    return {text, openOutputLink->GetBestSize(), openLogLink->GetBestSize()};
+}
+
 int OutputWindow::NeededWidth() const {
     const FaceEntry& label = GetFaceEntry("/face/outputwindow/statictext");
     const int bigWidth = std::max(startButton->GetSize().x, stopButton->GetSize().x);
     const int choices = besideButton->GetSize().x + 3 * kGap + customizeButton->GetSize().x;
     const int folder = kMinFieldWidth + kGap + browseButton->GetSize().x + kGap +
                        openButton->GetSize().x + 3 * kGap + bigWidth;
-    // A summary of four-digit counts, stopped, with both links.
-    const wxString sample = wxString::Format(_("%d converted, %d failed"), 8888, 8888) + ", " +
-                            wxString::Format(_("%d skipped"), 8888) + " " + _("(stopped)");
-    const int lastJob = mergeBox->GetSize().x + 4 * kGap + summaryText->GetTextExtent(sample).x +
-                        2 * kGap + openOutputLink->GetBestSize().x + 2 * kGap +
-                        openLogLink->GetBestSize().x;
+    // The summary and its links follow the merge box and go on below it when the row is
+    // full: the merge box and each of them alone must fit left of Start.
+    int lastJob = mergeBox->GetSize().x;
+    for (const wxSize& item : WidestSummary()) {
+        lastJob = std::max(lastJob, item.x);
+    }
+    lastJob += 3 * kGap + bigWidth;
     return label.x + std::max({choices, folder, lastJob}) + label.x;
+}
+
+int OutputWindow::NeededHeight(int width) const {
+    return MakePlan(width, WidestSummary()).bottom;
 }
 
 void OutputWindow::Relabel() {
@@ -148,51 +162,91 @@ void OutputWindow::Relabel() {
     Refresh();
 }
 
-void OutputWindow::LayOut() {
-    const wxSize size = GetClientSize();
+OutputWindow::Plan OutputWindow::MakePlan(int width,
+                                          const std::vector<wxSize>& summaryItems) const {
     const FaceEntry& label = GetFaceEntry("/face/outputwindow/statictext");
     const FaceEntry& field = GetFaceEntry("/face/outputwindow/textctrl");
     const FaceEntry& start = GetFaceEntry("/face/outputwindow/start-button");
     const FaceEntry& font = GetFaceEntry("/face/outputwindow/output-description-font");
+    const int height = GetClientSize().y;
+    Plan plan;
 
     // Start and Stop share a place at the right.
     const int bigWidth = std::max(startButton->GetSize().x, stopButton->GetSize().x);
     const int bigHeight = startButton->GetSize().y;
-    const int startX = size.x - label.x - bigWidth;
-    const int startY = start.y > 0 ? start.y - bigHeight / 2 : (size.y - bigHeight) / 2;
-    startButton->Move(startX + (bigWidth - startButton->GetSize().x) / 2, startY);
-    stopButton->Move(startX + (bigWidth - stopButton->GetSize().x) / 2, startY);
+    plan.start = wxRect(width - label.x - bigWidth,
+                        start.y > 0 ? start.y - bigHeight / 2 : (height - bigHeight) / 2, bigWidth,
+                        bigHeight);
 
     // The description, then the two choices below it.
     const int textHeight =
         GetTextExtent("Ag").y * std::max(font.height, 1) / std::max(GetFont().GetPointSize(), 1);
     int y = label.y + textHeight + kGap;
-    besideButton->Move(label.x, y);
-    customizeButton->Move(besideButton->GetRect().GetRight() + 3 * kGap, y);
+    plan.choicesY = y;
     y += std::max(besideButton->GetSize().y, customizeButton->GetSize().y) + kGap;
 
     // The folder field with Browse and Open, then the merge box.
     const int fieldHeight = field.height > 0 ? field.height : folderField->GetBestSize().y;
     const int buttonsWidth = browseButton->GetSize().x + openButton->GetSize().x + 2 * kGap;
-    const int fieldWidth = std::max(kMinFieldWidth, startX - 3 * kGap - buttonsWidth - label.x);
-    folderField->SetSize(label.x, y, fieldWidth, fieldHeight);
-    int x = label.x + fieldWidth + kGap;
-    browseButton->Move(x, y + (fieldHeight - browseButton->GetSize().y) / 2);
-    x += browseButton->GetSize().x + kGap;
-    openButton->Move(x, y + (fieldHeight - openButton->GetSize().y) / 2);
-    y += fieldHeight + kGap + 2;
-    mergeBox->Move(label.x, y);
+    const int fieldWidth =
+        std::max(kMinFieldWidth, plan.start.x - 3 * kGap - buttonsWidth - label.x);
+    plan.field = wxRect(label.x, y, fieldWidth, fieldHeight);
+    y += std::max({fieldHeight, browseButton->GetSize().y, openButton->GetSize().y}) + kGap + 2;
+    plan.mergeY = y;
 
-    // The last job's summary beside the merge box.
-    x = mergeBox->GetRect().GetRight() + 4 * kGap;
-    const int lineY = y + (mergeBox->GetSize().y - summaryText->GetBestSize().y) / 2;
-    summaryText->SetSize(x, lineY, summaryText->GetBestSize().x, summaryText->GetBestSize().y);
-    x += summaryText->GetSize().x + 2 * kGap;
+    // The last job's summary and its links beside the merge box, going on in rows below it
+    // when the row is full; all left of Start.
+    const int right = plan.start.x - 2 * kGap;
+    int rowHeight = mergeBox->GetSize().y;
+    int x = label.x + mergeBox->GetSize().x + 4 * kGap;
+    for (const wxSize& item : summaryItems) {
+        if (x > label.x && x + item.x > right) {
+            y += rowHeight + kGap / 2;
+            rowHeight = 0;
+            x = label.x;
+        }
+        rowHeight = std::max(rowHeight, item.y);
+        plan.summary.emplace_back(x, y, item.x, item.y);
+        x += item.x + 2 * kGap;
+    }
+    // Rows of the same line share their middle.
+    for (wxRect& item : plan.summary) {
+        if (item.y == plan.mergeY) {
+            item.y += (mergeBox->GetSize().y - item.height) / 2;
+        }
+    }
+    plan.bottom = std::max(y + rowHeight, plan.start.GetBottom() + 1) + kGap;
+    return plan;
+}
+
+void OutputWindow::LayOut() {
+    const FaceEntry& label = GetFaceEntry("/face/outputwindow/statictext");
+    std::vector<wxWindow*> items{summaryText};
     for (DhHyperLinkCtrl* link : {openOutputLink, openLogLink}) {
         if (link->IsShown()) {
-            link->SetSize(x, lineY, link->GetBestSize().x, link->GetBestSize().y);
-            x += link->GetSize().x + 2 * kGap;
+            items.push_back(link);
         }
+    }
+    std::vector<wxSize> sizes;
+    for (wxWindow* item : items) {
+        sizes.push_back(item->GetBestSize());
+    }
+    const Plan plan = MakePlan(GetClientSize().x, sizes);
+
+    startButton->Move(plan.start.x + (plan.start.width - startButton->GetSize().x) / 2,
+                      plan.start.y);
+    stopButton->Move(plan.start.x + (plan.start.width - stopButton->GetSize().x) / 2, plan.start.y);
+    besideButton->Move(label.x, plan.choicesY);
+    customizeButton->Move(besideButton->GetRect().GetRight() + 3 * kGap, plan.choicesY);
+    folderField->SetSize(plan.field);
+    int x = plan.field.GetRight() + 1 + kGap;
+    const int middle = plan.field.y + plan.field.height / 2;
+    browseButton->Move(x, middle - browseButton->GetSize().y / 2);
+    x += browseButton->GetSize().x + kGap;
+    openButton->Move(x, middle - openButton->GetSize().y / 2);
+    mergeBox->Move(label.x, plan.mergeY);
+    for (size_t i = 0; i < items.size(); ++i) {
+        items[i]->SetSize(plan.summary[i]);
     }
 }
 

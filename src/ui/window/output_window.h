@@ -4,6 +4,8 @@
 #include "window/base/zq_piece_window.h"
 #include "window/select_window.h"
 
+#include <vector>
+
 class DhCheckBox;
 class DhHyperLinkCtrl;
 class DhRadioButton;
@@ -42,6 +44,8 @@ public:
     // The width the panel's rows need in the current language: the choices, the folder
     // field at its smallest with its buttons and Start, and a job's summary with both links.
     int NeededWidth() const;
+    // The height the panel's rows need at a width, with the longest summary of a job.
+    int NeededHeight(int width) const;
     // What Start and Stop do (the keyboard's Ctrl+Return and Escape too).
     void RequestStart();
     void RequestStop();
@@ -61,6 +65,19 @@ public:
     wxString GetSummaryText() const;
 
 private:
+    // Where the rows go at a width: Start, the choices, the folder field, the merge box, and
+    // the summary's items (in rows after the merge box), with the bottom of it all.
+    struct Plan {
+        wxRect start;
+        int choicesY = 0;
+        wxRect field;
+        int mergeY = 0;
+        std::vector<wxRect> summary;
+        int bottom = 0;
+    };
+    Plan MakePlan(int width, const std::vector<wxSize>& summaryItems) const;
+    // The sizes of the longest summary of a job and of both links.
+    std::vector<wxSize> WidestSummary() const;
     void LayOut();
     void UpdateControls();
     void ShowSummary();

@@ -3,6 +3,7 @@
 #include "app/language_file.h"
 #include "common/face_style.h"
 #include "dialog/about_dialog.h"
+#include "window/base/zl_menu_button.h"
 #include "window/zl_menu_bar.h"
 
 #include <wx/dcbuffer.h>
@@ -38,16 +39,9 @@ bool ZqMenuBar::Create(const wxBitmap* bitmap, wxWindow* parent, wxWindowID id,
     if (!wxPanel::Create(parent, id, position, size, style)) {
         return false;
     }
-    // The titles sit a little in from the left, centred in the bar's height; their own
-    // background is the bar's from that point.
-    const int titleHeight = GetCharHeight() + 4;
-    const wxPoint origin(kTitleInset, std::max(0, (size.y - titleHeight) / 2));
-    if (size.x > origin.x && size.y > origin.y) {
-        titleBackground =
-            background->GetSubBitmap(wxRect(origin, wxSize(size.x - origin.x, size.y - origin.y)));
-    }
-    titleBar =
-        new ZLMenuBar(this, &titleBackground, wxID_ANY, origin, wxBORDER_NONE | wxTAB_TRAVERSAL);
+    titleBar = new ZLMenuBar(this, &titleBackground, wxID_ANY, TitleOrigin(),
+                             wxBORDER_NONE | wxTAB_TRAVERSAL);
+    CutTitleBackground();
     Bind(wxEVT_PAINT, &ZqMenuBar::OnPaint, this);
 
     Bind(
@@ -133,6 +127,37 @@ void ZqMenuBar::DeleteMenus() {
     delete editMenu;
     delete helpMenu;
     fileMenu = editMenu = helpMenu = languageMenu = nullptr;
+}
+
+wxPoint ZqMenuBar::TitleOrigin() const {
+    // The titles sit a little in from the left, centred in the bar's height.
+    const int titleHeight = GetCharHeight() + 4;
+    return wxPoint(kTitleInset, std::max(0, (GetSize().y - titleHeight) / 2));
+}
+
+void ZqMenuBar::CutTitleBackground() {
+    // The titles' own background is the bar's from their origin.
+    const wxPoint origin = titleBar->GetPosition();
+    const wxSize size =
+        background != nullptr && background->IsOk() ? background->GetSize() : wxSize(0, 0);
+    if (size.x > origin.x && size.y > origin.y) {
+        titleBackground =
+            background->GetSubBitmap(wxRect(origin, wxSize(size.x - origin.x, size.y - origin.y)));
+    }
+}
+
+int ZqMenuBar::NeededHeight() const {
+    int height = 0;
+    for (const ZlMenuButton* title : titleBar->GetTitles()) {
+        height = std::max(height, title->GetSize().y);
+    }
+    return height + 2 * TitleOrigin().y;
+}
+
+void ZqMenuBar::Refit() {
+    titleBar->Move(TitleOrigin());
+    CutTitleBackground();
+    RebuildMenus();
 }
 
 void ZqMenuBar::RebuildMenus() {

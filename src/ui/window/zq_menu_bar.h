@@ -22,6 +22,11 @@ public:
                 const wxPoint& position = wxDefaultPosition, long style = wxBORDER_NONE);
 
     void RebuildMenus() override;
+    // The height the titles need: their own with the margin above repeated below.
+    int NeededHeight() const;
+    // After the bar's height or background changed: centres the titles again on the new
+    // background and rebuilds them.
+    void Refit();
     void EnableMenus(bool enable) override;
     void ShowAbout() override;
 
@@ -33,6 +38,8 @@ public:
 
 private:
     void BuildMenus();
+    wxPoint TitleOrigin() const;
+    void CutTitleBackground();
     void DeleteMenus();
     void OnPaint(wxPaintEvent& event);
 
