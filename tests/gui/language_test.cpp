@@ -12,6 +12,7 @@
 #include "support/loopback_server.h"
 #include "window/base/dh_word_button.h"
 #include "window/base/zl_menu_button.h"
+#include "window/file_grid_table.h"
 #include "window/language_event.h"
 #include "window/notify_code.h"
 #include "window/output_window.h"
@@ -288,6 +289,12 @@ void LanguageWindowTest::ExpectMainWindowFits() {
                           grid->GetColSize(col))
                     << grid->GetColLabelValue(col);
             }
+        }
+        // The status column holds its longest status.
+        const int status = list->GetTable()->FindKind(FileGridTable::kStatus);
+        dc.SetFont(grid->GetDefaultCellFont());
+        for (const wxString& text : FileGridTable::GetStatusTexts()) {
+            EXPECT_LE(dc.GetTextExtent(text).x + 12, grid->GetColSize(status)) << text;
         }
         // Every column lies inside the list: none is cut off at its right.
         int right = grid->GetRowLabelSize();

@@ -227,6 +227,20 @@ wxString FileGridTable::GetStatusText(int row) const {
     }
 }
 
+wxArrayString FileGridTable::GetStatusTexts() {
+    wxArrayString texts;
+    FileGridTable probe;
+    probe.m_rows.resize(1);
+    for (int state :
+         {-1, int(DhGridCellRenderCommandEvent::kConverting),
+          int(DhGridCellRenderCommandEvent::kStopped), int(DhGridCellRenderCommandEvent::kSkipped),
+          int(DhGridCellRenderCommandEvent::kFailed)}) {
+        probe.m_rows[0].status.state = state;
+        texts.Add(probe.GetStatusText(0));
+    }
+    return texts;
+}
+
 void FileGridTable::DescribeStatus(int row, ZqGridCellRenderer& renderer) const {
     renderer.percent = 0;
     renderer.SetColour(wxColour());

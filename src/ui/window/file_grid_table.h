@@ -42,6 +42,8 @@ public:
     void ResetStatuses();
     // The status of the row as its cell reads, translated now.
     wxString GetStatusText(int row) const;
+    // Every status a cell can read but a percentage, translated now.
+    static wxArrayString GetStatusTexts();
     // Sets the status renderer's bar, colour and text for the row, translated now.
     void DescribeStatus(int row, ZqGridCellRenderer& renderer) const;
     // What went wrong with a failed row, in the user's language: its kind, then the engine's

@@ -134,6 +134,20 @@ int OutputWindow::NeededWidth() const {
     return label.x + std::max({choices, folder, lastJob}) + label.x;
 }
 
+void OutputWindow::ReplacePiece(const wxBitmap& bitmap) {
+    ZqPieceWindow::ReplacePiece(bitmap);
+    for (DhWordButton* button : {browseButton, openButton, startButton, stopButton}) {
+        button->SetBackgroundBitmap(bitmap, DhWordButton::kPiece);
+        button->Refresh(false);
+    }
+    for (DhRadioButton* radio : {besideButton, customizeButton}) {
+        radio->SetBackgroundBitmap(bitmap);
+        radio->Refresh(false);
+    }
+    mergeBox->SetBackgroundBitmap(bitmap, 0);
+    mergeBox->Refresh(false);
+}
+
 int OutputWindow::NeededHeight(int width) const {
     return MakePlan(width, WidestSummary()).bottom;
 }

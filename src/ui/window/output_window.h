@@ -53,6 +53,8 @@ public:
     // there, else says so and keeps the one it had. Returns whether it was taken.
     bool ChooseFolder(const wxString& folder);
 
+    // The controls draw their background from the new piece.
+    void ReplacePiece(const wxBitmap& bitmap) override;
     void OnSubjectChanged(CjxSubject* subject, void* argument) override;
     void DrawBackground(wxDC& dc) override;
 

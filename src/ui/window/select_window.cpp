@@ -145,7 +145,14 @@ void SelectWindow::SetColumnLabel(int col, const wxString& text) {
     if (static_cast<size_t>(col) < widths.size() && grid->IsColShown(col)) {
         wxClientDC dc(grid->GetGridColLabelWindow());
         dc.SetFont(grid->GetLabelFont());
-        const int needed = dc.GetTextExtent(text).x + kHeadingPadding;
+        int needed = dc.GetTextExtent(text).x + kHeadingPadding;
+        if (table->GetKind(col) == FileGridTable::kStatus) {
+            // Nor narrower than the longest status it shows.
+            dc.SetFont(grid->GetDefaultCellFont());
+            for (const wxString& status : FileGridTable::GetStatusTexts()) {
+                needed = std::max(needed, dc.GetTextExtent(status).x + kHeadingPadding);
+            }
+        }
         if (col == 0) {
             firstColumnMin = std::max(kMinFirstColumn, needed);
         } else {

@@ -50,6 +50,14 @@ void ZqToolBar::RelabelButtons() {
     Refresh();
 }
 
+void ZqToolBar::ReplacePiece(const wxBitmap& bitmap) {
+    ZqPieceWindow::ReplacePiece(bitmap);
+    for (DhWordButton* button : buttons) {
+        button->SetBackgroundBitmap(bitmap, DhWordButton::kPiece);
+        button->Refresh(false);
+    }
+}
+
 int ZqToolBar::NeededWidth() const {
     const FaceEntry& layout = GetFaceEntry("/face/toolbar/layout");
     return buttons[3]->GetRect().GetRight() + 1 + layout.x;

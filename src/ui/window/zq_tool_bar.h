@@ -18,6 +18,8 @@ public:
 
     // Sets the translated labels again and lays the buttons out (after a language change).
     void RelabelButtons();
+    // The buttons draw their background from the new piece.
+    void ReplacePiece(const wxBitmap& bitmap) override;
     // The width the buttons need, with the margin on both sides.
     int NeededWidth() const;
     void OnSubjectChanged(CjxSubject* subject, void* argument) override;

@@ -62,6 +62,11 @@ void DhRadioButton::SetValue(bool value) {
     }
 }
 
+void DhRadioButton::SetBackgroundBitmap(const wxBitmap& bitmap) {
+    background_ = bitmap;
+    piece.Reset();
+}
+
 void DhRadioButton::SetGroup(DhRadioGroup* owner, int position) {
     group = owner;
     index = position;

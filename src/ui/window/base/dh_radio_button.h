@@ -41,6 +41,9 @@ public:
     // Selects the button as a click does.
     void DoAccessibleAction() override;
 
+    // The parent's background, of which the button draws the piece under it.
+    void SetBackgroundBitmap(const wxBitmap& bitmap);
+
     // Used by the group.
     void SetGroup(DhRadioGroup* owner, int position);
     void SetSelected(bool value);

@@ -5,6 +5,8 @@
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
 
+#include <algorithm>
+
 wxIMPLEMENT_DYNAMIC_CLASS(DhWordButton, DhPushButton);
 
 bool DhWordButton::Create(wxWindow* parent, wxWindowID id, const wxPoint& position) {
@@ -75,6 +77,10 @@ wxBitmap DhWordButton::ComposeFace(const wxBitmap slices[3]) const {
         canvas.Paste(centre.ConvertToImage(), slices[0].GetWidth(), 0);
     }
     canvas.Paste(slices[2].ConvertToImage(), slices[0].GetWidth() + textWidth, 0);
+    if (faceGrowth > 0) {
+        return ImageUtil::StretchBitmap(wxBitmap(canvas), wxRect(0, height / 2, width, 1),
+                                        wxSize(width, height + faceGrowth));
+    }
     return wxBitmap(canvas);
 }
 
@@ -91,6 +97,12 @@ void DhWordButton::SetLabelAndFont(const wxString& text, const wxFont& font) {
     const int ownAscent = height - descent;
     GetTextExtent(label.empty() ? wxString("Ag") : label, &width, &height, &descent);
     baselineShift = ownAscent - (height - descent);
+    // A label that would reach below the face (large text) gets a taller face: its middle
+    // row is repeated until the label ends a few pixels above its bottom.
+    faceGrowth =
+        normal_bitmap_[1].IsOk()
+            ? std::max(0, textY + baselineShift + height + 3 - normal_bitmap_[1].GetHeight())
+            : 0;
     wxASSERT_MSG(normal_bitmap_[0].IsOk(), "normal_bitmap_[0].IsOk()");
     UpdateTextPosition();
     normal_bitmap_[3] = ComposeFace(normal_bitmap_);

@@ -55,6 +55,8 @@ protected:
     int textY = 0;
     // Keeps the label's baseline where the theme placed the font's own (see SetLabelAndFont).
     int baselineShift = 0;
+    // Rows added to the theme's face for a label taller than it.
+    int faceGrowth = 0;
 
 private:
     static void Slice(const wxBitmap& image, int leftWidth, int centreWidth, wxBitmap slices[4]);

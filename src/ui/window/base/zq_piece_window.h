@@ -25,8 +25,9 @@ public:
     wxBitmap* GetPiece() const { return piece.get(); }
     void SetPiece(wxBitmap* bitmap) { piece.reset(bitmap); }
     // Gives the piece another image (the window grew or shrank); the piece object stays the
-    // same, so that controls drawing parts of it keep their pointer.
-    void ReplacePiece(const wxBitmap& bitmap);
+    // same, so that controls drawing parts of it keep their pointer. Panels whose controls
+    // keep copies of the piece give them the new one.
+    virtual void ReplacePiece(const wxBitmap& bitmap);
 
     void OnSubjectChanged(CjxSubject* subject, void* argument) override;
     virtual void DrawBackground(wxDC& dc);
