@@ -8,7 +8,7 @@ packages=(
     build-essential cmake pkg-config gettext zip clang libclang-rt-14-dev
     libwxgtk3.2-dev libgtk-3-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
     libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev
-    nlohmann-json3-dev libidn-dev liblcms2-dev
+    nlohmann-json3-dev libidn-dev liblcms2-dev libssl-dev
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox

@@ -285,12 +285,12 @@ TEST(CliTest, FailuresAndUsageErrorsHaveTheirExitStatus) {
         {image, "SOURCE_DATE_EPOCH=99999999999999999", 2, "the end of 9999"},
         {image, "SOURCE_DATE_EPOCH=-1", 2, "SOURCE_DATE_EPOCH is -1"},
         {image, "SOURCE_DATE_EPOCH=yesterday", 2, "SOURCE_DATE_EPOCH is yesterday"},
-        // Failures of the run, not of its command line.
-        {"-o " + Quoted(home.Documents() + "/a file/sub") + " " + image, "", 1,
+        // The run cannot start: status 3, which a scheduler may retry.
+        {"-o " + Quoted(home.Documents() + "/a file/sub") + " " + image, "", 3,
          "cannot create the output folder"},
-        {"--files-from " + Quoted(home.Documents() + "/no list") + " " + image, "", 1,
+        {"--files-from " + Quoted(home.Documents() + "/no list") + " " + image, "", 3,
          "cannot read the list"},
-        {"--user-password-file " + Quoted(home.Documents() + "/no file") + " " + image, "", 1,
+        {"--user-password-file " + Quoted(home.Documents() + "/no file") + " " + image, "", 3,
          "cannot read the user password file"},
         {"--owner-password-file " + Quoted(home.Documents() + "/a file") + " " + image, "", 2,
          "gives an empty password"},

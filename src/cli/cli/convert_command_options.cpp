@@ -259,8 +259,11 @@ const char* ConvertCommand::Usage() {
            "      --report json       one JSON line per file on the standard output: input,\n"
            "                          output, status (converted, failed, skipped, not\n"
            "                          converted), pages and bytes of the PDF (in a merge,\n"
-           "                          of the merged PDF; null when unknown) and reason;\n"
-           "                          progress and summary go to the standard error\n"
+           "                          of the merged PDF; null when unknown), reason, class\n"
+           "                          (of a failure: unreadable, unsupported, damaged,\n"
+           "                          limit, io, internal), input_bytes, seconds, sha256\n"
+           "                          (of the PDF) and version; progress and summary go\n"
+           "                          to the standard error\n"
            "\n"
            "  -h, --help              show this help\n"
            "      --version           show the version\n"
@@ -281,8 +284,9 @@ const char* ConvertCommand::Usage() {
            "not valid UTF-8 is shown with \\xHH for each byte that is not.\n"
            "\n"
            "Exit status: 0 when every file converted (or was skipped), 1 when any failed or\n"
-           "the run could not start (an output folder that cannot be made, a file named by\n"
-           "an option that cannot be read), 2 for a usage error.\n";
+           "was not converted, 2 for a usage error, 3 when the run could not start (an\n"
+           "output folder that cannot be made, a file named by an option that cannot be\n"
+           "read).\n";
 }
 
 bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& options,
