@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <wx/filename.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -37,6 +38,10 @@ std::string Native(const wxString& path) {
 
 std::string Quoted(const wxString& path) {
     return "'" + Native(path) + "'";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 wxString Write(const TestHome& home, const wxString& relative, const std::string& data) {
@@ -149,4 +154,57 @@ TEST(CliBatchTest, ReportLinesCarryInputSizeDurationDigestAndVersion) {
     ASSERT_TRUE(lines.count("a.png")) << skipped.output;
     EXPECT_EQ(lines.at("a.png").value("status", ""), "skipped");
     EXPECT_EQ(lines.at("a.png").value("sha256", ""), Sha256Of(Native(out + "/a.pdf")));
+}
+
+TEST(CliBatchTest, ShardsShareTheExpandedListEachFileOnce) {
+    TestHome home;
+    // A folder in natural name order, then a list: the whole list is p1 .. p7, q1, q2.
+    for (const char* name : {"p10.png", "p2.png", "p1.png", "p3.png", "p4.png", "p5.png"}) {
+        Write(home, wxString("in/") + name, pdftest::GreyPng(8, 8));
+    }
+    const wxString q1 = Write(home, "q1.png", pdftest::GreyPng(8, 8));
+    const wxString q2 = Write(home, "q2.png", pdftest::GreyPng(8, 8));
+    const wxString list = Write(home, "list", Native(q1) + "\n" + Native(q2) + "\n");
+    const std::string inputs = Quoted(home.Documents() + "/in") + " --files-from " + Quoted(list);
+    const wxString out = home.Documents() + "/out";
+    const std::vector<std::string> whole = {"p1.png", "p2.png",  "p3.png", "p4.png",
+                                            "p5.png", "p10.png", "q1.png", "q2.png"};
+
+    std::map<std::string, int> taken;
+    for (int k = 0; k < 3; ++k) {
+        const Outcome outcome = RunCli(home, "--report json --shard " + std::to_string(k) +
+                                                 "/3 -o " + Quoted(out) + " " + inputs);
+        EXPECT_EQ(outcome.status, 0) << outcome.output;
+        std::vector<std::string> expected;
+        for (size_t i = static_cast<size_t>(k); i < whole.size(); i += 3) {
+            expected.push_back(whole[i]);
+        }
+        std::vector<std::string> got;
+        for (const auto& [name, line] : Report(outcome.output)) {
+            got.push_back(name);
+            ++taken[name];
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(got, expected) << "shard " << k;
+    }
+    EXPECT_EQ(taken.size(), whole.size());
+    for (const auto& [name, count] : taken) {
+        EXPECT_EQ(count, 1) << name;
+    }
+
+    // A shard beyond a short list has nothing to do, which is no failure.
+    const Outcome empty = RunCli(home, "--shard 9/10 -o " + Quoted(out) + " " + Quoted(q1), "2>&1");
+    EXPECT_EQ(empty.status, 0) << empty.output;
+    EXPECT_TRUE(Contains(empty.output, "shard 9/10 holds no image")) << empty.output;
+
+    const std::string image = Quoted(q1);
+    for (const char* shard :
+         {"3/3", "0/0", "-1/4", "1", "1/", "/4", "a/4", "+1/4", "1/4x", "1/10000000000"}) {
+        const Outcome outcome = RunCli(home, std::string("--shard ") + shard + " " + image, "2>&1");
+        EXPECT_EQ(outcome.status, 2) << shard;
+        EXPECT_TRUE(Contains(outcome.output, "--shard takes K/N")) << shard << outcome.output;
+    }
+    const Outcome merged = RunCli(home, "--shard 0/2 -m All " + image, "2>&1");
+    EXPECT_EQ(merged.status, 2);
+    EXPECT_TRUE(Contains(merged.output, "--merge and --shard cannot go together")) << merged.output;
 }

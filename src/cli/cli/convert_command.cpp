@@ -531,6 +531,21 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "ombrix-convert: no images to convert\n");
         return kStatusFailed;
     }
+    if (options.shardCount > 1) {
+        // Every task of an array expands the same list in the same order and takes its
+        // share; a shard left empty by a short list has nothing to do.
+        std::vector<Item> shard;
+        for (size_t i = static_cast<size_t>(options.shardIndex); i < items.size();
+             i += static_cast<size_t>(options.shardCount)) {
+            shard.push_back(std::move(items[i]));
+        }
+        items = std::move(shard);
+        if (items.empty()) {
+            std::fprintf(stderr, "ombrix-convert: shard %d/%d holds no image of the list\n",
+                         options.shardIndex, options.shardCount);
+            return kStatusDone;
+        }
+    }
 
     DomainSettings::SetKeyed(DomainSettings::kOutputDir, outputDir);
     DomainSettings::SetKeyed(DomainSettings::kSaveBesideSource, options.besideSource ? "1" : "0");

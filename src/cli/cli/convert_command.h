@@ -54,6 +54,9 @@ public:
         bool jsonReport = false;
         bool nullSeparated = false; // lists name their paths separated by NUL, not newlines
         int jobs = 0;               // files converted at once; 0: one per processor
+        // --shard K/N: this run takes the inputs K, K + N, K + 2N, ... of the whole list.
+        int shardIndex = 0;
+        int shardCount = 1;
         std::vector<Input> inputs;
     };
 

@@ -156,6 +156,26 @@ const OptionRule kRules[] = {
          o.jobs = static_cast<int>(jobs);
          return "";
      }},
+    {0, "shard", true,
+     [](Options& o, const wxString& v) -> wxString {
+         long index = -1;
+         long count = 0;
+         // Digits only: "+1/4" or "1/0x4" would be another shard than the one meant.
+         const wxString indexText = v.BeforeFirst('/');
+         const wxString countText = v.AfterFirst('/');
+         auto digits = [](const wxString& text) {
+             return !text.empty() && text.length() <= 9 &&
+                    text.find_first_not_of("0123456789") == wxString::npos;
+         };
+         if (!v.Contains("/") || !digits(indexText) || !digits(countText) ||
+             !indexText.ToLong(&index) || !countText.ToLong(&count) || count < 1 ||
+             index >= count) {
+             return "--shard takes K/N: the shard K of N, with 0 <= K < N, for example 0/8";
+         }
+         o.shardIndex = static_cast<int>(index);
+         o.shardCount = static_cast<int>(count);
+         return "";
+     }},
     {0, "skip-existing", false,
      [](Options& o, const wxString&) -> wxString {
          o.skipExisting = true;
@@ -251,6 +271,10 @@ const char* ConvertCommand::Usage() {
            "                          this process may use); at most two per processor\n"
            "                          and one per GiB of memory this process may use: a\n"
            "                          larger N is lowered, with a note; a merge is one file\n"
+           "      --shard K/N         convert only the inputs K, K+N, K+2N, ... (counted\n"
+           "                          from 0) of the whole list, after folders and lists\n"
+           "                          are expanded, so that N runs over the same list (a\n"
+           "                          job array's tasks) share it; not with --merge\n"
            "      --skip-existing     leave out images whose PDF is complete and newer\n"
            "                          than the image (with --merge: the merged PDF newer\n"
            "                          than every image), so that a run cut short can be\n"
@@ -363,6 +387,8 @@ bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& o
     } else if (options.mergeName && options.besideSource) {
         error = "--merge and --beside-source cannot go together: a merged PDF goes to the "
                 "output folder";
+    } else if (options.mergeName && options.shardCount > 1) {
+        error = "--merge and --shard cannot go together: a merge is one file";
     } else if (options.pageType && options.size) {
         error = "--page-type and --size cannot go together";
     } else if (options.userPassword && options.userPasswordFile) {
