@@ -9,6 +9,7 @@
 #include <wx/filename.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -207,4 +208,87 @@ TEST(CliBatchTest, ShardsShareTheExpandedListEachFileOnce) {
     const Outcome merged = RunCli(home, "--shard 0/2 -m All " + image, "2>&1");
     EXPECT_EQ(merged.status, 2);
     EXPECT_TRUE(Contains(merged.output, "--merge and --shard cannot go together")) << merged.output;
+}
+
+TEST(CliBatchTest, SkipExistingComparesContentAndSettingsNotDates) {
+    TestHome home;
+    const wxString image = Write(home, "in/a.png", pdftest::GreyPng(20, 10, 50));
+    const wxString out = home.Documents() + "/out";
+    const wxString pdf = out + "/a.pdf";
+    auto run = [&](const std::string& arguments) {
+        const Outcome outcome = RunCli(home, "--skip-existing --report json -o " + Quoted(out) +
+                                                 " " + arguments + " " + Quoted(image));
+        const auto lines = Report(outcome.output);
+        return lines.count("a.png") != 0 ? lines.at("a.png").value("status", "") : outcome.output;
+    };
+    // Each run against the PDF the run before left.
+    struct Step {
+        const char* arguments;
+        const char* status;
+    };
+    const Step steps[] = {
+        {"", "converted"},
+        {"", "skipped"},
+        {"--page-type Letter", "converted"},
+        {"--page-type Letter", "skipped"},
+        {"--page-type Letter --margins 1,2,3,4", "converted"},
+        {"--author 'Zoë'", "converted"},
+        {"--author 'Zoë'", "skipped"},
+        {"--author 'Zoé'", "converted"},
+        {"--no-print", "converted"},
+        {"--no-print", "skipped"},
+        {"--no-print --no-copy", "converted"},
+        // Encrypted documents are read with the run's user password, which must open them;
+        // an owner password given must be theirs.
+        {"--user-password pw", "converted"},
+        {"--user-password pw", "skipped"},
+        {"--user-password other", "converted"},
+        {"--user-password other --owner-password boss", "converted"},
+        {"--user-password other --owner-password boss", "skipped"},
+        {"--user-password other --owner-password chief", "converted"},
+        {"--owner-password chief", "converted"},
+        {"--pdfa 2b", "converted"},
+        {"--pdfa 2b", "skipped"},
+        {"--pdfa 3b", "converted"},
+        {"--pdfa 3b --attach-originals", "converted"},
+        {"", "converted"},
+    };
+    for (const Step& step : steps) {
+        EXPECT_EQ(run(step.arguments), step.status) << step.arguments;
+    }
+    // The password itself is not in the document's record of its work.
+    ASSERT_EQ(run("--user-password 'sesame 42'"), "converted");
+    std::string information;
+    pdftest::RunCommand("qpdf --password='sesame 42' --decrypt --qdf --object-streams=disable " +
+                            Quoted(pdf) + " - | strings",
+                        &information);
+    EXPECT_TRUE(Contains(information, "/OmbrixWork")) << "the work is recorded";
+    EXPECT_FALSE(Contains(information, "sesame")) << information;
+    ASSERT_EQ(run(""), "converted");
+
+    // Dates say nothing: an image newer than its PDF, as after a copy, is the same work.
+    const auto later = fs::last_write_time(Native(pdf)) + std::chrono::hours(1);
+    fs::last_write_time(Native(image), later);
+    EXPECT_EQ(run(""), "skipped");
+    // Other content, even with an older date, is other work.
+    TestHome::WriteFile(image, pdftest::GreyPng(20, 10, 51));
+    fs::last_write_time(Native(image), later - std::chrono::hours(3));
+    EXPECT_EQ(run(""), "converted");
+    EXPECT_EQ(run(""), "skipped");
+    // A PDF of another program at its name is made again.
+    pdftest::RunCommand("convert -size 20x10 xc:gray " + Quoted(pdf));
+    EXPECT_EQ(run(""), "converted");
+
+    // A merge is the same work with the same images in the same order.
+    const wxString other = Write(home, "in/b.png", pdftest::GreyPng(10, 20, 9));
+    auto merge = [&](const wxString& first, const wxString& second) {
+        const Outcome outcome =
+            RunCli(home, "--skip-existing --report json -m All -o " + Quoted(out) + " " +
+                             Quoted(first) + " " + Quoted(second));
+        const auto lines = Report(outcome.output);
+        return lines.count("b.png") != 0 ? lines.at("b.png").value("status", "") : outcome.output;
+    };
+    EXPECT_EQ(merge(image, other), "converted");
+    EXPECT_EQ(merge(image, other), "skipped");
+    EXPECT_EQ(merge(other, image), "converted");
 }

@@ -191,7 +191,7 @@ void CliReporter::Finish(size_t row) {
         break;
     }
     case Row::Outcome::Skipped:
-        std::fprintf(m_out, "[%zu/%zu] %s: skipped, %s is newer\n", row + 1, m_rows.size(),
+        std::fprintf(m_out, "[%zu/%zu] %s: skipped, %s is done\n", row + 1, m_rows.size(),
                      name.c_str(), Shown(entry.output).c_str());
         break;
     default:

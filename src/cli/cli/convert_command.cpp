@@ -64,26 +64,6 @@ std::filesystem::path NativePath(const wxString& path) {
     return std::filesystem::path(std::string(path.utf8_str()));
 }
 
-// True when `output` is a complete PDF written after every one of `sources`. Anything else at
-// its name (a file cut short or damaged, no PDF at all) is made again and replaced.
-bool IsDone(const wxString& output, const std::vector<wxString>& sources) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(NativePath(output), error)) {
-        return false;
-    }
-    const auto made = std::filesystem::last_write_time(NativePath(output), error);
-    if (error) {
-        return false;
-    }
-    for (const wxString& source : sources) {
-        const auto changed = std::filesystem::last_write_time(NativePath(source), error);
-        if (error || !(made > changed)) {
-            return false;
-        }
-    }
-    return PdfIsComplete(output.utf8_str()) != 0;
-}
-
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -618,7 +598,8 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
                 sources.push_back(cells[FileRowInfo::kSourcePath]);
             }
             const auto started = std::chrono::steady_clock::now();
-            if (IsDone(report[job.begin()->first].output, sources)) {
+            if (DomainConvertPdfCreator::RecordsWork(report[job.begin()->first].output, sources,
+                                                     settings, settings.mergeName)) {
                 const double seconds = SecondsSince(started);
                 for (const auto& [row, cells] : job) {
                     reporter.Skip(static_cast<size_t>(row), seconds);
@@ -630,7 +611,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         for (auto it = job.begin(); it != job.end();) {
             const auto row = static_cast<size_t>(it->first);
             const auto started = std::chrono::steady_clock::now();
-            if (IsDone(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
+            if (DomainConvertPdfCreator::RecordsWork(
+                    report[row].output, {it->second[FileRowInfo::kSourcePath]}, settings,
+                    it->second[FileRowInfo::kOutputName])) {
                 reporter.Skip(row, SecondsSince(started));
                 it = job.erase(it);
             } else {

@@ -154,6 +154,25 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
     return {};
 }
 
+bool DomainConvertPdfCreator::RecordsWork(const wxString& output,
+                                          const std::vector<wxString>& sources,
+                                          const JobSettings& settings, const wxString& title) {
+    PageOptions options;
+    if (sources.empty() || FillPageOptions(options, settings, wxString(), title)) {
+        return false;
+    }
+    std::vector<std::string> paths;
+    for (const wxString& source : sources) {
+        paths.push_back(Utf8(source));
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& path : paths) {
+        pointers.push_back(path.c_str());
+    }
+    return PdfRecordsWork(Utf8(output).c_str(), pointers.data(), static_cast<int>(pointers.size()),
+                          &options.record) != 0;
+}
+
 PageGeometry::Room DomainConvertPdfCreator::CheckRoom(const JobSettings& settings,
                                                       double& limitMm) {
     PageOptions options;

@@ -130,6 +130,15 @@ PDF_SERVICE_API const char* PdfCheckPassword(const char* password);
  * encrypted document, up to the password). */
 PDF_SERVICE_API int PdfIsComplete(const char* path);
 
+/* Non-zero when `path` holds a complete PDF (as PdfIsComplete) that this service made of
+ * `sources` (`sourceCount` paths, in page order, compared by content) with `options`: every
+ * PDF that CreatePdf writes records a fingerprint of its sources' content and of the settings
+ * that shape it, dates aside. An encrypted document is read with the options' user password,
+ * which must open it, and an owner password given must be its owner's. Zero for anything else
+ * (another work, a document of another program, a source that cannot be read). */
+PDF_SERVICE_API int PdfRecordsWork(const char* path, const char* const* sources, int sourceCount,
+                                   const PdfPageOptions* options);
+
 /* Writes the files embedded in the PDF `path` (the originals of a PDF/A-3b document) into the
  * existing folder `folder`, each under its own name, byte for byte. Nothing is written when a
  * name holds a path separator, is empty, "." or "..", or names a file that exists already (no
