@@ -14,6 +14,8 @@ packages=(
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
     # the PDF/A validator that checks archival output (PDFBox Preflight) and what it runs on
     libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless
+    # the cluster test: a one-node Slurm cluster and its authentication
+    slurm-wlm munge
     # the release: the package, its checks and the clean-machine test
     dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
     # the interface languages: a font for the Chinese and Japanese texts, the toolkit's own
