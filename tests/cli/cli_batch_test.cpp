@@ -2,6 +2,7 @@
 // shards of an input list and skipping work already done.
 #include "pdf/crafted_images.h"
 #include "pdf/pdf_test_support.h"
+#include "pdf/pdfa_checker.h"
 #include "support/test_home.h"
 
 #include <gtest/gtest.h>
@@ -256,6 +257,12 @@ TEST(CliBatchTest, SkipExistingComparesContentAndSettingsNotDates) {
     for (const Step& step : steps) {
         EXPECT_EQ(run(step.arguments), step.status) << step.arguments;
     }
+    // The record is a private key of the document information, which PDF/A allows.
+    ASSERT_EQ(run("--pdfa 1b"), "converted");
+    EXPECT_EQ(pdftest::PdfaProblems(Native(pdf), 1), std::vector<std::string>());
+    std::string report;
+    bool available = true;
+    EXPECT_TRUE(pdftest::PreflightPasses(Native(pdf), &report, &available) || !available) << report;
     // The password itself is not in the document's record of its work.
     ASSERT_EQ(run("--user-password 'sesame 42'"), "converted");
     std::string information;

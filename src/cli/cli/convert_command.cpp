@@ -543,7 +543,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         }
     }
     std::unique_ptr<FileRowArray> rows(convert.BuildRowsFromPaths(paths));
-    const JobSettings settings = JobSettings::Capture();
+    JobSettings settings = JobSettings::Capture();
+    // Every PDF of the converter can be skipped by a later run with --skip-existing.
+    settings.recordWork = true;
     ConvertJob job;
     std::vector<CliReporter::Row> reportRows;
     size_t next = 0;

@@ -122,6 +122,7 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
     options.security.allowCopy = settings.Page("page:permission:copy") != "0";
     options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
+    record.recordWork = settings.recordWork ? 1 : 0;
 
     // An archival document: "page:pdfa" names the part ("1b", "2b", "3b"; empty for a plain
     // PDF), "page:pdfa:flatten" the colour (#RRGGBB) that PDF/A-1b composes transparent

@@ -110,7 +110,9 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     // Every file's header is read and its pages laid out before anything is written.
     PdfDocumentWriter writer(service.sources, document);
     // What the document is made of, so that a later run can tell it is done (PdfRecordsWork).
-    writer.SetWork(WorkFingerprint::Of(service.sources, document));
+    if (options->recordWork != 0) {
+        writer.SetWork(WorkFingerprint::Of(service.sources, document));
+    }
 
     // Written under a private temporary name and put in place when complete and on the disk:
     // the result path never names a partial file, not even after a power loss.
