@@ -20,6 +20,8 @@ pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate)
 pkg_check_modules(IDN REQUIRED IMPORTED_TARGET libidn)
 # Little CMS: the colour profiles that archival PDFs carry.
 pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
+# OpenSSL's libcrypto (which libcurl already brings): the SHA-256 of the converter's report.
+pkg_check_modules(CRYPTO REQUIRED IMPORTED_TARGET libcrypto)
 
 # wxWidgets through wx-config: wx_base is wxBase + wxXML (no display), wx_gui adds the GUI.
 # Its headers are system headers, so that the project's warnings are about its own code.

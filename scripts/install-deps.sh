@@ -8,7 +8,7 @@ packages=(
     build-essential cmake pkg-config gettext zip clang libclang-rt-14-dev
     libwxgtk3.2-dev libgtk-3-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
     libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev
-    nlohmann-json3-dev libidn-dev liblcms2-dev
+    nlohmann-json3-dev libidn-dev liblcms2-dev libssl-dev
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
@@ -16,6 +16,8 @@ packages=(
     at-spi2-core dbus-daemon python3-pyatspi
     # the PDF/A validator that checks archival output (PDFBox Preflight) and what it runs on
     libpdfbox2-java libactivation-java libjaxb-api-java default-jre-headless
+    # the cluster test: a one-node Slurm cluster and its authentication
+    slurm-wlm munge
     # the release: the package, its checks and the clean-machine test
     dpkg-dev lintian desktop-file-utils appstream groff-base debootstrap x11-utils xdotool
     # the interface languages: a font for the Chinese and Japanese texts, the toolkit's own

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -63,24 +64,8 @@ std::filesystem::path NativePath(const wxString& path) {
     return std::filesystem::path(std::string(path.utf8_str()));
 }
 
-// True when `output` is a complete PDF written after every one of `sources`. Anything else at
-// its name (a file cut short or damaged, no PDF at all) is made again and replaced.
-bool IsDone(const wxString& output, const std::vector<wxString>& sources) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(NativePath(output), error)) {
-        return false;
-    }
-    const auto made = std::filesystem::last_write_time(NativePath(output), error);
-    if (error) {
-        return false;
-    }
-    for (const wxString& source : sources) {
-        const auto changed = std::filesystem::last_write_time(NativePath(source), error);
-        if (error || !(made > changed)) {
-            return false;
-        }
-    }
-    return PdfIsComplete(output.utf8_str()) != 0;
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 wxString StripTrailingSlashes(wxString path) {
@@ -161,17 +146,17 @@ int ConvertCommand::ResolvePasswords(Options& options, wxString& error) {
         if (text.empty()) {
             // An empty password would leave the PDF unencrypted.
             error = source + " gives an empty password";
-            return 2;
+            return kStatusUsage;
         }
         if (!FileUtil::IsUtf8(text)) {
             error = source + " is not valid UTF-8";
-            return 2;
+            return kStatusUsage;
         }
         // What the PDF service would refuse for every file (a control character, a password
         // beyond its bound) is a usage error of the run.
         if (const char* reason = PdfCheckPassword(text.c_str())) {
             error = source + ": " + reason;
-            return 2;
+            return kStatusUsage;
         }
         password.value = wxString::FromUTF8(text);
     }
@@ -185,7 +170,7 @@ int ConvertCommand::ReadPasswordFile(const wxString& path, const wxString& sourc
     std::ifstream in(NativePath(path), std::ios::binary);
     if (!in) {
         error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
-        return 1;
+        return kStatusCannotStart;
     }
     // Up to the line end, which a pipe may send without closing, or to one byte more than the
     // longest line with its "\r" (getline stops there with failbit, before the end of input).
@@ -193,12 +178,12 @@ int ConvertCommand::ReadPasswordFile(const wxString& path, const wxString& sourc
     in.getline(data.data(), static_cast<std::streamsize>(data.size()));
     if (in.bad()) {
         error = "cannot read " + source + ": " + wxString::FromUTF8(std::strerror(errno));
-        return 1;
+        return kStatusCannotStart;
     }
     if (in.fail() && !in.eof()) {
         error = wxString::Format("the first line of %s is longer than %zu bytes", source,
                                  kMaxPasswordBytes);
-        return 2;
+        return kStatusUsage;
     }
     // The count includes the line end taken, when there was one.
     const auto count = static_cast<size_t>(in.gcount());
@@ -206,7 +191,7 @@ int ConvertCommand::ReadPasswordFile(const wxString& path, const wxString& sourc
     if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
         // Its NUL bytes would cut the password to its first letter.
         error = source + " is UTF-16 text (it starts with a byte order mark): save it as UTF-8";
-        return 2;
+        return kStatusUsage;
     }
     if (!text.empty() && text.back() == '\r') {
         text.pop_back();
@@ -214,12 +199,12 @@ int ConvertCommand::ReadPasswordFile(const wxString& path, const wxString& sourc
     if (text.find('\0') != std::string::npos) {
         // Read as text, the password would end there: none at all, or a shorter one.
         error = source + " holds a NUL byte in its first line (UTF-16 text? save it as UTF-8)";
-        return 2;
+        return kStatusUsage;
     }
     if (text.size() > kMaxPasswordBytes) {
         error = wxString::Format("the first line of %s is longer than %zu bytes", source,
                                  kMaxPasswordBytes);
-        return 2;
+        return kStatusUsage;
     }
     return 0;
 }
@@ -412,7 +397,7 @@ int ConvertCommand::ExtractOriginals(const std::vector<std::string>& arguments) 
         std::fprintf(stderr, "ombrix-convert: --extract-originals takes a PDF and a folder, "
                              "and no other argument\nTry 'ombrix-convert --help' for more "
                              "information.\n");
-        return 2;
+        return kStatusUsage;
     }
     int count = 0;
     char reason[1024] = "";
@@ -422,7 +407,7 @@ int ConvertCommand::ExtractOriginals(const std::vector<std::string>& arguments) 
         std::fprintf(stderr, "ombrix-convert: %s\n",
                      static_cast<const char*>(
                          FileUtil::EscapeControls(wxString::FromUTF8(reason)).utf8_str()));
-        return 1;
+        return kStatusFailed;
     }
     std::fprintf(stderr, "ombrix-convert: %d original%s extracted\n", count, count == 1 ? "" : "s");
     return 0;
@@ -448,12 +433,13 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         std::fprintf(stderr,
                      "ombrix-convert: %s\nTry 'ombrix-convert --help' for more information.\n",
                      static_cast<const char*>(FileUtil::EscapeControls(message).utf8_str()));
-        return 2;
+        return kStatusUsage;
     };
-    auto failure = [](const wxString& message) {
+    // The run cannot start: an output folder, a list or a password file fails it.
+    auto cannotStart = [](const wxString& message) {
         std::fprintf(stderr, "ombrix-convert: %s\n",
                      static_cast<const char*>(FileUtil::EscapeControls(message).utf8_str()));
-        return 1;
+        return kStatusCannotStart;
     };
     Options options;
     wxString error;
@@ -464,7 +450,7 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
                                options.userPasswordFile || options.ownerPasswordFile ||
                                options.noCopy || options.noPrint;
     if (const int status = ResolvePasswords(options, error); status != 0) {
-        return status == 2 ? usageError(error) : failure(error);
+        return status == kStatusUsage ? usageError(error) : cannotStart(error);
     }
     error = CheckSourceDateEpoch();
     if (!error.empty()) {
@@ -512,17 +498,33 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         outputDir = Platform::ToSlashes(outputDir);
         if (!wxDir::Exists(outputDir) &&
             !wxFileName::Mkdir(outputDir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
-            return failure("cannot create the output folder " + outputDir);
+            return cannotStart("cannot create the output folder " + outputDir);
         }
     }
 
     DomainConvertZUZUR2AZE convert;
     std::vector<Item> items;
     if (!CollectItems(options, convert.GetWildcards(), items, error)) {
-        return failure(error);
+        return cannotStart(error);
     }
     if (items.empty()) {
-        return failure("no images to convert");
+        std::fprintf(stderr, "ombrix-convert: no images to convert\n");
+        return kStatusFailed;
+    }
+    if (options.shardCount > 1) {
+        // Every task of an array expands the same list in the same order and takes its
+        // share; a shard left empty by a short list has nothing to do.
+        std::vector<Item> shard;
+        for (size_t i = static_cast<size_t>(options.shardIndex); i < items.size();
+             i += static_cast<size_t>(options.shardCount)) {
+            shard.push_back(std::move(items[i]));
+        }
+        items = std::move(shard);
+        if (items.empty()) {
+            std::fprintf(stderr, "ombrix-convert: shard %d/%d holds no image of the list\n",
+                         options.shardIndex, options.shardCount);
+            return kStatusDone;
+        }
     }
 
     DomainSettings::SetKeyed(DomainSettings::kOutputDir, outputDir);
@@ -541,7 +543,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         }
     }
     std::unique_ptr<FileRowArray> rows(convert.BuildRowsFromPaths(paths));
-    const JobSettings settings = JobSettings::Capture();
+    JobSettings settings = JobSettings::Capture();
+    // Every PDF of the converter can be skipped by a later run with --skip-existing.
+    settings.recordWork = true;
     ConvertJob job;
     std::vector<CliReporter::Row> reportRows;
     size_t next = 0;
@@ -549,6 +553,9 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         CliReporter::Row entry;
         entry.name = items[i].name;
         entry.input = items[i].input;
+        std::error_code sizeError;
+        const auto inputBytes = std::filesystem::file_size(NativePath(items[i].path), sizeError);
+        entry.inputBytes = sizeError ? -1 : static_cast<int64_t>(inputBytes);
         if (items[i].reason.empty()) {
             const FileRowInfo& row = (*rows)[next++];
             job[static_cast<int>(i)] = row.cells;
@@ -562,10 +569,10 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
 
     FILE* human = options.jsonReport ? stderr : stdout;
     CliReporter reporter(std::move(reportRows), options.mergeName.has_value(), human,
-                         options.jsonReport ? stdout : nullptr);
+                         options.jsonReport ? stdout : nullptr, AppUtil::GetVersion());
     const auto& report = reporter.Rows();
     auto refuse = [&](size_t row, const wxString& reason) {
-        reporter.Fail(row, reason);
+        reporter.Fail(row, ConvertFailure::Kind::kUnreadable, reason);
         convert.WriteLog(items[row].path,
                          report[row].output.empty() ? reason : report[row].output + ": " + reason,
                          0);
@@ -582,7 +589,7 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
         if (refused && !job.empty()) {
             const wxString reason = "the merge is not made: another of its images cannot be read";
             for (const auto& [row, cells] : job) {
-                reporter.Fail(static_cast<size_t>(row), reason);
+                reporter.Fail(static_cast<size_t>(row), ConvertFailure::Kind::kUnreadable, reason);
             }
             convert.WriteLog(wxString::Format("%zu", items.size()),
                              report[job.begin()->first].output + ": " + reason, 0);
@@ -592,9 +599,12 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
             for (const auto& [row, cells] : job) {
                 sources.push_back(cells[FileRowInfo::kSourcePath]);
             }
-            if (IsDone(report[job.begin()->first].output, sources)) {
+            const auto started = std::chrono::steady_clock::now();
+            if (DomainConvertPdfCreator::RecordsWork(report[job.begin()->first].output, sources,
+                                                     settings, settings.mergeName)) {
+                const double seconds = SecondsSince(started);
                 for (const auto& [row, cells] : job) {
-                    reporter.Skip(static_cast<size_t>(row));
+                    reporter.Skip(static_cast<size_t>(row), seconds);
                 }
                 job.clear();
             }
@@ -602,8 +612,11 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     } else if (options.skipExisting) {
         for (auto it = job.begin(); it != job.end();) {
             const auto row = static_cast<size_t>(it->first);
-            if (IsDone(report[row].output, {it->second[FileRowInfo::kSourcePath]})) {
-                reporter.Skip(row);
+            const auto started = std::chrono::steady_clock::now();
+            if (DomainConvertPdfCreator::RecordsWork(
+                    report[row].output, {it->second[FileRowInfo::kSourcePath]}, settings,
+                    it->second[FileRowInfo::kOutputName])) {
+                reporter.Skip(row, SecondsSince(started));
                 it = job.erase(it);
             } else {
                 ++it;
@@ -632,5 +645,5 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     const bool allConverted = reporter.PrintSummary();
     // The command does not change the output folder the application remembers.
     DomainSettings::SetKeyed(DomainSettings::kOutputDir, remembered);
-    return allConverted ? 0 : 1;
+    return allConverted ? 0 : kStatusFailed;
 }

@@ -15,8 +15,13 @@ class DomainConvert;
 // conversion object, page settings and daily log as the desktop application.
 class ConvertCommand {
 public:
-    // Runs the command; returns the exit status: 0 every file converted (or skipped), 1 a
-    // file failed or the run could not be set up, 2 a usage error.
+    // The exit statuses, which scripts and batch schedulers rely on.
+    static constexpr int kStatusDone = 0;        // every file converted (or was skipped)
+    static constexpr int kStatusFailed = 1;      // a file failed or was not converted
+    static constexpr int kStatusUsage = 2;       // the command line is wrong
+    static constexpr int kStatusCannotStart = 3; // a folder or file the run needs fails it
+
+    // Runs the command; returns its exit status.
     int Run(const std::vector<std::string>& arguments);
 
     static const char* Usage();
@@ -49,6 +54,9 @@ public:
         bool jsonReport = false;
         bool nullSeparated = false; // lists name their paths separated by NUL, not newlines
         int jobs = 0;               // files converted at once; 0: one per processor
+        // --shard K/N: this run takes the inputs K, K + N, K + 2N, ... of the whole list.
+        int shardIndex = 0;
+        int shardCount = 1;
         std::vector<Input> inputs;
     };
 
@@ -72,8 +80,8 @@ private:
     static constexpr size_t kMaxPasswordBytes = 4096;
 
     // The passwords from the options, their files or the environment, each checked as the
-    // PDF service checks them. Returns the exit status of a failure (1 a file cannot be read,
-    // 2 a usage error) with a message, or 0.
+    // PDF service checks them. Returns the exit status of a failure (kStatusCannotStart a file
+    // cannot be read, kStatusUsage) with a message, or 0.
     int ResolvePasswords(Options& options, wxString& error);
     // The first line of a password file into `text`, read no further than a password may be
     // long. Returns the exit status of a failure with a message (a UTF-16 file, a NUL byte, a

@@ -156,6 +156,26 @@ const OptionRule kRules[] = {
          o.jobs = static_cast<int>(jobs);
          return "";
      }},
+    {0, "shard", true,
+     [](Options& o, const wxString& v) -> wxString {
+         long index = -1;
+         long count = 0;
+         // Digits only: "+1/4" or "1/0x4" would be another shard than the one meant.
+         const wxString indexText = v.BeforeFirst('/');
+         const wxString countText = v.AfterFirst('/');
+         auto digits = [](const wxString& text) {
+             return !text.empty() && text.length() <= 9 &&
+                    text.find_first_not_of("0123456789") == wxString::npos;
+         };
+         if (!v.Contains("/") || !digits(indexText) || !digits(countText) ||
+             !indexText.ToLong(&index) || !countText.ToLong(&count) || count < 1 ||
+             index >= count) {
+             return "--shard takes K/N: the shard K of N, with 0 <= K < N, for example 0/8";
+         }
+         o.shardIndex = static_cast<int>(index);
+         o.shardCount = static_cast<int>(count);
+         return "";
+     }},
     {0, "skip-existing", false,
      [](Options& o, const wxString&) -> wxString {
          o.skipExisting = true;
@@ -248,19 +268,28 @@ const char* ConvertCommand::Usage() {
            "      --null              the names in FILE end with a NUL, not a newline\n"
            "                          (as find -print0 writes them)\n"
            "  -j, --jobs N            convert N files at once (default: one per processor\n"
-           "                          this process may use); at most two per processor\n"
+           "                          this process may use: its CPU affinity, within its\n"
+           "                          control group's CPU quota); at most two per processor\n"
            "                          and one per GiB of memory this process may use: a\n"
            "                          larger N is lowered, with a note; a merge is one file\n"
-           "      --skip-existing     leave out images whose PDF is complete and newer\n"
-           "                          than the image (with --merge: the merged PDF newer\n"
-           "                          than every image), so that a run cut short can be\n"
-           "                          repeated; a file cut short, damaged or not a PDF at\n"
-           "                          all is made again\n"
+           "      --shard K/N         convert only the inputs K, K+N, K+2N, ... (counted\n"
+           "                          from 0) of the whole list, after folders and lists\n"
+           "                          are expanded, so that N runs over the same list (a\n"
+           "                          job array's tasks) share it; not with --merge\n"
+           "      --skip-existing     leave out images whose PDF is complete and was made\n"
+           "                          of the same image content with the same settings\n"
+           "                          (with --merge: of the same images in the same\n"
+           "                          order), whatever the files' dates, so that a run cut\n"
+           "                          short can be repeated; a file cut short, damaged,\n"
+           "                          made otherwise or not a PDF at all is made again\n"
            "      --report json       one JSON line per file on the standard output: input,\n"
            "                          output, status (converted, failed, skipped, not\n"
            "                          converted), pages and bytes of the PDF (in a merge,\n"
-           "                          of the merged PDF; null when unknown) and reason;\n"
-           "                          progress and summary go to the standard error\n"
+           "                          of the merged PDF; null when unknown), reason, class\n"
+           "                          (of a failure: unreadable, unsupported, damaged,\n"
+           "                          limit, io, internal), input_bytes, seconds, sha256\n"
+           "                          (of the PDF) and version; progress and summary go\n"
+           "                          to the standard error\n"
            "\n"
            "  -h, --help              show this help\n"
            "      --version           show the version\n"
@@ -281,8 +310,9 @@ const char* ConvertCommand::Usage() {
            "not valid UTF-8 is shown with \\xHH for each byte that is not.\n"
            "\n"
            "Exit status: 0 when every file converted (or was skipped), 1 when any failed or\n"
-           "the run could not start (an output folder that cannot be made, a file named by\n"
-           "an option that cannot be read), 2 for a usage error.\n";
+           "was not converted, 2 for a usage error, 3 when the run could not start (an\n"
+           "output folder that cannot be made, a file named by an option that cannot be\n"
+           "read).\n";
 }
 
 bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& options,
@@ -359,6 +389,8 @@ bool ConvertCommand::Parse(const std::vector<std::string>& arguments, Options& o
     } else if (options.mergeName && options.besideSource) {
         error = "--merge and --beside-source cannot go together: a merged PDF goes to the "
                 "output folder";
+    } else if (options.mergeName && options.shardCount > 1) {
+        error = "--merge and --shard cannot go together: a merge is one file";
     } else if (options.pageType && options.size) {
         error = "--page-type and --size cannot go together";
     } else if (options.userPassword && options.userPasswordFile) {

@@ -54,7 +54,8 @@ public:
     // opened, so a pipe or a device among them does no harm. False when it cannot be read.
     static bool ReadFolder(const wxString& folder, std::vector<FolderEntry>& entries);
 
-    // The number of processors this process may run on (at least 1).
+    // The number of processors this process may run on (at least 1): its affinity mask,
+    // within its control group's CPU quota.
     static int GetProcessorCount();
     // The bytes of memory this process may use: the least of the machine's memory, the
     // limit of its control group (a batch scheduler sets one per job) and its address-space

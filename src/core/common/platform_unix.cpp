@@ -1,6 +1,7 @@
 #include "common/platform.h"
 
 #include "pdf/atomic_file.h"
+#include "pdf/processor_count.h"
 
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
@@ -204,14 +205,8 @@ bool Platform::ReadFolder(const wxString& folder, std::vector<FolderEntry>& entr
 }
 
 int Platform::GetProcessorCount() {
-    // The processors this process may use: a batch scheduler or taskset narrows them.
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
-        return CPU_COUNT(&set);
-    }
-    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<int>(online) : 1;
+    // A batch scheduler, a container or taskset narrows them.
+    return ProcessorCount::ForThisProcess();
 }
 
 unsigned long long Platform::GetMemoryLimit() {

@@ -31,3 +31,28 @@ ConvertFailure::Kind ConvertFailure::FromServiceError(int errorCode) {
         return Kind::kInternal;
     }
 }
+
+const char* ConvertFailure::ClassOf(Kind kind) {
+    switch (kind) {
+    case Kind::kNone:
+        return nullptr;
+    case Kind::kUnreadable:
+        return "unreadable";
+    case Kind::kUnknownFormat:
+    case Kind::kUnsupported:
+    case Kind::kPageSettings: // the image and the page settings cannot go together
+        return "unsupported";
+    case Kind::kDamaged:
+        return "damaged";
+    case Kind::kTooLarge:
+        return "limit";
+    case Kind::kOutputName: // the name is not usable or taken by another file of the job
+    case Kind::kWrite:
+        return "io";
+    case Kind::kPassword:
+    case Kind::kCancelled:
+    case Kind::kInternal:
+        break;
+    }
+    return "internal";
+}

@@ -31,4 +31,11 @@ struct ConvertFailure {
 
     // The kind of a PDF service error code.
     static Kind FromServiceError(int errorCode);
+
+    // The class a batch scheduler reads from the converter's report, so that it can tell a
+    // retry from giving up: "unreadable" (the file cannot be opened or read), "unsupported"
+    // (no image the converter takes, or one that cannot go into the PDF asked for),
+    // "damaged" (a truncated or malformed image), "limit" (beyond what the converter takes),
+    // "io" (the PDF cannot be written or put in place) and "internal"; null for kNone.
+    static const char* ClassOf(Kind kind);
 };

@@ -122,6 +122,7 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
     options.security.allowCopy = settings.Page("page:permission:copy") != "0";
     options.security.allowPrint = settings.Page("page:permission:print") != "0";
     record.security = &options.security;
+    record.recordWork = settings.recordWork ? 1 : 0;
 
     // An archival document: "page:pdfa" names the part ("1b", "2b", "3b"; empty for a plain
     // PDF), "page:pdfa:flatten" the colour (#RRGGBB) that PDF/A-1b composes transparent
@@ -152,6 +153,25 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
         }
     }
     return {};
+}
+
+bool DomainConvertPdfCreator::RecordsWork(const wxString& output,
+                                          const std::vector<wxString>& sources,
+                                          const JobSettings& settings, const wxString& title) {
+    PageOptions options;
+    if (sources.empty() || FillPageOptions(options, settings, wxString(), title)) {
+        return false;
+    }
+    std::vector<std::string> paths;
+    for (const wxString& source : sources) {
+        paths.push_back(Utf8(source));
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& path : paths) {
+        pointers.push_back(path.c_str());
+    }
+    return PdfRecordsWork(Utf8(output).c_str(), pointers.data(), static_cast<int>(pointers.size()),
+                          &options.record) != 0;
 }
 
 PageGeometry::Room DomainConvertPdfCreator::CheckRoom(const JobSettings& settings,

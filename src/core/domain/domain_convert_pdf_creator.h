@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TempFolder;
 
@@ -58,6 +59,11 @@ public:
     // which its C text would cut short), or no failure.
     static ConvertFailure FillPageOptions(PageOptions& options, const JobSettings& settings,
                                           const wxString& templateDir, const wxString& title);
+    // Whether `output` is a complete PDF that the PDF service made of `sources` (by content,
+    // in page order) with the job's page settings and the document title `title`, whatever
+    // the files' dates (PdfRecordsWork).
+    static bool RecordsWork(const wxString& output, const std::vector<wxString>& sources,
+                            const JobSettings& settings, const wxString& title);
     // Whether the margins of the page settings leave room for every image, portrait or
     // landscape, on the page the PDF service makes of these options (PageGeometry::CheckRoom
     // on the same values); `limitMm` gets the length each pair of margins must stay below.

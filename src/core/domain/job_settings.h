@@ -20,5 +20,7 @@ public:
     bool merge = false; // the product offers merging and it was chosen
     wxString mergeName;
     int statusColumn = 4;
+    // The PDFs record their work (sources and settings) for a later run to skip them.
+    bool recordWork = false;
     std::map<wxString, wxString> page;
 };

@@ -1,5 +1,7 @@
 #include "pdf/page_producer.h"
 
+#include "pdf/processor_count.h"
+
 #include <algorithm>
 
 PageProducer::PageProducer(int pages, int threads, Produce produce)
@@ -29,8 +31,9 @@ int PageProducer::ThreadsFor(int pages) {
     if (pages < 2) {
         return 0;
     }
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(cores, 1, 4);
+    // The processors this process may use, not the machine's: under a scheduler's job the
+    // others belong to other jobs.
+    return std::clamp(ProcessorCount::ForThisProcess(), 1, 4);
 }
 
 void PageProducer::Work(int worker) {

@@ -367,6 +367,7 @@ public:
 
     int PageCount() const { return static_cast<int>(m_records.size()); }
     std::string Notes() const;
+    void SetWork(const std::string& work) { m_work = work; }
     void Write(int fd, PdfProgressProc progress);
 
 private:
@@ -421,6 +422,7 @@ private:
     // The passwords as they key the document (see PdfPassword).
     const std::string m_userKey;
     const std::string m_ownerKey;
+    std::string m_work; // WorkFingerprint; empty for none
     std::vector<PageRecord> m_records;
     std::vector<std::string> m_notes; // what was changed, page by page
 
@@ -813,6 +815,10 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     if (!subject.empty()) {
         information += " /Subject " + PdfFileWriter::TextString(subject);
     }
+    if (!m_work.empty()) {
+        // A private key, which readers ignore and PDF/A allows beside the standard ones.
+        information += " /OmbrixWork " + PdfFileWriter::TextString(m_work);
+    }
     file.Object(info, information + " >>");
     file.Finish(catalog, info);
     output.Flush();
@@ -959,6 +965,10 @@ int PdfDocumentWriter::PageCount() const {
 
 std::string PdfDocumentWriter::Notes() const {
     return m_impl->Notes();
+}
+
+void PdfDocumentWriter::SetWork(const std::string& work) {
+    m_impl->SetWork(work);
 }
 
 void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {

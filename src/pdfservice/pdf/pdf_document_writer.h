@@ -53,6 +53,10 @@ public:
     // archival document. Empty when nothing was.
     std::string Notes() const;
 
+    // The work the document is made of (WorkFingerprint), written as /OmbrixWork in its
+    // document information; none by default.
+    void SetWork(const std::string& work);
+
     // Writes the document to the open file `fd` (which stays open). Throws PdfError; the
     // caller removes what was written.
     void Write(int fd, PdfProgressProc progress);

@@ -1,5 +1,7 @@
 #include "pdf/pdf_file_check.h"
 
+#include "pdf/pdf_password.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -40,4 +42,42 @@ bool PdfFileCheck::IsComplete(const std::string& path) {
         return error.getErrorCode() == qpdf_e_password;
     }
     return !pdf.anyWarnings();
+}
+
+bool PdfFileCheck::RecordsWork(const std::string& path, const std::string& work,
+                               const std::string& userPassword, const std::string& ownerPassword) {
+    if (!IsComplete(path)) {
+        return false;
+    }
+    // The passwords as they key a document; the work is read as the user reads it.
+    const std::string userKey = PdfPassword::Prepare(userPassword);
+    const std::string ownerKey = PdfPassword::Prepare(ownerPassword);
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.setAttemptRecovery(false);
+        pdf.processFile(path.c_str(), userKey.c_str());
+        if (pdf.isEncrypted() && !userPassword.empty() && !pdf.userPasswordMatched()) {
+            return false;
+        }
+        QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+        if (!info.isDictionary()) {
+            return false;
+        }
+        QPDFObjectHandle entry = info.getKey("/OmbrixWork");
+        if (!entry.isString() || entry.getUTF8Value() != work) {
+            return false;
+        }
+        if (ownerPassword.empty()) {
+            return true;
+        }
+        QPDF owner;
+        owner.setSuppressWarnings(true);
+        owner.setAttemptRecovery(false);
+        owner.processFile(path.c_str(), ownerKey.c_str());
+        return owner.ownerPasswordMatched();
+    } catch (const QPDFExc&) {
+        // A password that does not open it: not the work asked for.
+        return false;
+    }
 }

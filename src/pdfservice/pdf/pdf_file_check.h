@@ -10,4 +10,11 @@ public:
     // tree that qpdf reads without repair and without a warning. An encrypted document counts
     // when only its password stops the reading.
     static bool IsComplete(const std::string& path);
+
+    // True when `path` is complete and records `work` (WorkFingerprint) as its /OmbrixWork,
+    // read with `userPassword` when it is encrypted; a user password must open it as the
+    // user's, an owner password (unless empty) as the owner's. Throws PdfError for a password
+    // that cannot key a document.
+    static bool RecordsWork(const std::string& path, const std::string& work,
+                            const std::string& userPassword, const std::string& ownerPassword);
 };

@@ -9,6 +9,7 @@
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_file_check.h"
 #include "pdf/pdf_password.h"
+#include "pdf/work_fingerprint.h"
 
 #include <qpdf/QPDFExc.hh>
 
@@ -59,6 +60,30 @@ long long SourceDateEpoch() {
     return seconds <= kLastSecond ? seconds : -1;
 }
 
+// The writer's options of the page options (all but the dates).
+PdfDocumentWriter::Options DocumentOptions(const PdfPageOptions& options) {
+    PdfDocumentWriter::Options document;
+    document.page = {options.pageType, options.width, options.height, options.left,
+                     options.right,    options.top,   options.bottom};
+    document.title = Text(options.title);
+    document.author = Text(options.author);
+    document.subject = Text(options.subject);
+    if (const PdfSecurityOptions* security = options.security) {
+        document.userPassword = Text(security->userPassword);
+        document.ownerPassword = Text(security->ownerPassword);
+        document.allowCopy = security->allowCopy != 0;
+        document.allowPrint = security->allowPrint != 0;
+    }
+    if (const PdfArchiveOptions* archive = options.archive) {
+        document.archivePart = archive->part;
+        document.archiveSteps.flatten = archive->flattenAlpha != 0;
+        document.archiveSteps.background = archive->background & 0xFFFFFFu;
+        document.archiveSteps.reduceDepth = archive->reduceDepth != 0;
+        document.attachOriginals = archive->attachOriginals != 0;
+    }
+    return document;
+}
+
 void Convert(Service& service, const PdfPageOptions* options, const char* outputDir,
              const char* tempDir, PdfProgressProc progress) {
     if (service.sourceType != PDF_SOURCE_IMAGE) {
@@ -79,31 +104,15 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         throw PdfError(PDF_ERROR_WRITE, "the folder \"" + folder + "\" does not exist");
     }
 
-    PdfDocumentWriter::Options document;
-    document.page = {options->pageType, options->width, options->height, options->left,
-                     options->right,    options->top,   options->bottom};
-    document.title = Text(options->title);
-    document.author = Text(options->author);
-    document.subject = Text(options->subject);
-    if (const PdfSecurityOptions* security = options->security) {
-        document.userPassword = Text(security->userPassword);
-        document.ownerPassword = Text(security->ownerPassword);
-        document.allowCopy = security->allowCopy != 0;
-        document.allowPrint = security->allowPrint != 0;
-    }
-
-    if (const PdfArchiveOptions* archive = options->archive) {
-        document.archivePart = archive->part;
-        document.archiveSteps.flatten = archive->flattenAlpha != 0;
-        document.archiveSteps.background = archive->background & 0xFFFFFFu;
-        document.archiveSteps.reduceDepth = archive->reduceDepth != 0;
-        document.attachOriginals = archive->attachOriginals != 0;
-    }
-
+    PdfDocumentWriter::Options document = DocumentOptions(*options);
     document.fixedTime = SourceDateEpoch();
 
     // Every file's header is read and its pages laid out before anything is written.
     PdfDocumentWriter writer(service.sources, document);
+    // What the document is made of, so that a later run can tell it is done (PdfRecordsWork).
+    if (options->recordWork != 0) {
+        writer.SetWork(WorkFingerprint::Of(service.sources, document));
+    }
 
     // Written under a private temporary name and put in place when complete and on the disk:
     // the result path never names a partial file, not even after a power loss.
@@ -241,6 +250,25 @@ PDF_SERVICE_API int PdfIsComplete(const char* path) {
     try {
         return PdfFileCheck::IsComplete(Text(path)) ? 1 : 0;
     } catch (...) {
+        return 0;
+    }
+}
+
+PDF_SERVICE_API int PdfRecordsWork(const char* path, const char* const* sources, int sourceCount,
+                                   const PdfPageOptions* options) {
+    if (sources == nullptr || sourceCount < 1 || options == nullptr) {
+        return 0;
+    }
+    try {
+        const PdfDocumentWriter::Options document = DocumentOptions(*options);
+        const std::vector<std::string> paths(sources, sources + sourceCount);
+        return PdfFileCheck::RecordsWork(Text(path), WorkFingerprint::Of(paths, document),
+                                         document.userPassword, document.ownerPassword)
+                   ? 1
+                   : 0;
+    } catch (...) {
+        // A source that cannot be read, a password that cannot key a document: the work is
+        // not done.
         return 0;
     }
 }

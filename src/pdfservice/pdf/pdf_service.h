@@ -86,6 +86,10 @@ typedef struct PdfPageOptions {
     const char* templateDir; /* not needed for images */
     /* Appended: callers that zero the structure get a plain PDF. */
     const PdfArchiveOptions* archive; /* null for a plain PDF */
+    /* Non-zero: the document records its work, a fingerprint of its sources' content and of
+       the settings that shape it, which PdfRecordsWork compares. Every source is then read
+       whole once more, to hash it. */
+    int recordWork;
 } PdfPageOptions;
 
 typedef struct PdfResult {
@@ -129,6 +133,15 @@ PDF_SERVICE_API const char* PdfCheckPassword(const char* password);
  * end-of-file marker, and its cross-reference data and trailer read without repair (for an
  * encrypted document, up to the password). */
 PDF_SERVICE_API int PdfIsComplete(const char* path);
+
+/* Non-zero when `path` holds a complete PDF (as PdfIsComplete) that this service made of
+ * `sources` (`sourceCount` paths, in page order, compared by content) with `options`, asked
+ * to record its work (recordWork): the fingerprint of its sources' content and of the
+ * settings that shape it, dates aside, is the same. An encrypted document is read with the options'
+ * user password, which must open it, and an owner password given must be its owner's. Zero for
+ * anything else (another work, a document of another program, a source that cannot be read). */
+PDF_SERVICE_API int PdfRecordsWork(const char* path, const char* const* sources, int sourceCount,
+                                   const PdfPageOptions* options);
 
 /* Writes the files embedded in the PDF `path` (the originals of a PDF/A-3b document) into the
  * existing folder `folder`, each under its own name, byte for byte. Nothing is written when a
