@@ -92,6 +92,7 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
         document.allowPrint = security->allowPrint != 0;
     }
 
+    document.allImages = options->allImages != 0;
     if (const PdfArchiveOptions* archive = options->archive) {
         document.archivePart = archive->part;
         document.archiveSteps.flatten = archive->flattenAlpha != 0;

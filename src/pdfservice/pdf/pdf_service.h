@@ -86,6 +86,8 @@ typedef struct PdfPageOptions {
     const char* templateDir; /* not needed for images */
     /* Appended: callers that zero the structure get a plain PDF. */
     const PdfArchiveOptions* archive; /* null for a plain PDF */
+    int allImages; /* non-zero: every top-level image of a HEIF or AVIF file is a page (the
+                      shots of a burst); zero: its primary image only */
 } PdfPageOptions;
 
 typedef struct PdfResult {
