@@ -4,6 +4,8 @@
 #include "pdf/interleaved_rows.h"
 #include "pdf/pdf_error.h"
 
+#include <algorithm>
+#include <cmath>
 #include <libheif/heif.h>
 #include <memory>
 
@@ -58,7 +60,9 @@ public:
         if (!m_context) {
             throw PdfError(PDF_ERROR_INTERNAL, "cannot start the HEIF decoder");
         }
-        heif_context_set_maximum_image_size_limit(m_context.get(), ImageSource::kMaxSide);
+        // libheif takes a side whose square is the most pixels an image may have.
+        heif_context_set_maximum_image_size_limit(
+            m_context.get(), static_cast<int>(std::sqrt(double(ImageSource::kMaxPixels))));
         heif_context_set_max_decoding_threads(m_context.get(), 1);
         Check(heif_context_read_from_memory_without_copy(m_context.get(), m_bytes.data(),
                                                          m_bytes.size(), nullptr));
