@@ -210,6 +210,8 @@ void HeifSource::WriteImage(int page, const Sink& out, std::string* softMask) {
     format.alpha = layout.softMask;
     format.bits = layout.bitsPerComponent;
     format.stride = static_cast<size_t>(stride);
+    // Photographs of lossy coding, almost always.
+    format.fast = true;
     if (deep) {
         // 10 or 12 significant bits in each 16-bit sample: spread over the full range.
         const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);

@@ -8,7 +8,7 @@ void InterleavedRows::Write(const ImageSource::Sink& out, std::string* softMask,
                             const unsigned char* pixels, const Format& format) {
     const bool alpha = format.alpha && softMask != nullptr;
     ImageEncoder encoder(out, softMask, format.width, format.height, format.colours, format.bits,
-                         alpha ? format.bits : 0);
+                         alpha ? format.bits : 0, format.fast);
     const size_t sample = static_cast<size_t>(format.bits / 8);
     const size_t colourBytes = sample * static_cast<size_t>(format.colours);
     const size_t pixelBytes = colourBytes + (format.alpha ? sample : 0);

@@ -17,6 +17,7 @@ public:
         bool alpha = false;
         int bits = 8;      // 8 or 16
         size_t stride = 0; // bytes from one row to the next
+        bool fast = false; // decoded from a lossy coding: the quicker compression
     };
 
     static void Write(const ImageSource::Sink& out, std::string* softMask,

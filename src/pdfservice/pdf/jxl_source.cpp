@@ -233,6 +233,7 @@ JxlSource::Info Describe(const JxlDecoding& decoding) {
     info.alpha = basic.alpha_bits > 0;
     info.bits = basic.bits_per_sample > 8 ? 16 : 8;
     info.jpeg = decoding.IsJpeg();
+    info.lossy = !basic.uses_original_profile;
     return info;
 }
 } // namespace
@@ -295,6 +296,7 @@ void JxlSource::WriteImage(int, const Sink& out, std::string* softMask) {
     format.colours = m_info.colours;
     format.alpha = m_info.alpha;
     format.bits = m_info.bits;
+    format.fast = m_info.lossy;
     format.stride = static_cast<size_t>(m_info.width) *
                     static_cast<size_t>(m_info.colours + (m_info.alpha ? 1 : 0)) *
                     (m_info.bits / 8);

@@ -23,6 +23,7 @@ public:
         bool alpha = false;
         int bits = 8; // 8 or 16 as stored
         bool jpeg = false;
+        bool lossy = false; // of lossy (XYB) coding
         bool operator==(const Info&) const = default;
     };
 

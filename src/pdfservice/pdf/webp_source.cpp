@@ -55,6 +55,7 @@ WebpSource::Info Inspect(const std::string& bytes,
     info.height = static_cast<int>(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT));
     info.animated = features.has_animation != 0;
     info.alpha = features.has_alpha != 0;
+    info.lossy = !info.animated && features.format == 1;
     WebPIterator frame;
     if (!WebPDemuxGetFrame(demux.get(), 1, &frame)) {
         Broken("no image");
@@ -112,6 +113,7 @@ void WebpSource::WriteImage(int, const Sink& out, std::string* softMask) {
     format.alpha = m_info.alpha;
     format.bits = 8;
     format.stride = static_cast<size_t>(m_info.width) * (m_info.alpha ? 4 : 3);
+    format.fast = m_info.lossy;
 
     if (m_info.animated) {
         WebPAnimDecoderOptions options;

@@ -17,6 +17,7 @@ public:
         int height = 0;
         bool alpha = false;
         bool animated = false;
+        bool lossy = false; // a still image of lossy coding
         std::string icc;
         bool operator==(const Info&) const = default;
     };
