@@ -155,7 +155,7 @@ private:
 };
 
 // What the JP2 boxes say that decides whether readers show the file as it is: a plain JP2
-// (no palette, no channel definitions) with one colour specification of sRGB or grey
+// (no palette, no channel definitions) with one colour box (colr) of sRGB or grey
 // (`enumerated`) or an ICC profile.
 struct Boxes {
     bool plain = false;
