@@ -22,6 +22,12 @@ pkg_check_modules(IDN REQUIRED IMPORTED_TARGET libidn)
 pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 # OpenSSL's libcrypto (which libcurl already brings): the SHA-256 of the converter's report.
 pkg_check_modules(CRYPTO REQUIRED IMPORTED_TARGET libcrypto)
+# The decoders of the newer image formats: WebP (with its container), JPEG 2000, HEIF and
+# AVIF, JPEG XL.
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
+pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+pkg_check_modules(JXL REQUIRED IMPORTED_TARGET libjxl)
 
 # wxWidgets through wx-config: wx_base is wxBase + wxXML (no display), wx_gui adds the GUI.
 # Its headers are system headers, so that the project's warnings are about its own code.

@@ -13,8 +13,10 @@ seconds=${1:-600}
 out=${2:-$root/build/fuzz}
 mkdir -p "$out/work" "$out/seeds"
 
-sources=(bmp_source exif_reader fax_encoder flate_row_check flate_row_encoder gif_source group4_check icc_profile
-         image_encoder image_source jpeg_source jpeg_structure jpeg_transcoder png_source source_data tiff_file tiff_source)
+sources=(bmp_source exif_reader fax_encoder flate_row_check flate_row_encoder gif_source group4_check heif_source
+         icc_profile image_encoder image_source interleaved_rows jp2_source jpeg_source jpeg_structure
+         jpeg_transcoder jxl_source png_source source_data tiff_file tiff_source webp_source)
+codecs=(libpng libtiff-4 libjpeg zlib libdeflate lcms2 libwebp libwebpdemux libopenjp2 libheif libjxl)
 files=("$root/tests/fuzz/image_reader_fuzzer.cpp")
 for s in "${sources[@]}"; do files+=("$root/src/pdfservice/pdf/$s.cpp"); done
 
@@ -22,9 +24,8 @@ binary=$out/image_reader_fuzzer
 if [ ! -x "$binary" ] || [ -n "$(find "$root/src/pdfservice/pdf" "$root/tests/fuzz" -newer "$binary" -name '*.[ch]*' | head -n 1)" ]; then
     echo "Building the fuzzer"
     clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags libpng libtiff-4 lcms2) \
-        "${files[@]}" -o "$binary" \
-        $(pkg-config --libs libpng libtiff-4 libjpeg zlib libdeflate lcms2) -lgif
+        -DOMBRIX_FUZZING -I"$root/src/pdfservice" $(pkg-config --cflags "${codecs[@]}") \
+        "${files[@]}" -o "$binary" $(pkg-config --libs "${codecs[@]}") -lgif
 fi
 
 # Seeds: the small images of the suites, or a few made here.
@@ -41,6 +42,19 @@ if [ -z "$(ls -A "$out/seeds")" ]; then
         ext=${spec%%:*}
         convert ${spec#*:} "$out/seeds/made.$ext" 2>/dev/null || true
     done
+    # The newer formats, by their own encoders.
+    convert -size 16x16 gradient:red-blue "$out/made.png" 2>/dev/null || true
+    convert -size 16x16 gradient:red-blue -alpha set -channel A -fx 'i/w' "$out/alpha.png" 2>/dev/null || true
+    for input in made alpha; do
+        cwebp -quiet -lossless "$out/$input.png" -o "$out/seeds/$input-lossless.webp" || true
+        cwebp -quiet "$out/$input.png" -o "$out/seeds/$input-lossy.webp" || true
+        opj_compress -n 2 -i "$out/$input.png" -o "$out/seeds/$input.jp2" >/dev/null || true
+        opj_compress -n 2 -i "$out/$input.png" -o "$out/seeds/$input.j2k" >/dev/null || true
+        heif-enc -q 50 "$out/$input.png" -o "$out/seeds/$input.heic" >/dev/null || true
+        avifenc -l "$out/$input.png" -o "$out/seeds/$input.avif" >/dev/null || true
+        cjxl -d 0 "$out/$input.png" "$out/seeds/$input.jxl" 2>/dev/null || true
+    done
+    convert "$out/made.png" "$out/made.jpg" 2>/dev/null && cjxl "$out/made.jpg" "$out/seeds/jpeg.jxl" 2>/dev/null || true
 fi
 
 options=(-timeout=20 -rss_limit_mb=2560 -artifact_prefix="$out/")

@@ -9,9 +9,14 @@ packages=(
     libwxgtk3.2-dev libgtk-3-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
     libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev
     nlohmann-json3-dev libidn-dev liblcms2-dev libssl-dev
+    # the newer image formats; libheif1 brings its AV1 and HEVC decoders (libdav1d6, libaom3,
+    # libde265-0) itself
+    libwebp-dev libopenjp2-7-dev libheif-dev libjxl-dev
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
+    # each newer format's own encoder and decoder, which the tests compare with
+    webp libopenjp2-tools libheif-examples libavif-bin libjxl-tools
     # the window read through the accessibility bus, as a screen reader reads it
     at-spi2-core dbus-daemon python3-pyatspi
     # the PDF/A validator that checks archival output (PDFBox Preflight) and what it runs on

@@ -1018,3 +1018,42 @@ TEST(CliTest, RunsWithTheThreadsAProcessLimitLetsItStart) {
         EXPECT_TRUE(JobFolders().empty());
     }
 }
+
+TEST(CliTest, AllImagesMakesAPageOfEachShotOfAHeifBurst) {
+    if (pdftest::RunCommand("command -v heif-enc >/dev/null") != 0) {
+        if (pdftest::UnderCi()) {
+            GTEST_FAIL() << "heif-enc is missing: run scripts/install-deps.sh";
+        }
+        GTEST_SKIP() << "heif-enc is not installed";
+    }
+    TestHome home;
+    // Three shots of different sizes in one file, the first the primary image; the folder
+    // scan takes the file by its extension.
+    const wxString a = Image(home, "shots/a.png", "-size 40x30 xc:red");
+    const wxString b = Image(home, "shots/b.png", "-size 30x40 xc:green");
+    const wxString c = Image(home, "shots/c.png", "-size 50x20 xc:blue");
+    const wxString burst = home.Documents() + "/in/burst.HEIC";
+    wxFileName::Mkdir(home.Documents() + "/in", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    ASSERT_EQ(pdftest::RunCommand("heif-enc -q 50 " + Quoted(a) + " " + Quoted(b) + " " +
+                                  Quoted(c) + " -o " + Quoted(burst) + " >/dev/null 2>&1"),
+              0);
+    const struct {
+        const char* option;
+        std::vector<int> widths;
+    } cases[] = {
+        {"", {40}},
+        {"--all-images ", {40, 30, 50}},
+    };
+    for (const auto& test : cases) {
+        const wxString out = home.Documents() + "/out";
+        wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+        const Outcome outcome = RunCli(home, std::string(test.option) + "-o " + Quoted(out) + " " +
+                                                 Quoted(home.Documents() + "/in"));
+        ASSERT_EQ(outcome.status, 0) << test.option << outcome.output;
+        std::vector<int> widths;
+        for (const auto& image : pdftest::ReadImages(Native(out + "/burst.pdf"))) {
+            widths.push_back(image.width);
+        }
+        EXPECT_EQ(widths, test.widths) << test.option;
+    }
+}

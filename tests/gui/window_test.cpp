@@ -910,8 +910,18 @@ TEST_F(WindowTest, TheFileDialogOffersEveryImageWhateverTheCaseOfItsName) {
     // The desktop's dialog compares names case-sensitively: each pattern takes both cases.
     for (const char* pattern :
          {"*.[jJ][pP][gG]", "*.[jJ][pP][eE][gG]", "*.[pP][nN][gG]", "*.[tT][iI][fF]",
-          "*.[tT][iI][fF][fF]", "*.[bB][mM][pP]", "*.[gG][iI][fF]"}) {
+          "*.[tT][iI][fF][fF]", "*.[bB][mM][pP]", "*.[gG][iI][fF]", "*.[wW][eE][bB][pP]",
+          "*.[jJ][pP]2", "*.[jJ]2[kK]", "*.[jJ][pP][xX]", "*.[hH][eE][iI][cC]",
+          "*.[hH][eE][iI][fF]", "*.[aA][vV][iI][fF]", "*.[jJ][xX][lL]"}) {
         EXPECT_TRUE(wildcard.Contains(pattern)) << pattern << " in " << wildcard;
+    }
+    // The newer formats have filters of their own, each after its label.
+    for (const char* filter :
+         {"|WebP images|*.[wW][eE][bB][pP]|",
+          "|JPEG 2000 images|*.[jJ][pP]2;*.[jJ]2[kK];*.[jJ][pP][xX]|",
+          "|HEIF and AVIF images|*.[hH][eE][iI][cC];*.[hH][eE][iI][fF];*.[aA][vV][iI][fF]|",
+          "|JPEG XL images|*.[jJ][xX][lL]|"}) {
+        EXPECT_TRUE(wildcard.Contains(filter)) << filter << " in " << wildcard;
     }
     EXPECT_TRUE(wildcard.EndsWith("|*")) << "an \"All files\" filter: " << wildcard;
 }

@@ -21,7 +21,8 @@ appstreamcli validate --no-net --strict "$metainfo" || fail "appstreamcli reject
 
 # "Open with" hands the files to the program through a field code that takes many files.
 [[ $(entry Exec) == "ombrix-image-to-pdf %F" ]] || fail "Exec is '$(entry Exec)'"
-for type in image/jpeg image/png image/tiff image/bmp image/gif; do
+for type in image/jpeg image/png image/tiff image/bmp image/gif image/webp image/jp2 image/jpx \
+    image/heic image/heif image/avif image/jxl; do
     [[ ";$(entry MimeType)" == *";$type;"* ]] || fail "MimeType lacks $type"
 done
 

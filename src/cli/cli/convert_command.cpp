@@ -359,6 +359,7 @@ void ConvertCommand::ApplyPageSettings(const Options& options) {
     if (options.noPrint) {
         DomainSettings::SetNamed("page:permission:print", "0");
     }
+    DomainSettings::SetNamed("page:allimages", options.allImages ? "1" : "0");
     if (!options.pdfa.empty()) {
         DomainSettings::SetNamed("page:pdfa", options.pdfa);
         DomainSettings::SetNamed("page:pdfa:flatten", options.flattenAlpha.value_or(""));

@@ -50,6 +50,7 @@ public:
         std::optional<wxString> flattenAlpha; // PDF/A-1b: the colour, as #RRGGBB
         bool reduceDepth = false;             // PDF/A-1b: 16-bit samples written as 8-bit
         bool attachOriginals = false;         // PDF/A-3b: the images embedded
+        bool allImages = false;               // every image of a HEIF or AVIF file a page
         bool skipExisting = false;
         bool jsonReport = false;
         bool nullSeparated = false; // lists name their paths separated by NUL, not newlines

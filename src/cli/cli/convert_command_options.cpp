@@ -137,6 +137,11 @@ const OptionRule kRules[] = {
          o.attachOriginals = true;
          return "";
      }},
+    {0, "all-images", false,
+     [](Options& o, const wxString&) -> wxString {
+         o.allImages = true;
+         return "";
+     }},
     {0, "files-from", true,
      [](Options& o, const wxString& v) -> wxString {
          o.inputs.push_back({v, true});
@@ -212,8 +217,9 @@ const OptionRule* FindShort(char name) {
 
 const char* ConvertCommand::Usage() {
     return "Usage: ombrix-convert [OPTION]... INPUT...\n"
-           "Convert images (JPEG, PNG, TIFF, BMP, GIF) into PDF documents: one PDF per image,\n"
-           "or all images merged into one. An INPUT is an image file or a folder, whose images\n"
+           "Convert images (JPEG, PNG, TIFF, BMP, GIF, WebP, JPEG 2000, HEIF, AVIF, JPEG XL)\n"
+           "into PDF documents: one PDF per image, or all images merged into one. An INPUT is\n"
+           "an image file or a folder, whose images\n"
            "(not those of its sub-folders) are taken in natural name order (\"scan2\" before\n"
            "\"scan10\", whatever their type).\n"
            "\n"
@@ -228,6 +234,8 @@ const char* ConvertCommand::Usage() {
            "      --size WxH          custom page size in millimetres, for example 210x297\n"
            "      --margins T,B,L,R   top, bottom, left and right margins in millimetres\n"
            "      --author TEXT       the documents' author\n"
+           "      --all-images        a page for every image of a HEIF or AVIF file (the\n"
+           "                          shots of a burst), not only its primary image\n"
            "\n"
            "Security (AES-256 encryption):\n"
            "      --user-password-file FILE   the password that opens the PDFs: the first\n"

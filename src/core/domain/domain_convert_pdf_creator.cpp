@@ -31,7 +31,7 @@ int DomainConvertPdfCreator::GetSourceType(const wxString& path) const {
         const char* extensions;
         int type;
     } kTypes[] = {
-        {";jpg;jpeg;png;tif;tiff;gif;bmp;", kImage},
+        {";jpg;jpeg;png;tif;tiff;gif;bmp;webp;jp2;j2k;jpx;heic;heif;avif;jxl;", kImage},
         {";txt;", kText},
         {";htm;html;xhtml;xhtm;", kHtml},
         {";chm;", kChm},
@@ -142,6 +142,9 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
         options.archive.attachOriginals = settings.Page("page:pdfa:attach") == "1";
         record.archive = &options.archive;
     }
+
+    // "page:allimages" "1": every top-level image of a HEIF or AVIF file is a page.
+    record.allImages = settings.Page("page:allimages") == "1";
 
     // The service takes NUL-terminated text: a password cut at a NUL would be another one, or
     // none at all.

@@ -12,19 +12,24 @@ wxString DomainConvertZUZUR2AZE::GetFileFilter() const {
     // The label before the "|" is shown by the windows, translated.
     // TRANSLATORS: the kind of files the program reads, in the file dialog's type list and
     // in the message "No %s Added !".
-    return wxString(wxTRANSLATE("Image files")) + "|*.JPG;*.JPEG;*.PNG;*.TIF;*.TIFF;*.BMP;*.GIF;";
+    return wxString(wxTRANSLATE("Image files")) +
+           "|*.JPG;*.JPEG;*.PNG;*.TIF;*.TIFF;*.BMP;*.GIF;*.WEBP;*.JP2;*.J2K;*.JPX;*.HEIC;*.HEIF;"
+           "*.AVIF;*.JXL;";
 }
 
 wxArrayString DomainConvertZUZUR2AZE::GetWildcards() const {
     wxArrayString wildcards;
-    for (const char* wildcard : {"*.jpg", "*.jpeg", "*.png", "*.tif", "*.tiff", "*.bmp", "*.gif"}) {
+    for (const char* wildcard :
+         {"*.jpg", "*.jpeg", "*.png", "*.tif", "*.tiff", "*.bmp", "*.gif", "*.webp", "*.jp2",
+          "*.j2k", "*.jpx", "*.heic", "*.heif", "*.avif", "*.jxl"}) {
         wildcards.Add(wildcard);
     }
     return wildcards;
 }
 
 bool DomainConvertZUZUR2AZE::IsSupportedExt(const wxString& extension) const {
-    return wxString(";jpg;jpeg;png;tif;tiff;bmp;gif;").Contains(";" + extension + ";");
+    return wxString(";jpg;jpeg;png;tif;tiff;bmp;gif;webp;jp2;j2k;jpx;heic;heif;avif;jxl;")
+        .Contains(";" + extension + ";");
 }
 
 std::unique_ptr<DomainConvert> DomainConvertZUZUR2AZE::NewConverter() const {

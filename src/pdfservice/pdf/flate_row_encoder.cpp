@@ -9,6 +9,8 @@
 namespace {
 constexpr size_t kOutputChunk = 256 * 1024;
 constexpr int kLevel = 6;
+// For decoded photographs of lossy codecs, whose samples Flate compresses little at any level.
+constexpr int kFastLevel = 1;
 
 } // namespace
 
@@ -17,8 +19,12 @@ constexpr int kLevel = 6;
 struct WholeImageBuffers {
     std::vector<unsigned char> gathered;
     std::vector<unsigned char> compressed;
-    libdeflate_compressor* compressor = nullptr;
-    ~WholeImageBuffers() { libdeflate_free_compressor(compressor); }
+    libdeflate_compressor* compressor = nullptr; // of kLevel
+    libdeflate_compressor* fastCompressor = nullptr;
+    ~WholeImageBuffers() {
+        libdeflate_free_compressor(compressor);
+        libdeflate_free_compressor(fastCompressor);
+    }
 };
 
 namespace {
@@ -148,17 +154,18 @@ size_t FlateRowEncoder::RowBytesOf(int columns, int colours, int bitsPerComponen
 
 std::unique_ptr<FlateRowEncoder> FlateRowEncoder::AppendingTo(std::string* out, int columns,
                                                               int rows, int colours,
-                                                              int bitsPerComponent) {
+                                                              int bitsPerComponent, bool fast) {
     return std::make_unique<FlateRowEncoder>(
         [out](const unsigned char* data, size_t size) {
             out->append(reinterpret_cast<const char*>(data), size);
         },
-        columns, rows, colours, bitsPerComponent);
+        columns, rows, colours, bitsPerComponent, fast);
 }
 
 FlateRowEncoder::FlateRowEncoder(Sink sink, int columns, int rows, int colours,
-                                 int bitsPerComponent)
-    : m_sink(std::move(sink)), m_rowBytes(RowBytesOf(columns, colours, bitsPerComponent)),
+                                 int bitsPerComponent, bool fast)
+    : m_sink(std::move(sink)), m_fast(fast),
+      m_rowBytes(RowBytesOf(columns, colours, bitsPerComponent)),
       m_bytesPerPixel(std::max<size_t>(1, static_cast<size_t>(colours) * bitsPerComponent / 8)),
       // Filtering helps whole-byte samples; for packed sub-byte samples it rarely does.
       m_adaptive(bitsPerComponent >= 8), m_previous(m_rowBytes, 0), m_row(m_rowBytes + 1),
@@ -171,7 +178,7 @@ FlateRowEncoder::FlateRowEncoder(Sink sink, int columns, int rows, int colours,
         return;
     }
     m_out.resize(kOutputChunk);
-    if (deflateInit(&m_zlib, kLevel) != Z_OK) {
+    if (deflateInit(&m_zlib, m_fast ? kFastLevel : kLevel) != Z_OK) {
         throw PdfError(PDF_ERROR_INTERNAL, "cannot start the compressor");
     }
     m_zlibStarted = true;
@@ -228,17 +235,17 @@ void FlateRowEncoder::Finish() {
         return;
     }
     WholeImageBuffers& buffers = *m_whole;
-    if (buffers.compressor == nullptr) {
-        buffers.compressor = libdeflate_alloc_compressor(kLevel);
-        if (buffers.compressor == nullptr) {
+    libdeflate_compressor*& compressor = m_fast ? buffers.fastCompressor : buffers.compressor;
+    if (compressor == nullptr) {
+        compressor = libdeflate_alloc_compressor(m_fast ? kFastLevel : kLevel);
+        if (compressor == nullptr) {
             throw PdfError(PDF_ERROR_INTERNAL, "cannot start the compressor");
         }
     }
-    buffers.compressed.resize(
-        libdeflate_zlib_compress_bound(buffers.compressor, buffers.gathered.size()));
-    const size_t size = libdeflate_zlib_compress(buffers.compressor, buffers.gathered.data(),
-                                                 buffers.gathered.size(), buffers.compressed.data(),
-                                                 buffers.compressed.size());
+    buffers.compressed.resize(libdeflate_zlib_compress_bound(compressor, buffers.gathered.size()));
+    const size_t size =
+        libdeflate_zlib_compress(compressor, buffers.gathered.data(), buffers.gathered.size(),
+                                 buffers.compressed.data(), buffers.compressed.size());
     if (size == 0) {
         throw PdfError(PDF_ERROR_INTERNAL, "compressor failure");
     }

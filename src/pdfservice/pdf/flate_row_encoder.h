@@ -18,7 +18,10 @@ class FlateRowEncoder {
 public:
     using Sink = std::function<void(const unsigned char* data, size_t size)>;
 
-    FlateRowEncoder(Sink sink, int columns, int rows, int colours, int bitsPerComponent);
+    // `fast`: a quicker, looser compression, for decoded photographs of lossy codecs (whose
+    // samples Flate compresses little at any level).
+    FlateRowEncoder(Sink sink, int columns, int rows, int colours, int bitsPerComponent,
+                    bool fast = false);
     ~FlateRowEncoder();
 
     FlateRowEncoder(const FlateRowEncoder&) = delete;
@@ -35,7 +38,8 @@ public:
 
     // An encoder whose compressed bytes are appended to `out` (a soft mask's data).
     static std::unique_ptr<FlateRowEncoder> AppendingTo(std::string* out, int columns, int rows,
-                                                        int colours, int bitsPerComponent);
+                                                        int colours, int bitsPerComponent,
+                                                        bool fast = false);
 
     // Filtered images up to this size are compressed in one go.
     static constexpr size_t kWholeImage = 32 * 1024 * 1024;
@@ -46,6 +50,7 @@ private:
     void Deflate(const unsigned char* data, size_t size, int flush);
 
     Sink m_sink;
+    bool m_fast;
     size_t m_rowBytes;
     size_t m_bytesPerPixel;
     bool m_adaptive;

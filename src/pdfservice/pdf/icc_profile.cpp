@@ -167,3 +167,64 @@ const std::string& IccProfile::PlainCmyk() {
     }();
     return profile;
 }
+
+std::string IccProfile::FromPrimaries(const double (&xy)[8], int transfer) {
+    // Parametric curves of type 4: Y = (aX + b)^g for X >= d, else cX.
+    double curve[5] = {1, 1, 0, 0, 0};
+    int type = 1;
+    switch (transfer) {
+    case 1:
+    case 6:
+    case 14:
+    case 15:
+        type = 4;
+        curve[0] = 1 / 0.45;
+        curve[1] = 1 / 1.099;
+        curve[2] = 0.099 / 1.099;
+        curve[3] = 1 / 4.5;
+        curve[4] = 0.081;
+        break;
+    case 4:
+        curve[0] = 2.2;
+        break;
+    case 5:
+        curve[0] = 2.8;
+        break;
+    case 8:
+        curve[0] = 1;
+        break;
+    case 13:
+        type = 4;
+        curve[0] = 2.4;
+        curve[1] = 1 / 1.055;
+        curve[2] = 0.055 / 1.055;
+        curve[3] = 1 / 12.92;
+        curve[4] = 0.04045;
+        break;
+    default:
+        return {};
+    }
+    for (const double value : xy) {
+        if (!(value > 0 && value < 1)) {
+            return {};
+        }
+    }
+    struct CurveFree {
+        void operator()(cmsToneCurve* tone) const { cmsFreeToneCurve(tone); }
+    };
+    const std::unique_ptr<cmsToneCurve, CurveFree> tone(
+        cmsBuildParametricToneCurve(nullptr, type, curve));
+    if (!tone) {
+        return {};
+    }
+    const cmsCIExyY white{xy[6], xy[7], 1};
+    const cmsCIExyYTRIPLE primaries{{xy[0], xy[1], 1}, {xy[2], xy[3], 1}, {xy[4], xy[5], 1}};
+    cmsToneCurve* curves[3] = {tone.get(), tone.get(), tone.get()};
+    const ProfilePtr profile(cmsCreateRGBProfile(&white, &primaries, curves));
+    if (!profile) {
+        return {};
+    }
+    cmsSetProfileVersion(profile.get(), 2.1);
+    Describe(profile.get(), L"RGB from the image's colour description");
+    return Saved(profile.get());
+}

@@ -26,4 +26,11 @@ public:
     // full inks, blended): device CMYK images keep their look in archival documents, whose
     // output intent is RGB.
     static const std::string& PlainCmyk();
+
+    // An RGB profile (version 2.1) of the given primaries and white point (CIE xy: red,
+    // green, blue, white) and transfer function, as coded in the colour descriptions of video
+    // and of HEIF and AVIF images (ITU-T H.273: 1, 6, 14, 15 the BT.709 curve, 4 and 5 pure
+    // gammas, 8 linear, 13 sRGB). Empty for a transfer function no ICC curve of this kind
+    // expresses (PQ, HLG) or primaries that give no profile.
+    static std::string FromPrimaries(const double (&xy)[8], int transfer);
 };

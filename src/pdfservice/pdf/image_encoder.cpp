@@ -1,14 +1,14 @@
 #include "pdf/image_encoder.h"
 
 ImageEncoder::ImageEncoder(const Sink& out, std::string* softMask, int width, int height,
-                           int colours, int colourBits, int alphaBits) {
+                           int colours, int colourBits, int alphaBits, bool fast) {
     if (colourBits > 0) {
-        m_colour = std::make_unique<FlateRowEncoder>(out, width, height, colours, colourBits);
+        m_colour = std::make_unique<FlateRowEncoder>(out, width, height, colours, colourBits, fast);
         m_colourRow.resize(m_colour->RowBytes());
     }
     if (alphaBits > 0 && softMask != nullptr) {
         softMask->clear();
-        m_alpha = FlateRowEncoder::AppendingTo(softMask, width, height, 1, alphaBits);
+        m_alpha = FlateRowEncoder::AppendingTo(softMask, width, height, 1, alphaBits, fast);
         m_alphaRow.resize(m_alpha->RowBytes());
     }
 }

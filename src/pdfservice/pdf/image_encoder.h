@@ -15,8 +15,9 @@ public:
 
     // `colourBits` 0: the colour data is written elsewhere (copied as it is) and only alpha
     // rows are encoded. `alphaBits` 0: no alpha channel; `softMask` null: alpha not wanted.
+    // `fast`: the quicker compression (see FlateRowEncoder).
     ImageEncoder(const Sink& out, std::string* softMask, int width, int height, int colours,
-                 int colourBits, int alphaBits);
+                 int colourBits, int alphaBits, bool fast = false);
 
     unsigned char* ColourRow() { return m_colourRow.data(); }
     // Null when no alpha is written.

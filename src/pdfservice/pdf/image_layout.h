@@ -13,6 +13,7 @@ struct ImageLayout {
         FlatePng, // a PNG's own zlib data, PNG predictors
         DCT,      // JPEG data as it is
         CCITT,    // CCITT fax data as it is
+        JPX,      // a JPEG 2000 file as it is
     };
 
     int width = 0; // stored pixels, before orientation

@@ -17,8 +17,19 @@ public:
 
     virtual ~ImageSource() = default;
 
+    // How a source is read.
+    struct OpenOptions {
+        // False: JPEG 2000 data is decoded, never embedded as it is (a document that must be
+        // readable as PDF 1.4).
+        bool jpx = true;
+        // Every top-level image of a HEIF or AVIF file is a page (a burst), not only its
+        // primary image.
+        bool allImages = false;
+    };
+
     // Reads the headers of a source. Throws PdfError when the content is no supported
     // image or its headers are broken.
+    static std::unique_ptr<ImageSource> Open(const SourceData& data, const OpenOptions& options);
     static std::unique_ptr<ImageSource> Open(const SourceData& data);
 
     const std::string& Name() const { return m_data.Name(); }
@@ -62,6 +73,8 @@ protected:
     // Throws PdfError: the file no longer holds what its header said when it was opened
     // (another program saved over it).
     [[noreturn]] void Changed() const;
+    // The whole file, for decoders that take it in one piece (within the buffer limit).
+    std::string ReadAll() const;
 
     SourceData m_data;
     std::vector<ImageLayout> m_pages;

@@ -203,6 +203,9 @@ std::string ImageEntries(const Layout& layout, int profile, int palette, int mas
                        std::to_string(layout.dctColorTransform) + " >>";
         }
         break;
+    case Layout::Filter::JPX:
+        entries += " /Filter /JPXDecode";
+        break;
     case Layout::Filter::CCITT:
         entries += " /Filter /CCITTFaxDecode /DecodeParms <<";
         if (layout.ccittBlackIs1) {
@@ -416,6 +419,13 @@ private:
     // Closes the worker's file unless the next page is of it too.
     void Release(int index, int worker);
     std::string Name(int source) const { return SourceData::FromFile(m_paths[source]).Name(); }
+    // How the sources are read: PDF/A-1 is PDF 1.4, which has no JPEG 2000 data.
+    ImageSource::OpenOptions SourceOptions() const {
+        ImageSource::OpenOptions options;
+        options.jpx = m_options.archivePart != 1;
+        options.allImages = m_options.allImages;
+        return options;
+    }
 
     const std::vector<std::string> m_paths;
     const Options m_options;
@@ -454,7 +464,7 @@ PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Optio
         // The file is closed again once its pages are laid out.
         const SourceData data = SourceData::FromFile(paths[source]);
         try {
-            const std::unique_ptr<ImageSource> image = ImageSource::Open(data);
+            const std::unique_ptr<ImageSource> image = ImageSource::Open(data, SourceOptions());
             for (int page = 0; page < image->PageCount(); ++page) {
                 const Layout& layout = image->Layout(page);
                 const std::string key = ProfileKey(layout.icc);
@@ -582,7 +592,7 @@ ImageSource& PdfDocumentWriter::Impl::Reopen(int worker, const PageRecord& recor
     if (open.source != record.source || !open.image) {
         open.image.reset();
         open.source = -1;
-        open.image = ImageSource::Open(data);
+        open.image = ImageSource::Open(data, SourceOptions());
         open.source = record.source;
     }
     ImageSource& source = *open.image;

@@ -36,6 +36,9 @@ public:
         ArchiveImage::Steps archiveSteps;
         // PDF/A-3b: each source file embedded as the source of its pages.
         bool attachOriginals = false;
+        // Every top-level image of a HEIF or AVIF file is a page (a burst), not only its
+        // primary image.
+        bool allImages = false;
     };
 
     // Reads the headers of every file and lays out the pages. Throws PdfError naming the file

@@ -74,6 +74,7 @@ PdfDocumentWriter::Options DocumentOptions(const PdfPageOptions& options) {
         document.allowCopy = security->allowCopy != 0;
         document.allowPrint = security->allowPrint != 0;
     }
+    document.allImages = options.allImages != 0;
     if (const PdfArchiveOptions* archive = options.archive) {
         document.archivePart = archive->part;
         document.archiveSteps.flatten = archive->flattenAlpha != 0;

@@ -90,6 +90,8 @@ typedef struct PdfPageOptions {
        the settings that shape it, which PdfRecordsWork compares. Every source is then read
        whole once more, to hash it. */
     int recordWork;
+    int allImages; /* non-zero: every top-level image of a HEIF or AVIF file is a page (the
+                      shots of a burst); zero: its primary image only */
 } PdfPageOptions;
 
 typedef struct PdfResult {

@@ -79,6 +79,9 @@ std::string WorkFingerprint::Of(const std::vector<std::string>& sources,
     Field(record, "owner password", options.ownerPassword.empty() ? "no" : "yes");
     Field(record, "copy", options.allowCopy ? "yes" : "no");
     Field(record, "print", options.allowPrint ? "yes" : "no");
+    if (options.allImages) {
+        Field(record, "all images", "yes");
+    }
     Field(record, "archive", std::to_string(options.archivePart));
     if (options.archivePart != 0) {
         const ArchiveImage::Steps& steps = options.archiveSteps;

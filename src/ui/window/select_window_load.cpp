@@ -11,6 +11,7 @@
 #include "window/xy_grid.h"
 
 #include <wx/app.h>
+#include <wx/arrstr.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -19,6 +20,7 @@
 #include <wx/utils.h>
 
 #include <memory>
+#include <utility>
 
 namespace {
 // "*.jpg" as a pattern that also matches "*.JPG" and "*.Jpg": the desktop's file dialog
@@ -63,7 +65,22 @@ void SelectWindow::AddFiles() {
     for (const wxString& wildcard : converter->GetWildcards()) {
         patterns += (patterns.empty() ? "" : ";") + AnyCase(wildcard);
     }
-    const wxString filter = FilterLabel(*converter) + "|" + patterns + "|" + _("All files") + "|*";
+    wxString filter = FilterLabel(*converter) + "|" + patterns;
+    // The newer formats have filters of their own too, to find them among the others.
+    const std::pair<wxString, const char*> formats[] = {
+        {_("WebP images"), "*.webp"},
+        {_("JPEG 2000 images"), "*.jp2;*.j2k;*.jpx"},
+        {_("HEIF and AVIF images"), "*.heic;*.heif;*.avif"},
+        {_("JPEG XL images"), "*.jxl"},
+    };
+    for (const auto& [label, wildcards] : formats) {
+        wxString any;
+        for (const wxString& wildcard : wxSplit(wildcards, ';')) {
+            any += (any.empty() ? "" : ";") + AnyCase(wildcard);
+        }
+        filter += "|" + label + "|" + any;
+    }
+    filter += "|" + _("All files") + "|*";
     DomainConfig* config = DomainConfig::GetInstance();
     wxFileDialog dialog(wxTheApp->GetTopWindow(), _("Select One or More Files"), StartFolder(),
                         wxString(), filter, wxFD_OPEN | wxFD_FILE_MUST_EXIST | wxFD_MULTIPLE);
