@@ -9,6 +9,9 @@ packages=(
     libwxgtk3.2-dev libgtk-3-dev libxml2-dev libexpat1-dev libcurl4-openssl-dev
     libqpdf-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev
     nlohmann-json3-dev libidn-dev liblcms2-dev
+    # OCR: Leptonica reads the images for Tesseract, which is loaded at run time; its English
+    # data (the tests read words back)
+    libleptonica-dev libtesseract-dev tesseract-ocr-eng
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
@@ -21,6 +24,8 @@ packages=(
     fonts-noto-cjk wx3.2-i18n
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
+    # benchmarks of OCR: the engine's own command, the second step of the usual pipeline
+    tesseract-ocr
 )
 
 missing=()
