@@ -45,6 +45,8 @@ public:
         std::optional<wxString> flattenAlpha; // PDF/A-1b: the colour, as #RRGGBB
         bool reduceDepth = false;             // PDF/A-1b: 16-bit samples written as 8-bit
         bool attachOriginals = false;         // PDF/A-3b: the images embedded
+        wxString ocr;                         // OCR languages ("eng+deu"); empty for none
+        bool ocrSidecar = false;              // the recognised text beside each PDF too
         bool skipExisting = false;
         bool jsonReport = false;
         bool nullSeparated = false; // lists name their paths separated by NUL, not newlines
