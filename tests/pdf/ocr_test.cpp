@@ -3,11 +3,14 @@
 // those of a conversion without OCR, the text layer holds in PDF/A-2b and encrypted
 // documents, and what OCR cannot do is said.
 #include "pdf/crafted_images.h"
+#include "pdf/pdf_file_writer.h"
+#include "pdf/text_layer.h"
 #include "pdf_test_support.h"
 #include "pdfa_checker.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <regex>
@@ -86,6 +89,25 @@ struct Searchable {
     }
     Searchable(const Searchable&) = delete;
 };
+
+// An image of two words at 200 dpi.
+std::string WordsImage(const TempDir& dir) {
+    const std::string path = dir.File("words.png");
+    EXPECT_EQ(RunCommand("convert -size 900x200 xc:white -font DejaVu-Sans -pointsize 48 "
+                         "-annotate +40+110 'Harbour lantern' -type Grayscale -units "
+                         "PixelsPerInch -density 200 '" +
+                         path + "'"),
+              0);
+    return path;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
 
 // Skips the test where the engine or its English data is not installed (fails under CI).
 #define OMBRIX_NEED_OCR()                                                                          \
@@ -185,5 +207,142 @@ TEST(OcrTest, WordsComeBackAtTheirPlaces) {
         EXPECT_EQ(withText[0].filter, without[0].filter);
         EXPECT_EQ(withText[0].matrix, without[0].matrix);
         EXPECT_TRUE(QpdfCheckPasses(ocr.path));
+    }
+}
+
+TEST(OcrTest, TextLayerHoldsInArchivesAndEncryptedDocuments) {
+    OMBRIX_NEED_OCR();
+    TempDir in;
+    const std::string image = WordsImage(in);
+    struct Case {
+        const char* name;
+        int part;             // PDF/A part; 0 for none
+        const char* password; // the user password; empty for none
+        bool allowCopy;
+    };
+    const Case cases[] = {
+        {"PDF/A-1b", 1, "", true},        {"PDF/A-2b", 2, "", true},    {"PDF/A-3b", 3, "", true},
+        {"encrypted", 0, "sesame", true}, {"restricted", 0, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir out;
+        Searchable searchable;
+        searchable.options.pageType = "A4";
+        PdfArchiveOptions archive{};
+        archive.part = c.part;
+        if (c.part != 0) {
+            searchable.options.archive = &archive;
+        }
+        PdfSecurityOptions security{};
+        security.userPassword = c.password;
+        security.allowCopy = c.allowCopy ? 1 : 0;
+        security.allowPrint = 1;
+        searchable.options.security = &security;
+        const Conversion conversion = Convert({image}, out.Path(), searchable.options);
+        ASSERT_EQ(conversion.code, 0) << conversion.reason;
+        if (*c.password == '\0') {
+            EXPECT_TRUE(QpdfCheckPasses(conversion.path));
+        }
+        std::string words;
+        for (const Word& word : Words(conversion.path, c.password)) {
+            words += word.text + " ";
+        }
+        EXPECT_EQ(words, "Harbour lantern ");
+        if (c.part != 0) {
+            const auto problems = PdfaProblems(conversion.path, c.part);
+            EXPECT_TRUE(problems.empty()) << Joined(problems);
+        }
+        if (c.part == 1) {
+            std::string report;
+            bool available = false;
+            const bool valid = PreflightPasses(conversion.path, &report, &available);
+            EXPECT_TRUE(valid || (!available && !UnderCi())) << report;
+        }
+        if (c.part == 0) {
+            // Nothing of the text is in the file as it is: the content is encrypted.
+            EXPECT_EQ(ReadFile(conversion.path).find(" Tz 1 0 0 1 "), std::string::npos);
+        }
+    }
+}
+
+TEST(OcrTest, ScriptsOfEveryDirectionAndPlaneCopyOutInReadingOrder) {
+    // Words as the engine gives them (reading order), laid out by the text layer on a page of
+    // their own; pdftotext must give them back as they were read.
+    struct Case {
+        const char* text;
+        int left;
+    };
+    const Case cases[] = {
+        {"caf\xC3\xA9", 100},                        // Latin with an accent
+        {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", 400},   // Hebrew, right to left
+        {"\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85", 700},   // Arabic, right to left
+        {"\xE6\xBC\xA2\xE5\xAD\x97", 1000},          // CJK
+        {"\xF0\x9D\x94\x84\xF0\x9F\x98\x80x", 1300}, // beyond the BMP
+    };
+    OcrPage page;
+    page.width = 1600;
+    page.height = 400;
+    OcrLine line;
+    line.top = 100;
+    line.bottom = 160;
+    for (const Case& c : cases) {
+        line.words.push_back({c.left, 100, c.left + 200, 160, c.text});
+    }
+    page.lines.push_back(line);
+
+    std::string bytes;
+    {
+        PdfFileWriter file(
+            [&bytes](const unsigned char* data, size_t size) {
+                bytes.append(reinterpret_cast<const char*>(data), size);
+            },
+            nullptr, true);
+        const int catalog = file.Reserve();
+        const int pages = file.Reserve();
+        const int info = file.Reserve();
+        const int font = file.Reserve();
+        TextLayer layer;
+        const int content = file.Reserve();
+        file.Stream(content, "", layer.PageContent(page, 0, 0, 800, 200));
+        const int pageObject = file.Reserve();
+        file.Object(pageObject, "<< /Type /Page /Parent " + PdfFileWriter::Reference(pages) +
+                                    " /MediaBox [0 0 800 200] /Resources << /Font << " +
+                                    TextLayer::kFontName + " " + PdfFileWriter::Reference(font) +
+                                    " >> >> /Contents " + PdfFileWriter::Reference(content) +
+                                    " >>");
+        layer.WriteFont(file, font);
+        file.Object(pages, "<< /Type /Pages /Kids [" + PdfFileWriter::Reference(pageObject) +
+                               "] /Count 1 >>");
+        file.Object(catalog, "<< /Type /Catalog /Pages " + PdfFileWriter::Reference(pages) + " >>");
+        file.Object(info, "<< >>");
+        file.Finish(catalog, info);
+    }
+    TempDir dir;
+    const std::string pdf = dir.File("scripts.pdf");
+    std::ofstream(pdf, std::ios::binary) << bytes;
+    EXPECT_TRUE(QpdfCheckPasses(pdf));
+    // In reading order (readers apply the bidirectional algorithm to the glyphs' places)...
+    std::string text;
+    ASSERT_EQ(RunCommand("pdftotext -q -raw '" + pdf + "' -", &text), 0);
+    // Less the marks of embedded directions that pdftotext puts around right-to-left words.
+    text = std::regex_replace(text, std::regex("\xE2\x80[\xAA-\xAE]"), "");
+    std::string expected;
+    for (const Case& c : cases) {
+        expected += (expected.empty() ? "" : " ") + std::string(c.text);
+    }
+    EXPECT_NE(text.find(expected), std::string::npos) << text;
+    // ...and each word over its box.
+    std::vector<Word> words = Words(pdf);
+    ASSERT_EQ(words.size(), std::size(cases)) << Dump(words);
+    std::sort(words.begin(), words.end(),
+              [](const Word& a, const Word& b) { return a.xMin < b.xMin; });
+    for (size_t i = 0; i < words.size(); ++i) {
+        const Word& word = words[i];
+        const Case& c = cases[i];
+        EXPECT_NEAR(word.xMin, c.left / 2.0, 2) << c.text;
+        EXPECT_NEAR(word.xMax, c.left / 2.0 + 100, 2) << c.text;
+        EXPECT_NEAR(word.yMin, 50, 2) << c.text;
+        EXPECT_NEAR(word.yMax, 80, 2) << c.text;
     }
 }

@@ -87,13 +87,14 @@ std::string BuildFont() {
     // Each table in the order of its tag, as the directory lists them.
     std::vector<std::pair<std::string, std::string>> tables;
 
-    std::string cmap; // format 4, no character mapped: the CID font maps its codes itself
+    std::string cmap; // format 4: the space to the glyph (the CID font maps its codes itself)
     Put16(cmap, 0);
     Put16(cmap, 1);
     Put16(cmap, 3);
     Put16(cmap, 1);
     Put32(cmap, 12);
-    for (unsigned value : {4u, 24u, 0u, 2u, 2u, 0u, 0u, 0xFFFFu, 0u, 0xFFFFu, 1u, 0u}) {
+    for (unsigned value : {4u, 32u, 0u, 4u, 4u, 1u, 0u, 0x20u, 0xFFFFu, 0u, 0x20u, 0xFFFFu,
+                           (1u - 0x20u) & 0xFFFFu, 1u, 0u, 0u}) {
         Put16(cmap, value);
     }
     tables.emplace_back("cmap", cmap);
