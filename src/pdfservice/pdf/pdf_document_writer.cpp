@@ -680,10 +680,15 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
 }
 
 void PdfDocumentWriter::Impl::Recognise(int index, int worker, PageData& data) {
-    // Larger images would take the engine minutes and gigabytes.
-    constexpr double kMostPixels = 120e6;
+    // Larger images (as recognised: stretched to square pixels) would take the engine minutes
+    // and gigabytes: an A4 page at 600 dpi has 35 million pixels.
+    constexpr double kMostPixels = 80e6;
     const PageRecord& record = m_records.at(index);
-    if (record.pixels > kMostPixels) {
+    const double stretch =
+        record.xDpi > 0 && record.yDpi > 0
+            ? std::max(record.xDpi, record.yDpi) / std::min(record.xDpi, record.yDpi)
+            : 1;
+    if (record.pixels * stretch > kMostPixels) {
         data.ocrNote = "no text layer: the image is too large for OCR";
         return;
     }
