@@ -223,8 +223,13 @@ bool Cancel(void* self, int) {
     return watch->stopped;
 }
 
+// The engines kept for later documents. Never destroyed: at exit the engine's own caches,
+// made after this, would go first, and engines freed then would leave their data behind.
 std::mutex g_keptMutex;
-std::vector<std::unique_ptr<OcrEngine>> g_kept;
+std::vector<std::unique_ptr<OcrEngine>>& Kept() {
+    static auto* kept = new std::vector<std::unique_ptr<OcrEngine>>();
+    return *kept;
+}
 } // namespace
 
 std::string OcrEngine::DataPath(const std::string& dataPath) {
@@ -279,10 +284,11 @@ std::unique_ptr<OcrEngine> OcrEngine::Take(const std::string& languages,
     const std::string key = languages + "\n" + folder;
     {
         std::lock_guard<std::mutex> lock(g_keptMutex);
-        for (auto it = g_kept.begin(); it != g_kept.end(); ++it) {
+        std::vector<std::unique_ptr<OcrEngine>>& kept = Kept();
+        for (auto it = kept.begin(); it != kept.end(); ++it) {
             if ((*it)->m_key == key) {
                 std::unique_ptr<OcrEngine> engine = std::move(*it);
-                g_kept.erase(it);
+                kept.erase(it);
                 return engine;
             }
         }
@@ -312,10 +318,11 @@ void OcrEngine::Give(std::unique_ptr<OcrEngine> engine) {
     }
     Engine().clear(Api(engine->m_api));
     std::lock_guard<std::mutex> lock(g_keptMutex);
-    if (g_kept.size() >= kMostKept) {
-        g_kept.erase(g_kept.begin());
+    std::vector<std::unique_ptr<OcrEngine>>& kept = Kept();
+    if (kept.size() >= kMostKept) {
+        kept.erase(kept.begin());
     }
-    g_kept.push_back(std::move(engine));
+    kept.push_back(std::move(engine));
 }
 
 OcrEngine::OcrEngine(std::string key, void* api) : m_key(std::move(key)), m_api(api) {}
