@@ -16,6 +16,10 @@ pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
 pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+# OCR: Leptonica reads the images for the engine; Tesseract's headers only, as the service
+# loads the engine when a conversion asks for OCR.
+pkg_check_modules(LEPT REQUIRED IMPORTED_TARGET lept)
+pkg_check_modules(TESSERACT REQUIRED tesseract)
 # GNU Libidn: SASLprep, which prepares the passwords of encrypted documents.
 pkg_check_modules(IDN REQUIRED IMPORTED_TARGET libidn)
 # Little CMS: the colour profiles that archival PDFs carry.

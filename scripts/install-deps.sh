@@ -12,6 +12,9 @@ packages=(
     # the newer image formats; libheif1 brings its AV1 and HEVC decoders (libdav1d6, libaom3,
     # libde265-0) itself
     libwebp-dev libopenjp2-7-dev libheif-dev libjxl-dev
+    # OCR: Leptonica reads the images for Tesseract, which is loaded at run time; its English
+    # data (the tests read words back)
+    libleptonica-dev libtesseract-dev tesseract-ocr-eng
     # tests
     libgtest-dev libgmock-dev libx11-dev libxtst-dev xvfb xauth poppler-utils mupdf-tools qpdf
     libjpeg-turbo-progs libtiff-tools imagemagick fonts-dejavu-core openbox
@@ -30,6 +33,8 @@ packages=(
     fonts-noto-cjk wx3.2-i18n
     # benchmarks: the tools a user would otherwise pick
     img2pdf time
+    # benchmarks of OCR: the engine's own command, the second step of the usual pipeline
+    tesseract-ocr
 )
 
 missing=()

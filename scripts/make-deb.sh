@@ -86,7 +86,8 @@ install -D -m 0644 "$root/packaging/debian/lintian-overrides" "$share/lintian/ov
 } | gzip -9n >"$doc/changelog.Debian.gz"
 
 # Dependencies: the packages of the shared libraries that the programs and the PDF library
-# link; the PDF library itself is the package's own.
+# link; the PDF library itself is the package's own. The OCR engine, which the PDF library loads
+# only when asked for OCR, and its English data are recommended.
 mkdir -p "$tree/DEBIAN"
 printf 'Source: %s\n\nPackage: %s\nArchitecture: any\n' "$package" "$package" >"$work/debian/control"
 # The PDF library has no version in its name, which dpkg-shlibdeps remarks on: it is private
@@ -103,7 +104,7 @@ Architecture: $arch
 Maintainer: Ombrix <support@ombrix.com>
 Installed-Size: $installed_size
 Depends: $depends
-Recommends: xdg-utils, wx3.2-i18n
+Recommends: xdg-utils, wx3.2-i18n, libtesseract5, tesseract-ocr-eng
 Suggests: fonts-noto-cjk
 Section: graphics
 Priority: optional
@@ -120,6 +121,10 @@ Description: convert images into PDF documents
  .
  Conversion is lossless: JPEG data goes into the PDF byte for byte, and
  colour profiles, transparency and the EXIF orientation are kept.
+ .
+ With the Tesseract OCR engine and its language data installed, the PDFs
+ can be made searchable: the recognised words lie as invisible text over
+ the unchanged image.
 EOF
 (cd "$tree" && find . -path ./DEBIAN -prune -o -type f -printf '%P\0' | sort -z |
     xargs -0 md5sum) >"$tree/DEBIAN/md5sums"

@@ -1056,4 +1056,55 @@ TEST(CliTest, AllImagesMakesAPageOfEachShotOfAHeifBurst) {
         }
         EXPECT_EQ(widths, test.widths) << test.option;
     }
+
+// --ocr: the text comes with the PDF (and beside it with --ocr-sidecar), an image the engine
+// cannot read still converts with the reason on its line, and a language that is not
+// installed, or a list that is none, is a usage error before any file is converted.
+TEST(CliTest, OcrMakesSearchablePdfsAndRefusesMissingLanguages) {
+    if (const char* why = PdfOcrCheckLanguages("eng", nullptr)) {
+        if (pdftest::UnderCi()) {
+            FAIL() << why;
+        }
+        GTEST_SKIP() << why;
+    }
+    TestHome home;
+    Image(home, "in/words.png",
+          "-size 900x200 xc:white -font DejaVu-Sans -pointsize 48 -annotate +40+110 "
+          "'Harbour lantern' -units PixelsPerInch -density 200");
+    // Run-length-encoded BMP: the converter reads it, the engine's image reader does not.
+    Image(home, "in/packed.bmp", "-size 60x40 xc:white -type Palette -colors 4 -compress RLE");
+    const wxString out = home.Documents() + "/out";
+    struct Case {
+        std::string arguments;
+        int status;
+        std::vector<std::string> output;
+        std::vector<std::string> written;
+    };
+    const std::string inputs = " " + Quoted(home.Documents() + "/in");
+    const Case cases[] = {
+        {"--ocr eng --ocr-sidecar" + inputs,
+         0,
+         {"2 converted", "packed.bmp: no text layer: the OCR engine cannot read the image"},
+         {"packed.pdf", "packed.txt", "words.pdf", "words.txt"}},
+        {"--ocr eng -m all" + inputs, 0, {"2 converted"}, {"all.pdf"}},
+        {"--ocr eng+xyz" + inputs, 2, {"the OCR language \"xyz\" is not installed"}, {}},
+        {"--ocr 'eng;x'" + inputs, 2, {"is no list of OCR languages"}, {}},
+        {"--ocr-sidecar" + inputs, 2, {"--ocr-sidecar goes with --ocr"}, {}},
+    };
+    for (const Case& c : cases) {
+        wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+        const Outcome outcome = RunCli(home, "-o " + Quoted(out) + " " + c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
+        for (const std::string& part : c.output) {
+            EXPECT_TRUE(Contains(outcome.output, part)) << c.arguments << "\n" << outcome.output;
+        }
+        EXPECT_EQ(Names(out), c.written) << c.arguments;
+    }
+    wxFileName::Rmdir(out, wxPATH_RMDIR_RECURSIVE);
+    ASSERT_EQ(RunCli(home, "-o " + Quoted(out) + " --ocr eng --ocr-sidecar" + inputs).status, 0);
+    EXPECT_TRUE(Contains(TestHome::ReadFile(out + "/words.txt"), "Harbour lantern\n"));
+    EXPECT_EQ(TestHome::ReadFile(out + "/packed.txt"), "\f");
+    std::string text;
+    pdftest::RunCommand("pdftotext -q " + Quoted(out + "/words.pdf") + " -", &text);
+    EXPECT_TRUE(Contains(text, "Harbour lantern")) << text;
 }

@@ -790,6 +790,65 @@ TEST_F(PreferenceDialogTest, AnArchiveFormatIsKeptAndRefusedWithEncryption) {
     EXPECT_EQ(DomainSettings::GetNamed("page:pdfa"), "");
 }
 
+// The OCR choice offers Off and the languages installed, is kept in the page file, reaches
+// the service's options, and is put back to Off by Reset; a damaged value reads as Off.
+TEST_F(PreferenceDialogTest, AnOcrLanguageIsOfferedKeptAndReset) {
+    char installed[4096] = "";
+    PdfOcrListLanguages(nullptr, installed, sizeof installed);
+    const wxArrayString languages = wxSplit(wxString::FromUTF8(installed), '+', '\0');
+    if (languages.empty() || languages[0].empty()) {
+        GTEST_SKIP() << "no OCR language is installed";
+    }
+    Open();
+    ShowPageSettings();
+    auto* ocr = Page<wxChoice>("ocr");
+    EXPECT_EQ(ocr->GetSelection(), 0) << "no OCR by default";
+    ASSERT_EQ(ocr->GetCount(), languages.size() + 1);
+    for (size_t i = 0; i < languages.size(); ++i) {
+        EXPECT_EQ(ocr->GetString(static_cast<unsigned>(i + 1)), languages[i]);
+    }
+    ocr->SetSelection(ocr->FindString("eng") != wxNOT_FOUND ? ocr->FindString("eng") : 1);
+    const wxString chosen = ocr->GetStringSelection();
+    ASSERT_TRUE(SaveQuietly());
+    EXPECT_EQ(DomainSettings::GetNamed("page:ocr"), chosen);
+    DomainConvertPdfCreator::PageOptions options;
+    DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(), "", "");
+    ASSERT_NE(options.record.ocr, nullptr);
+    EXPECT_EQ(wxString::FromUTF8(options.record.ocr->languages), chosen);
+    const wxString path = AppUtil::GetPagePath(true);
+    EXPECT_NE(
+        TestHome::ReadFile(path).find("<ocr value=\"" + std::string(chosen.utf8_str()) + "\"/>"),
+        std::string::npos);
+
+    // A restart reads it back; a language removed since stays offered.
+    DomainSettings::SetNamed("page:ocr", "");
+    ASSERT_TRUE(DomainPage().Load());
+    EXPECT_EQ(DomainSettings::GetNamed("page:ocr"), chosen);
+    DomainSettings::SetNamed("page:ocr", "xyz");
+    Open();
+    ShowPageSettings();
+    EXPECT_EQ(Page<wxChoice>("ocr")->GetStringSelection(), "xyz");
+    Press(PreferenceDialog::kResetButton);
+    EXPECT_EQ(Page<wxChoice>("ocr")->GetSelection(), 0);
+    ASSERT_TRUE(SaveQuietly());
+    EXPECT_EQ(DomainSettings::GetNamed("page:ocr"), "");
+    DomainConvertPdfCreator::FillPageOptions(options, JobSettings::Capture(), "", "");
+    EXPECT_EQ(options.record.ocr, nullptr);
+
+    std::string file = TestHome::ReadFile(path);
+    const size_t at = file.find("<ocr value=\"\"/>");
+    ASSERT_NE(at, std::string::npos) << file;
+    for (const char* damaged : {"eng;rm", "+eng", "eng++deu"}) {
+        std::string copy = file;
+        copy.replace(at, std::strlen("<ocr value=\"\"/>"),
+                     std::string("<ocr value=\"") + damaged + "\"/>");
+        TestHome::WriteFile(path, copy);
+        DomainSettings::SetNamed("page:ocr", "eng");
+        ASSERT_TRUE(DomainPage().Load());
+        EXPECT_EQ(DomainSettings::GetNamed("page:ocr"), "") << damaged;
+    }
+}
+
 // Escape closes the dialog as its close box does: what was typed is not saved.
 TEST_F(PreferenceDialogTest, EscapeClosesWithoutSaving) {
     wxUIActionSimulator sim;

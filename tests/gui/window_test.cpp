@@ -6,6 +6,7 @@
 #include "domain/domain_convert.h"
 #include "domain/file_row_info.h"
 #include "gui/window_test_support.h"
+#include "pdf/pdf_service.h"
 #include "window/base/dh_bitmap_button.h"
 #include "window/base/dh_check_box.h"
 #include "window/base/dh_radio_button.h"
@@ -33,6 +34,7 @@
 #include <wx/textdlg.h>
 #include <wx/uiaction.h>
 
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -993,4 +995,50 @@ TEST_F(WindowTest, F10OpensTheMenusAndTheArrowKeysMoveBetweenThem) {
     sim.Char(WXK_F10);
     ASSERT_TRUE(WaitFor([&] { return script.Done() && bar->GetOpenMenu() < 0; }, 20));
     EXPECT_EQ(opened, (std::vector<int>{DhMenuBarBase::kFileTitle, DhMenuBarBase::kEditTitle}));
+}
+
+// With OCR chosen, a language that is not installed is said at Start before any file is
+// touched; recognition shows as part of the row's progress, and Stop ends it: the file in
+// hand is then not converted.
+TEST_F(WindowTest, OcrIsCheckedAtStartShowsItsProgressAndStops) {
+    if (PdfOcrCheckLanguages("eng", nullptr) != nullptr) {
+        GTEST_SKIP() << "the OCR engine or its English data is not installed";
+    }
+    // A page of text, long enough to recognise that Stop comes in the middle.
+    const wxString page = m_home.Documents() + "/page.png";
+    std::string command = "convert -size 2400x3200 xc:white -font DejaVu-Sans -pointsize 40";
+    for (int line = 0; line < 36; ++line) {
+        command += " -annotate +100+" + std::to_string(120 + line * 84) +
+                   " 'Harbour lantern kitchen marble number " + std::to_string(line) + "'";
+    }
+    ASSERT_EQ(std::system((command + " '" + std::string(page.utf8_str()) + "'").c_str()), 0);
+    Load(Paths({page, Image("second.png")}));
+    OutputWindow* panel = frame->GetOutputPanel();
+
+    DomainSettings::SetNamed("page:ocr", "eng+xyz");
+    {
+        MessageRecorder messages;
+        panel->RequestStart();
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_TRUE(messages.messages[0].StartsWith(
+            "Text recognition (OCR) cannot run: the OCR language \"xyz\" is not installed"))
+            << messages.messages[0];
+        EXPECT_EQ(list->GetState(), SelectWindow::State::kIdle);
+    }
+
+    DomainSettings::SetNamed("page:ocr", "eng");
+    panel->RequestStart();
+    // Past reading (30 %) and not done: the engine is at work on the row.
+    ASSERT_TRUE(WaitFor([&] {
+        const FileGridTable::Status& status = list->GetTable()->GetStatus(0);
+        return status.state == DhGridCellRenderCommandEvent::kProgress && status.percent > 30 &&
+               status.percent < 100;
+    }));
+    panel->RequestStop();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(StatusOf(list, 0), DhGridCellRenderCommandEvent::kStopped);
+    EXPECT_EQ(StatusOf(list, 1), DhGridCellRenderCommandEvent::kStopped);
+    EXPECT_FALSE(wxFileExists(output + "/page.pdf"));
+    EXPECT_FALSE(wxFileExists(output + "/second.pdf"));
+    DomainSettings::SetNamed("page:ocr", "");
 }

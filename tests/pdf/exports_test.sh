@@ -6,11 +6,11 @@ set -euo pipefail
 library=$1
 symbols=$(nm -D --defined-only -C "$library" | awk '{ $1 = ""; $2 = ""; sub(/^ +/, ""); print }')
 for name in CreatePdf3Service FreePdf3Service PdfCheckPassword PdfIsComplete PdfExtractOriginals \
-    PdfRecordsWork; do
+    PdfRecordsWork PdfOcrCheckLanguages PdfOcrListLanguages; do
     grep -qx "$name" <<<"$symbols" || { echo "missing export: $name"; exit 1; }
 done
 extra=$(grep -vx -e CreatePdf3Service -e FreePdf3Service -e PdfCheckPassword -e PdfIsComplete \
-            -e PdfExtractOriginals -e PdfRecordsWork \
+            -e PdfExtractOriginals -e PdfRecordsWork -e PdfOcrCheckLanguages -e PdfOcrListLanguages \
             <<<"$symbols" |
         grep -v -e '^typeinfo .*QPDFExc$' -e '^typeinfo name .*QPDFExc$' -e 'std::' || true)
 if [ -n "$extra" ]; then

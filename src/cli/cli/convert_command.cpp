@@ -370,6 +370,9 @@ void ConvertCommand::ApplyPageSettings(const Options& options) {
         // makes PDF/A only when its options ask for it.
         DomainSettings::SetNamed("page:pdfa", "");
     }
+    // So with OCR.
+    DomainSettings::SetNamed("page:ocr", options.ocr);
+    DomainSettings::SetNamed("page:ocr:sidecar", options.ocrSidecar ? "1" : "0");
 }
 
 wxString ConvertCommand::CheckArchive(bool securityGiven) {
@@ -456,6 +459,15 @@ int ConvertCommand::Run(const std::vector<std::string>& arguments) {
     error = CheckSourceDateEpoch();
     if (!error.empty()) {
         return usageError(error);
+    }
+    if (options.ocrSidecar && options.ocr.empty()) {
+        return usageError("--ocr-sidecar goes with --ocr");
+    }
+    if (!options.ocr.empty()) {
+        // Before any file is read: a missing language would fail every file.
+        if (const char* why = PdfOcrCheckLanguages(options.ocr.utf8_str(), nullptr)) {
+            return usageError(wxString::FromUTF8(why));
+        }
     }
     // Files at once: as asked, or one per processor, within what the processors and the
     // memory of this process sensibly take.

@@ -51,6 +51,8 @@ public:
         bool reduceDepth = false;             // PDF/A-1b: 16-bit samples written as 8-bit
         bool attachOriginals = false;         // PDF/A-3b: the images embedded
         bool allImages = false;               // every image of a HEIF or AVIF file a page
+        wxString ocr;                         // OCR languages ("eng+deu"); empty for none
+        bool ocrSidecar = false;              // the recognised text beside each PDF too
         bool skipExisting = false;
         bool jsonReport = false;
         bool nullSeparated = false; // lists name their paths separated by NUL, not newlines

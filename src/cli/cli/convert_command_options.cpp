@@ -142,6 +142,16 @@ const OptionRule kRules[] = {
          o.allImages = true;
          return "";
      }},
+    {0, "ocr", true,
+     [](Options& o, const wxString& v) -> wxString {
+         o.ocr = v;
+         return v.empty() ? "--ocr takes languages, for example eng or eng+deu" : "";
+     }},
+    {0, "ocr-sidecar", false,
+     [](Options& o, const wxString&) -> wxString {
+         o.ocrSidecar = true;
+         return "";
+     }},
     {0, "files-from", true,
      [](Options& o, const wxString& v) -> wxString {
          o.inputs.push_back({v, true});
@@ -270,6 +280,18 @@ const char* ConvertCommand::Usage() {
            "  is named in the file's report line. A password or a restriction cannot go\n"
            "  with --pdfa (PDF/A forbids encryption).\n"
            "\n"
+           "Searchable PDFs (OCR with Tesseract; the images stay as they are):\n"
+           "      --ocr LANGS         recognise the text of each page in the languages\n"
+           "                          LANGS (Tesseract's names joined by +: eng, eng+deu)\n"
+           "                          and lay it invisibly over the image, where it can be\n"
+           "                          found, selected and copied\n"
+           "      --ocr-sidecar       also write the text into a .txt file beside each PDF\n"
+           "  A language must be installed (the package tesseract-ocr-LANG, or its\n"
+           "  LANG.traineddata in the folder TESSDATA_PREFIX names): a missing one is a usage\n"
+           "  error before any file is converted. An image the engine cannot read is\n"
+           "  converted without text, with the reason in its report line. Ctrl+C also stops\n"
+           "  the recognition of the files in hand, which are then not converted.\n"
+           "\n"
            "Many files:\n"
            "      --files-from FILE   also convert the inputs named in FILE, one a line\n"
            "                          (\"-\": the standard input)\n"
@@ -305,6 +327,8 @@ const char* ConvertCommand::Usage() {
            "Environment:\n"
            "  OMBRIX_USER_PASSWORD, OMBRIX_OWNER_PASSWORD\n"
            "                          the passwords, when no option gives them\n"
+           "  TESSDATA_PREFIX         the folder of the OCR languages (default: Debian's\n"
+           "                          /usr/share/tesseract-ocr/5/tessdata)\n"
            "  SOURCE_DATE_EPOCH       seconds since 1970, at most 253402300799 (the end of\n"
            "                          9999): the documents' dates, and an ID made from the\n"
            "                          content of unencrypted documents\n"

@@ -20,6 +20,7 @@ ConvertFailure::Kind ConvertFailure::FromServiceError(int errorCode) {
         return Kind::kTooLarge;
     case PDF_ERROR_PAGE_GEOMETRY:
     case PDF_ERROR_ARCHIVE: // archival settings that cannot go with the others
+    case PDF_ERROR_OCR:     // an OCR language that is not installed
         return Kind::kPageSettings;
     case PDF_ERROR_PASSWORD:
         return Kind::kPassword;

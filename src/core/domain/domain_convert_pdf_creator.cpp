@@ -145,6 +145,15 @@ ConvertFailure DomainConvertPdfCreator::FillPageOptions(PageOptions& options,
 
     // "page:allimages" "1": every top-level image of a HEIF or AVIF file is a page.
     record.allImages = settings.Page("page:allimages") == "1";
+    // OCR: "page:ocr" names the languages ("eng+deu"; empty for none), "page:ocr:sidecar" "1"
+    // writes the text beside each PDF too.
+    const wxString languages = settings.Page("page:ocr");
+    if (!languages.empty()) {
+        options.ocrLanguages = Utf8(languages);
+        options.ocr.languages = options.ocrLanguages.c_str();
+        options.ocr.sidecar = settings.Page("page:ocr:sidecar") == "1" ? 1 : 0;
+        record.ocr = &options.ocr;
+    }
 
     // The service takes NUL-terminated text: a password cut at a NUL would be another one, or
     // none at all.
@@ -217,6 +226,30 @@ ConvertFailure DomainConvertPdfCreator::PlaceResult(const PdfResult* result,
     return {};
 }
 
+ConvertFailure DomainConvertPdfCreator::PlaceSidecar(const PdfResult* result,
+                                                     const wxString& output, bool sidecar) {
+    if (!sidecar || result == nullptr || result->errorCode != 0 || result->path == nullptr) {
+        return {};
+    }
+    const wxString written = wxString::FromUTF8(result->path).BeforeLast('.') + ".txt";
+    const wxString target = output.BeforeLast('.') + ".txt";
+    wxString reason;
+    if (!Platform::MoveIntoPlace(written, target, &reason)) {
+        return {ConvertFailure::Kind::kWrite, "cannot write " + target + ": " + reason};
+    }
+    return {};
+}
+
+int DomainConvertPdfCreator::OnOcrProgress(void* context, int, int percent) {
+    const auto* watch = static_cast<const OcrWatch*>(context);
+    if (watch->row < 0) {
+        return ConvertState == kAbandonRequested ? 1 : 0;
+    }
+    // Recognition takes the row from where reading left it (30) to nearly done.
+    watch->self->PostProgress(30 + percent * 65 / 100, 100, watch->row, watch->column);
+    return StopRequested() ? 1 : 0;
+}
+
 wxString DomainConvertPdfCreator::NoteOf(const PdfResult* result) {
     if (result == nullptr || result->errorCode != 0 || result->reason == nullptr) {
         return wxString();
@@ -262,11 +295,17 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
             PostProgress(30, 100, row, column);
             PageOptions options;
             failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+            OcrWatch watch{this, row, column};
+            options.ocr.progress = OnOcrProgress;
+            options.ocr.context = &watch;
             if (!failure) {
                 const PdfResult* result =
                     service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                        temp.Path().utf8_str(), NoProgress, 0);
                 failure = PlaceResult(result, output);
+                if (!failure) {
+                    failure = PlaceSidecar(result, output, options.ocr.sidecar != 0);
+                }
                 note = NoteOf(result);
                 pages = result != nullptr ? result->pageCount : 0;
             }
@@ -277,6 +316,11 @@ int DomainConvertPdfCreator::ConvertEach(ConvertJob& job, const JobSettings& set
             PostProgress(100, 100, row, column, pages, note);
             ++count;
             WriteLog(source, note.empty() ? output : output + ": " + note, 1);
+        } else if (failure.kind == ConvertFailure::Kind::kCancelled) {
+            // Stopped in the middle of its OCR: not converted, and the run ends here.
+            PostStatus(row, column, DhGridCellRenderCommandEvent::kStopped);
+            WriteLog(source, output + ": " + failure.reason, 0);
+            break;
         } else {
             PostStatus(row, column, DhGridCellRenderCommandEvent::kFailed, failure);
             WriteLog(source, output + ": " + failure.reason, 0);

@@ -32,6 +32,8 @@ public:
         PdfPageOptions record{};
         PdfSecurityOptions security{};
         PdfArchiveOptions archive{};
+        PdfOcrOptions ocr{};
+        std::string ocrLanguages;
         std::string pageType;
         std::string templateDir;
         std::string title;
@@ -91,6 +93,18 @@ protected:
     // Moves the PDF the service wrote to `output`; returns why it cannot (the service failed,
     // wrote nothing, or the file cannot be put there), or no failure.
     static ConvertFailure PlaceResult(const PdfResult* result, const wxString& output);
+    // With `sidecar`, moves the text the service wrote beside the PDF to `output` with ".txt"
+    // for ".pdf".
+    static ConvertFailure PlaceSidecar(const PdfResult* result, const wxString& output,
+                                       bool sidecar);
+    // OCR's progress on the file of `row` as part of the row's progress; OCR stops when the
+    // conversion is asked to stop (a merge only when it is abandoned).
+    struct OcrWatch {
+        DomainConvertPdfCreator* self = nullptr;
+        int row = -1; // -1: a merge, whose rows show no progress of their own
+        int column = 0;
+    };
+    static int OnOcrProgress(void* context, int page, int percent);
     // What the service notes on a conversion that succeeded (an image's density it left
     // out); empty when nothing.
     static wxString NoteOf(const PdfResult* result);

@@ -55,11 +55,17 @@ int DomainConvertZUZUR2AZE::ConvertMerged(ConvertJob& job, const JobSettings& se
         }
         PageOptions options;
         failure = FillPageOptions(options, settings, GetTemplateDir(), name);
+        OcrWatch watch{this, -1, column};
+        options.ocr.progress = OnOcrProgress;
+        options.ocr.context = &watch;
         if (!failure) {
             const PdfResult* result =
                 service->CreatePdf(service.get(), &options.record, folder.utf8_str(),
                                    temp.Path().utf8_str(), CancelWhenAbandoned, 0);
             failure = PlaceResult(result, output);
+            if (!failure) {
+                failure = PlaceSidecar(result, output, options.ocr.sidecar != 0);
+            }
             note = NoteOf(result);
             pages = result != nullptr ? result->pageCount : 0;
         }

@@ -117,6 +117,20 @@ void ReadArchive(const xmlNode* node) {
     DomainSettings::SetNamed("page:pdfa", text == "1b" || text == "2b" || text == "3b" ? text : "");
 }
 
+// Stores the OCR languages (names of letters, digits, "_" and "-" joined by "+"; empty for
+// none); anything else reads as none.
+void ReadOcr(const xmlNode* node) {
+    XmlCharPtr value(xmlGetProp(node, XmlText("value")));
+    const wxString text = FromXml(value.get());
+    bool valid = !text.empty() && text.size() <= 200 && !text.StartsWith("+") &&
+                 !text.EndsWith("+") && !text.Contains("++");
+    for (const wxUniChar c : text) {
+        valid = valid && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '+');
+    }
+    DomainSettings::SetNamed("page:ocr", valid ? text : wxString());
+}
+
 void ReadPageType(const xmlNode* pageType) {
     ReadAttribute(pageType, "value", "page:type");
     wxString items;
@@ -184,6 +198,9 @@ void ReadDocument(xmlDoc* doc) {
     }
     if (const xmlNode* archive = FirstNode(context.get(), "/setting/page/archive")) {
         ReadArchive(archive);
+    }
+    if (const xmlNode* ocr = FirstNode(context.get(), "/setting/page/ocr")) {
+        ReadOcr(ocr);
     }
     ReadText(context.get(), "/setting/page/author", "page:author");
     ReadText(context.get(), "/setting/page/subject", "page:subject");
@@ -366,12 +383,13 @@ bool DomainPage::Save() {
     for (const Binding& binding : kBindings) {
         SetNodes(context.get(), binding.expression, DomainSettings::GetNamed(binding.key));
     }
-    // A page file written before the size selection or the archive format was kept lacks
-    // their elements.
+    // A page file written before the size selection, the archive format or the OCR languages
+    // were kept lacks their elements.
     xmlNode* page = FirstNode(context.get(), "/setting/page");
     const std::pair<const char*, const char*> values[] = {
         {"size-select", "page:size:select"},
         {"archive", "page:pdfa"},
+        {"ocr", "page:ocr"},
     };
     for (const auto& [element, key] : values) {
         xmlNode* node = FirstNode(context.get(), (std::string("/setting/page/") + element).c_str());

@@ -79,6 +79,8 @@ void PageProducer::Recycle(PageData data) {
     data.mask.clear();
     data.icc.clear();
     data.profileKey.clear();
+    data.ocr = OcrPage{};
+    data.ocrNote.clear();
     data.failure = nullptr;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_free.size() < static_cast<size_t>(m_window + m_threads)) {

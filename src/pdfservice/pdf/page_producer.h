@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/image_layout.h"
+#include "pdf/ocr_engine.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -14,13 +15,16 @@
 
 // The data of one page, produced ahead of the writer: its layout (as its file gives it now),
 // the image stream's data and, when asked for, its soft mask's data and its colour profile
-// (with the profile's key). A failure is kept for the writer.
+// (with the profile's key), and what OCR read on it (or why it could not). A failure is kept
+// for the writer.
 struct PageData {
     ImageLayout layout;
     std::string image;
     std::string mask;
     std::string icc;
     std::string profileKey;
+    OcrPage ocr;
+    std::string ocrNote;
     std::exception_ptr failure;
 };
 

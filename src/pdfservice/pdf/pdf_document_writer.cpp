@@ -5,6 +5,7 @@
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_file_writer.h"
 #include "pdf/pdf_password.h"
+#include "pdf/text_layer.h"
 
 #include <qpdf/QPDFCryptoProvider.hh>
 
@@ -371,6 +372,7 @@ public:
     int PageCount() const { return static_cast<int>(m_records.size()); }
     std::string Notes() const;
     void SetWork(const std::string& work) { m_work = work; }
+    const std::string& Text() const { return m_text; }
     void Write(int fd, PdfProgressProc progress);
 
 private:
@@ -382,6 +384,12 @@ private:
         bool firstProfileUse = false; // no earlier page has its colour profile
         bool flatten = false;         // PDF/A-1b: its transparency is composed over a colour
         bool reduce = false;          // PDF/A-1b: its 16-bit samples are written as 8-bit
+        // What OCR needs to read the page as it is shown: its orientation, its density (0
+        // when it has none that is real) and its pixels.
+        int orientation = 1;
+        double xDpi = 0;
+        double yDpi = 0;
+        double pixels = 0;
         // A digest of what the page is written as: the file must still give this page when
         // it is read again.
         std::array<unsigned char, 32> fingerprint{};
@@ -391,6 +399,11 @@ private:
         std::string mediaBox;
         std::string content;
         std::string note; // its density was left out
+        // The box the image is shown in, upright.
+        double x = 0;
+        double y = 0;
+        double width = 0;
+        double height = 0;
     };
     // The file each producing thread has open.
     struct OpenFile {
@@ -407,6 +420,8 @@ private:
     ImageSource& Reopen(int worker, const PageRecord& record, Layout& layout, std::string& key,
                         std::string* profile);
     void Produce(int index, int worker, PageData& data);
+    // Recognises the page's text with the worker's engine.
+    void Recognise(int index, int worker, PageData& data);
     void WritePage(int index, PageData& data, PdfFileWriter& file, int pages);
     // PDF/A-1b: fails when the page holds what the part cannot, unless a lossy step the user
     // allows removes it; notes in `record` the steps to take.
@@ -440,13 +455,23 @@ private:
     std::vector<OpenFile> m_open;
     std::map<std::string, int> m_profiles; // the profiles written, by key
     std::vector<int> m_pageObjects;
-    std::map<std::string, int> m_originals;     // file specifications by path
-    std::map<std::string, int> m_originalNames; // the same by their unique names
+    std::map<std::string, int> m_originals;            // file specifications by path
+    std::map<std::string, int> m_originalNames;        // the same by their unique names
+    std::vector<std::unique_ptr<OcrEngine>> m_engines; // one for each producing thread
+    TextLayer m_textLayer;
+    int m_font = 0;     // the text layer's font object; 0 without OCR
+    std::string m_text; // what OCR read
 };
 
 PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Options& options)
     : m_paths(paths), m_options(options), m_userKey(PdfPassword::Prepare(options.userPassword)),
       m_ownerKey(PdfPassword::Prepare(options.ownerPassword)) {
+    if (!options.ocrLanguages.empty()) {
+        const std::string why = OcrEngine::Check(options.ocrLanguages, options.ocrDataPath);
+        if (!why.empty()) {
+            throw PdfError(PDF_ERROR_OCR, why);
+        }
+    }
     if (options.archivePart != 0) {
         if (options.archivePart < 1 || options.archivePart > 3) {
             throw PdfError(PDF_ERROR_ARCHIVE,
@@ -474,6 +499,12 @@ PdfDocumentWriter::Impl::Impl(const std::vector<std::string>& paths, const Optio
                 record.streamed = layout.filter == Layout::Filter::DCT;
                 record.firstProfileUse = !key.empty() && profiles.insert(key).second;
                 record.fingerprint = Fingerprint(layout, key, data.Name());
+                record.orientation = layout.orientation;
+                if (PlausibleDensity(layout.xDpi, layout.yDpi)) {
+                    record.xDpi = layout.xDpi;
+                    record.yDpi = layout.yDpi;
+                }
+                record.pixels = static_cast<double>(layout.width) * layout.height;
                 if (options.archivePart == 1) {
                     CheckArchivable(layout, data.Name(), record);
                 }
@@ -560,6 +591,10 @@ PdfDocumentWriter::Impl::Place(const Layout& shown, const std::string& name) con
         text.content += PdfFileWriter::Number(value, 4) + " ";
     }
     text.content += "cm /Im0 Do Q\n";
+    text.x = x;
+    text.y = y;
+    text.width = width;
+    text.height = height;
     text.mediaBox = NumberArray({0, 0, placement.pageWidth, placement.pageHeight});
     return text;
 }
@@ -624,6 +659,9 @@ void PdfDocumentWriter::Impl::Release(int index, int worker) {
 }
 
 void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
+    if (!m_options.ocrLanguages.empty()) {
+        Recognise(index, worker, data);
+    }
     // JPEG pages are read when they are written, from the file into the PDF.
     const PageRecord& record = m_records.at(index);
     if (record.streamed) {
@@ -650,6 +688,34 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
     } catch (...) {
         m_open.at(worker) = OpenFile{};
         throw;
+    }
+}
+
+void PdfDocumentWriter::Impl::Recognise(int index, int worker, PageData& data) {
+    // Larger images (as recognised: stretched to square pixels) would take the engine minutes
+    // and gigabytes: an A4 page at 600 dpi has 35 million pixels.
+    constexpr double kMostPixels = 80e6;
+    const PageRecord& record = m_records.at(index);
+    const double stretch =
+        record.xDpi > 0 && record.yDpi > 0
+            ? std::max(record.xDpi, record.yDpi) / std::min(record.xDpi, record.yDpi)
+            : 1;
+    if (record.pixels * stretch > kMostPixels) {
+        data.ocrNote = "no text layer: the image is too large for OCR";
+        return;
+    }
+    std::unique_ptr<OcrEngine>& engine = m_engines.at(worker);
+    if (!engine) {
+        engine = OcrEngine::Take(m_options.ocrLanguages, m_options.ocrDataPath);
+    }
+    const auto& progress = m_options.ocrProgress;
+    const OcrEngine::Progress watch = [&progress, index](int percent) {
+        return progress && progress(index, percent);
+    };
+    std::string why;
+    if (!engine->Recognise(m_paths[record.source], record.page, record.orientation, record.xDpi,
+                           record.yDpi, watch, data.ocr, why)) {
+        data.ocrNote = "no text layer: " + why;
     }
 }
 
@@ -710,6 +776,18 @@ void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter
         if (!geometry.note.empty()) {
             m_notes.push_back(geometry.note);
         }
+        if (!data.ocrNote.empty()) {
+            m_notes.push_back(Name(record.source) + ": " + data.ocrNote);
+        }
+        std::string content = geometry.content;
+        std::string fonts;
+        if (m_font != 0) {
+            content += m_textLayer.PageContent(data.ocr, geometry.x, geometry.y, geometry.width,
+                                               geometry.height);
+            fonts = std::string(" /Font << ") + TextLayer::kFontName + " " +
+                    Writer::Reference(m_font) + " >>";
+            m_text += data.ocr.text + "\f";
+        }
         if (record.flatten) {
             m_notes.push_back(Name(record.source) + ": transparency flattened onto " +
                               ArchiveImage::ColourText(m_options.archiveSteps.background) +
@@ -723,13 +801,13 @@ void PdfDocumentWriter::Impl::WritePage(int index, PageData& data, PdfFileWriter
         if (m_options.archivePart == 3 && m_options.attachOriginals) {
             associated = " /AF [" + Writer::Reference(Original(record.source, file)) + "]";
         }
-        const int content = file.Reserve();
-        file.Stream(content, "", geometry.content);
+        const int contentStream = file.Reserve();
+        file.Stream(contentStream, "", content);
         const int page = file.Reserve();
         file.Object(page, "<< /Type /Page /Parent " + Writer::Reference(pages) + " /MediaBox " +
                               geometry.mediaBox + " /Resources << /XObject << /Im0 " +
-                              Writer::Reference(image) + " >> >> /Contents " +
-                              Writer::Reference(content) + associated + " >>");
+                              Writer::Reference(image) + " >>" + fonts + " >> /Contents " +
+                              Writer::Reference(contentStream) + associated + " >>");
         m_pageObjects.push_back(page);
     } catch (const PdfError& error) {
         m_open.at(self) = OpenFile{};
@@ -749,6 +827,19 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     m_notes.clear();
     m_originals.clear();
     m_originalNames.clear();
+    m_text.clear();
+    m_textLayer = TextLayer{};
+    // The engines go back for the next document however this one ends.
+    m_engines.clear();
+    m_engines.resize(threads + 1);
+    struct GiveBack {
+        std::vector<std::unique_ptr<OcrEngine>>& engines;
+        ~GiveBack() {
+            for (auto& engine : engines) {
+                OcrEngine::Give(std::move(engine));
+            }
+        }
+    };
 
     const std::string& user = m_userKey;
     const std::string& owner = m_ownerKey;
@@ -779,10 +870,12 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
     const int catalog = file.Reserve();
     const int pages = file.Reserve();
     const int info = file.Reserve();
+    m_font = m_options.ocrLanguages.empty() ? 0 : file.Reserve();
 
     // Each page is written whole (its image, mask, profile, content and page objects) as its
     // data comes from the producing threads, and leaves nothing behind but the numbers of its
     // objects.
+    const GiveBack giveBack{m_engines};
     PageProducer producer(PageCount(), threads, [this](int index, int worker, PageData& data) {
         Produce(index, worker, data);
     });
@@ -795,6 +888,9 @@ void PdfDocumentWriter::Impl::Write(int fd, PdfProgressProc progress) {
         }
     }
 
+    if (m_font != 0) {
+        m_textLayer.WriteFont(file, m_font);
+    }
     std::string kids;
     for (const int page : m_pageObjects) {
         kids += (kids.empty() ? "" : " ") + Writer::Reference(page);
@@ -979,6 +1075,8 @@ std::string PdfDocumentWriter::Notes() const {
 
 void PdfDocumentWriter::SetWork(const std::string& work) {
     m_impl->SetWork(work);
+const std::string& PdfDocumentWriter::Text() const {
+    return m_impl->Text();
 }
 
 void PdfDocumentWriter::Write(int fd, PdfProgressProc progress) {

@@ -5,6 +5,7 @@
 #include "pdf/page_geometry.h"
 #include "pdf/pdf_service.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,21 @@ public:
         // Every top-level image of a HEIF or AVIF file is a page (a burst), not only its
         // primary image.
         bool allImages = false;
+        // OCR: the languages ("eng+deu"; empty for none) and the engine's data folder (empty
+        // for the default). Each page is recognised on the thread that produces it, and its
+        // words go over the image as invisible text.
+        std::string ocrLanguages;
+        std::string ocrDataPath;
+        // Called from the producing threads with a page's index and the percentage of its
+        // recognition done; true stops the conversion.
+        std::function<bool(int page, int percent)> ocrProgress;
     };
 
     // Reads the headers of every file and lays out the pages. Throws PdfError naming the file
     // that cannot be read or that the PDF/A part cannot hold (PDF_ERROR_UNSUPPORTED_IMAGE), or
     // (PDF_ERROR_PASSWORD, PDF_ERROR_ARCHIVE, before any file is read) saying why a password
-    // cannot be used or why the document cannot be archival.
+    // cannot be used, why the document cannot be archival or why OCR cannot run
+    // (PDF_ERROR_OCR).
     PdfDocumentWriter(const std::vector<std::string>& paths, const Options& options);
     ~PdfDocumentWriter();
     PdfDocumentWriter(const PdfDocumentWriter&) = delete;
@@ -55,6 +65,8 @@ public:
     // density, as their files give one no real image has, and the lossy steps taken for an
     // archival document. Empty when nothing was.
     std::string Notes() const;
+    // The text OCR read, page after page, each page ending in a form feed; empty without OCR.
+    const std::string& Text() const;
 
     // The work the document is made of (WorkFingerprint), written as /OmbrixWork in its
     // document information; none by default.

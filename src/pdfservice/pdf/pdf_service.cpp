@@ -4,6 +4,7 @@
 
 #include "pdf/atomic_file.h"
 #include "pdf/image_source.h"
+#include "pdf/ocr_engine.h"
 #include "pdf/original_files.h"
 #include "pdf/pdf_document_writer.h"
 #include "pdf/pdf_error.h"
@@ -75,6 +76,10 @@ PdfDocumentWriter::Options DocumentOptions(const PdfPageOptions& options) {
         document.allowPrint = security->allowPrint != 0;
     }
     document.allImages = options.allImages != 0;
+    if (const PdfOcrOptions* ocr = options.ocr) {
+        document.ocrLanguages = Text(ocr->languages);
+        document.ocrDataPath = Text(ocr->dataPath);
+    }
     if (const PdfArchiveOptions* archive = options.archive) {
         document.archivePart = archive->part;
         document.archiveSteps.flatten = archive->flattenAlpha != 0;
@@ -106,6 +111,18 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     }
 
     PdfDocumentWriter::Options document = DocumentOptions(*options);
+    if (const PdfOcrOptions* ocr = options->ocr) {
+        if (document.ocrLanguages.empty()) {
+            throw PdfError(PDF_ERROR_OCR, "no OCR language given");
+        }
+        if (ocr->progress != nullptr) {
+            const PdfOcrProgressProc proc = ocr->progress;
+            void* context = ocr->context;
+            document.ocrProgress = [proc, context](int page, int percent) {
+                return proc(context, page, percent) != 0;
+            };
+        }
+    }
     document.fixedTime = SourceDateEpoch();
 
     // Every file's header is read and its pages laid out before anything is written.
@@ -125,6 +142,15 @@ void Convert(Service& service, const PdfPageOptions* options, const char* output
     const std::string& partial = file.TemporaryPath();
     const std::string final = folder + "/ombrix-" + partial.substr(partial.size() - 6) + ".pdf";
     writer.Write(file.Descriptor(), progress);
+    if (options->ocr != nullptr && options->ocr->sidecar != 0) {
+        const std::string text = final.substr(0, final.size() - 4) + ".txt";
+        AtomicFile sidecar;
+        if (!sidecar.OpenBeside(text) ||
+            !sidecar.Write(writer.Text().data(), writer.Text().size()) || !sidecar.Commit(text)) {
+            throw PdfError(PDF_ERROR_WRITE,
+                           "cannot write the text: " + std::string(std::strerror(errno)));
+        }
+    }
     if (!file.Commit(final)) {
         throw PdfError(PDF_ERROR_WRITE,
                        "cannot write the PDF: " + std::string(std::strerror(errno)));
@@ -245,6 +271,34 @@ PDF_SERVICE_API int PdfExtractOriginals(const char* path, const char* folder, in
         std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", why.c_str());
     }
     return code;
+}
+
+PDF_SERVICE_API const char* PdfOcrCheckLanguages(const char* languages, const char* dataPath) {
+    thread_local std::string why;
+    try {
+        why = OcrEngine::Check(Text(languages), Text(dataPath));
+        if (Text(languages).empty()) {
+            why = "no OCR language given";
+        }
+        return why.empty() ? nullptr : why.c_str();
+    } catch (...) {
+        return "OCR cannot be checked: not enough memory";
+    }
+}
+
+PDF_SERVICE_API int PdfOcrListLanguages(const char* dataPath, char* buffer, int size) {
+    std::string list;
+    try {
+        for (const std::string& name : OcrEngine::Installed(Text(dataPath))) {
+            list += (list.empty() ? "" : "+") + name;
+        }
+    } catch (...) {
+        list.clear();
+    }
+    if (buffer != nullptr && size > 0) {
+        std::snprintf(buffer, static_cast<size_t>(size), "%s", list.c_str());
+    }
+    return static_cast<int>(list.size());
 }
 
 PDF_SERVICE_API int PdfIsComplete(const char* path) {

@@ -36,8 +36,10 @@ enum PdfErrorCode {
     PDF_ERROR_CANCELLED = 10,         /* the progress procedure asked to stop */
     PDF_ERROR_INTERNAL = 11,
     PDF_ERROR_PASSWORD = 12, /* a password that cannot protect a document (PdfCheckPassword) */
-    PDF_ERROR_ARCHIVE = 13   /* archival settings that cannot be met: encryption asked for too,
+    PDF_ERROR_ARCHIVE = 13,  /* archival settings that cannot be met: encryption asked for too,
                                 an unknown part, or originals to extract that cannot be */
+    PDF_ERROR_OCR = 14       /* OCR asked for and it cannot run: the engine is not installed,
+                                or a language is not (checked before any file is read) */
 };
 
 /* Document security, carried by the last reserved word of PdfPageOptions. A document with a
@@ -69,6 +71,30 @@ typedef struct PdfArchiveOptions {
                                 the source of its pages (PdfExtractOriginals gets them back) */
 } PdfArchiveOptions;
 
+/* Called during OCR with the index of the page recognised (0 for the first of the document)
+ * and the percentage of its recognition done; a non-zero return cancels the conversion
+ * (PDF_ERROR_CANCELLED). Pages are recognised side by side: the procedure is called from
+ * several threads, and for pages in any order. */
+typedef int (*PdfOcrProgressProc)(void* context, int page, int percent);
+
+/* A searchable document (OCR), carried by the word after `archive` in PdfPageOptions; null
+ * there for none. Each page's image stays as it is without OCR; the words recognised on it
+ * are laid over it as invisible text at their places (selectable, searchable, copyable). The
+ * engine is Tesseract (libtesseract.so.5, loaded when first needed, one thread per page) with
+ * the languages installed as its data files. Before any file is read, CreatePdf fails with
+ * PDF_ERROR_OCR and a reason when the engine or a language is not installed. An image the
+ * engine cannot read still gets its page, without text, and the result's reason says why. */
+typedef struct PdfOcrOptions {
+    const char* languages;       /* "eng", or several joined by '+': "eng+deu" */
+    const char* dataPath;        /* the folder of the .traineddata files; null or empty:
+                                    TESSDATA_PREFIX, else /usr/share/tesseract-ocr/5/tessdata */
+    int sidecar;                 /* non-zero: the recognised text is also written beside the PDF,
+                                    under its name with ".txt" for ".pdf" (UTF-8, each page ending in a
+                                    form feed); the caller takes it away as it does the PDF */
+    PdfOcrProgressProc progress; /* may be null */
+    void* context;               /* passed to `progress` */
+} PdfOcrOptions;
+
 /* Page options, in millimetres. The page type name wins over width and height. */
 typedef struct PdfPageOptions {
     const char* pageType; /* "A4", "letter", "Image Size", ...; null when width and height apply */
@@ -92,6 +118,7 @@ typedef struct PdfPageOptions {
     int recordWork;
     int allImages; /* non-zero: every top-level image of a HEIF or AVIF file is a page (the
                       shots of a burst); zero: its primary image only */
+    const PdfOcrOptions* ocr;         /* null for no OCR */
 } PdfPageOptions;
 
 typedef struct PdfResult {
@@ -153,6 +180,17 @@ PDF_SERVICE_API int PdfRecordsWork(const char* path, const char* const* sources,
  * English reason in `reason` (`reasonSize` bytes, NUL-terminated, may be null). */
 PDF_SERVICE_API int PdfExtractOriginals(const char* path, const char* folder, int* count,
                                         char* reason, int reasonSize);
+
+/* Why OCR cannot run with `languages` ("eng+deu") and the data folder `dataPath` (null or
+ * empty for the default, as in PdfOcrOptions): the engine or a language is not installed, or
+ * the list is malformed. Null when it can. The text is English and valid until the next call
+ * on the same thread. */
+PDF_SERVICE_API const char* PdfOcrCheckLanguages(const char* languages, const char* dataPath);
+
+/* The OCR languages installed in `dataPath` (as above), sorted and joined by '+', into
+ * `buffer` (`size` bytes, NUL-terminated; empty when there are none). Returns the length of
+ * the whole list, which is cut when it does not fit. */
+PDF_SERVICE_API int PdfOcrListLanguages(const char* dataPath, char* buffer, int size);
 
 #ifdef __cplusplus
 }

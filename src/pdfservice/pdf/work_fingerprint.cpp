@@ -82,6 +82,9 @@ std::string WorkFingerprint::Of(const std::vector<std::string>& sources,
     if (options.allImages) {
         Field(record, "all images", "yes");
     }
+    if (!options.ocrLanguages.empty()) {
+        Field(record, "ocr", options.ocrLanguages);
+    }
     Field(record, "archive", std::to_string(options.archivePart));
     if (options.archivePart != 0) {
         const ArchiveImage::Steps& steps = options.archiveSteps;

@@ -125,6 +125,14 @@ bool SettingPage::Create(wxWindow* parent, wxWindowID id, const wxPoint& positio
             m_archive->SetSelection(static_cast<int>(i) + 1);
         }
     }
+    // A language chosen earlier and removed since stays offered: Start then says it is
+    // missing, rather than the choice changing unseen.
+    const wxString ocr = Named("page:ocr");
+    if (!ocr.empty() && m_ocrLanguages.Index(ocr) == wxNOT_FOUND) {
+        m_ocrLanguages.Add(ocr);
+        m_ocr->Append(ocr);
+    }
+    m_ocr->SetSelection(ocr.empty() ? 0 : m_ocrLanguages.Index(ocr) + 1);
     m_ownerPassword->ChangeValue(Named("page:permission:ownerpassword"));
     m_userPassword->ChangeValue(Named("page:permission:userpassword"));
     m_copy->SetValue(IsOn("page:permission:copy"));
@@ -213,6 +221,32 @@ void SettingPage::BuildControls() {
     AddLabelled(archiveRow, this, _("Archive format (PDF/A):"), m_archive);
     page->AddSpacer(6);
     page->Add(archiveRow, 0, wxLEFT, border + 10);
+
+    // The OCR languages installed, as the engine names them ("eng", "deu").
+    char installed[4096] = "";
+    PdfOcrListLanguages(nullptr, installed, sizeof installed);
+    m_ocrLanguages.clear();
+    for (const wxString& language : wxSplit(wxString::FromUTF8(installed), '+', '\0')) {
+        if (!language.empty()) {
+            m_ocrLanguages.Add(language);
+        }
+    }
+    wxArrayString ocrItems;
+    // TRANSLATORS: no text recognition: the PDF holds the image only.
+    ocrItems.Add(_("Off"));
+    for (const wxString& language : m_ocrLanguages) {
+        ocrItems.Add(language);
+    }
+    m_ocr = new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, ocrItems, 0,
+                         wxDefaultValidator, "ocr");
+    m_ocr->SetToolTip(_("Recognises the text of each image in the language chosen and lays it "
+                        "invisibly over the image, which stays as it is: the PDF can be "
+                        "searched and its text selected and copied."));
+    auto* ocrRow = new wxBoxSizer(wxHORIZONTAL);
+    // TRANSLATORS: optical character recognition, which makes the text of a scan searchable.
+    AddLabelled(ocrRow, this, _("Text recognition (OCR):"), m_ocr);
+    page->AddSpacer(6);
+    page->Add(ocrRow, 0, wxLEFT, border + 10);
 
     addTitle(_("Document Security"));
     m_ownerPassword =
@@ -468,6 +502,8 @@ bool SettingPage::Save() {
     }
     DomainSettings::SetNamed("page:author", m_author->GetValue());
     DomainSettings::SetNamed("page:pdfa", archive > 0 ? kArchiveParts[archive - 1] : "");
+    const int ocr = m_ocr->GetSelection();
+    DomainSettings::SetNamed("page:ocr", ocr > 0 ? m_ocrLanguages[ocr - 1] : wxString());
     DomainSettings::SetNamed("page:permission:ownerpassword", owner);
     DomainSettings::SetNamed("page:permission:userpassword", user);
     DomainSettings::SetNamed("page:permission:copy", m_copy->GetValue() ? "1" : "0");
@@ -500,6 +536,7 @@ void SettingPage::Reset() {
     }
     m_author->Clear();
     m_archive->SetSelection(0);
+    m_ocr->SetSelection(0);
     m_userPassword->Clear();
     m_ownerPassword->Clear();
     // A new user's documents may be copied and printed.

@@ -102,6 +102,8 @@ private:
     wxTextCtrl* m_right = nullptr;
     wxTextCtrl* m_author = nullptr;
     wxChoice* m_archive = nullptr; // off, then PDF/A-1b, 2b and 3b
+    wxChoice* m_ocr = nullptr;     // off, then the OCR languages installed
+    wxArrayString m_ocrLanguages;  // the languages after "Off", as "page:ocr" has them
     wxTextCtrl* m_ownerPassword = nullptr;
     wxTextCtrl* m_userPassword = nullptr;
     wxCheckBox* m_copy = nullptr;

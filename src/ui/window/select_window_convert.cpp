@@ -7,6 +7,7 @@
 #include "domain/domain_settings.h"
 #include "domain/job_settings.h"
 #include "domain/output_name.h"
+#include "pdf/pdf_service.h"
 #include "thread/convert_run.h"
 #include "thread/convert_worker.h"
 #include "thread/task_thread.h"
@@ -50,6 +51,20 @@ void SelectWindow::ConvertRows(const wxArrayInt& rows) {
             CheckOutputFolder(DomainSettings::GetKeyed(DomainSettings::kOutputDir));
         if (!problem.empty()) {
             wxMessageBox(problem, AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION, this);
+            return;
+        }
+    }
+    // A missing OCR language would fail every file: said before any is converted.
+    const wxString ocr = DomainSettings::GetNamed("page:ocr");
+    if (!ocr.empty()) {
+        if (const char* why = PdfOcrCheckLanguages(ocr.utf8_str(), nullptr)) {
+            // TRANSLATORS: %s is the reason in English, for example: the OCR language "deu"
+            // is not installed (no deu.traineddata in /usr/share/tesseract-ocr/5/tessdata).
+            wxMessageBox(wxString::Format(_("Text recognition (OCR) cannot run: %s.\n\nInstall "
+                                            "the language (the package tesseract-ocr-LANG) or "
+                                            "choose another one in Preference, Page Setting."),
+                                          wxString::FromUTF8(why)),
+                         AppUtil::GetDisplayName(), wxOK | wxICON_INFORMATION, this);
             return;
         }
     }
@@ -248,8 +263,13 @@ void SelectWindow::OnCellRender(DhGridCellRenderCommandEvent& event) {
         }
         break;
     case DhGridCellRenderCommandEvent::kStopped:
-        // The row in hand keeps its result; "Stop" shows on the rows the job did not reach.
+        // The row in hand keeps its result; "Stop" shows on the rows the job did not reach,
+        // and on the row whose text recognition was stopped half way.
         summary.stopped = true;
+        if (status.state == DhGridCellRenderCommandEvent::kConverting ||
+            (status.state == DhGridCellRenderCommandEvent::kProgress && status.percent < 100)) {
+            status.state = event.GetState();
+        }
         for (int jobRow : jobRows) {
             if (jobRow < GetRowCount() && table->GetStatus(jobRow).state < 0) {
                 table->GetStatus(jobRow).state = event.GetState();
