@@ -1056,6 +1056,7 @@ TEST(CliTest, AllImagesMakesAPageOfEachShotOfAHeifBurst) {
         }
         EXPECT_EQ(widths, test.widths) << test.option;
     }
+}
 
 // --ocr: the text comes with the PDF (and beside it with --ocr-sidecar), an image the engine
 // cannot read still converts with the reason on its line, and a language that is not

@@ -1075,6 +1075,8 @@ std::string PdfDocumentWriter::Notes() const {
 
 void PdfDocumentWriter::SetWork(const std::string& work) {
     m_impl->SetWork(work);
+}
+
 const std::string& PdfDocumentWriter::Text() const {
     return m_impl->Text();
 }
