@@ -735,7 +735,6 @@ void Accessible::NotifyAccessibleSelectionChanged() {
     if (object == nullptr) {
         return;
     }
-    g_signal_emit_by_name(object, "selection-changed");
     for (int row = 0; row < GetAccessibleRows(); ++row) {
         if (IsAccessibleRowSelected(row)) {
             if (AtkObject* cell = CellAt(object, row, 0); cell != nullptr) {
