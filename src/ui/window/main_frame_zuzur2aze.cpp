@@ -347,7 +347,16 @@ void MainFrameZUZUR2AZE::OnSubjectChanged(CjxSubject* subject, void*) {
         if (closing) {
             // The job ended after the file in hand: now the window can close.
             CallAfter([this] { Close(true); });
+            break;
         }
+        // The controls disabled during the job gave up the keyboard focus: the list takes it
+        // back, so that the window's shortcuts arrive without a click.
+        CallAfter([this] {
+            wxWindow* focus = wxWindow::FindFocus();
+            if (focus == nullptr || !focus->IsShownOnScreen() || !focus->IsEnabled()) {
+                fileList->GetGrid()->SetFocus();
+            }
+        });
         break;
     default:
         break;
