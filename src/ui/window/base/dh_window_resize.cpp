@@ -69,7 +69,28 @@ void DhWindowResize::OnMotion(wxMouseEvent& event) {
             End();
             return;
         }
-        Follow();
+        // The dragged edges follow the pointer; the others stay. The size hints decide the
+        // smallest size: an edge that cannot move further keeps the opposite one in place.
+        // The pointer is asked of the display: the window under it moves as it resizes, so
+        // the event's own coordinates may be relative to where it was.
+        const wxPoint moved = wxGetMousePosition() - m_startPointer;
+        const wxSize minimum = m_top->GetMinSize();
+        wxRect rect = m_startRect;
+        if ((m_edges & wxRIGHT) != 0) {
+            rect.width = std::max(minimum.x, m_startRect.width + moved.x);
+        }
+        if ((m_edges & wxBOTTOM) != 0) {
+            rect.height = std::max(minimum.y, m_startRect.height + moved.y);
+        }
+        if ((m_edges & wxLEFT) != 0) {
+            rect.width = std::max(minimum.x, m_startRect.width - moved.x);
+            rect.x = m_startRect.GetRight() + 1 - rect.width;
+        }
+        if ((m_edges & wxTOP) != 0) {
+            rect.height = std::max(minimum.y, m_startRect.height - moved.y);
+            rect.y = m_startRect.GetBottom() + 1 - rect.height;
+        }
+        m_top->SetSize(rect);
         return;
     }
     const wxPoint screen = window->ClientToScreen(event.GetPosition());
@@ -77,33 +98,6 @@ void DhWindowResize::OnMotion(wxMouseEvent& event) {
     window->SetCursor(edges != 0 ? wxCursor(CursorFor(edges)) : wxNullCursor);
     if (edges == 0) {
         event.Skip();
-    }
-}
-
-void DhWindowResize::Follow() {
-    // The dragged edges follow the pointer; the others stay. The size hints decide the
-    // smallest size: an edge that cannot move further keeps the opposite one in place.
-    // The pointer is asked of the display: the window under it moves as it resizes, so
-    // the event's own coordinates may be relative to where it was.
-    const wxPoint moved = wxGetMousePosition() - m_startPointer;
-    const wxSize minimum = m_top->GetMinSize();
-    wxRect rect = m_startRect;
-    if ((m_edges & wxRIGHT) != 0) {
-        rect.width = std::max(minimum.x, m_startRect.width + moved.x);
-    }
-    if ((m_edges & wxBOTTOM) != 0) {
-        rect.height = std::max(minimum.y, m_startRect.height + moved.y);
-    }
-    if ((m_edges & wxLEFT) != 0) {
-        rect.width = std::max(minimum.x, m_startRect.width - moved.x);
-        rect.x = m_startRect.GetRight() + 1 - rect.width;
-    }
-    if ((m_edges & wxTOP) != 0) {
-        rect.height = std::max(minimum.y, m_startRect.height - moved.y);
-        rect.y = m_startRect.GetBottom() + 1 - rect.height;
-    }
-    if (rect != m_top->GetRect()) {
-        m_top->SetSize(rect);
     }
 }
 
@@ -129,9 +123,6 @@ void DhWindowResize::OnLeftUp(wxMouseEvent& event) {
         event.Skip();
         return;
     }
-    // The edges end where the button was released, also when a busy program saw only some
-    // of the motions before.
-    Follow();
     End();
 }
 

@@ -33,8 +33,6 @@ private:
     void OnLeftUp(wxMouseEvent& event);
     void OnLeave(wxMouseEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
-    // Moves the dragged edges to the pointer.
-    void Follow();
     void End();
 
     wxTopLevelWindow* m_top;
