@@ -1,5 +1,6 @@
 // The converter under a batch scheduler: exit statuses, failure classes, the report's fields,
 // shards of an input list and skipping work already done.
+#include "cli/cli_run.h"
 #include "pdf/crafted_images.h"
 #include "pdf/pdf_test_support.h"
 #include "pdf/pdfa_checker.h"
@@ -19,31 +20,10 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct Outcome {
-    int status;
-    std::string output;
-};
-
 // The converter under a time limit; `tail` redirects its streams.
 Outcome RunCli(const TestHome& home, const std::string& arguments,
                const std::string& tail = "2>/dev/null") {
-    Outcome outcome;
-    outcome.status = pdftest::RunCommand(home.Environment() + " timeout -k 5 60 '" +
-                                             OMBRIX_CLI_PATH "' " + arguments + " " + tail,
-                                         &outcome.output);
-    return outcome;
-}
-
-std::string Native(const wxString& path) {
-    return std::string(path.utf8_str());
-}
-
-std::string Quoted(const wxString& path) {
-    return "'" + Native(path) + "'";
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+    return RunConverter(home, arguments, "", tail);
 }
 
 wxString Write(const TestHome& home, const wxString& relative, const std::string& data) {

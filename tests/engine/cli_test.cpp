@@ -1,4 +1,5 @@
 // The command-line converter, run as a user runs it.
+#include "cli/cli_run.h"
 #include "common/temp_folder.h"
 #include "pdf/pdf_test_support.h"
 #include "pdf/pdfa_checker.h"
@@ -26,33 +27,10 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-// Runs the converter under a time limit, so that a run that blocks fails (status 124, or 137
-// when the termination request only stops it after the file in hand) instead of hanging the
-// suite. `tail` redirects its streams.
+// The converter under a time limit; `tail` redirects its streams.
 Outcome RunCli(const TestHome& home, const std::string& arguments,
                const std::string& environment = "", const std::string& tail = "2>&1") {
-    Outcome outcome;
-    outcome.status = pdftest::RunCommand(home.Environment() + environment + " timeout -k 5 60 '" +
-                                             OMBRIX_CLI_PATH "' " + arguments + " " + tail,
-                                         &outcome.output);
-    return outcome;
-}
-
-std::string Native(const wxString& path) {
-    return std::string(path.utf8_str());
-}
-
-std::string Quoted(const wxString& path) {
-    return "'" + Native(path) + "'";
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+    return RunConverter(home, arguments, environment, tail);
 }
 
 wxString Image(const TestHome& home, const wxString& relative, const std::string& spec) {
