@@ -217,6 +217,11 @@ const Variant kVariants[] = {
      "heif-convert {in} {ref} >/dev/null", "png", "/FlateDecode", 8, false, true, 37, 23, 0.001},
     {"avif_nclx_p3", kRgb8.c_str(), "avifenc -y 444 --cicp 12/13/1 {in} -o {out} >/dev/null",
      "heif-convert {in} {ref} >/dev/null", "png", "/FlateDecode", 8, false, true, 37, 23, 0.001},
+    // Reserved primaries: libheif reports them as an error yet hands out the profile.
+    {"avif_nclx_unknown_primaries", kRgb8.c_str(),
+     "avifenc -y 444 --cicp 3/13/1 {in} -o {out} >/dev/null",
+     "heif-convert {in} {ref} >/dev/null 2>&1", "png", "/FlateDecode", 8, false, false, 37, 23,
+     0.001},
     {"avif_rotated_mirrored", kRgb8.c_str(),
      "avifenc -l --irot 1 --imir 0 {in} -o {out} >/dev/null", "heif-convert {in} {ref} >/dev/null",
      "png", "/FlateDecode", 8, false, false, 23, 37, 0.001},

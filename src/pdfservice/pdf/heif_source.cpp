@@ -117,10 +117,12 @@ ImageLayout LayoutOf(const heif_image_handle* handle) {
     }
     case heif_color_profile_type_nclx: {
         heif_color_profile_nclx* raw = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(handle, &raw).code != heif_error_Ok) {
+        const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &raw);
+        // libheif may hand out the profile with an error (unknown primaries): it is ours either way.
+        const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
+        if (error.code != heif_error_Ok || !nclx) {
             break;
         }
-        const std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
         // sRGB itself (or nothing said) is what the device colours are.
         const int primaries = nclx->color_primaries;
         const int transfer = nclx->transfer_characteristics;
@@ -188,13 +190,22 @@ void HeifSource::WriteImage(int page, const Sink& out, std::string* softMask) {
     }
     options->ignore_transformations = 0;
     options->convert_hdr_to_8bit = 0;
-    options->strict_decoding = 1;
+    // Strict decoding only refuses colour descriptions (nclx) of reserved values, and libheif
+    // leaks the decoded picture when it does. They come back as warnings instead: such colours
+    // are taken as sRGB, as other readers do; any other warning still fails the file.
+    options->strict_decoding = 0;
     heif_image* raw = nullptr;
-    Check(heif_decode_image(handle.get(), &raw, heif_colorspace_RGB, chroma, options.get()));
+    const heif_error error =
+        heif_decode_image(handle.get(), &raw, heif_colorspace_RGB, chroma, options.get());
     const std::unique_ptr<heif_image, ImageRelease> image(raw);
+    Check(error);
     heif_error warning;
-    if (heif_image_get_decoding_warnings(image.get(), 0, &warning, 1) > 0) {
-        Broken(warning.message != nullptr ? warning.message : "damaged image data");
+    for (int i = 0; heif_image_get_decoding_warnings(image.get(), i, &warning, 1) > 0; ++i) {
+        if (warning.subcode != heif_suberror_Unknown_NCLX_color_primaries &&
+            warning.subcode != heif_suberror_Unknown_NCLX_transfer_characteristics &&
+            warning.subcode != heif_suberror_Unknown_NCLX_matrix_coefficients) {
+            Broken(warning.message != nullptr ? warning.message : "damaged image data");
+        }
     }
     int stride = 0;
     uint8_t* pixels = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
