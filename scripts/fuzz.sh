@@ -58,6 +58,8 @@ if [ -z "$(ls -A "$out/seeds")" ]; then
 fi
 
 options=(-timeout=20 -rss_limit_mb=2560 -artifact_prefix="$out/")
+# The leaks the codec libraries have themselves, as for the sanitized tests.
+export LSAN_OPTIONS=suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0
 
 # Regression mode: every input once (files only: libFuzzer runs each and stops).
 shopt -s nullglob

@@ -289,7 +289,8 @@ TEST_F(SkinTest, DraggingKeepsTheGrabbedPointUnderThePointer) {
                   [&](wxMouseEvent& e) { DhWindowMove::BeginDrag(m_frame, m_panel, e, offset); });
     m_panel->Bind(wxEVT_MOTION,
                   [&](wxMouseEvent& e) { DhWindowMove::Drag(m_frame, m_panel, e, offset); });
-    m_panel->Bind(wxEVT_LEFT_UP, [&](wxMouseEvent&) { DhWindowMove::EndDrag(m_panel); });
+    m_panel->Bind(wxEVT_LEFT_UP,
+                  [&](wxMouseEvent&) { DhWindowMove::EndDrag(m_frame, m_panel, offset); });
     m_panel->Bind(wxEVT_MOUSE_CAPTURE_LOST, [](wxMouseCaptureLostEvent&) {});
     const wxPoint start = m_frame->GetPosition();
     const wxPoint grab = At(m_panel, 30, 20);

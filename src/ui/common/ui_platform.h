@@ -20,6 +20,10 @@ public:
     // while the window is not shown. The toolkit's own idea can be stale: a window manager that
     // frames a window tells it of a position relative to the frame.
     static bool GetFrameOrigin(const wxTopLevelWindow* window, wxPoint& origin);
+    // Where on the screen the pointer was when the input event in hand happened; the pointer
+    // when there is none. A busy program handles an event after the pointer moved on, and a
+    // window that moves under the pointer makes the event's own coordinates stale.
+    static wxPoint EventPointer();
 
     // Watches a popup menu of a custom menu bar while it is open, so that the user can move
     // to a neighbouring menu as in a native menu bar: by moving the pointer onto another

@@ -7,6 +7,8 @@
 
 #include <gtk/gtk.h>
 
+#include <cmath>
+
 void UiPlatform::AllowResizing(wxTopLevelWindow* window) {
     // Applied to the desktop's window when the toolkit realises it.
     window->m_gdkFunc |= GDK_FUNC_RESIZE | GDK_FUNC_MAXIMIZE;
@@ -20,6 +22,18 @@ bool UiPlatform::GetFrameOrigin(const wxTopLevelWindow* window, wxPoint& origin)
     }
     gdk_window_get_root_origin(gdk, &origin.x, &origin.y);
     return true;
+}
+
+wxPoint UiPlatform::EventPointer() {
+    GdkEvent* event = gtk_get_current_event();
+    double x = 0;
+    double y = 0;
+    const bool known = event != nullptr && gdk_event_get_root_coords(event, &x, &y);
+    if (event != nullptr) {
+        gdk_event_free(event);
+    }
+    return known ? wxPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)))
+                 : wxGetMousePosition();
 }
 
 // While the popup menu is open, GTK holds the pointer: the bar's titles see no motion. The

@@ -215,5 +215,5 @@ void AboutDialogBase::OnMotion(wxMouseEvent& event) {
 }
 
 void AboutDialogBase::OnLeftUp(wxMouseEvent&) {
-    DhWindowMove::EndDrag(this);
+    DhWindowMove::EndDrag(this, this, dragOffset);
 }

@@ -139,7 +139,7 @@ void TitleWindow::OnMaximize(wxCommandEvent&) {
 }
 
 void TitleWindow::OnDoubleClick(wxMouseEvent&) {
-    DhWindowMove::EndDrag(this);
+    DhWindowMove::EndDrag(wxTheApp->GetTopWindow(), this, dragOffset);
     if (auto* top = dynamic_cast<MainFrame*>(wxGetTopLevelParent(this))) {
         top->ToggleMaximize();
     }
@@ -161,7 +161,7 @@ void TitleWindow::OnLeftDown(wxMouseEvent& event) {
 }
 
 void TitleWindow::OnLeftUp(wxMouseEvent&) {
-    DhWindowMove::EndDrag(this);
+    DhWindowMove::EndDrag(wxTheApp->GetTopWindow(), this, dragOffset);
 }
 
 void TitleWindow::OnMotion(wxMouseEvent& event) {

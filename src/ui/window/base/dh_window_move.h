@@ -19,6 +19,7 @@ public:
     // a motion with the left button down while `child` has the capture.
     static void Drag(wxWindow* top, wxWindow* child, const wxMouseEvent& event,
                      const wxPoint& offset);
-    // Releases the capture if `child` has it.
-    static void EndDrag(wxWindow* child);
+    // Ends a drag that `child` holds: the grabbed point goes where the button was released,
+    // and the capture is released.
+    static void EndDrag(wxWindow* top, wxWindow* child, const wxPoint& offset);
 };

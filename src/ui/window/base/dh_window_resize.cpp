@@ -1,5 +1,7 @@
 #include "window/base/dh_window_resize.h"
 
+#include "common/ui_platform.h"
+
 #include <wx/cursor.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
@@ -69,28 +71,7 @@ void DhWindowResize::OnMotion(wxMouseEvent& event) {
             End();
             return;
         }
-        // The dragged edges follow the pointer; the others stay. The size hints decide the
-        // smallest size: an edge that cannot move further keeps the opposite one in place.
-        // The pointer is asked of the display: the window under it moves as it resizes, so
-        // the event's own coordinates may be relative to where it was.
-        const wxPoint moved = wxGetMousePosition() - m_startPointer;
-        const wxSize minimum = m_top->GetMinSize();
-        wxRect rect = m_startRect;
-        if ((m_edges & wxRIGHT) != 0) {
-            rect.width = std::max(minimum.x, m_startRect.width + moved.x);
-        }
-        if ((m_edges & wxBOTTOM) != 0) {
-            rect.height = std::max(minimum.y, m_startRect.height + moved.y);
-        }
-        if ((m_edges & wxLEFT) != 0) {
-            rect.width = std::max(minimum.x, m_startRect.width - moved.x);
-            rect.x = m_startRect.GetRight() + 1 - rect.width;
-        }
-        if ((m_edges & wxTOP) != 0) {
-            rect.height = std::max(minimum.y, m_startRect.height - moved.y);
-            rect.y = m_startRect.GetBottom() + 1 - rect.height;
-        }
-        m_top->SetSize(rect);
+        Follow();
         return;
     }
     const wxPoint screen = window->ClientToScreen(event.GetPosition());
@@ -99,6 +80,30 @@ void DhWindowResize::OnMotion(wxMouseEvent& event) {
     if (edges == 0) {
         event.Skip();
     }
+}
+
+void DhWindowResize::Follow() {
+    // The dragged edges follow the pointer; the others stay. The size hints decide the
+    // smallest size: an edge that cannot move further keeps the opposite one in place.
+    m_followed = UiPlatform::EventPointer();
+    const wxPoint moved = m_followed - m_startPointer;
+    const wxSize minimum = m_top->GetMinSize();
+    wxRect rect = m_startRect;
+    if ((m_edges & wxRIGHT) != 0) {
+        rect.width = std::max(minimum.x, m_startRect.width + moved.x);
+    }
+    if ((m_edges & wxBOTTOM) != 0) {
+        rect.height = std::max(minimum.y, m_startRect.height + moved.y);
+    }
+    if ((m_edges & wxLEFT) != 0) {
+        rect.width = std::max(minimum.x, m_startRect.width - moved.x);
+        rect.x = m_startRect.GetRight() + 1 - rect.width;
+    }
+    if ((m_edges & wxTOP) != 0) {
+        rect.height = std::max(minimum.y, m_startRect.height - moved.y);
+        rect.y = m_startRect.GetBottom() + 1 - rect.height;
+    }
+    m_top->SetSize(rect);
 }
 
 void DhWindowResize::OnLeftDown(wxMouseEvent& event) {
@@ -113,6 +118,7 @@ void DhWindowResize::OnLeftDown(wxMouseEvent& event) {
     m_edges = edges;
     m_startRect = m_top->GetRect();
     m_startPointer = screen;
+    m_followed = screen;
     if (!window->HasCapture()) {
         window->CaptureMouse();
     }
@@ -122,6 +128,11 @@ void DhWindowResize::OnLeftUp(wxMouseEvent& event) {
     if (m_dragging == nullptr) {
         event.Skip();
         return;
+    }
+    // The edges end where the button was released, also when a busy program was not given
+    // the last motions before it.
+    if (UiPlatform::EventPointer() != m_followed) {
+        Follow();
     }
     End();
 }

@@ -33,6 +33,8 @@ private:
     void OnLeftUp(wxMouseEvent& event);
     void OnLeave(wxMouseEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
+    // Moves the dragged edges to the pointer.
+    void Follow();
     void End();
 
     wxTopLevelWindow* m_top;
@@ -40,4 +42,5 @@ private:
     int m_edges = 0;
     wxRect m_startRect;
     wxPoint m_startPointer;
+    wxPoint m_followed; // the pointer the edges were last moved to
 };
