@@ -1,5 +1,6 @@
 #include "pdf/ocr_engine.h"
 
+#include "pdf/flate_row_decoder.h"
 #include "pdf/pdf_error.h"
 #include "pdf/pdf_service.h"
 
@@ -114,15 +115,17 @@ bool Step(PixPtr& pix, PIX* next) {
     return true;
 }
 
-// The image as the engine reads best: page `page` of the file, 8 or 32 bits without alpha,
-// turned upright and made of square pixels.
-PixPtr ReadImage(const std::string& path, int page, int orientation, double xDpi, double yDpi,
-                 std::string& why) {
+bool IsTiff(l_int32 format) {
+    return format == IFF_TIFF || format == IFF_TIFF_G3 || format == IFF_TIFF_G4 ||
+           format == IFF_TIFF_PACKBITS || format == IFF_TIFF_RLE || format == IFF_TIFF_LZW ||
+           format == IFF_TIFF_ZIP || format == IFF_TIFF_JPEG;
+}
+
+// Page `page` of the file as stored.
+PixPtr ReadImage(const std::string& path, int page, std::string& why) {
     l_int32 format = IFF_UNKNOWN;
     findFileFormat(path.c_str(), &format);
-    const bool tiff = format == IFF_TIFF || format == IFF_TIFF_G3 || format == IFF_TIFF_G4 ||
-                      format == IFF_TIFF_PACKBITS || format == IFF_TIFF_RLE ||
-                      format == IFF_TIFF_LZW || format == IFF_TIFF_ZIP || format == IFF_TIFF_JPEG;
+    const bool tiff = IsTiff(format);
     if (page > 0 && !tiff) {
         why = "the OCR engine reads only the first image of the file";
         return nullptr;
@@ -130,6 +133,60 @@ PixPtr ReadImage(const std::string& path, int page, int orientation, double xDpi
     PixPtr pix(tiff ? pixReadTiff(path.c_str(), page) : pixRead(path.c_str()));
     if (!pix) {
         why = "the OCR engine cannot read the image";
+    }
+    return pix;
+}
+
+// An image a reader of ours produced, as stored: JPEG data, or grey or RGB samples of 8 or 16
+// bits (the high byte kept) in Flate with PNG predictors.
+PixPtr DecodeImage(const ImageLayout& layout, const std::string& data, std::string& why) {
+    using Layout = ImageLayout;
+    why = "the OCR engine cannot read the image";
+    if (layout.filter == Layout::Filter::DCT) {
+        PixPtr pix(pixReadMem(reinterpret_cast<const l_uint8*>(data.data()), data.size()));
+        return pix;
+    }
+    const bool grey = layout.colourSpace == Layout::ColourSpace::Gray;
+    const bool rgb = layout.colourSpace == Layout::ColourSpace::RGB;
+    const int bits = layout.bitsPerComponent;
+    const bool inverted = layout.decode.size() >= 2 && layout.decode[0] > layout.decode[1];
+    if ((layout.filter != Layout::Filter::Flate && layout.filter != Layout::Filter::FlatePng) ||
+        !(grey || rgb) || (bits != 8 && bits != 16) || (!layout.decode.empty() && !grey) ||
+        layout.width <= 0 || layout.height <= 0) {
+        return nullptr;
+    }
+    PixPtr pix(pixCreate(layout.width, layout.height, grey ? 8 : 32));
+    if (!pix) {
+        return nullptr;
+    }
+    try {
+        const int components = grey ? 1 : 3;
+        const size_t step = static_cast<size_t>(bits / 8); // the high byte comes first
+        FlateRowDecoder rows(data, layout.width, components, bits);
+        l_uint32* line = pixGetData(pix.get());
+        const l_int32 words = pixGetWpl(pix.get());
+        for (int y = 0; y < layout.height; ++y, line += words) {
+            const unsigned char* row = rows.NextRow();
+            for (int x = 0; x < layout.width; ++x) {
+                const unsigned char* sample = row + static_cast<size_t>(x) * components * step;
+                if (grey) {
+                    SET_DATA_BYTE(line, x, inverted ? 255 - sample[0] : sample[0]);
+                } else {
+                    composeRGBPixel(sample[0], sample[step], sample[2 * step], line + x);
+                }
+            }
+        }
+    } catch (const PdfError&) {
+        return nullptr;
+    }
+    why.clear();
+    return pix;
+}
+
+// The image as the engine reads best: 8 or 32 bits without alpha, turned upright and made of
+// square pixels.
+PixPtr Prepare(PixPtr pix, int orientation, double xDpi, double yDpi, std::string& why) {
+    if (!pix) {
         return nullptr;
     }
     bool ok = true;
@@ -334,15 +391,32 @@ OcrEngine::~OcrEngine() {
 bool OcrEngine::Recognise(const std::string& path, int page, int orientation, double xDpi,
                           double yDpi, const Progress& progress, OcrPage& result,
                           std::string& why) {
-    const Library& library = Engine();
     result = OcrPage{};
-    const PixPtr pix = ReadImage(path, page, orientation, xDpi, yDpi, why);
-    if (!pix) {
-        return false;
-    }
+    const PixPtr pix = Prepare(ReadImage(path, page, why), orientation, xDpi, yDpi, why);
+    return pix && Recognise(pix.get(), std::max(xDpi, yDpi), progress, result, why);
+}
+
+bool OcrEngine::Recognise(const ImageLayout& layout, const std::string& data, int orientation,
+                          double xDpi, double yDpi, const Progress& progress, OcrPage& result,
+                          std::string& why) {
+    result = OcrPage{};
+    const PixPtr pix = Prepare(DecodeImage(layout, data, why), orientation, xDpi, yDpi, why);
+    return pix && Recognise(pix.get(), std::max(xDpi, yDpi), progress, result, why);
+}
+
+bool OcrEngine::Reads(const std::string& path, int page) {
+    l_int32 format = IFF_UNKNOWN;
+    Engine(); // Leptonica's messages silenced
+    return findFileFormat(path.c_str(), &format) == 0 && format != IFF_UNKNOWN &&
+           (page == 0 || IsTiff(format));
+}
+
+bool OcrEngine::Recognise(void* image, double dpi, const Progress& progress, OcrPage& result,
+                          std::string& why) {
+    const Library& library = Engine();
+    PIX* pix = static_cast<PIX*>(image);
     TessBaseAPI* api = Api(m_api);
-    library.setImage(api, pix.get());
-    const double dpi = std::max(xDpi, yDpi);
+    library.setImage(api, pix);
     if (dpi >= 70 && dpi <= 2400) {
         library.setResolution(api, static_cast<int>(std::lround(dpi)));
     }
@@ -363,8 +437,8 @@ bool OcrEngine::Recognise(const std::string& path, int page, int orientation, do
         why = "the OCR engine cannot recognise the image";
         return false;
     }
-    result.width = static_cast<int>(pixGetWidth(pix.get()));
-    result.height = static_cast<int>(pixGetHeight(pix.get()));
+    result.width = static_cast<int>(pixGetWidth(pix));
+    result.height = static_cast<int>(pixGetHeight(pix));
 
     const auto take = [&library](char* text) {
         std::string copy = text != nullptr ? text : "";

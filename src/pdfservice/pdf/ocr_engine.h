@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/image_layout.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -36,8 +38,9 @@ struct OcrPage {
 // The OCR engine (Tesseract) behind one class. The library is loaded when first needed, with
 // its OpenMP threads limited to one (OMP_THREAD_LIMIT), so that the pages of a document, each
 // recognised on a thread of its own, do not compete for the cores; without it, OCR fails with
-// a reason. Images are read with Leptonica. An engine serves one thread at a time; engines of
-// the same languages are kept for the next document once it is done with them.
+// a reason. Images are read with Leptonica, or given decoded by our readers. An engine serves
+// one thread at a time; engines of the same languages are kept for the next document once it
+// is done with them.
 class OcrEngine {
 public:
     // Called with the percentage done; true stops the recognition.
@@ -62,15 +65,26 @@ public:
     OcrEngine(const OcrEngine&) = delete;
     OcrEngine& operator=(const OcrEngine&) = delete;
 
+    // Whether the engine reads page `page` of the file itself (Leptonica knows its format).
+    static bool Reads(const std::string& path, int page);
+
     // Reads page `page` of the image file and recognises it. The stored pixels are turned by
     // `orientation` (EXIF, 1 to 8) and stretched to square pixels by the density
     // (`xDpi` x `yDpi`, 0 when unknown). Returns false with `why` set when the image cannot be
     // read or recognised; throws PdfError (PDF_ERROR_CANCELLED) when `progress` stops it.
     bool Recognise(const std::string& path, int page, int orientation, double xDpi, double yDpi,
                    const Progress& progress, OcrPage& result, std::string& why);
+    // The same for an image a reader of ours produced, for the files the engine cannot read:
+    // JPEG data, or grey or RGB samples of 8 or 16 bits in Flate with PNG predictors.
+    bool Recognise(const ImageLayout& layout, const std::string& data, int orientation,
+                   double xDpi, double yDpi, const Progress& progress, OcrPage& result,
+                   std::string& why);
 
 private:
     OcrEngine(std::string key, void* api);
+    // Recognises the prepared image (the object is Leptonica's PIX).
+    bool Recognise(void* pix, double dpi, const Progress& progress, OcrPage& result,
+                   std::string& why);
 
     const std::string m_key; // the languages and data folder it was started with
     void* m_api;

@@ -420,8 +420,12 @@ private:
     ImageSource& Reopen(int worker, const PageRecord& record, Layout& layout, std::string& key,
                         std::string* profile);
     void Produce(int index, int worker, PageData& data);
-    // Recognises the page's text with the worker's engine.
-    void Recognise(int index, int worker, PageData& data);
+    // Recognises the page's text with the worker's engine: read from the file, or from the
+    // image data our reader produced (`image` of `layout`) when the engine cannot read it.
+    void Recognise(int index, int worker, PageData& data, const Layout* layout = nullptr,
+                   const std::string* image = nullptr);
+    // The same for a page whose JPEG data is read as it is written.
+    void RecogniseStreamed(int index, int worker, PageData& data);
     void WritePage(int index, PageData& data, PdfFileWriter& file, int pages);
     // PDF/A-1b: fails when the page holds what the part cannot, unless a lossy step the user
     // allows removes it; notes in `record` the steps to take.
@@ -659,12 +663,18 @@ void PdfDocumentWriter::Impl::Release(int index, int worker) {
 }
 
 void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
-    if (!m_options.ocrLanguages.empty()) {
+    const PageRecord& record = m_records.at(index);
+    const bool ocr = !m_options.ocrLanguages.empty();
+    // Formats the engine does not know (HEIF, JPEG XL) are recognised from our reader's data.
+    const bool ocrFromData = ocr && !OcrEngine::Reads(m_paths[record.source], record.page);
+    if (ocr && !ocrFromData) {
         Recognise(index, worker, data);
     }
     // JPEG pages are read when they are written, from the file into the PDF.
-    const PageRecord& record = m_records.at(index);
     if (record.streamed) {
+        if (ocrFromData) {
+            RecogniseStreamed(index, worker, data);
+        }
         return;
     }
     try {
@@ -680,6 +690,9 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
             ArchiveImage::Apply(data.layout, data.image, data.mask, m_options.archiveSteps,
                                 !data.profileKey.empty());
         }
+        if (ocrFromData) {
+            Recognise(index, worker, data, &data.layout, &data.image);
+        }
         // The file stays open for the next page, when it is of the same file.
         Release(index, worker);
     } catch (const PdfError& error) {
@@ -691,7 +704,8 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
     }
 }
 
-void PdfDocumentWriter::Impl::Recognise(int index, int worker, PageData& data) {
+void PdfDocumentWriter::Impl::Recognise(int index, int worker, PageData& data, const Layout* layout,
+                                        const std::string* image) {
     // Larger images (as recognised: stretched to square pixels) would take the engine minutes
     // and gigabytes: an A4 page at 600 dpi has 35 million pixels.
     constexpr double kMostPixels = 80e6;
@@ -713,9 +727,39 @@ void PdfDocumentWriter::Impl::Recognise(int index, int worker, PageData& data) {
         return progress && progress(index, percent);
     };
     std::string why;
-    if (!engine->Recognise(m_paths[record.source], record.page, record.orientation, record.xDpi,
-                           record.yDpi, watch, data.ocr, why)) {
+    const bool read =
+        layout != nullptr
+            ? engine->Recognise(*layout, *image, record.orientation, record.xDpi, record.yDpi,
+                                watch, data.ocr, why)
+            : engine->Recognise(m_paths[record.source], record.page, record.orientation,
+                                record.xDpi, record.yDpi, watch, data.ocr, why);
+    if (!read) {
         data.ocrNote = "no text layer: " + why;
+    }
+}
+
+void PdfDocumentWriter::Impl::RecogniseStreamed(int index, int worker, PageData& data) {
+    // The JPEG data the page will hold (a JPEG XL file's original JPEG), made once more here.
+    const PageRecord& record = m_records.at(index);
+    try {
+        Layout layout;
+        std::string key;
+        ImageSource& source = Reopen(worker, record, layout, key, nullptr);
+        std::string image;
+        source.WriteImage(
+            record.page,
+            [&image](const unsigned char* bytes, size_t size) {
+                image.append(reinterpret_cast<const char*>(bytes), size);
+            },
+            nullptr);
+        Release(index, worker);
+        Recognise(index, worker, data, &layout, &image);
+    } catch (const PdfError& error) {
+        m_open.at(worker) = OpenFile{};
+        throw Named(error, Name(record.source));
+    } catch (...) {
+        m_open.at(worker) = OpenFile{};
+        throw;
     }
 }
 
