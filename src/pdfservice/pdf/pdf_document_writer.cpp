@@ -424,8 +424,6 @@ private:
     // image data our reader produced (`image` of `layout`) when the engine cannot read it.
     void Recognise(int index, int worker, PageData& data, const Layout* layout = nullptr,
                    const std::string* image = nullptr);
-    // The same for a page whose JPEG data is read as it is written.
-    void RecogniseStreamed(int index, int worker, PageData& data);
     void WritePage(int index, PageData& data, PdfFileWriter& file, int pages);
     // PDF/A-1b: fails when the page holds what the part cannot, unless a lossy step the user
     // allows removes it; notes in `record` the steps to take.
@@ -671,27 +669,32 @@ void PdfDocumentWriter::Impl::Produce(int index, int worker, PageData& data) {
         Recognise(index, worker, data);
     }
     // JPEG pages are read when they are written, from the file into the PDF.
-    if (record.streamed) {
-        if (ocrFromData) {
-            RecogniseStreamed(index, worker, data);
-        }
+    if (record.streamed && !ocrFromData) {
         return;
     }
     try {
-        ImageSource& source = Reopen(worker, record, data.layout, data.profileKey,
-                                     record.firstProfileUse ? &data.icc : nullptr);
+        // A streamed page's JPEG data (a JPEG XL file's original JPEG) is made here only to be
+        // recognised.
+        Layout streamedLayout;
+        std::string streamedKey;
+        std::string streamedImage;
+        Layout& layout = record.streamed ? streamedLayout : data.layout;
+        std::string& image = record.streamed ? streamedImage : data.image;
+        ImageSource& source =
+            Reopen(worker, record, layout, record.streamed ? streamedKey : data.profileKey,
+                   record.firstProfileUse && !record.streamed ? &data.icc : nullptr);
         source.WriteImage(
             record.page,
-            [&](const unsigned char* bytes, size_t size) {
-                data.image.append(reinterpret_cast<const char*>(bytes), size);
+            [&image](const unsigned char* bytes, size_t size) {
+                image.append(reinterpret_cast<const char*>(bytes), size);
             },
-            data.layout.softMask ? &data.mask : nullptr);
-        if (record.flatten || record.reduce) {
+            layout.softMask && !record.streamed ? &data.mask : nullptr);
+        if (!record.streamed && (record.flatten || record.reduce)) {
             ArchiveImage::Apply(data.layout, data.image, data.mask, m_options.archiveSteps,
                                 !data.profileKey.empty());
         }
         if (ocrFromData) {
-            Recognise(index, worker, data, &data.layout, &data.image);
+            Recognise(index, worker, data, &layout, &image);
         }
         // The file stays open for the next page, when it is of the same file.
         Release(index, worker);
@@ -735,31 +738,6 @@ void PdfDocumentWriter::Impl::Recognise(int index, int worker, PageData& data, c
                                 record.xDpi, record.yDpi, watch, data.ocr, why);
     if (!read) {
         data.ocrNote = "no text layer: " + why;
-    }
-}
-
-void PdfDocumentWriter::Impl::RecogniseStreamed(int index, int worker, PageData& data) {
-    // The JPEG data the page will hold (a JPEG XL file's original JPEG), made once more here.
-    const PageRecord& record = m_records.at(index);
-    try {
-        Layout layout;
-        std::string key;
-        ImageSource& source = Reopen(worker, record, layout, key, nullptr);
-        std::string image;
-        source.WriteImage(
-            record.page,
-            [&image](const unsigned char* bytes, size_t size) {
-                image.append(reinterpret_cast<const char*>(bytes), size);
-            },
-            nullptr);
-        Release(index, worker);
-        Recognise(index, worker, data, &layout, &image);
-    } catch (const PdfError& error) {
-        m_open.at(worker) = OpenFile{};
-        throw Named(error, Name(record.source));
-    } catch (...) {
-        m_open.at(worker) = OpenFile{};
-        throw;
     }
 }
 
