@@ -42,12 +42,12 @@ const char* ConvertFailure::ClassOf(Kind kind) {
     case Kind::kUnknownFormat:
     case Kind::kUnsupported:
     case Kind::kPageSettings: // the image and the page settings cannot go together
+    case Kind::kOutputName:   // the name is not usable or taken by another file of the job
         return "unsupported";
     case Kind::kDamaged:
         return "damaged";
     case Kind::kTooLarge:
         return "limit";
-    case Kind::kOutputName: // the name is not usable or taken by another file of the job
     case Kind::kWrite:
         return "io";
     case Kind::kPassword:

@@ -34,7 +34,8 @@ struct ConvertFailure {
 
     // The class a batch scheduler reads from the converter's report, so that it can tell a
     // retry from giving up: "unreadable" (the file cannot be opened or read), "unsupported"
-    // (no image the converter takes, or one that cannot go into the PDF asked for),
+    // (no image the converter takes, one that cannot go into the PDF asked for, or a PDF
+    // name that cannot be used or that another file of the run takes),
     // "damaged" (a truncated or malformed image), "limit" (beyond what the converter takes),
     // "io" (the PDF cannot be written or put in place) and "internal"; null for kNone.
     static const char* ClassOf(Kind kind);
