@@ -356,6 +356,69 @@ TEST(NewFormatsTest, ArchivesThatCannotHoldJpeg2000GetItDecoded) {
     }
 }
 
+TEST(NewFormatsTest, Jpeg2000InYccWithSubsampledChromaBecomesRgb) {
+    OMBRIX_NEED_TOOLS({"opj_compress", "opj_decompress", "convert"});
+    // Y, Cb and Cr planes of an odd size, as cameras and archives code them: colours change
+    // from pixel to pixel, so a sample taken from the wrong place shows.
+    const int width = 37;
+    const int height = 23;
+    struct Case {
+        const char* name;
+        int dx; // chroma subsampling
+        int dy;
+    };
+    for (const Case& c : {Case{"4:2:0", 2, 2}, Case{"4:2:2", 2, 1}, Case{"4:4:4", 1, 1}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const int chromaWidth = (width + c.dx - 1) / c.dx;
+        const int chromaHeight = (height + c.dy - 1) / c.dy;
+        std::string planes;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                planes += static_cast<char>(40 + x * 4 + y * 2);
+            }
+        }
+        for (int plane = 0; plane < 2; ++plane) {
+            for (int y = 0; y < chromaHeight; ++y) {
+                for (int x = 0; x < chromaWidth; ++x) {
+                    planes += static_cast<char>(plane == 0 ? 60 + x * 5 : 210 - y * 6);
+                }
+            }
+        }
+        WriteFile(dir.File("planes.raw"), planes);
+        const std::string jp2 = dir.File("ycc.jp2");
+        const std::string sampling =
+            "u@1x1:" + std::to_string(c.dx) + "x" + std::to_string(c.dy) + ":" +
+            std::to_string(c.dx) + "x" + std::to_string(c.dy);
+        ASSERT_EQ(RunCommand("opj_compress -n 3 -mct 0 -F " + std::to_string(width) + "," +
+                             std::to_string(height) + ",3,8," + sampling + " -i '" +
+                             dir.File("planes.raw") + "' -o '" + jp2 + "' >/dev/null 2>&1"),
+                  0);
+        // The colour specification says sYCC (opj_compress says it of subsampled files only).
+        std::string file = ReadFile(jp2);
+        const size_t colr = file.find("colr");
+        ASSERT_NE(colr, std::string::npos);
+        ASSERT_EQ(file[colr + 4], 1) << "an enumerated colour space";
+        file[colr + 10] = 18;
+        WriteFile(jp2, file);
+
+        TempDir out;
+        const Conversion conversion = Convert({jp2}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << conversion.reason;
+        const std::vector<PdfImage> images = ReadImages(conversion.path);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_EQ(images[0].filter, "/FlateDecode") << "sYCC is decoded into RGB";
+        EXPECT_EQ(images[0].components, 3);
+        // OpenJPEG's own tool turns sYCC into RGB the same way, up to its rounding.
+        const std::string ref = dir.File("ref.ppm");
+        ASSERT_EQ(RunCommand("opj_decompress -i '" + jp2 + "' -o '" + ref +
+                             "' >/dev/null 2>&1 && convert '" + ref + "' '" +
+                             dir.File("ref.pam") + "'"),
+                  0);
+        ExpectSamePixels(images[0], ReadPnm(dir.File("ref.pam")), 2.5 / 255);
+    }
+}
+
 TEST(NewFormatsTest, DamagedFilesFailWithAReason) {
     OMBRIX_NEED_TOOLS({"convert", "cwebp", "opj_compress", "heif-enc", "avifenc", "cjxl"});
     TempDir dir;

@@ -5,6 +5,7 @@
 #include "pdf/pdf_error.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <openjpeg.h>
@@ -235,7 +236,9 @@ Boxes ReadBoxes(const SourceData& data) {
     return boxes;
 }
 
-Jp2Source::Info Describe(const opj_image_t* image) {
+// `enumerated`: the colour space the JP2 header names (0 for none): OpenJPEG gives it to the
+// image only as it decodes.
+Jp2Source::Info Describe(const opj_image_t* image, int enumerated) {
     Jp2Source::Info info;
     if (image->x1 <= image->x0 || image->y1 <= image->y0 || image->numcomps == 0) {
         Broken("image without pixels");
@@ -244,12 +247,26 @@ Jp2Source::Info Describe(const opj_image_t* image) {
     info.height = static_cast<int>(std::min<uint32_t>(image->y1 - image->y0, INT32_MAX));
     int colours = 0;
     int alphas = 0;
+    // Three components whose second is subsampled are Y, Cb and Cr whatever the file says,
+    // as OpenJPEG's own tools take them.
+    const bool eycc = image->color_space == OPJ_CLRSPC_EYCC || enumerated == 24;
+    info.ycc = image->color_space == OPJ_CLRSPC_SYCC || enumerated == 18 ||
+               (image->numcomps == 3 && image->comps[0].dx == 1 && image->comps[0].dy == 1 &&
+                (image->comps[1].dx != 1 || image->comps[1].dy != 1));
     for (unsigned c = 0; c < image->numcomps; ++c) {
         const opj_image_comp_t& comp = image->comps[c];
-        if (comp.dx != 1 || comp.dy != 1) {
+        // Only the chroma of YCC colour may be subsampled (by 2 at most, as 4:2:0 and 4:2:2).
+        const bool chroma = info.ycc && (c == 1 || c == 2);
+        if (comp.dx == 0 || comp.dy == 0 || comp.dx > 2 || comp.dy > 2 ||
+            (!chroma && (comp.dx != 1 || comp.dy != 1))) {
             Unsupported("with subsampled components");
         }
-        if (static_cast<int>(comp.w) != info.width || static_cast<int>(comp.h) != info.height) {
+        // OpenJPEG sizes a component as the image's area divided by its step, rounded up.
+        const uint64_t w = (uint64_t(image->x1) + comp.dx - 1) / comp.dx -
+                           (uint64_t(image->x0) + comp.dx - 1) / comp.dx;
+        const uint64_t h = (uint64_t(image->y1) + comp.dy - 1) / comp.dy -
+                           (uint64_t(image->y0) + comp.dy - 1) / comp.dy;
+        if (comp.w != w || comp.h != h) {
             Broken("components of another size than the image");
         }
         if (comp.prec == 0 || comp.prec > 16) {
@@ -269,10 +286,13 @@ Jp2Source::Info Describe(const opj_image_t* image) {
             ++colours;
         }
     }
+    if (info.ycc && (colours != 3 || image->numcomps != 3)) {
+        Unsupported("in YCC colour with " + std::to_string(image->numcomps) + " components");
+    }
+    if (eycc) {
+        Unsupported("in e-sYCC colour");
+    }
     switch (image->color_space) {
-    case OPJ_CLRSPC_SYCC:
-    case OPJ_CLRSPC_EYCC:
-        Unsupported("in YCC colour");
     case OPJ_CLRSPC_CMYK:
         if (colours != 4) {
             Broken("CMYK without four components");
@@ -298,7 +318,8 @@ Jp2Source::Info Describe(const opj_image_t* image) {
 Jp2Source::Jp2Source(const SourceData& data, bool passThrough) : ImageSource(data) {
     Decoder decoder(m_data);
     const opj_image_t* image = decoder.Image();
-    m_info = Describe(image);
+    const Boxes boxes = ReadBoxes(m_data);
+    m_info = Describe(image, boxes.enumerated);
     const uint64_t width = static_cast<uint64_t>(m_info.width);
     const uint64_t height = static_cast<uint64_t>(m_info.height);
     CheckSize(width, height);
@@ -325,12 +346,11 @@ Jp2Source::Jp2Source(const SourceData& data, bool passThrough) : ImageSource(dat
     }
 
     if (passThrough && !IsCodestream(m_data.ReadPrefix(4)) && m_info.precision == 8 &&
-        !m_info.alpha && m_info.colours != 4 && image->x0 == 0 && image->y0 == 0) {
+        !m_info.alpha && m_info.colours != 4 && !m_info.ycc && image->x0 == 0 && image->y0 == 0) {
         bool signedSamples = false;
         for (unsigned c = 0; c < image->numcomps; ++c) {
             signedSamples = signedSamples || image->comps[c].sgnd != 0;
         }
-        const Boxes boxes = ReadBoxes(m_data);
         const bool known = (boxes.enumerated == 16 && m_info.colours == 3) ||
                            (boxes.enumerated == 17 && m_info.colours == 1) ||
                            (boxes.restrictedIcc && !layout.icc.empty());
@@ -344,7 +364,7 @@ Jp2Source::Jp2Source(const SourceData& data, bool passThrough) : ImageSource(dat
 
 void Jp2Source::WriteImage(int, const Sink& out, std::string* softMask) {
     Decoder decoder(m_data);
-    if (!(Describe(decoder.Image()) == m_info)) {
+    if (!(Describe(decoder.Image(), ReadBoxes(m_data).enumerated) == m_info)) {
         Changed();
     }
     // Every file is decoded whole: one whose codestream is damaged fails, even when its data
@@ -369,14 +389,25 @@ void Jp2Source::WriteImage(int, const Sink& out, std::string* softMask) {
     // distinct.
     const uint32_t top = (uint32_t(1) << m_info.precision) - 1;
     const uint32_t outTop = bits == 16 ? 0xFFFF : 0xFF;
-    const auto put = [&](unsigned char* row, size_t index, const opj_image_comp_t& comp,
-                         size_t at) {
-        int64_t value = comp.data[at];
+    // The unsigned sample of a component at a pixel of the image: a subsampled component's
+    // sample stands for each pixel it covers.
+    const auto sample = [image](const opj_image_comp_t& comp, size_t x, size_t y) {
+        const auto at = [](uint64_t pixel, uint32_t step, uint32_t first, uint32_t count) {
+            const int64_t index = static_cast<int64_t>(pixel / step) - first;
+            return static_cast<size_t>(std::clamp<int64_t>(index, 0, int64_t(count) - 1));
+        };
+        const size_t cx = at(uint64_t(image->x0) + x, comp.dx, comp.x0, comp.w);
+        const size_t cy = at(uint64_t(image->y0) + y, comp.dy, comp.y0, comp.h);
+        int64_t value = comp.data[cy * comp.w + cx];
         if (comp.sgnd) {
             value += int64_t(1) << (comp.prec - 1);
         }
-        const uint32_t sample = static_cast<uint32_t>(std::clamp<int64_t>(value, 0, top));
-        const uint32_t scaled = top == outTop ? sample : (sample * outTop + top / 2) / top;
+        return value;
+    };
+    const auto put = [&](unsigned char* row, size_t index, double value) {
+        const uint32_t clamped =
+            static_cast<uint32_t>(std::clamp<double>(std::round(value), 0, top));
+        const uint32_t scaled = top == outTop ? clamped : (clamped * outTop + top / 2) / top;
         if (bits == 16) {
             row[2 * index] = static_cast<unsigned char>(scaled >> 8);
             row[2 * index + 1] = static_cast<unsigned char>(scaled);
@@ -384,16 +415,27 @@ void Jp2Source::WriteImage(int, const Sink& out, std::string* softMask) {
             row[index] = static_cast<unsigned char>(scaled);
         }
     };
+    // sYCC: full-range BT.601 colour difference around the middle of the range.
+    const double middle = double(uint32_t(1) << (m_info.precision - 1));
     for (int y = 0; y < m_info.height; ++y) {
         unsigned char* row = encoder.ColourRow();
         unsigned char* alpha = encoder.AlphaRow();
-        const size_t base = static_cast<size_t>(y) * width;
+        const size_t py = static_cast<size_t>(y);
         for (size_t x = 0; x < width; ++x) {
-            for (int c = 0; c < colours; ++c) {
-                put(row, x * colours + c, image->comps[c], base + x);
+            if (m_info.ycc) {
+                const double luma = double(sample(image->comps[0], x, py));
+                const double cb = double(sample(image->comps[1], x, py)) - middle;
+                const double cr = double(sample(image->comps[2], x, py)) - middle;
+                put(row, x * 3, luma + 1.402 * cr);
+                put(row, x * 3 + 1, luma - 0.344136 * cb - 0.714136 * cr);
+                put(row, x * 3 + 2, luma + 1.772 * cb);
+            } else {
+                for (int c = 0; c < colours; ++c) {
+                    put(row, x * colours + c, double(sample(image->comps[c], x, py)));
+                }
             }
             if (alpha != nullptr) {
-                put(alpha, x, image->comps[colours], base + x);
+                put(alpha, x, double(sample(image->comps[colours], x, py)));
             }
         }
         encoder.WriteRow();

@@ -6,7 +6,8 @@
 // 8-bit grey or RGB samples whose colour is sRGB, grey or an ICC profile, as every PDF reader
 // shows it, is embedded as it is (/JPXDecode) once its codestream has decoded without fault;
 // any other is decoded and stored losslessly (alpha as a soft mask, deeper samples as 16-bit
-// ones). `passThrough` false decodes every file (for documents older than PDF 1.5).
+// ones; sYCC colour, its chroma possibly subsampled, turned into RGB). `passThrough` false
+// decodes every file (for documents older than PDF 1.5).
 class Jp2Source : public ImageSource {
 public:
     Jp2Source(const SourceData& data, bool passThrough);
@@ -20,6 +21,7 @@ public:
         int colours = 0; // 1, 3 or 4 (CMYK)
         bool alpha = false;
         int precision = 0; // bits of each sample as coded
+        bool ycc = false;  // sYCC colour (Y, Cb, Cr), given as RGB
         bool operator==(const Info&) const = default;
     };
 
