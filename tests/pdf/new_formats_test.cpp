@@ -1,6 +1,7 @@
 // WebP, JPEG 2000, HEIF/AVIF and JPEG XL: files made at test time by each format's own
 // encoder, in a table of variants (depths, alpha, colour profiles, orientation), converted and
 // compared pixel for pixel with what the format's own decoder makes of them.
+#include "pdf/crafted_images.h"
 #include "pdf/icc_profile.h"
 #include "pdf_test_support.h"
 
@@ -416,6 +417,42 @@ TEST(NewFormatsTest, Jpeg2000InYccWithSubsampledChromaBecomesRgb) {
                              dir.File("ref.pam") + "'"),
                   0);
         ExpectSamePixels(images[0], ReadPnm(dir.File("ref.pam")), 2.5 / 255);
+    }
+}
+
+TEST(NewFormatsTest, WebpTurnsByItsExifOrientationAsAJpegDoes) {
+    OMBRIX_NEED_TOOLS({"convert", "cwebp", "webpmux"});
+    TempDir dir;
+    const std::string jpeg = dir.File("photo.jpg");
+    ASSERT_EQ(RunCommand("convert " + kRgb8 + " -quality 90 '" + jpeg + "'"), 0);
+    ASSERT_EQ(RunCommand("cwebp -quiet '" + jpeg + "' -o '" + dir.File("plain.webp") + "'"), 0);
+    // TIFF data of one entry: orientation 6 (the stored image is turned right to be shown).
+    const std::string tiff("MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 26);
+    // The JPEG with the same orientation, as the reference for the placement.
+    const std::string turned = dir.File("turned.jpg");
+    const std::string bytes = ReadFile(jpeg);
+    WriteFile(turned, bytes.substr(0, 2) + JpegSegment(0xE1, std::string("Exif\0\0", 6) + tiff) +
+                          bytes.substr(2));
+    TempDir jpegOut;
+    const Conversion fromJpeg = Convert({turned}, jpegOut.Path());
+    ASSERT_EQ(fromJpeg.code, 0) << fromJpeg.reason;
+    const std::vector<PdfImage> reference = ReadImages(fromJpeg.path);
+    ASSERT_EQ(reference.size(), 1u);
+
+    // The chunk as the format has it, and with the JPEG segment's mark some writers keep.
+    for (const std::string& exif : {tiff, std::string("Exif\0\0", 6) + tiff}) {
+        SCOPED_TRACE(exif.substr(0, 4));
+        WriteFile(dir.File("exif.bin"), exif);
+        const std::string webp = dir.File("turned.webp");
+        ASSERT_EQ(RunCommand("webpmux -set exif '" + dir.File("exif.bin") + "' '" +
+                             dir.File("plain.webp") + "' -o '" + webp + "' >/dev/null"),
+                  0);
+        TempDir out;
+        const Conversion conversion = Convert({webp}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << conversion.reason;
+        const std::vector<PdfImage> images = ReadImages(conversion.path);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_EQ(images[0].matrix, reference[0].matrix) << "placed otherwise than the JPEG";
     }
 }
 

@@ -1,9 +1,11 @@
 #include "pdf/webp_source.h"
 
+#include "pdf/exif_reader.h"
 #include "pdf/icc_profile.h"
 #include "pdf/interleaved_rows.h"
 #include "pdf/pdf_error.h"
 
+#include <cstring>
 #include <memory>
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -74,6 +76,17 @@ WebpSource::Info Inspect(const std::string& bytes,
         }
         WebPDemuxReleaseChunkIterator(&chunk);
     }
+    // The EXIF chunk holds TIFF data; some writers put the JPEG segment's "Exif" mark first.
+    if (WebPDemuxGetChunk(demux.get(), "EXIF", 1, &chunk)) {
+        const unsigned char* exif = chunk.chunk.bytes;
+        size_t size = chunk.chunk.size;
+        if (size >= 6 && std::memcmp(exif, "Exif\0\0", 6) == 0) {
+            exif += 6;
+            size -= 6;
+        }
+        info.orientation = ExifReader(exif, size).Orientation();
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
     return info;
 }
 } // namespace
@@ -96,6 +109,7 @@ WebpSource::WebpSource(const SourceData& data) : ImageSource(data) {
     layout.bitsPerComponent = 8;
     layout.softMask = m_info.alpha;
     layout.icc = m_info.icc;
+    layout.orientation = m_info.orientation;
     m_pages.push_back(std::move(layout));
 }
 

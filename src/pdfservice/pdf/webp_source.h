@@ -19,6 +19,7 @@ public:
         bool animated = false;
         bool lossy = false; // a still image of lossy coding
         std::string icc;
+        int orientation = 1; // EXIF, 1 (upright) to 8
         bool operator==(const Info&) const = default;
     };
 
