@@ -456,6 +456,31 @@ TEST(NewFormatsTest, WebpTurnsByItsExifOrientationAsAJpegDoes) {
     }
 }
 
+TEST(NewFormatsTest, PremultipliedHeifAlphaIsMarkedSo) {
+    OMBRIX_NEED_TOOLS({"convert", "heif-enc"});
+    TempDir dir;
+    const std::string png = dir.File("in.png");
+    ASSERT_EQ(RunCommand("convert " + kAlpha + " '" + png + "'"), 0);
+    for (const bool premultiplied : {false, true}) {
+        SCOPED_TRACE(premultiplied ? "premultiplied" : "straight");
+        const std::string heic = dir.File(premultiplied ? "pm.heic" : "straight.heic");
+        ASSERT_EQ(RunCommand(std::string("heif-enc -L ") +
+                             (premultiplied ? "--premultiplied-alpha " : "") + "'" + png +
+                             "' -o '" + heic + "' >/dev/null 2>&1"),
+                  0);
+        TempDir out;
+        const Conversion conversion = Convert({heic}, out.Path());
+        ASSERT_EQ(conversion.code, 0) << conversion.reason;
+        const std::vector<PdfImage> images = ReadImages(conversion.path);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_TRUE(images[0].softMask);
+        // The colour was multiplied by alpha over black: /Matte says so, and viewers undo it.
+        const std::vector<double> matte =
+            premultiplied ? std::vector<double>{0, 0, 0} : std::vector<double>{};
+        EXPECT_EQ(images[0].matte, matte);
+    }
+}
+
 TEST(NewFormatsTest, DamagedFilesFailWithAReason) {
     OMBRIX_NEED_TOOLS({"convert", "cwebp", "opj_compress", "heif-enc", "avifenc", "cjxl"});
     TempDir dir;

@@ -101,6 +101,10 @@ ImageLayout LayoutOf(const heif_image_handle* handle) {
     layout.bitsPerComponent = Bits(handle);
     layout.softMask = heif_image_handle_has_alpha_channel(handle) != 0;
     layout.softMaskBits = layout.bitsPerComponent;
+    // Colour premultiplied by its alpha comes out of the decoder as it is stored.
+    if (layout.softMask && heif_image_handle_is_premultiplied_alpha(handle) != 0) {
+        layout.matte = {0, 0, 0};
+    }
 
     switch (heif_image_handle_get_color_profile_type(handle)) {
     case heif_color_profile_type_prof:
