@@ -252,6 +252,17 @@ std::string Replace(std::string text, const std::string& key, const std::string&
     return text;
 }
 
+// Converts one file with the default settings into `image`, the image of its one page (call
+// through ASSERT_NO_FATAL_FAILURE).
+void ConvertOne(const std::string& file, PdfImage& image) {
+    TempDir out;
+    const Conversion conversion = Convert({file}, out.Path());
+    ASSERT_EQ(conversion.code, 0) << conversion.reason;
+    const std::vector<PdfImage> images = ReadImages(conversion.path);
+    ASSERT_EQ(images.size(), 1u);
+    image = images.front();
+}
+
 class NewFormatVariantTest : public ::testing::TestWithParam<Variant> {};
 } // namespace
 
@@ -403,20 +414,17 @@ TEST(NewFormatsTest, Jpeg2000InYccWithSubsampledChromaBecomesRgb) {
         file[colr + 10] = 18;
         WriteFile(jp2, file);
 
-        TempDir out;
-        const Conversion conversion = Convert({jp2}, out.Path());
-        ASSERT_EQ(conversion.code, 0) << conversion.reason;
-        const std::vector<PdfImage> images = ReadImages(conversion.path);
-        ASSERT_EQ(images.size(), 1u);
-        EXPECT_EQ(images[0].filter, "/FlateDecode") << "sYCC is decoded into RGB";
-        EXPECT_EQ(images[0].components, 3);
+        PdfImage image;
+        ASSERT_NO_FATAL_FAILURE(ConvertOne(jp2, image));
+        EXPECT_EQ(image.filter, "/FlateDecode") << "sYCC is decoded into RGB";
+        EXPECT_EQ(image.components, 3);
         // OpenJPEG's own tool turns sYCC into RGB the same way, up to its rounding.
         const std::string ref = dir.File("ref.ppm");
         ASSERT_EQ(RunCommand("opj_decompress -i '" + jp2 + "' -o '" + ref +
                              "' >/dev/null 2>&1 && convert '" + ref + "' '" +
                              dir.File("ref.pam") + "'"),
                   0);
-        ExpectSamePixels(images[0], ReadPnm(dir.File("ref.pam")), 2.5 / 255);
+        ExpectSamePixels(image, ReadPnm(dir.File("ref.pam")), 2.5 / 255);
     }
 }
 
@@ -433,11 +441,8 @@ TEST(NewFormatsTest, WebpTurnsByItsExifOrientationAsAJpegDoes) {
     const std::string bytes = ReadFile(jpeg);
     WriteFile(turned, bytes.substr(0, 2) + JpegSegment(0xE1, std::string("Exif\0\0", 6) + tiff) +
                           bytes.substr(2));
-    TempDir jpegOut;
-    const Conversion fromJpeg = Convert({turned}, jpegOut.Path());
-    ASSERT_EQ(fromJpeg.code, 0) << fromJpeg.reason;
-    const std::vector<PdfImage> reference = ReadImages(fromJpeg.path);
-    ASSERT_EQ(reference.size(), 1u);
+    PdfImage reference;
+    ASSERT_NO_FATAL_FAILURE(ConvertOne(turned, reference));
 
     // The chunk as the format has it, and with the JPEG segment's mark some writers keep.
     for (const std::string& exif : {tiff, std::string("Exif\0\0", 6) + tiff}) {
@@ -447,12 +452,9 @@ TEST(NewFormatsTest, WebpTurnsByItsExifOrientationAsAJpegDoes) {
         ASSERT_EQ(RunCommand("webpmux -set exif '" + dir.File("exif.bin") + "' '" +
                              dir.File("plain.webp") + "' -o '" + webp + "' >/dev/null"),
                   0);
-        TempDir out;
-        const Conversion conversion = Convert({webp}, out.Path());
-        ASSERT_EQ(conversion.code, 0) << conversion.reason;
-        const std::vector<PdfImage> images = ReadImages(conversion.path);
-        ASSERT_EQ(images.size(), 1u);
-        EXPECT_EQ(images[0].matrix, reference[0].matrix) << "placed otherwise than the JPEG";
+        PdfImage image;
+        ASSERT_NO_FATAL_FAILURE(ConvertOne(webp, image));
+        EXPECT_EQ(image.matrix, reference.matrix) << "placed otherwise than the JPEG";
     }
 }
 
@@ -468,16 +470,13 @@ TEST(NewFormatsTest, PremultipliedHeifAlphaIsMarkedSo) {
                              (premultiplied ? "--premultiplied-alpha " : "") + "'" + png +
                              "' -o '" + heic + "' >/dev/null 2>&1"),
                   0);
-        TempDir out;
-        const Conversion conversion = Convert({heic}, out.Path());
-        ASSERT_EQ(conversion.code, 0) << conversion.reason;
-        const std::vector<PdfImage> images = ReadImages(conversion.path);
-        ASSERT_EQ(images.size(), 1u);
-        EXPECT_TRUE(images[0].softMask);
+        PdfImage image;
+        ASSERT_NO_FATAL_FAILURE(ConvertOne(heic, image));
+        EXPECT_TRUE(image.softMask);
         // The colour was multiplied by alpha over black: /Matte says so, and viewers undo it.
         const std::vector<double> matte =
             premultiplied ? std::vector<double>{0, 0, 0} : std::vector<double>{};
-        EXPECT_EQ(images[0].matte, matte);
+        EXPECT_EQ(image.matte, matte);
     }
 }
 
